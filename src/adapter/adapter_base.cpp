@@ -1,0 +1,15 @@
+#include "adapter/camera_device_mtp_usb_adapter.hpp"
+
+namespace Corvane::CameraController::Impl {
+
+void CameraDeviceMtpUsbAdapter::setMtpDevice(std::shared_ptr<MtpDevice> device) {
+    const std::lock_guard<std::mutex> lock(mtpDeviceMutex);
+    mtpDevice = std::move(device);
+}
+
+std::shared_ptr<MtpDevice> CameraDeviceMtpUsbAdapter::getMtpDevice() const {
+    const std::lock_guard<std::mutex> lock(mtpDeviceMutex);
+    return mtpDevice;
+}
+
+}  // namespace Corvane::CameraController::Impl

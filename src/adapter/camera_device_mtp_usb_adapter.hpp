@@ -1,0 +1,29 @@
+// An adapter whose transactions run over one MTP transport object.
+#pragma once
+
+#include <memory>
+#include <mutex>
+
+#include "device/camera_device_adapter.hpp"
+#include "mtp/mtp_device.hpp"
+
+namespace Corvane::CameraController::Impl {
+
+/// Adds the transport binding to the adapter interface. Discovery re-binds the transport when
+/// the camera reappears, possibly while the adapter's own tasks run, so the pointer is only
+/// ever copied out under a lock and used through that copy.
+class CameraDeviceMtpUsbAdapter : public CameraDeviceAdapter {
+public:
+    CameraDeviceMtpUsbAdapter() = default;
+
+    /// Binds the camera's current transport object (may be null). Thread-safe.
+    void setMtpDevice(std::shared_ptr<MtpDevice> device);
+    /// A copy of the bound transport; null before discovery bound one. Thread-safe.
+    std::shared_ptr<MtpDevice> getMtpDevice() const;
+
+private:
+    mutable std::mutex mtpDeviceMutex;
+    std::shared_ptr<MtpDevice> mtpDevice;
+};
+
+}  // namespace Corvane::CameraController::Impl
