@@ -1,0 +1,36 @@
+#include "mtp/mtp_response.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <new>
+
+namespace Corvane::CameraController::Impl {
+
+MtpBuffer makeMtpBuffer(const uint8_t* data, size_t size) {
+    if (!data || size == 0) {
+        return MtpBuffer(nullptr, &std::free);
+    }
+    auto* copy = static_cast<uint8_t*>(std::malloc(size));
+    if (!copy) {
+        throw std::bad_alloc();
+    }
+    std::memcpy(copy, data, size);
+    return MtpBuffer(copy, &std::free);
+}
+
+MtpResponse makeMtpResponse(uint16_t responseCode, const std::vector<uint32_t>& parameters,
+                            const uint8_t* data, size_t size) {
+    MtpResponse response;
+    response.responseCode = responseCode;
+    if (responseCode == kMtpResponseOk) {
+        const size_t count = std::min(parameters.size(), kMtpMaxParameters);
+        response.parameters.assign(parameters.begin(), parameters.begin() + count);
+    }
+    const size_t kept = std::min<size_t>(size, std::numeric_limits<uint32_t>::max());
+    response.data = makeMtpBuffer(data, kept);
+    response.dataSize = response.data ? static_cast<uint32_t>(kept) : 0;
+    return response;
+}
+
+}  // namespace Corvane::CameraController::Impl

@@ -1,0 +1,255 @@
+#include "mtp/mtp_datasets.hpp"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+
+#include "support/dataset_builder.hpp"
+
+namespace Corvane::CameraController::Impl {
+namespace {
+
+using Testing::DatasetBuilder;
+using Testing::deviceInfoDataset;
+using Testing::DeviceInfoFields;
+
+// Every proper prefix of a dataset must be rejected without reading past it.
+template <typename Decode>
+void expectEveryPrefixFails(const std::vector<uint8_t>& whole, Decode decode) {
+    for (size_t length = 0; length < whole.size(); ++length) {
+        // A heap copy of exactly `length` bytes lets sanitizers see any overread.
+        std::vector<uint8_t> prefix(whole.begin(), whole.begin() + length);
+        EXPECT_FALSE(decode(prefix.data(), prefix.size()).has_value()) << "length " << length;
+    }
+}
+
+TEST(MtpString, EmptyStringOccupiesOneByte) {
+    const auto bytes = DatasetBuilder().u8(0).u16(0xBEEF).bytes();
+    size_t consumed = 99;
+    const auto text = decodeMtpString(bytes.data(), bytes.size(), &consumed);
+    ASSERT_TRUE(text);
+    EXPECT_EQ(*text, "");
+    EXPECT_EQ(consumed, 1u);
+}
+
+TEST(MtpString, StopsAtFirstNulButConsumesAllCharacters) {
+    // N = 4: 'A', NUL, 'B', NUL. Only "A" is text; the field is still 9 bytes long.
+    const auto bytes = DatasetBuilder().u8(4).u16('A').u16(0).u16('B').u16(0).bytes();
+    size_t consumed = 0;
+    EXPECT_EQ(decodeMtpString(bytes.data(), bytes.size(), &consumed), "A");
+    EXPECT_EQ(consumed, 9u);
+}
+
+TEST(MtpString, NonAsciiAndSurrogatePairsBecomeUtf8) {
+    const auto bytes = DatasetBuilder().utf16({0x00E9, 0x20AC, 0xD83D, 0xDCF7}).bytes();
+    EXPECT_EQ(decodeMtpString(bytes.data(), bytes.size()), "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x93\xB7");
+}
+
+TEST(MtpString, LoneSurrogatesBecomeReplacementCharacters) {
+    // A high surrogate followed by a letter, a low one alone, and a high one at the very end.
+    const auto bytes = DatasetBuilder().utf16({0xD800, 'x', 0xDC00, 0xDBFF}).bytes();
+    EXPECT_EQ(decodeMtpString(bytes.data(), bytes.size()), "\xEF\xBF\xBDx\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+TEST(MtpString, WithoutTerminatorKeepsEveryCharacter) {
+    const auto bytes = DatasetBuilder().u8(2).u16('o').u16('k').bytes();
+    EXPECT_EQ(decodeMtpString(bytes.data(), bytes.size()), "ok");
+}
+
+TEST(MtpString, LongerThanDataFails) {
+    const auto whole = DatasetBuilder().string("QUORIN").bytes();
+    expectEveryPrefixFails(
+        whole, [](const uint8_t* data, size_t size) { return decodeMtpString(data, size); });
+    EXPECT_FALSE(decodeMtpString(nullptr, 10));
+}
+
+TEST(MtpDate, ReadsLocalTimeAndIgnoresTrailingFields) {
+    std::tm expected{};
+    expected.tm_year = 118;
+    expected.tm_mon = 0;
+    expected.tm_mday = 2;
+    expected.tm_hour = 3;
+    expected.tm_min = 4;
+    expected.tm_sec = 5;
+    expected.tm_isdst = 0;
+    const int64_t seconds = static_cast<int64_t>(std::mktime(&expected));
+    EXPECT_EQ(parseMtpDate("20180102T030405.0"), seconds);
+    EXPECT_EQ(parseMtpDate("20180102T030405+0900"), seconds);
+    EXPECT_EQ(parseMtpDate("20180102T030405"), seconds);
+}
+
+TEST(MtpDate, EmptyIsZeroAndGarbageIsRejected) {
+    EXPECT_EQ(parseMtpDate(""), 0);
+    EXPECT_FALSE(parseMtpDate("2018-01-02 03:04:05"));
+    EXPECT_FALSE(parseMtpDate("20180102"));
+    EXPECT_FALSE(parseMtpDate("20180102X030405"));
+}
+
+TEST(DeviceInfo, DecodesEveryField) {
+    DeviceInfoFields fields;
+    fields.operations = {0x1001, 0x1002, 0x9001};
+    fields.events = {0x4002};
+    fields.properties = {0x5001, 0xD009};
+    fields.manufacturer = "Quorin Imaging";
+    fields.model = "QUORIN Delta X";
+    fields.deviceVersion = "2.01";
+    fields.serialNumber = "SN-42";
+    const auto bytes = deviceInfoDataset(fields);
+
+    const auto info = decodeDeviceInfo(bytes.data(), bytes.size());
+    ASSERT_TRUE(info);
+    EXPECT_TRUE(info->complete);
+    EXPECT_EQ(info->standardVersion, 100);
+    EXPECT_EQ(info->vendorExtensionId, 6u);
+    EXPECT_EQ(info->vendorExtensionDesc, "microsoft.com: 1.0");
+    EXPECT_EQ(info->operationsSupported, fields.operations);
+    EXPECT_EQ(info->eventsSupported, fields.events);
+    EXPECT_EQ(info->devicePropertiesSupported, fields.properties);
+    EXPECT_EQ(info->captureFormats, (std::vector<uint16_t>{0x3801}));
+    EXPECT_EQ(info->imageFormats, (std::vector<uint16_t>{0x3801, 0x3000}));
+    EXPECT_EQ(info->manufacturer, "Quorin Imaging");
+    EXPECT_EQ(info->model, "QUORIN Delta X");
+    EXPECT_EQ(info->deviceVersion, "2.01");
+    EXPECT_EQ(info->serialNumber, "SN-42");
+}
+
+TEST(DeviceInfo, EndingAfterOperationsIsEnoughForTheOperationList) {
+    const auto bytes =
+        DatasetBuilder().u16(100).u32(0).u16(0).u8(0).u16(0).u16Array({0x9001, 0x900F}).bytes();
+    const auto info = decodeDeviceInfo(bytes.data(), bytes.size());
+    ASSERT_TRUE(info);
+    EXPECT_FALSE(info->complete);
+    EXPECT_EQ(info->operationsSupported, (std::vector<uint16_t>{0x9001, 0x900F}));
+    EXPECT_TRUE(info->model.empty());
+}
+
+TEST(DeviceInfo, BrokenTailKeepsTheWholeFieldsBeforeIt) {
+    DeviceInfoFields fields;
+    fields.operations = {0x9001};
+    auto bytes = deviceInfoDataset(fields);
+    bytes.resize(bytes.size() - 3);  // the serial number string is cut
+    const auto info = decodeDeviceInfo(bytes.data(), bytes.size());
+    ASSERT_TRUE(info);
+    EXPECT_FALSE(info->complete);
+    EXPECT_EQ(info->model, fields.model);
+    EXPECT_EQ(info->deviceVersion, fields.deviceVersion);
+    EXPECT_TRUE(info->serialNumber.empty());
+}
+
+TEST(DeviceInfo, TruncatedBeforeOperationListEndsFails) {
+    const auto whole =
+        DatasetBuilder().u16(100).u32(6).u16(100).string("ext").u16(0).u16Array({1, 2}).bytes();
+    expectEveryPrefixFails(whole, decodeDeviceInfo);
+}
+
+TEST(DeviceInfo, ForgedHugeCountFailsWithoutAllocating) {
+    const auto bytes = DatasetBuilder().u16(100).u32(0).u16(0).u8(0).u16(0).u32(0xFFFFFFFF).bytes();
+    EXPECT_FALSE(decodeDeviceInfo(bytes.data(), bytes.size()));
+}
+
+TEST(U32Array, DecodesInOrderAndAcceptsZeroCount) {
+    const auto some = DatasetBuilder().u32Array({0x00010001, 0x00020001}).bytes();
+    EXPECT_EQ(decodeU32Array(some.data(), some.size()),
+              (std::vector<uint32_t>{0x00010001, 0x00020001}));
+    const auto none = DatasetBuilder().u32(0).bytes();
+    const auto empty = decodeU32Array(none.data(), none.size());
+    ASSERT_TRUE(empty);
+    EXPECT_TRUE(empty->empty());
+}
+
+TEST(U32Array, ShortOrEmptyDataFails) {
+    expectEveryPrefixFails(DatasetBuilder().u32Array({1, 2, 3}).bytes(), decodeU32Array);
+    EXPECT_FALSE(decodeU32Array(nullptr, 0));
+}
+
+std::vector<uint8_t> storageInfoBytes() {
+    return DatasetBuilder()
+        .u16(0x0004)
+        .u16(0x0002)
+        .u16(0x0000)
+        .u64(64ull << 30)
+        .u64(12345678901ull)
+        .u32(321)
+        .string("SD1")
+        .string("QUORIN_CARD")
+        .bytes();
+}
+
+TEST(StorageInfo, DecodesFieldsAtTheirOffsets) {
+    const auto bytes = storageInfoBytes();
+    const auto info = decodeStorageInfo(bytes.data(), bytes.size());
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->storageType, 4);
+    EXPECT_EQ(info->filesystemType, 2);
+    EXPECT_EQ(info->accessCapability, 0);
+    EXPECT_EQ(info->maxCapacity, 64ull << 30);
+    EXPECT_EQ(info->freeSpaceInBytes, 12345678901ull);
+    EXPECT_EQ(info->freeSpaceInImages, 321u);
+    EXPECT_EQ(info->storageDescription, "SD1");
+    EXPECT_EQ(info->volumeLabel, "QUORIN_CARD");
+}
+
+TEST(StorageInfo, EveryTruncationFails) {
+    expectEveryPrefixFails(storageInfoBytes(), decodeStorageInfo);
+}
+
+std::vector<uint8_t> objectInfoBytes(const std::string& captureDate) {
+    return DatasetBuilder()
+        .u32(0x00010001)
+        .u16(0x3801)
+        .u16(0)
+        .u32(8000000)
+        .u16(0x3808)
+        .u32(9000)
+        .u32(160)
+        .u32(120)
+        .u32(6000)
+        .u32(4000)
+        .u32(24)
+        .u32(0x00000005)
+        .u16(0)
+        .u32(0)
+        .u32(7)
+        .string("QRN_0001.JPG")
+        .string(captureDate)
+        .string("")
+        .string("holiday")
+        .bytes();
+}
+
+TEST(ObjectInfo, DecodesFieldsAndDates) {
+    const auto bytes = objectInfoBytes("20180102T030405.0");
+    const auto info = decodeObjectInfo(bytes.data(), bytes.size());
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->storageId, 0x00010001u);
+    EXPECT_EQ(info->objectFormat, 0x3801);
+    EXPECT_EQ(info->objectCompressedSize, 8000000u);
+    EXPECT_EQ(info->thumbFormat, 0x3808);
+    EXPECT_EQ(info->thumbCompressedSize, 9000u);
+    EXPECT_EQ(info->thumbPixWidth, 160u);
+    EXPECT_EQ(info->thumbPixHeight, 120u);
+    EXPECT_EQ(info->imagePixWidth, 6000u);
+    EXPECT_EQ(info->imagePixHeight, 4000u);
+    EXPECT_EQ(info->imageBitDepth, 24u);
+    EXPECT_EQ(info->parentObject, 5u);
+    EXPECT_EQ(info->sequenceNumber, 7u);
+    EXPECT_EQ(info->filename, "QRN_0001.JPG");
+    EXPECT_EQ(info->captureDate, *parseMtpDate("20180102T030405"));
+    EXPECT_EQ(info->modificationDate, 0);
+    EXPECT_EQ(info->keywords, "holiday");
+}
+
+TEST(ObjectInfo, UnreadableDateReadsAsZero) {
+    const auto bytes = objectInfoBytes("yesterday");
+    const auto info = decodeObjectInfo(bytes.data(), bytes.size());
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->captureDate, 0);
+    EXPECT_EQ(info->keywords, "holiday");
+}
+
+TEST(ObjectInfo, EveryTruncationFails) {
+    expectEveryPrefixFails(objectInfoBytes("20180102T030405"), decodeObjectInfo);
+}
+
+}  // namespace
+}  // namespace Corvane::CameraController::Impl

@@ -1,0 +1,310 @@
+// A fake MtpDevice for unit tests above the transport: it records every request and answers
+// from a script. Link the test with corvane_mtp (the base operations live there).
+//
+// Answering a request, first match wins:
+//   1. not connected (setConnected(false))  -> response code 0, as a vanished device gives;
+//   2. queue(op, r)                         -> per-operation FIFO, each entry used once;
+//   3. expect(op, r)                        -> ordered FIFO over all operations, used once,
+//                                              only while its front entry names this op;
+//   4. on(op, handler)                      -> every request of that operation;
+//   5. onAny(handler)                       -> every other request;
+//   6. the fallback (default 0x2005 Operation Not Supported); the request is listed in
+//      unscripted(), and in scriptErrors() when an expect() entry was waiting for another op.
+// Responses keep the transport contract: parameters are dropped unless the code is 0x2001.
+//
+//   auto camera = std::make_shared<ScriptedMtpDevice>();
+//   camera->setIdentity("Quorin", "QUORIN Alto", "1.10", "123");
+//   camera->setSupportedOperations({0x1001, 0x9001, 0x900F});
+//   camera->on(0x900F, [](const RecordedRequest&) { return ScriptedResponse::ok(condition); });
+//   camera->expect(0x9001, ScriptedResponse::ok());
+//   ... run the code under test ...
+//   EXPECT_TRUE(camera->scriptErrors().empty());
+//   EXPECT_EQ(camera->requestsFor(0x9001)[0].parameters, (std::vector<uint32_t>{1, 0, 0, 0, 0}));
+//
+// Thread-safe: execute() is serialised like a real binding's; handlers run under that
+// transaction lock but not under the script lock, so they may call the setters (not execute).
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "mtp/mtp_device.hpp"
+#include "mtp/mtp_response.hpp"
+#include "support/dataset_builder.hpp"
+
+namespace Corvane::CameraController::Testing {
+
+/// A copy of one request as the fake received it (outgoing bytes included).
+struct RecordedRequest {
+    uint16_t operationCode = 0;
+    std::vector<uint32_t> parameters;
+    Impl::MtpDataPhase dataPhase = Impl::MtpDataPhase::None;
+    std::vector<uint8_t> data;
+};
+
+/// What the fake answers to one request.
+struct ScriptedResponse {
+    uint16_t code = 0x2001;
+    std::vector<uint32_t> parameters;
+    std::vector<uint8_t> data;
+
+    static ScriptedResponse ok(std::vector<uint8_t> data = {},
+                               std::vector<uint32_t> parameters = {}) {
+        return {0x2001, std::move(parameters), std::move(data)};
+    }
+    static ScriptedResponse withCode(uint16_t code, std::vector<uint8_t> data = {},
+                                     std::vector<uint32_t> parameters = {}) {
+        return {code, std::move(parameters), std::move(data)};
+    }
+};
+
+using ScriptedHandler = std::function<ScriptedResponse(const RecordedRequest&)>;
+
+class ScriptedMtpDevice : public Impl::MtpDevice {
+public:
+    ScriptedMtpDevice() = default;
+    ScriptedMtpDevice(std::string manufacturer, std::string model, std::string firmware,
+                      std::string serial) {
+        setIdentity(std::move(manufacturer), std::move(model), std::move(firmware),
+                    std::move(serial));
+    }
+
+    // --- identity and state -----------------------------------------------------------------
+
+    void setIdentity(std::string manufacturer, std::string model, std::string firmware,
+                     std::string serial) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        manufacturer_ = std::move(manufacturer);
+        model_ = std::move(model);
+        firmware_ = std::move(firmware);
+        serial_ = std::move(serial);
+    }
+    void setFirmwareVersion(std::string firmware) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        firmware_ = std::move(firmware);
+    }
+    void setConnected(bool connected) { connected_ = connected; }
+    /// What open() returns (default true).
+    void setOpenResult(bool result) { openResult_ = result; }
+    /// Every execute() sleeps this long before answering (default none).
+    void setLatency(std::chrono::milliseconds latency) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        latency_ = latency;
+    }
+
+    /// Installs a GetDeviceInfo (0x1001) handler that answers a whole DeviceInfo dataset with
+    /// `operations` and the current identity, then loads it so that getSupportedOperations()
+    /// returns `operations` at once. The priming request is not recorded.
+    void setSupportedOperations(std::vector<uint16_t> operations) {
+        on(0x1001, [this, operations](const RecordedRequest&) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            DeviceInfoFields fields;
+            fields.operations = operations;
+            fields.manufacturer = manufacturer_;
+            fields.model = model_;
+            fields.deviceVersion = firmware_;
+            fields.serialNumber = serial_;
+            return ScriptedResponse::ok(deviceInfoDataset(fields));
+        });
+        recording_ = false;
+        loadDeviceInfo();
+        recording_ = true;
+    }
+
+    // --- script -----------------------------------------------------------------------------
+
+    void queue(uint16_t operationCode, ScriptedResponse response) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        perOperation_[operationCode].push_back(std::move(response));
+    }
+    void expect(uint16_t operationCode, ScriptedResponse response) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        expected_.emplace_back(operationCode, std::move(response));
+    }
+    void on(uint16_t operationCode, ScriptedHandler handler) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        handlers_[operationCode] = std::move(handler);
+    }
+    void onAny(ScriptedHandler handler) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        anyHandler_ = std::move(handler);
+    }
+    void setFallback(ScriptedResponse response) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        fallback_ = std::move(response);
+    }
+
+    // --- inspection -------------------------------------------------------------------------
+
+    std::vector<RecordedRequest> requests() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return requests_;
+    }
+    std::vector<RecordedRequest> requestsFor(uint16_t operationCode) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::vector<RecordedRequest> matching;
+        for (const auto& request : requests_) {
+            if (request.operationCode == operationCode) {
+                matching.push_back(request);
+            }
+        }
+        return matching;
+    }
+    size_t countOf(uint16_t operationCode) const { return requestsFor(operationCode).size(); }
+    std::vector<uint16_t> operationCodes() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::vector<uint16_t> codes;
+        for (const auto& request : requests_) {
+            codes.push_back(request.operationCode);
+        }
+        return codes;
+    }
+    void clearRequests() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        requests_.clear();
+    }
+    /// Requests that found no scripted answer, in arrival order.
+    std::vector<uint16_t> unscripted() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return unscripted_;
+    }
+    /// expect() entries met by another operation first.
+    std::vector<std::string> scriptErrors() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return scriptErrors_;
+    }
+    /// expect() entries not used yet.
+    size_t pendingExpectations() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return expected_.size();
+    }
+    int openCount() const { return openCount_; }
+    int closeCount() const { return closeCount_; }
+
+    // --- MtpDevice --------------------------------------------------------------------------
+
+    bool open() override {
+        ++openCount_;
+        return openResult_;
+    }
+    bool close() override {
+        ++closeCount_;
+        return true;
+    }
+    bool isConnected() override { return connected_; }
+    std::string getManufacturer() override { return read(manufacturer_); }
+    std::string getModel() override { return read(model_); }
+    std::string getFirmwareVersion() override { return read(firmware_); }
+    std::string getSerialNumber() override { return read(serial_); }
+
+    Impl::MtpResponse execute(const Impl::MtpRequest& request) override {
+        std::lock_guard<std::mutex> transaction(transactionMutex_);
+        const RecordedRequest recorded = record(request);
+        if (!connected_) {
+            return Impl::MtpResponse{};
+        }
+        std::chrono::milliseconds latency{0};
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            latency = latency_;
+        }
+        if (latency.count() > 0) {
+            std::this_thread::sleep_for(latency);
+        }
+        const ScriptedResponse answer = answerFor(recorded);
+        return Impl::makeMtpResponse(answer.code, answer.parameters, answer.data.data(),
+                                     answer.data.size());
+    }
+
+private:
+    std::string read(const std::string& field) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return field;
+    }
+
+    RecordedRequest record(const Impl::MtpRequest& request) {
+        RecordedRequest recorded;
+        recorded.operationCode = request.operationCode;
+        recorded.parameters = request.parameters;
+        recorded.dataPhase = request.dataPhase;
+        const bool writes = request.dataPhase != Impl::MtpDataPhase::None &&
+                            request.dataPhase != Impl::MtpDataPhase::Read;
+        if (writes && request.data) {
+            recorded.data.assign(request.data, request.data + request.dataSize);
+        }
+        if (recording_) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            requests_.push_back(recorded);
+        }
+        return recorded;
+    }
+
+    ScriptedResponse answerFor(const RecordedRequest& request) {
+        ScriptedHandler handler;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            const uint16_t op = request.operationCode;
+            auto queued = perOperation_.find(op);
+            if (queued != perOperation_.end() && !queued->second.empty()) {
+                ScriptedResponse response = std::move(queued->second.front());
+                queued->second.pop_front();
+                return response;
+            }
+            if (!expected_.empty() && expected_.front().first == op) {
+                ScriptedResponse response = std::move(expected_.front().second);
+                expected_.pop_front();
+                return response;
+            }
+            auto found = handlers_.find(op);
+            handler = found != handlers_.end() ? found->second : anyHandler_;
+            if (!handler) {
+                noteUnscripted(op);
+                return fallback_;
+            }
+        }
+        // Outside the script lock so that a handler may change the script or the state.
+        return handler(request);
+    }
+
+    void noteUnscripted(uint16_t op) {
+        unscripted_.push_back(op);
+        if (!expected_.empty()) {
+            std::ostringstream text;
+            text << std::hex << "expected 0x" << expected_.front().first << ", got 0x" << op;
+            scriptErrors_.push_back(text.str());
+        }
+    }
+
+    mutable std::mutex mutex_;
+    std::mutex transactionMutex_;
+    std::string manufacturer_;
+    std::string model_;
+    std::string firmware_;
+    std::string serial_;
+    std::atomic<bool> connected_{true};
+    std::atomic<bool> openResult_{true};
+    std::atomic<bool> recording_{true};
+    std::atomic<int> openCount_{0};
+    std::atomic<int> closeCount_{0};
+    std::chrono::milliseconds latency_{0};
+    std::map<uint16_t, std::deque<ScriptedResponse>> perOperation_;
+    std::deque<std::pair<uint16_t, ScriptedResponse>> expected_;
+    std::map<uint16_t, ScriptedHandler> handlers_;
+    ScriptedHandler anyHandler_;
+    ScriptedResponse fallback_ = ScriptedResponse::withCode(0x2005);
+    std::vector<RecordedRequest> requests_;
+    std::vector<uint16_t> unscripted_;
+    std::vector<std::string> scriptErrors_;
+};
+
+}  // namespace Corvane::CameraController::Testing
