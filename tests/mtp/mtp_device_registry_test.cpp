@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <thread>
+
+#include "common/diagnostics.hpp"
+#include "mtp/mtp_device_provider.hpp"
+#include "support/fake_device_provider.hpp"
+
+namespace Corvane::CameraController::Impl {
+namespace {
+
+using Testing::FakeCamera;
+using Testing::FakeDeviceProvider;
+using Testing::ScopedDeviceProvider;
+
+FakeCamera camera(const std::string& serial) {
+    FakeCamera fake;
+    fake.serial = serial;
+    return fake;
+}
+
+class DeviceRegistryTest : public ::testing::Test {
+protected:
+    std::shared_ptr<FakeDeviceProvider> provider = std::make_shared<FakeDeviceProvider>();
+    ScopedDeviceProvider registration{provider};
+};
+
+TEST_F(DeviceRegistryTest, HandsOutTheSameObjectWhileHeld) {
+    provider->attachCamera("a", camera("1"));
+    provider->attachCamera("b", camera("2"));
+
+    const auto first = getDevices();
+    ASSERT_EQ(first.size(), 2u);
+    EXPECT_EQ(first[0]->getSerialNumber(), "1");
+    EXPECT_EQ(first[1]->getSerialNumber(), "2");
+    EXPECT_EQ(first[0]->getSupportedOperations(), (std::vector<uint16_t>{0x1001, 0x1002, 0x9001}));
+
+    const auto second = getDevices();
+    EXPECT_EQ(second, first);
+    EXPECT_EQ(provider->openCount("a"), 1);
+}
+
+TEST_F(DeviceRegistryTest, ReleasedOrDisconnectedDevicesAreOpenedAgain) {
+    provider->attachCamera("a", camera("1"));
+    getDevices();  // nobody keeps the result
+    getDevices();
+    EXPECT_EQ(provider->openCount("a"), 2);
+
+    const auto held = getDevices().at(0);
+    EXPECT_EQ(provider->openCount("a"), 3);
+    const auto opened = provider->lastOpened("a");
+    ASSERT_NE(opened, nullptr);
+    opened->setConnected(false);
+    const auto replugged = getDevices();
+    ASSERT_EQ(replugged.size(), 1u);
+    EXPECT_NE(replugged[0], held);
+    EXPECT_TRUE(replugged[0]->isConnected());
+    EXPECT_EQ(provider->openCount("a"), 4);
+}
+
+TEST_F(DeviceRegistryTest, DevicesThatFailToOpenAreLeftOut) {
+    auto broken = camera("1");
+    broken.opens = false;
+    provider->attachCamera("broken", broken);
+    provider->attachCamera("good", camera("2"));
+    const auto devices = getDevices();
+    ASSERT_EQ(devices.size(), 1u);
+    EXPECT_EQ(devices[0]->getSerialNumber(), "2");
+}
+
+TEST_F(DeviceRegistryTest, DetachedDevicesDisappearFromTheList) {
+    provider->attachCamera("a", camera("1"));
+    const auto held = getDevices();
+    provider->detach("a");
+    EXPECT_TRUE(getDevices().empty());
+    EXPECT_EQ(held.size(), 1u);
+}
+
+TEST_F(DeviceRegistryTest, ProvidersAreListedInRegistrationOrderAndSeparately) {
+    auto later = std::make_shared<FakeDeviceProvider>();
+    ScopedDeviceProvider laterRegistration(later);
+    later->attachCamera("a", camera("later"));
+    provider->attachCamera("a", camera("earlier"));
+
+    const auto devices = getDevices();
+    ASSERT_EQ(devices.size(), 2u);
+    EXPECT_EQ(devices[0]->getSerialNumber(), "earlier");
+    EXPECT_EQ(devices[1]->getSerialNumber(), "later");
+}
+
+TEST_F(DeviceRegistryTest, UnregisteredProviderIsNoLongerAskedButItsDevicesStayValid) {
+    auto other = std::make_shared<FakeDeviceProvider>();
+    other->attachCamera("x", camera("9"));
+    registerDeviceProvider(other);
+    const auto held = getDevices();
+    unregisterDeviceProvider(other);
+    const int listsBefore = other->listCount();
+
+    EXPECT_TRUE(getDevices().empty());
+    EXPECT_EQ(other->listCount(), listsBefore);
+    ASSERT_EQ(held.size(), 1u);
+    EXPECT_EQ(held[0]->getSerialNumber(), "9");
+}
+
+class ThrowingProvider : public MtpDeviceProvider {
+public:
+    std::vector<MtpDeviceCandidate> listDevices() override {
+        return {{"boom", []() -> std::shared_ptr<MtpDevice> {
+                     throw std::runtime_error("no such device");
+                 }}};
+    }
+};
+
+TEST_F(DeviceRegistryTest, AnOpenThatThrowsLeavesTheDeviceOutWithOneDiagnostic) {
+    std::vector<std::string> lines;
+    const auto previous =
+        setDiagnosticSink([&](const std::string& line) { lines.push_back(line); });
+    ScopedDeviceProvider throwing(std::make_shared<ThrowingProvider>());
+    provider->attachCamera("a", camera("1"));
+
+    const auto devices = getDevices();
+    setDiagnosticSink(previous);
+    ASSERT_EQ(devices.size(), 1u);
+    EXPECT_EQ(devices[0]->getSerialNumber(), "1");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("no such device"), std::string::npos);
+}
+
+TEST_F(DeviceRegistryTest, ConcurrentCallsOpenEachDeviceOnceAndAgreeOnIt) {
+    for (int i = 0; i < 4; ++i) {
+        provider->attachCamera("k" + std::to_string(i), camera(std::to_string(i)));
+    }
+    constexpr int kThreads = 6;
+    std::vector<std::vector<std::shared_ptr<MtpDevice>>> results(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&results, t] {
+            for (int round = 0; round < 20; ++round) {
+                results[t] = getDevices();
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(provider->openCount("k" + std::to_string(i)), 1);
+    }
+    for (const auto& result : results) {
+        EXPECT_EQ(result, results[0]);
+    }
+}
+
+}  // namespace
+}  // namespace Corvane::CameraController::Impl
