@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "adapter/adapter_codes.hpp"
+#include "common/diagnostics.hpp"
+
+namespace Corvane::CameraController::Impl {
+namespace {
+
+struct ExpectedError {
+    uint16_t responseCode;
+    ErrorCode code;
+    std::string message;
+};
+
+TEST(AdapterCodes, ResponseCodesBecomeErrorsWithTheirMessages) {
+    const std::vector<ExpectedError> cases = {
+        {0x02FA, ErrorCode::Unclassified, "0x2fa"},
+        {0x02FF, ErrorCode::Unclassified, "0x2ff"},
+        {0x2002, ErrorCode::DeviceError, "0x2002"},
+        {0x2006, ErrorCode::InvalidParameter, "0x2006"},
+        {0x2009, ErrorCode::ImageNotFound, "0x2009"},
+        {0x200A, ErrorCode::NotSupported, "0x200a"},
+        {0x200C, ErrorCode::StorageFull, "0x200c"},
+        {0x2010, ErrorCode::ImageNotFound, "0x2010"},
+        {0x2012, ErrorCode::PartialDeletion, "0x2012"},
+        {0x2019, ErrorCode::DeviceError, "0x2019"},
+        {0x201B, ErrorCode::InvalidValue, "0x201b"},
+        {0x201C, ErrorCode::InvalidValue, "0x201c"},
+        {0x201D, ErrorCode::InvalidParameter, "0x201d"},
+        // Vendor codes 0xA001..0xA00D carry no number; 0xA80A lies outside that range.
+        {0xA001, ErrorCode::DeviceError, ""},
+        {0xA004, ErrorCode::VendorSpecific, ""},
+        {0xA007, ErrorCode::DeviceError, ""},
+        {0xA80A, ErrorCode::NotSupported, "0xa80a"},
+        // Absent from the table.
+        {0x0000, ErrorCode::Unknown, "Unknown MTP response code: 0x0"},
+        {0x2007, ErrorCode::Unknown, "Unknown MTP response code: 0x2007"},
+        {0x2020, ErrorCode::Unknown, "Unknown MTP response code: 0x2020"},
+        {0xA00B, ErrorCode::Unknown, "Unknown MTP response code: "},
+        {0xA00E, ErrorCode::Unknown, "Unknown MTP response code: 0xa00e"},
+    };
+    for (const auto& expected : cases) {
+        SCOPED_TRACE(expected.responseCode);
+        const auto error = makeErrorFromMtpCode(expected.responseCode);
+        ASSERT_NE(error, nullptr);
+        EXPECT_EQ(error->getCode(), expected.code);
+        EXPECT_EQ(error->getMessage(), expected.message);
+    }
+    EXPECT_EQ(responseCodeTable().size(), 34u);
+}
+
+TEST(AdapterCodes, ResponseHelpersCarryExactlyOneError) {
+    MtpResponse busy;
+    busy.responseCode = 0x2019;
+    const Response fromCode = makeResponseFromMtpCode(busy);
+    EXPECT_EQ(fromCode.getResult(), Result::Error);
+    ASSERT_EQ(fromCode.getErrors().size(), 1u);
+    EXPECT_EQ(fromCode.getErrors()[0]->getMessage(), "0x2019");
+
+    const Response made = makeErrorResponse(ErrorCode::NotConnected, "");
+    EXPECT_EQ(made.getResult(), Result::Error);
+    ASSERT_EQ(made.getErrors().size(), 1u);
+    EXPECT_EQ(made.getErrors()[0]->getCode(), ErrorCode::NotConnected);
+    EXPECT_TRUE(made.getErrors()[0]->getMessage().empty());
+}
+
+TEST(AdapterCodes, LogLinesAppendTheCodeOutsideTheVendorRange) {
+    std::vector<std::string> lines;
+    const auto previous =
+        setDiagnosticSink([&](const std::string& line) { lines.push_back(line); });
+    logResponseError(0x2019, "Error[1] connect");
+    logResponseError(0xA005, "[Error] updateImageInfo");
+    logResponseError(0, "Error[1] deleteTetherImage");
+    setDiagnosticSink(previous);
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"Error[1] connect res = 0x2019", "[Error] updateImageInfo",
+                                        "Error[1] deleteTetherImage res = 0x0"}));
+}
+
+TEST(AdapterCodes, ModelCodesCompareTheWholeNameExactly) {
+    EXPECT_EQ(modelCode("QUORIN Alto"), 0x13092u);
+    EXPECT_EQ(modelCode("QUORIN Cresta"), 0x13222u);
+    EXPECT_EQ(modelCode("QUORIN Grande"), 0x13010u);
+    EXPECT_EQ(modelCode("QUORIN Delta"), 0x1322Cu);
+    EXPECT_EQ(modelCode("QUORIN Brio"), 0x12FC0u);
+    EXPECT_EQ(modelCode("QUORIN Delta X"), 0x13235u);
+    EXPECT_EQ(modelCode("QUORIN Alto II"), 0x13240u);
+    EXPECT_EQ(modelCode("quorin alto"), 0u);
+    EXPECT_EQ(modelCode("QUORIN Alto "), 0u);
+    EXPECT_EQ(modelCode(""), 0u);
+}
+
+}  // namespace
+}  // namespace Corvane::CameraController::Impl

@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "adapter/adapter_setting_codes.hpp"
+
+namespace Corvane::CameraController::Impl {
+namespace {
+
+template <class Code>
+void expectOneCodePerSingleton(const SettingCodeTable<Code>& table, size_t expectedSize) {
+    EXPECT_EQ(table.getEntries().size(), expectedSize);
+    std::set<Code> codes;
+    std::set<const CaptureSetting*> singletons;
+    for (const auto& [code, singleton] : table.getEntries()) {
+        ASSERT_NE(singleton, nullptr);
+        codes.insert(code);
+        singletons.insert(singleton);
+        EXPECT_EQ(table.codeOf(singleton), code);
+        EXPECT_EQ(table.find(code), singleton);
+    }
+    EXPECT_EQ(codes.size(), expectedSize);
+    EXPECT_EQ(singletons.size(), expectedSize);
+}
+
+TEST(SettingCodes, EveryCatalogueValueHasItsOwnCode) {
+    expectOneCodePerSingleton(fNumberCodes(), 64);
+    expectOneCodePerSingleton(exposureCompensationCodes(), 41);
+    expectOneCodePerSingleton(isoCodes(), 54);
+    expectOneCodePerSingleton(whiteBalanceCodes(), 19);
+    expectOneCodePerSingleton(shutterSpeedCodes(), 121);
+    expectOneCodePerSingleton(stillImageCaptureFormatCodes(), 6);
+    expectOneCodePerSingleton(stillImageQualityCodes(), 12);
+}
+
+TEST(SettingCodes, NumericCodesFollowTheValueTexts) {
+    EXPECT_EQ(fNumberCodes().codeOf(FNumber::Null), 0);
+    EXPECT_EQ(fNumberCodes().codeOf(FNumber::F0_5), 50);
+    EXPECT_EQ(fNumberCodes().codeOf(FNumber::F5_6), 560);
+    EXPECT_EQ(fNumberCodes().codeOf(FNumber::F9_5), 950);
+    EXPECT_EQ(fNumberCodes().codeOf(FNumber::F107), 10700);
+    EXPECT_EQ(fNumberCodes().codeOf(FNumber::F256), 25600);
+
+    EXPECT_EQ(exposureCompensationCodes().codeOf(ExposureCompensation::ECNegative5_0), -5000);
+    EXPECT_EQ(exposureCompensationCodes().codeOf(ExposureCompensation::ECNegative0_3), -300);
+    EXPECT_EQ(exposureCompensationCodes().codeOf(ExposureCompensation::EC0_0), 0);
+    EXPECT_EQ(exposureCompensationCodes().codeOf(ExposureCompensation::EC1_3), 1300);
+    EXPECT_EQ(exposureCompensationCodes().codeOf(ExposureCompensation::EC4_7), 4700);
+
+    EXPECT_EQ(isoCodes().codeOf(ISO::Auto), 0u);
+    EXPECT_EQ(isoCodes().codeOf(ISO::ISO100), 100u);
+    EXPECT_EQ(isoCodes().codeOf(ISO::ISO819200), 819200u);
+}
+
+TEST(SettingCodes, ShutterSpeedsAreNumeratorAndDenominator) {
+    const auto& table = shutterSpeedCodes();
+    EXPECT_EQ(table.codeOf(ShutterSpeed::SS1_24000), shutterCode(1, 24000));
+    EXPECT_EQ(table.codeOf(ShutterSpeed::SS1_8000), 0x00001F4000000001ull);
+    EXPECT_EQ(table.codeOf(ShutterSpeed::SS10_25), shutterCode(10, 25));
+    EXPECT_EQ(table.codeOf(ShutterSpeed::SS10_16), shutterCode(10, 16));
+    EXPECT_EQ(table.codeOf(ShutterSpeed::SS3_10), shutterCode(3, 10));
+    EXPECT_EQ(table.codeOf(ShutterSpeed::SS13_10), shutterCode(13, 10));
+    EXPECT_EQ(table.codeOf(ShutterSpeed::SS32_10), shutterCode(32, 10));
+    EXPECT_EQ(table.codeOf(ShutterSpeed::SS1), shutterCode(1, 1));
+    EXPECT_EQ(table.codeOf(ShutterSpeed::SS1200), shutterCode(1200, 1));
+    EXPECT_EQ(table.codeOf(ShutterSpeed::Bulb), shutterCode(0xFFFFFFFF, 0xFFFFFFFF));
+    EXPECT_EQ(table.codeOf(ShutterSpeed::Auto), shutterCode(0, 0));
+    EXPECT_EQ(table.find(shutterCode(1, 7)), nullptr);
+}
+
+TEST(SettingCodes, ModeTablesMapSeveralCodesToOneValue) {
+    EXPECT_EQ(exposureProgramCodes().find(0), ExposureProgram::Program);
+    EXPECT_EQ(exposureProgramCodes().find(2), ExposureProgram::Program);
+    EXPECT_EQ(exposureProgramCodes().find(9), ExposureProgram::Bulb);
+    EXPECT_EQ(exposureProgramCodes().find(20), ExposureProgram::Skyglide);
+    EXPECT_EQ(exposureProgramCodes().find(22), nullptr);
+    EXPECT_EQ(exposureProgramCodes().codeOf(ExposureProgram::Unknown), std::nullopt);
+    EXPECT_EQ(agileOperationEnableCodes().find(6), AgileOperationEnable::True);
+    EXPECT_EQ(agileOperationEnableCodes().find(7), AgileOperationEnable::True);
+    EXPECT_EQ(agileOperationEnableCodes().find(8), AgileOperationEnable::False);
+    EXPECT_EQ(userCaptureSettingsModeCodes().find(0), UserCaptureSettingsMode::None);
+    EXPECT_EQ(userCaptureSettingsModeCodes().find(1), UserCaptureSettingsMode::None);
+    EXPECT_EQ(userCaptureSettingsModeCodes().find(6), UserCaptureSettingsMode::User5);
+    EXPECT_EQ(userCaptureSettingsModeCodes().find(7), nullptr);
+}
+
+TEST(SettingCodes, DecimalTextsParseWithoutTheLocale) {
+    EXPECT_EQ(parseScaledDecimal("5.6", 100), 560);
+    EXPECT_EQ(parseScaledDecimal("-0.7", 1000), -700);
+    EXPECT_EQ(parseScaledDecimal("256", 100), 25600);
+    EXPECT_EQ(parseScaledDecimal("", 100), std::nullopt);
+    EXPECT_EQ(parseScaledDecimal("5,6", 100), std::nullopt);
+    EXPECT_EQ(parseScaledDecimal("null", 100), std::nullopt);
+}
+
+}  // namespace
+}  // namespace Corvane::CameraController::Impl
