@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <stdexcept>
+
+#include "corvane/camera_controller/device_settings.hpp"
+#include "model/camera_device_setting_access.hpp"
+
+namespace Corvane::CameraController {
+namespace {
+
+using Impl::CameraDeviceSettingAccess;
+
+LiveViewImage middleHalf() {
+    LiveViewImage image;
+    image.width = 720;
+    image.height = 480;
+    image.focusArea = {Point{0.25f, 0.25f}, Point{0.75f, 0.25f}, Point{0.75f, 0.75f},
+                       Point{0.25f, 0.75f}};
+    return image;
+}
+
+// Runs the body with the process time zone set to `zone`, restoring it afterwards.
+class TimeZoneGuard {
+public:
+    explicit TimeZoneGuard(const char* zone) {
+        if (const char* old = std::getenv("TZ")) {
+            saved = old;
+            hadZone = true;
+        }
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~TimeZoneGuard() {
+        if (hadZone) {
+            setenv("TZ", saved.c_str(), 1);
+        } else {
+            unsetenv("TZ");
+        }
+        tzset();
+    }
+
+private:
+    std::string saved;
+    bool hadZone = false;
+};
+
+TEST(CameraTimeTest, TextIsTheLocalCtimeRendering) {
+    std::time_t epoch = 0;
+    EXPECT_EQ(CameraTime(0).toString(), std::string("CameraTime: ") + std::ctime(&epoch));
+
+    const TimeZoneGuard utc("UTC");
+    EXPECT_EQ(CameraTime(0).toString(), "CameraTime: Thu Jan  1 00:00:00 1970\n");
+    EXPECT_EQ(CameraTimeValue(1700000000).toString(), "Tue Nov 14 22:13:20 2023\n");
+    EXPECT_EQ(CameraTimeValue(-1).toString(), "Wed Dec 31 23:59:59 1969\n");
+}
+
+TEST(CameraTimeTest, UnrenderableTimesGiveAnEmptyText) {
+    const TimeZoneGuard utc("UTC");
+    // Year 10000 does not fit the 26-byte form.
+    EXPECT_EQ(CameraTimeValue(253402300800).toString(), "");
+    EXPECT_EQ(CameraTimeValue(INT64_MAX).toString(), "");
+    EXPECT_EQ(CameraTime(INT64_MIN).toString(), "CameraTime: ");
+}
+
+TEST(CameraTimeTest, EqualityIsByTime) {
+    EXPECT_TRUE(CameraTime(42) == CameraTime(42));
+    EXPECT_TRUE(CameraTime(42) != CameraTime(43));
+    EXPECT_EQ(CameraTimeValue(42).get(), 42);
+    CameraTimeValue value(1);
+    value = CameraTimeValue(7);
+    EXPECT_EQ(value.get(), 7);
+    EXPECT_FALSE(value == LiveViewSpecificationValue(middleHalf()));
+}
+
+TEST(LiveViewSpecificationTest, TextListsSizeAndCorners) {
+    const LiveViewSpecificationValue value(middleHalf());
+    EXPECT_EQ(value.toString(),
+              "Image: 720x480,FocusArea:   (0.250000,0.250000)  (0.750000,0.250000)  "
+              "(0.750000,0.750000)  (0.250000,0.750000)");
+
+    LiveViewImage odd;
+    odd.width = -1;
+    odd.height = 2147483647;
+    odd.focusArea = {Point{1e30f, -0.5f}, Point{0, 0}, Point{0, 0}, Point{0, 0}};
+    const std::string text = LiveViewSpecificationValue(odd).toString();
+    EXPECT_EQ(
+        text.rfind("Image: -1x2147483647,FocusArea:   (1000000015047466219876688855040.000000,"
+                   "-0.500000)",
+                   0),
+        0u)
+        << text;
+}
+
+TEST(LiveViewSpecificationTest, ValueEqualsOnlyItself) {
+    const LiveViewSpecificationValue first(middleHalf());
+    const LiveViewSpecificationValue second(middleHalf());
+    EXPECT_TRUE(first == first);
+    EXPECT_FALSE(first == second);
+    EXPECT_TRUE(first != second);
+
+    LiveViewSpecificationValue copy = first;
+    EXPECT_FALSE(copy == first);
+    EXPECT_EQ(copy.get().width, 720);
+    EXPECT_EQ(copy.get().focusArea[2].x, 0.75f);
+}
+
+TEST(LiveViewSpecificationTest, CodecAccessBuildsAFilledSetting) {
+    auto spec = CameraDeviceSettingAccess::makeLiveViewSpecification(middleHalf());
+    ASSERT_TRUE(spec->hasValue());
+    EXPECT_EQ(spec->getName(), "LiveViewSpecification");
+    const auto& value = dynamic_cast<const LiveViewSpecificationValue&>(spec->getValue());
+    EXPECT_EQ(value.get().height, 480);
+    EXPECT_TRUE(*spec == *spec);
+    EXPECT_FALSE(*spec == *CameraDeviceSettingAccess::makeLiveViewSpecification(middleHalf()));
+    EXPECT_EQ(CameraDeviceSettingAccess::nameOf<CameraTime>(), "CameraTime");
+}
+
+TEST(LiveViewSpecificationTest, CloneValueKeepsTheConcreteClass) {
+    auto time = CameraDeviceSettingAccess::cloneValue(CameraTimeValue(5));
+    EXPECT_TRUE(*time == CameraTimeValue(5));
+    auto spec = CameraDeviceSettingAccess::cloneValue(LiveViewSpecificationValue(middleHalf()));
+    ASSERT_NE(dynamic_cast<LiveViewSpecificationValue*>(spec.get()), nullptr);
+
+    class OtherValue : public CameraDeviceSettingValue {
+    public:
+        bool operator==(const CameraDeviceSettingValue&) const override { return false; }
+        std::string toString() const override { return {}; }
+    };
+    EXPECT_THROW(CameraDeviceSettingAccess::cloneValue(OtherValue()), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace Corvane::CameraController

@@ -1,0 +1,357 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+#include "corvane/camera_controller/capture_settings.hpp"
+#include "device/camera_device_adapter.hpp"
+#include "model/camera_image_impl.hpp"
+#include "model/camera_image_list_impl.hpp"
+#include "model/camera_status_impl.hpp"
+#include "model/camera_storage_impl.hpp"
+#include "model/camera_storage_list_impl.hpp"
+#include "model/capture_impl.hpp"
+#include "model/list_images_response.hpp"
+
+namespace Corvane::CameraController {
+namespace {
+
+using Impl::CameraImageImpl;
+using Impl::CameraImageListImpl;
+using Impl::CameraStatusImpl;
+using Impl::CameraStorageImpl;
+using Impl::CameraStorageListImpl;
+using Impl::CaptureImpl;
+using ::testing::_;
+using ::testing::Invoke;
+using ::testing::Ref;
+using ::testing::Return;
+
+class MockAdapter : public CameraDeviceAdapter {
+public:
+    MOCK_METHOD(Response, getImageData, (const CameraImage&, std::ostream&), (override));
+    MOCK_METHOD(Response, getImageThumbnail, (const CameraImage&, std::ostream&), (override));
+    MOCK_METHOD(Response, deleteImage, (const CameraImage&), (override));
+
+    Response connect() override { return Result::Ok; }
+    Response disconnect() override { return Result::Ok; }
+    bool isConnected() const override { return false; }
+    Response focus(int32_t) override { return Result::Ok; }
+    Response focus(const Point&) override { return Result::Ok; }
+    Response focus() override { return Result::Ok; }
+    StartCaptureResponse startCapture(const Point&) override { return Result::Ok; }
+    StartCaptureResponse startCapture(bool) override { return Result::Ok; }
+    Response stopCapture() override { return Result::Ok; }
+    Response startLiveView() override { return Result::Ok; }
+    Response stopLiveView() override { return Result::Ok; }
+    Impl::ListImagesResponse listImages(std::shared_ptr<CameraStorage>) override {
+        return Result::Ok;
+    }
+    Response listImages() override { return Result::Ok; }
+    Response getCameraDeviceSettings(const std::vector<CameraDeviceSetting*>&) override {
+        return Result::Ok;
+    }
+    Response setCameraDeviceSettings(const std::vector<const CameraDeviceSetting*>&) override {
+        return Result::Ok;
+    }
+    Response getCaptureSettings(const std::vector<CaptureSetting*>&) override { return Result::Ok; }
+    Response setCaptureSettings(const std::vector<const CaptureSetting*>&) override {
+        return Result::Ok;
+    }
+};
+
+std::shared_ptr<CameraImageImpl> makeImage(const std::string& id, ImageFormat format,
+                                           std::shared_ptr<CameraDeviceAdapter> adapter = nullptr,
+                                           std::weak_ptr<CameraStorage> storage = {}) {
+    return std::make_shared<CameraImageImpl>(std::move(adapter), std::move(storage), id,
+                                             "IMG_" + id + ".JPG", 1024, format, true, 1700000000);
+}
+
+TEST(CameraImageTest, TypeFollowsFormat) {
+    const std::pair<ImageFormat, ImageType> cases[] = {
+        {ImageFormat::Unknown, ImageType::Unknown},
+        {ImageFormat::JPEG, ImageType::StillImage},
+        {ImageFormat::TIFF, ImageType::StillImage},
+        {ImageFormat::DPOF, ImageType::StillImage},
+        {ImageFormat::QRW, ImageType::StillImage},
+        {ImageFormat::DNG, ImageType::StillImage},
+        {ImageFormat::MP4, ImageType::Movie},
+        {ImageFormat::MOV, ImageType::Movie},
+        {ImageFormat::AVI, ImageType::Movie},
+        {static_cast<ImageFormat>(99), ImageType::Unknown},
+    };
+    for (const auto& [format, type] : cases) {
+        EXPECT_EQ(makeImage("1", format)->getType(), type) << static_cast<int>(format);
+    }
+}
+
+TEST(CameraImageTest, KeepsItsFieldsAfterInvalidation) {
+    auto image = makeImage("42", ImageFormat::DNG);
+    EXPECT_TRUE(image->isValid());
+    image->invalidate();
+    EXPECT_FALSE(image->isValid());
+    EXPECT_EQ(image->getId(), "42");
+    EXPECT_EQ(image->getName(), "IMG_42.JPG");
+    EXPECT_EQ(image->getSize(), 1024u);
+    EXPECT_EQ(image->getFormat(), ImageFormat::DNG);
+    EXPECT_TRUE(image->hasThumbnail());
+    EXPECT_EQ(image->getDateTime(), 1700000000);
+}
+
+TEST(CameraImageTest, StorageIsHeldWeakly) {
+    auto storage = std::make_shared<CameraStorageImpl>();
+    auto image = makeImage("1", ImageFormat::JPEG, nullptr, storage);
+    EXPECT_EQ(image->getStorage(), storage);
+    EXPECT_EQ(image->lockStorage(), storage);
+    storage.reset();
+    EXPECT_EQ(image->getStorage(), nullptr);
+}
+
+TEST(CameraImageTest, CameraOperationsGoToTheAdapterWithTheImageItself) {
+    auto adapter = std::make_shared<MockAdapter>();
+    auto image = makeImage("7", ImageFormat::JPEG, adapter);
+    std::ostringstream out;
+
+    EXPECT_CALL(*adapter, getImageData(Ref(*image), Ref(out)))
+        .WillOnce(Invoke([](const CameraImage&, std::ostream& stream) {
+            stream << "bytes";
+            return Response(Result::Ok);
+        }));
+    EXPECT_CALL(*adapter, getImageThumbnail(Ref(*image), Ref(out)))
+        .WillOnce(Return(
+            Response(Result::Error, std::make_shared<Error>(ErrorCode::ImageNotFound, "x"))));
+    EXPECT_CALL(*adapter, deleteImage(Ref(*image))).WillOnce(Return(Response(Result::Ok)));
+
+    EXPECT_EQ(image->getData(out).getResult(), Result::Ok);
+    EXPECT_EQ(out.str(), "bytes");
+    const Response thumbnail = image->getThumbnail(out);
+    ASSERT_EQ(thumbnail.getErrors().size(), 1u);
+    EXPECT_EQ(thumbnail.getErrors()[0]->getCode(), ErrorCode::ImageNotFound);
+    EXPECT_EQ(image->deleteData().getResult(), Result::Ok);
+}
+
+TEST(CameraImageTest, WithoutAdapterOperationsFailCleanly) {
+    auto image = makeImage("7", ImageFormat::JPEG);
+    std::ostringstream out;
+    for (const Response& response :
+         {image->getData(out), image->getThumbnail(out), image->deleteData()}) {
+        EXPECT_EQ(response.getResult(), Result::Error);
+        ASSERT_EQ(response.getErrors().size(), 1u);
+        EXPECT_EQ(response.getErrors()[0]->getCode(), ErrorCode::Unknown);
+        EXPECT_EQ(response.getErrors()[0]->getMessage(), "camera object is deleted");
+    }
+    EXPECT_TRUE(out.str().empty());
+}
+
+TEST(CameraImageListTest, GetPastTheEndThrowsWithTheDequeText) {
+    CameraImageListImpl list;
+    try {
+        list.get(0);
+        FAIL() << "no exception";
+    } catch (const std::out_of_range& error) {
+        EXPECT_STREQ(error.what(), "invalid deque<T> subscript");
+    }
+    list.add(makeImage("1", ImageFormat::JPEG));
+    list.add(nullptr);
+    EXPECT_EQ(list.size(), 1u);
+    EXPECT_EQ(list.get(0)->getId(), "1");
+    EXPECT_THROW(list.get(1), std::out_of_range);
+    EXPECT_EQ(list.size(), 1u);
+}
+
+TEST(CameraImageListTest, CloneIsASnapshotOfTheSameImages) {
+    CameraImageListImpl deviceImages;
+    auto first = makeImage("1", ImageFormat::JPEG);
+    deviceImages.add(first);
+
+    const std::unique_ptr<CameraImageList> snapshot = deviceImages.clone();
+    deviceImages.add(makeImage("2", ImageFormat::JPEG));
+    deviceImages.remove(first);
+
+    ASSERT_EQ(snapshot->size(), 1u);
+    EXPECT_EQ(snapshot->get(0), first);
+    EXPECT_EQ(deviceImages.size(), 1u);
+    EXPECT_EQ(deviceImages.get(0)->getId(), "2");
+
+    // A clone of a clone is again independent.
+    auto second = snapshot->clone();
+    deviceImages.clear();
+    EXPECT_EQ(second->size(), 1u);
+}
+
+TEST(CameraImageListTest, LibrarySideEditing) {
+    CameraImageListImpl list;
+    auto a = makeImage("1", ImageFormat::JPEG);
+    auto b = makeImage("2", ImageFormat::MP4);
+    auto c = makeImage("3", ImageFormat::JPEG);
+    list.add(a);
+    list.add(b);
+    list.add(c);
+    list.add(a);
+
+    EXPECT_EQ(list.findById("2"), b);
+    EXPECT_EQ(list.findById("9"), nullptr);
+    EXPECT_TRUE(list.remove(a));
+    EXPECT_FALSE(list.contains(a));
+    EXPECT_FALSE(list.remove(a));
+
+    const auto removed =
+        list.removeIf([](const CameraImage& image) { return image.getType() == ImageType::Movie; });
+    ASSERT_EQ(removed.size(), 1u);
+    EXPECT_EQ(removed[0], b);
+    const auto rest = list.snapshot();
+    ASSERT_EQ(rest.size(), 1u);
+    EXPECT_EQ(rest[0], c);
+
+    CameraImageListImpl assigned;
+    assigned = list;
+    list.clear();
+    EXPECT_EQ(assigned.size(), 1u);
+}
+
+TEST(CameraImageListTest, ConcurrentAddsAndReadsStayConsistent) {
+    CameraImageListImpl list;
+    std::thread writer([&] {
+        for (int i = 0; i < 2000; ++i) {
+            list.add(makeImage(std::to_string(i), ImageFormat::JPEG));
+            if (i % 3 == 0) {
+                list.removeIf([](const CameraImage& image) { return image.getId() == "0"; });
+            }
+        }
+    });
+    for (int i = 0; i < 2000; ++i) {
+        auto snapshot = list.clone();
+        for (size_t j = 0; j < snapshot->size(); ++j) {
+            ASSERT_NE(snapshot->get(j), nullptr);
+        }
+    }
+    writer.join();
+    EXPECT_EQ(list.size(), 1999u);
+}
+
+TEST(CameraStorageTest, NewStorageIsEmpty) {
+    const CameraStorageImpl storage;
+    EXPECT_EQ(storage.getId(), "");
+    EXPECT_FALSE(storage.isAvailable());
+    EXPECT_EQ(storage.getType(), StorageType::Unknown);
+    EXPECT_EQ(storage.getPermission(), StoragePermission::Unknown);
+    EXPECT_EQ(storage.getMaxCapacity(), 0u);
+    EXPECT_EQ(storage.getFreeSpaceInBytes(), 0u);
+    EXPECT_EQ(storage.getFreeSpaceInImages(), 0u);
+    EXPECT_EQ(storage.getListingState(), ListingState::Idle);
+    EXPECT_EQ(storage.getImages().size(), 0u);
+}
+
+TEST(CameraStorageTest, IdReferenceSurvivesRefreshes) {
+    CameraStorageImpl storage;
+    storage.setId("65536");
+    const std::string& id = storage.getId();
+    const std::string* address = &id;
+
+    storage.setId("65536");
+    EXPECT_EQ(&storage.getId(), address);
+    storage.setId("131072");
+    EXPECT_EQ(storage.getId(), "131072");
+    EXPECT_EQ(id, "65536");  // the earlier reference still reads its text
+    storage.setId("65536");
+    EXPECT_EQ(&storage.getId(), address);
+}
+
+TEST(CameraStorageTest, IdReadsWhileRefreshing) {
+    CameraStorageImpl storage;
+    storage.setId("65536");
+    std::thread refresher([&] {
+        for (int i = 0; i < 10000; ++i) {
+            storage.setId(i % 2 ? "65536" : "131072");
+        }
+    });
+    for (int i = 0; i < 10000; ++i) {
+        const std::string& id = storage.getId();
+        ASSERT_TRUE(id == "65536" || id == "131072") << id;
+    }
+    refresher.join();
+}
+
+TEST(CameraStorageTest, ListingStateChangesOnlyFromTheExpectedState) {
+    CameraStorageImpl storage;
+    storage.setListingState(ListingState::Running);
+    EXPECT_FALSE(storage.changeListingState(ListingState::Paused, ListingState::Running));
+    EXPECT_EQ(storage.getListingState(), ListingState::Running);
+    EXPECT_TRUE(storage.changeListingState(ListingState::Running, ListingState::Paused));
+    EXPECT_EQ(storage.getListingState(), ListingState::Paused);
+
+    storage.setFreeSpaceInImages(12);
+    storage.setMaxCapacity(uint64_t{1} << 40);
+    EXPECT_EQ(storage.getFreeSpaceInImages(), 12u);
+    EXPECT_EQ(storage.getMaxCapacity(), uint64_t{1} << 40);
+
+    storage.getImagesImpl().add(makeImage("5", ImageFormat::JPEG));
+    EXPECT_EQ(storage.getImages().get(0)->getId(), "5");
+}
+
+TEST(CameraStorageListTest, GetPastTheEndThrowsWithTheVectorText) {
+    CameraStorageListImpl list;
+    try {
+        list.get(0);
+        FAIL() << "no exception";
+    } catch (const std::out_of_range& error) {
+        EXPECT_STREQ(error.what(), "invalid vector<T> subscript");
+    }
+
+    auto first = std::make_shared<CameraStorageImpl>();
+    first->setId("65536");
+    auto second = std::make_shared<CameraStorageImpl>();
+    second->setId("131072");
+    list.add(first);
+    list.add(second);
+    list.add(nullptr);
+    EXPECT_EQ(list.size(), 2u);
+    EXPECT_EQ(list.get(1), second);
+    EXPECT_EQ(list.findById("65536"), first);
+    EXPECT_EQ(list.findById("1"), nullptr);
+    EXPECT_THROW(list.get(2), std::out_of_range);
+
+    EXPECT_TRUE(list.remove(first));
+    EXPECT_EQ(list.snapshot(), std::vector<std::shared_ptr<CameraStorage>>{second});
+    list.assign({first, nullptr});
+    EXPECT_EQ(list.size(), 1u);
+    EXPECT_EQ(list.get(0), first);
+}
+
+TEST(CaptureTest, StateMovesFromExecutingOnce) {
+    CaptureImpl capture("20260101120000", CaptureMethod::Movie, 2);
+    EXPECT_EQ(capture.getState(), CaptureState::Executing);
+    EXPECT_EQ(capture.getMethod(), CaptureMethod::Movie);
+    EXPECT_EQ(capture.getId(), "20260101120000");
+
+    EXPECT_EQ(capture.fileArrived(), 1);
+    EXPECT_EQ(capture.fileArrived(), 0);
+    EXPECT_EQ(capture.getRemainingFiles(), 0);
+
+    EXPECT_FALSE(capture.finish(CaptureState::Executing));
+    EXPECT_TRUE(capture.finish(CaptureState::Complete));
+    EXPECT_FALSE(capture.finish(CaptureState::Unknown));
+    EXPECT_EQ(capture.getState(), CaptureState::Complete);
+}
+
+TEST(CaptureTest, NullMethodIsRefused) {
+    EXPECT_THROW(CaptureImpl("x", nullptr, 1), std::invalid_argument);
+}
+
+TEST(CameraStatusTest, BatteryAndCurrentCapture) {
+    CameraStatusImpl status;
+    EXPECT_EQ(status.getBatteryLevel(), 0u);
+    EXPECT_EQ(status.getCurrentCapture(), nullptr);
+
+    status.setBatteryLevel(80);
+    auto capture = std::make_shared<CaptureImpl>("1", CaptureMethod::StillImage, 1);
+    status.setCurrentCapture(capture);
+    capture->finish(CaptureState::Complete);
+    EXPECT_EQ(status.getBatteryLevel(), 80u);
+    EXPECT_EQ(status.getCurrentCapture(), capture);
+}
+
+}  // namespace
+}  // namespace Corvane::CameraController
