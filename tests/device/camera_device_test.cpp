@@ -1,0 +1,303 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <stdexcept>
+#include <thread>
+
+#include "common/diagnostics.hpp"
+#include "corvane/camera_controller/camera_event_listener.hpp"
+#include "corvane/camera_controller/capture_settings.hpp"
+#include "device/quorin_camera_device.hpp"
+#include "model/capture_impl.hpp"
+#include "support/mock_camera_device_adapter.hpp"
+
+namespace Corvane::CameraController::Impl {
+namespace {
+
+using Testing::MockCameraDeviceAdapter;
+using ::testing::NiceMock;
+using ::testing::Return;
+
+const auto kOtherInterface = static_cast<DeviceInterface>(7);
+
+void expectNotConnected(const Response& response) {
+    EXPECT_EQ(response.getResult(), Result::Error);
+    ASSERT_EQ(response.getErrors().size(), 1u);
+    EXPECT_EQ(response.getErrors()[0]->getCode(), ErrorCode::NotConnected);
+    EXPECT_EQ(response.getErrors()[0]->getMessage(), "");
+}
+
+Response failure(const std::string& message) {
+    return Response(Result::Error, std::make_shared<Error>(ErrorCode::DeviceError, message));
+}
+
+class CameraDeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override { device->addAdapter(DeviceInterface::USB, adapter); }
+
+    std::shared_ptr<QuorinCameraDevice> device = std::make_shared<QuorinCameraDevice>();
+    std::shared_ptr<NiceMock<MockCameraDeviceAdapter>> adapter =
+        std::make_shared<NiceMock<MockCameraDeviceAdapter>>();
+};
+
+TEST_F(CameraDeviceTest, WithoutConnectedAdapterEveryOperationIsNotConnected) {
+    // A strict mock: any call other than isConnected() fails the test.
+    auto idle = std::make_shared<::testing::StrictMock<MockCameraDeviceAdapter>>();
+    EXPECT_CALL(*idle, isConnected()).WillRepeatedly(Return(false));
+    device->addAdapter(DeviceInterface::USB, idle);
+
+    expectNotConnected(device->focus(3));
+    expectNotConnected(device->focus(Point{0.2f, 0.3f}));
+    expectNotConnected(device->focus());
+    const StartCaptureResponse withPoint = device->startCapture(Point{});
+    expectNotConnected(withPoint);
+    EXPECT_EQ(withPoint.getCapture(), nullptr);
+    expectNotConnected(device->startCapture(true));
+    expectNotConnected(device->stopCapture());
+    expectNotConnected(device->startLiveView());
+    expectNotConnected(device->stopLiveView());
+    expectNotConnected(device->getCameraDeviceSettings({}));
+    expectNotConnected(device->setCameraDeviceSettings({}));
+    expectNotConnected(device->getCaptureSettings({}));
+    expectNotConnected(device->setCaptureSettings({}));
+    EXPECT_FALSE(device->isConnected(DeviceInterface::USB));
+}
+
+TEST_F(CameraDeviceTest, ConnectedAdapterReceivesArgumentsAndItsResultIsReturned) {
+    ON_CALL(*adapter, isConnected()).WillByDefault(Return(true));
+    EXPECT_CALL(*adapter, focus(-4)).WillOnce(Return(failure("focus")));
+    EXPECT_CALL(*adapter,
+                focus(::testing::Matcher<const Point&>(::testing::Field(&Point::x, 0.25f))))
+        .WillOnce(Return(Response(Result::Ok)));
+    const auto capture =
+        std::make_shared<CaptureImpl>("20240101120000123", CaptureMethod::StillImage, 1);
+    EXPECT_CALL(*adapter, startCapture(false)).WillOnce(Return(StartCaptureResponse(capture)));
+    CaptureSetting* const noSetting = nullptr;
+    EXPECT_CALL(*adapter, getCaptureSettings(std::vector<CaptureSetting*>{noSetting}))
+        .WillOnce(Return(failure("read")));
+
+    EXPECT_EQ(device->focus(-4).getErrors().at(0)->getMessage(), "focus");
+    EXPECT_EQ(device->focus(Point{0.25f, 0.75f}).getResult(), Result::Ok);
+    EXPECT_EQ(device->startCapture(false).getCapture(), capture);
+    EXPECT_EQ(device->getCaptureSettings({noSetting}).getErrors().at(0)->getMessage(), "read");
+}
+
+TEST_F(CameraDeviceTest, OperationsGoToTheFirstConnectedAdapterInInterfaceOrder) {
+    auto second = std::make_shared<NiceMock<MockCameraDeviceAdapter>>();
+    device->addAdapter(kOtherInterface, second);
+    ON_CALL(*adapter, isConnected()).WillByDefault(Return(false));
+    ON_CALL(*second, isConnected()).WillByDefault(Return(true));
+    EXPECT_CALL(*adapter, stopCapture()).Times(0);
+    EXPECT_CALL(*second, stopCapture()).WillOnce(Return(Response(Result::Ok)));
+    EXPECT_EQ(device->stopCapture().getResult(), Result::Ok);
+    EXPECT_EQ(device->getAdapter(), second);
+}
+
+TEST_F(CameraDeviceTest, ConnectionCallsUseTheNamedInterfaceConnectedOrNot) {
+    ON_CALL(*adapter, isConnected()).WillByDefault(Return(false));
+    EXPECT_CALL(*adapter, connect()).WillOnce(Return(Response(Result::Ok)));
+    EXPECT_CALL(*adapter, disconnect()).WillOnce(Return(failure("busy")));
+    EXPECT_EQ(device->connect(DeviceInterface::USB).getResult(), Result::Ok);
+    EXPECT_EQ(device->disconnect(DeviceInterface::USB).getErrors().at(0)->getMessage(), "busy");
+
+    expectNotConnected(device->connect(kOtherInterface));
+    expectNotConnected(device->disconnect(kOtherInterface));
+    EXPECT_FALSE(device->isConnected(kOtherInterface));
+}
+
+TEST_F(CameraDeviceTest, ReplacingTheAdapterRoutesToTheNewOne) {
+    auto replacement = std::make_shared<NiceMock<MockCameraDeviceAdapter>>();
+    device->addAdapter(DeviceInterface::USB, replacement);
+    EXPECT_CALL(*adapter, connect()).Times(0);
+    EXPECT_CALL(*replacement, connect()).WillOnce(Return(Response(Result::Ok)));
+    device->connect(DeviceInterface::USB);
+
+    device->addAdapter(DeviceInterface::USB, nullptr);
+    expectNotConnected(device->connect(DeviceInterface::USB));
+}
+
+TEST(CameraDeviceIdentity, EqualityComparesAllFourStrings) {
+    auto makeDevice = [](const std::string& firmware) {
+        auto device = std::make_shared<QuorinCameraDevice>();
+        device->setManufacturer("Quorin");
+        device->setModel("QUORIN Alto");
+        device->setFirmwareVersion(firmware);
+        device->setSerialNumber("42");
+        return device;
+    };
+    const auto a = makeDevice("1.00");
+    const auto b = makeDevice("1.00");
+    const auto updated = makeDevice("1.10");
+    EXPECT_TRUE(*a == *b);
+    EXPECT_FALSE(*a != *b);
+    EXPECT_FALSE(*a == *updated);
+    EXPECT_TRUE(*a != *updated);
+    updated->setSerialNumber("43");
+    updated->setFirmwareVersion("1.00");
+    EXPECT_FALSE(*a == *updated);
+}
+
+// Records the order of calls across listeners.
+class RecordingListener : public CameraEventListener {
+public:
+    RecordingListener(std::string name, std::vector<std::string>& log) : name_(name), log_(log) {}
+    void deviceDisconnected(const std::shared_ptr<const CameraDevice>& device,
+                            DeviceInterface) override {
+        log_.push_back(name_);
+        lastDevice = device;
+    }
+    std::shared_ptr<const CameraDevice> lastDevice;
+
+private:
+    std::string name_;
+    std::vector<std::string>& log_;
+};
+
+void sendDisconnected(const CameraDeviceBaseImpl& device) {
+    device.deliverEvent("deviceDisconnected", [](CameraEventListener& listener,
+                                                 const std::shared_ptr<const CameraDevice>& self) {
+        listener.deviceDisconnected(self, DeviceInterface::USB);
+    });
+}
+
+class ListenerTest : public ::testing::Test {
+protected:
+    std::vector<std::string> log;
+    std::shared_ptr<QuorinCameraDevice> device = std::make_shared<QuorinCameraDevice>();
+    std::shared_ptr<RecordingListener> a = std::make_shared<RecordingListener>("A", log);
+    std::shared_ptr<RecordingListener> b = std::make_shared<RecordingListener>("B", log);
+};
+
+TEST_F(ListenerTest, DeliveredInRegistrationOrderOncePerEntry) {
+    device->addEventListener(a);
+    device->addEventListener(b);
+    device->addEventListener(a);
+    sendDisconnected(*device);
+    EXPECT_EQ(log, (std::vector<std::string>{"A", "B", "A"}));
+    EXPECT_EQ(a->lastDevice, device);
+}
+
+TEST_F(ListenerTest, RemoveDropsEveryEntryAndIgnoresStrangers) {
+    device->addEventListener(a);
+    device->addEventListener(b);
+    device->addEventListener(a);
+    device->removeEventListener(std::make_shared<RecordingListener>("C", log));
+    device->addEventListener(nullptr);
+    EXPECT_EQ(device->getEventListeners().size(), 3u);
+
+    device->removeEventListener(a);
+    ASSERT_EQ(device->copyEventListeners().size(), 1u);
+    EXPECT_EQ(device->copyEventListeners()[0], b);
+    sendDisconnected(*device);
+    EXPECT_EQ(log, std::vector<std::string>{"B"});
+}
+
+TEST_F(ListenerTest, ListenerWithoutOverridesAcceptsEveryEvent) {
+    class Silent : public CameraEventListener {};
+    auto silent = std::make_shared<Silent>();
+    device->addEventListener(silent);
+    device->deliverEvent(
+        [](CameraEventListener& listener, const std::shared_ptr<const CameraDevice>& self) {
+            listener.imageAdded(self, nullptr);
+            listener.imageStored(self, nullptr);
+            listener.captureComplete(self, nullptr);
+            listener.deviceDisconnected(self, DeviceInterface::USB);
+            listener.liveViewFrameUpdated(self, nullptr, 0);
+            listener.captureSettingsChanged(self, {});
+        });
+    EXPECT_EQ(device->getEventListeners().size(), 1u);
+}
+
+class ThrowingListener : public CameraEventListener {
+public:
+    void deviceDisconnected(const std::shared_ptr<const CameraDevice>&, DeviceInterface) override {
+        throw std::runtime_error("listener bug");
+    }
+};
+
+TEST_F(ListenerTest, ThrowingListenerIsReportedOnceAndTheOthersStillRun) {
+    std::vector<std::string> lines;
+    const auto previous =
+        setDiagnosticSink([&](const std::string& line) { lines.push_back(line); });
+    device->addEventListener(a);
+    device->addEventListener(std::make_shared<ThrowingListener>());
+    device->addEventListener(b);
+    sendDisconnected(*device);
+    setDiagnosticSink(previous);
+
+    EXPECT_EQ(log, (std::vector<std::string>{"A", "B"}));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("deviceDisconnected"), std::string::npos);
+    EXPECT_NE(lines[0].find("listener bug"), std::string::npos);
+}
+
+// Changes the device's listeners from inside a handler: with delivery over a copy taken under
+// the mutex this neither deadlocks nor changes the delivery under way.
+class ReplacingListener : public CameraEventListener {
+public:
+    ReplacingListener(CameraDeviceBaseImpl& device, std::shared_ptr<CameraEventListener> next,
+                      std::vector<std::string>& log)
+        : device_(device), next_(std::move(next)), log_(log) {}
+    void deviceDisconnected(const std::shared_ptr<const CameraDevice>&, DeviceInterface) override {
+        log_.push_back("replacer");
+        device_.addEventListener(next_);
+        device_.removeEventListener(self.lock());
+    }
+    std::weak_ptr<CameraEventListener> self;
+
+private:
+    CameraDeviceBaseImpl& device_;
+    std::shared_ptr<CameraEventListener> next_;
+    std::vector<std::string>& log_;
+};
+
+TEST_F(ListenerTest, HandlersMayChangeTheListWhileItIsDelivered) {
+    auto replacer = std::make_shared<ReplacingListener>(*device, b, log);
+    replacer->self = replacer;
+    device->addEventListener(replacer);
+    device->addEventListener(a);
+    sendDisconnected(*device);
+    EXPECT_EQ(log, (std::vector<std::string>{"replacer", "A"}));
+    log.clear();
+    sendDisconnected(*device);
+    EXPECT_EQ(log, (std::vector<std::string>{"A", "B"}));
+}
+
+TEST_F(ListenerTest, ConcurrentRegistrationDuringDeliveryIsSafe) {
+    class Counter : public CameraEventListener {
+    public:
+        void deviceDisconnected(const std::shared_ptr<const CameraDevice>&,
+                                DeviceInterface) override {
+            ++calls;
+        }
+        std::atomic<int> calls{0};
+    };
+    auto counter = std::make_shared<Counter>();
+    device->addEventListener(counter);
+    std::atomic<bool> stop{false};
+    std::thread churn([&] {
+        while (!stop) {
+            auto extra = std::make_shared<Counter>();
+            device->addEventListener(extra);
+            device->removeEventListener(extra);
+        }
+    });
+    for (int i = 0; i < 2000; ++i) {
+        sendDisconnected(*device);
+    }
+    stop = true;
+    churn.join();
+    EXPECT_EQ(counter->calls, 2000);
+}
+
+TEST(ListenerDelivery, NothingIsSentForADeviceNotOwnedBySharedPtr) {
+    std::vector<std::string> log;
+    QuorinCameraDevice unowned;
+    unowned.addEventListener(std::make_shared<RecordingListener>("A", log));
+    sendDisconnected(unowned);
+    EXPECT_TRUE(log.empty());
+}
+
+}  // namespace
+}  // namespace Corvane::CameraController::Impl
