@@ -3,23 +3,37 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <future>
+#include <iosfwd>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "adapter/adapter_capture_gate.hpp"
 #include "adapter/camera_device_mtp_usb_adapter.hpp"
 #include "adapter/quorin_camera_condition.hpp"
 
 namespace Corvane::CameraController {
 class CameraDevice;
-}
+class CameraEventListener;
+}  // namespace Corvane::CameraController
 
 namespace Corvane::CameraController::Impl {
 
 class CaptureImpl;
+class CameraDeviceBaseImpl;
+class CaptureSettingReader;
+class CaptureSettingWriter;
+class DeviceSettingCodec;
+class CameraImageImpl;
+class CameraStorageImpl;
 
 /// One Quorin camera behind one transport. Always owned by a shared_ptr; holds its device only
 /// weakly, so every operation that needs the device locks it first.
@@ -134,6 +148,118 @@ public:
     /// Ends the background listing of `storage` and waits for its task.
     void stopListing(const std::shared_ptr<CameraStorage>& storage);
 
+    // -- events --
+    /// Compares the remembered words with the current condition and reports camera-side
+    /// changes to the listeners; true when a change was counted.
+    bool detectSettingChanges();
+    /// Ends still captures pending for 120 s or more (by the time in their IDs).
+    void expireStillCaptures();
+
+    /// Wall clock read by capture IDs and capture expiry.
+    using Clock = std::function<std::chrono::system_clock::time_point()>;
+    /// Pause used by the capture-start waits (100 ms polls) and listing throttles.
+    using Sleeper = std::function<void(std::chrono::milliseconds)>;
+    /// Test seam: replaces the clock and/or the sleeper (an empty function keeps the current).
+    void setTimingForTesting(Clock clock, Sleeper sleeper);
+
+    // -- capture --
+    StartCaptureResponse doStartCapture(bool withFocus);
+    StartCaptureResponse waitForCaptureStart(bool movie);
+    /// The UTC time "%Y%m%d%H%M%S" followed by the milliseconds without padding.
+    std::string makeCaptureId() const;
+    /// Files the camera will store for one capture, from the current condition.
+    int32_t countExpectedFiles() const;
+    /// Asks a running listing of `storage` to pause and waits until it has.
+    void waitForStorageListing(const std::shared_ptr<CameraStorage>& storage);
+    bool isMovieMode() const;
+    bool isMovieRecording() const;
+    bool isCaptureAllowed() const;
+    /// Counts one arrived file against the oldest pending capture; completes it at zero.
+    void captureFileArrived();
+    /// A copy of the pending captures, oldest first.
+    std::vector<std::shared_ptr<CaptureImpl>> getPendingCaptures() const;
+
+    // -- images and storages --
+    /// Copies the camera's transfer buffer into `out`, following its transfer instructions.
+    Response transferTetherBuffer(std::ostream& out);
+    void doListImagesAsync(const std::string& storageId);
+    /// An image made from an ObjectInfo; `storage` is null for an image in the transfer buffer.
+    std::shared_ptr<CameraImageImpl> createImage(const std::shared_ptr<CameraStorage>& storage,
+                                                 const MtpObjectInfo& info);
+    /// Refreshes the capacity figures of every available storage.
+    void updateStorages();
+    void applyStorageInfo(CameraStorageImpl& storage, const MtpStorageInfo& info,
+                          bool copyFreeImages);
+    void pauseAllListings();
+    void resumeListing(const std::shared_ptr<CameraStorage>& storage);
+    /// GetObjectHandles of one storage, never while a capture is being started.
+    bool fetchObjectHandles(const std::string& storageId, std::vector<uint32_t>& handles);
+
+    // -- tether images and the update after a capture --
+    std::shared_ptr<CameraImageImpl> createImageFromTetherImage();
+    void deleteTetherImage();
+    void refreshAfterTetherDelete();
+    void updateImageInfo();
+    bool canUpdateImages() const;
+    void updateStorageImages(const std::shared_ptr<CameraStorage>& storage);
+
+private:
+    void eventLoop();
+    /// One pass of the event loop after the condition was read.
+    void runEventPass();
+    /// Ends the task for a camera that is no longer attached.
+    void handleUnplugged();
+    /// Waits `duration` or until a stop is requested; false when stopping.
+    bool pauseEventLoop(std::chrono::milliseconds duration);
+    void pause(std::chrono::milliseconds duration) const;
+    bool isTetherImage(const CameraImage& image) const;
+    void rememberTetherImage(const std::shared_ptr<CameraImageImpl>& image);
+    /// GetPartialObject in 1 MiB pieces, each written to `out` as it arrives.
+    Response downloadObject(uint32_t handle, uint64_t size, std::ostream& out);
+    /// One transfer instruction 3: fetches `count` bytes with 0x900D into `out`.
+    Response fetchTransferData(uint32_t count, std::ostream& out);
+    std::chrono::system_clock::time_point now() const;
+    /// Removes `image` from the lists of the storages with id `storageId` and from the
+    /// device's list.
+    void forgetImage(CameraDeviceBaseImpl& owner, const std::string& storageId,
+                     const CameraImage& image);
+    /// Gives every listener of the device one call, outside every adapter lock.
+    void notifyListeners(
+        const std::function<void(CameraEventListener&, const std::shared_ptr<const CameraDevice>&)>&
+            call);
+
+    std::array<uint32_t, 11> rememberedWords{};
+    bool rememberedWordsTaken = false;
+    bool changeTrackingEnabled = false;
+    /// Guards rememberedWords: the event task and setting writes both renew them.
+    mutable std::mutex rememberedWordsMutex;
+    std::mutex eventWakeMutex;
+    std::condition_variable eventWake;
+
+    mutable std::mutex timingMutex;
+    Clock clock;
+    Sleeper sleeper;
+
+    std::mutex captureMutex;
+    CaptureGate captureGate;
+    mutable std::mutex pendingCapturesMutex;
+    std::vector<std::shared_ptr<CaptureImpl>> pendingCaptures;
+    std::atomic<bool> movieStartPending{false};
+    std::atomic<uint32_t> listingPauseRequested{0};
+
+    /// Images made from the camera's transfer buffer, to tell them from stored images whose
+    /// storage has gone.
+    mutable std::mutex tetherImagesMutex;
+    std::vector<std::weak_ptr<CameraImageImpl>> tetherImages;
+
+    /// Guards handleCache and listingTasks.
+    mutable std::mutex listingMutex;
+    std::map<std::string, std::vector<uint32_t>> handleCache;
+    // Last, so that it is destroyed first: destroying it waits for the listing tasks, which
+    // still use the members above.
+    std::map<std::string, std::shared_future<void>> listingTasks;
+
+public:
     // ---- end of events, capture, images, tether images ----
 };
 

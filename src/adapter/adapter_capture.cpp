@@ -1,0 +1,377 @@
+// Capture control: still and movie starts, the movie stop, and the pending-capture bookkeeping
+// that event processing finishes.
+#include <chrono>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "adapter/adapter_capture_id.hpp"
+#include "adapter/adapter_codes.hpp"
+#include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
+#include "corvane/camera_controller/camera_event_listener.hpp"
+#include "corvane/camera_controller/capture_settings.hpp"
+#include "device/camera_device_base_impl.hpp"
+#include "model/camera_storage_impl.hpp"
+#include "model/capture_impl.hpp"
+
+namespace Corvane::CameraController::Impl {
+
+namespace {
+
+using std::chrono::milliseconds;
+using namespace std::chrono_literals;
+
+constexpr int kStillStartTries = 300;
+constexpr int kMovieStartTries = 100;
+constexpr milliseconds kStartPoll = 100ms;
+constexpr milliseconds kListingPoll = 10ms;
+constexpr int kMovieStopTries = 60;
+constexpr int kMovieCaptureWaits = 180;
+constexpr int kPendingCaptureWaits = 60;
+constexpr milliseconds kDisconnectPoll = 1000ms;
+
+constexpr int32_t kBulbExposureMode = 9;
+
+StartCaptureResponse startFailure(ErrorCode code, const std::string& message) {
+    return StartCaptureResponse(Result::Error, std::make_shared<Error>(code, message));
+}
+
+StartCaptureResponse toStartCaptureResponse(const Response& response) {
+    StartCaptureResponse copy(response.getResult());
+    for (const auto& error : response.getErrors()) {
+        copy.addError(error);
+    }
+    return copy;
+}
+
+std::shared_ptr<CameraDeviceBaseImpl> asBase(const std::shared_ptr<CameraDevice>& owner) {
+    return std::dynamic_pointer_cast<CameraDeviceBaseImpl>(owner);
+}
+
+bool anyStorageAvailable(CameraDeviceBaseImpl& owner) {
+    for (const auto& storage : owner.getStoragesImpl().snapshot()) {
+        if (storage->isAvailable()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+/// Models and firmware that cannot record a movie under remote control.
+bool refusesMovie(const std::string& model, const std::string& firmware) {
+    return (model == "QUORIN Alto" && firmware < "1.41") || model == "QUORIN Grande" ||
+           model == "QUORIN Brio";
+}
+
+int32_t filesForSlot(uint32_t inactive, uint32_t fileFormat) {
+    if (inactive != 0) {
+        return 0;
+    }
+    // Raw and JPEG together store two files per shot.
+    return fileFormat == 3 || fileFormat == 4 ? 2 : 1;
+}
+
+}  // namespace
+
+// ---- condition readings ----
+
+bool QuorinCameraDeviceMtpUsbAdapter::isMovieMode() const {
+    const auto current = getCondition();
+    return current != nullptr && (current->statusFlags() & StatusFlag::anyMovie) != 0;
+}
+
+bool QuorinCameraDeviceMtpUsbAdapter::isMovieRecording() const {
+    const auto current = getCondition();
+    return current != nullptr && (current->statusFlags() & StatusFlag::movieRecording) != 0;
+}
+
+bool QuorinCameraDeviceMtpUsbAdapter::isCaptureAllowed() const {
+    const auto current = getCondition();
+    return current != nullptr && (current->statusFlags() & StatusFlag::captureInhibited) == 0;
+}
+
+int32_t QuorinCameraDeviceMtpUsbAdapter::countExpectedFiles() const {
+    const auto current = getCondition();
+    if (current == nullptr) {
+        return 0;
+    }
+    if (isMovieMode()) {
+        return (current->slot1Inactive() == 0 ? 1 : 0) + (current->slot2Inactive() == 0 ? 1 : 0);
+    }
+    return filesForSlot(current->slot1Inactive(), current->slot1FileFormat()) +
+           filesForSlot(current->slot2Inactive(), current->slot2FileFormat());
+}
+
+std::string QuorinCameraDeviceMtpUsbAdapter::makeCaptureId() const {
+    return formatCaptureId(now());
+}
+
+// ---- starting ----
+
+StartCaptureResponse QuorinCameraDeviceMtpUsbAdapter::startCapture(const Point& focusPoint) {
+    if (!isConnected()) {
+        return startFailure(ErrorCode::NotConnected, "");
+    }
+    if (lockDevice() == nullptr) {
+        return startFailure(ErrorCode::Unknown, "camera object is deleted");
+    }
+    const Response placed = setFocusPoint(focusPoint);
+    if (placed.getResult() != Result::Ok) {
+        return toStartCaptureResponse(placed);
+    }
+    return doStartCapture(true);
+}
+
+StartCaptureResponse QuorinCameraDeviceMtpUsbAdapter::startCapture(bool withFocus) {
+    if (withFocus) {
+        return startCapture(Point{0.5f, 0.5f});
+    }
+    if (!isConnected()) {
+        return startFailure(ErrorCode::NotConnected, "");
+    }
+    return doStartCapture(false);
+}
+
+StartCaptureResponse QuorinCameraDeviceMtpUsbAdapter::doStartCapture(bool withFocus) {
+    const std::lock_guard<std::mutex> serialised(captureMutex);
+    const auto owner = asBase(lockDevice());
+    if (owner == nullptr) {
+        return startFailure(ErrorCode::Unknown, "camera object is deleted");
+    }
+    const bool movie = isMovieMode();
+    const bool hasTransferBuffer = isOperationSupported(OperationCode::TetherImageTransfer);
+
+    bool busy = false;
+    if (movie) {
+        busy = isMovieRecording() || !anyStorageAvailable(*owner) || !getPendingCaptures().empty();
+    } else if (hasTransferBuffer) {
+        busy = !isCaptureAllowed();
+    } else {
+        int tries = kStillStartTries;
+        while (true) {
+            const auto current = getCondition();
+            const uint32_t flags = current != nullptr ? current->statusFlags() : 0;
+            if ((flags & StatusFlag::busyShooting) == 0 || tries < 1) {
+                break;
+            }
+            pause(kStartPoll);
+            --tries;
+        }
+        busy = !isCaptureAllowed() || tries == 0;
+    }
+    if (busy) {
+        const bool noCard = movie && !anyStorageAvailable(*owner);
+        return startFailure(ErrorCode::DeviceError,
+                            noCard ? "Write to storage is required." : "Device Busy");
+    }
+    const auto current = getCondition();
+    if (current != nullptr && current->exposureMode() == kBulbExposureMode) {
+        throw std::runtime_error("Bulb Capture is Not Supported.");
+    }
+
+    captureGate.acquire();
+    const CaptureGateHold gateHold(captureGate);
+    if (movie) {
+        if (refusesMovie(owner->getModel(), owner->getFirmwareVersion())) {
+            throw std::runtime_error("Not Supported");
+        }
+        if (isMovieRecording()) {
+            return startFailure(ErrorCode::DeviceError, "Device Busy");
+        }
+        movieStartPending = true;
+        for (const auto& storage : owner->getStoragesImpl().snapshot()) {
+            if (storage->isAvailable()) {
+                waitForStorageListing(storage);
+                pause(kStartPoll);
+            }
+        }
+    }
+
+    const MtpResponse released = execute(OperationCode::ShutterButtonAction,
+                                         {movie ? 3U : 0U, withFocus ? 3U : 2U, 0, 0, 0});
+    if (released.responseCode != kResponseOk) {
+        movieStartPending = false;
+        return StartCaptureResponse(Result::Error, makeErrorFromMtpCode(released.responseCode));
+    }
+    StartCaptureResponse started = waitForCaptureStart(movie);
+    if (started.getResult() != Result::Ok) {
+        movieStartPending = false;
+        return started;
+    }
+
+    auto capture = std::make_shared<CaptureImpl>(
+        makeCaptureId(), movie ? CaptureMethod::Movie : CaptureMethod::StillImage,
+        countExpectedFiles());
+    {
+        const std::lock_guard<std::mutex> lock(pendingCapturesMutex);
+        pendingCaptures.push_back(capture);
+    }
+    owner->getStatusImpl().setCurrentCapture(capture);
+    return StartCaptureResponse(std::shared_ptr<const Capture>(capture));
+}
+
+StartCaptureResponse QuorinCameraDeviceMtpUsbAdapter::waitForCaptureStart(bool movie) {
+    if (!movie && isOperationSupported(OperationCode::TetherImageTransfer)) {
+        return StartCaptureResponse(Result::Ok);
+    }
+    int tries = movie ? kMovieStartTries : kStillStartTries;
+    while (true) {
+        bool started = false;
+        if (movie) {
+            started = isMovieRecording();
+        } else {
+            const auto current = getCondition();
+            started = current != nullptr && (current->statusFlags() & StatusFlag::busyShooting);
+        }
+        if (started || tries < 1) {
+            break;
+        }
+        pause(kStartPoll);
+        --tries;
+    }
+    if (tries == 0) {
+        return startFailure(ErrorCode::DeviceError, "Capture is not started");
+    }
+    return StartCaptureResponse(Result::Ok);
+}
+
+void QuorinCameraDeviceMtpUsbAdapter::waitForStorageListing(
+    const std::shared_ptr<CameraStorage>& storage) {
+    if (storage == nullptr || storage->getListingState() != ListingState::Running) {
+        return;
+    }
+    listingPauseRequested = 1;
+    // The listing answers before its next handle; it always leaves Running when it ends.
+    while (storage->getListingState() == ListingState::Running) {
+        std::this_thread::sleep_for(kListingPoll);
+    }
+    listingPauseRequested = 0;
+}
+
+// ---- stopping ----
+
+Response QuorinCameraDeviceMtpUsbAdapter::stopCapture() {
+    if (!isConnected()) {
+        return makeErrorResponse(ErrorCode::NotConnected, "");
+    }
+    if (lockDevice() == nullptr) {
+        return makeErrorResponse(ErrorCode::Unknown, "camera object is deleted");
+    }
+    if (!isMovieRecording()) {
+        return Response(Result::Ok);
+    }
+    const MtpResponse stopped = execute(OperationCode::ShutterButtonRelease, {3, 0, 0, 0, 0});
+    if (stopped.responseCode != kResponseOk) {
+        return makeResponseFromMtpCode(stopped);
+    }
+    return Response(Result::Ok);
+}
+
+void QuorinCameraDeviceMtpUsbAdapter::finishMovieBeforeDisconnect() {
+    const Response stopped = stopCapture();
+    const bool stopOk = stopped.getResult() == Result::Ok;
+    int tries = kMovieStopTries;
+    if (stopOk) {
+        while (isConnected() && isMovieRecording() && tries > 0) {
+            pause(kDisconnectPoll);
+            --tries;
+        }
+    }
+
+    const auto owner = asBase(lockDevice());
+    if (owner != nullptr) {
+        CameraStatusImpl& status = owner->getStatusImpl();
+        const auto current = status.getCurrentCapture();
+        if (current != nullptr && current->getMethod() == CaptureMethod::Movie &&
+            current->getState() == CaptureState::Executing) {
+            bool settled = false;
+            if (stopOk && isConnected() && tries > 0) {
+                int waits = kMovieCaptureWaits;
+                while (isConnected() && current->getState() == CaptureState::Executing &&
+                       waits > 0) {
+                    pause(kDisconnectPoll);
+                    --waits;
+                }
+                settled = isConnected() && waits > 0;
+            }
+            if (!settled) {
+                auto unknown =
+                    std::make_shared<CaptureImpl>(current->getId(), current->getMethod(), 0);
+                unknown->finish(CaptureState::Unknown);
+                status.setCurrentCapture(unknown);
+            }
+        }
+    }
+
+    {
+        const std::lock_guard<std::mutex> lock(pendingCapturesMutex);
+        for (auto it = pendingCaptures.begin(); it != pendingCaptures.end();) {
+            if ((*it)->getMethod() == CaptureMethod::Movie) {
+                (*it)->finish(CaptureState::Unknown);
+                it = pendingCaptures.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (int waits = 0; waits < kPendingCaptureWaits; ++waits) {
+        const auto current = owner != nullptr ? owner->getStatusImpl().getCurrentCapture()
+                                              : std::shared_ptr<const Capture>();
+        if (getPendingCaptures().empty() || !connected || current == nullptr ||
+            current->getState() != CaptureState::Executing) {
+            break;
+        }
+        pause(kDisconnectPoll);
+    }
+}
+
+// ---- pending captures ----
+
+std::vector<std::shared_ptr<CaptureImpl>> QuorinCameraDeviceMtpUsbAdapter::getPendingCaptures()
+    const {
+    const std::lock_guard<std::mutex> lock(pendingCapturesMutex);
+    return pendingCaptures;
+}
+
+void QuorinCameraDeviceMtpUsbAdapter::abandonPendingCaptures() {
+    std::vector<std::shared_ptr<CaptureImpl>> abandoned;
+    {
+        const std::lock_guard<std::mutex> lock(pendingCapturesMutex);
+        abandoned.swap(pendingCaptures);
+    }
+    for (const auto& capture : abandoned) {
+        capture->finish(CaptureState::Unknown);
+    }
+}
+
+void QuorinCameraDeviceMtpUsbAdapter::captureFileArrived() {
+    if (lockDevice() == nullptr) {
+        return;
+    }
+    std::shared_ptr<CaptureImpl> completed;
+    {
+        const std::lock_guard<std::mutex> lock(pendingCapturesMutex);
+        if (pendingCaptures.empty()) {
+            return;
+        }
+        const std::shared_ptr<CaptureImpl> oldest = pendingCaptures.front();
+        if (oldest->fileArrived() < 1) {
+            oldest->finish(CaptureState::Complete);
+        }
+        if (oldest->getState() == CaptureState::Complete) {
+            pendingCaptures.erase(pendingCaptures.begin());
+            completed = oldest;
+        }
+    }
+    if (completed != nullptr) {
+        const std::shared_ptr<const Capture> handle = completed;
+        notifyListeners([&handle](CameraEventListener& listener,
+                                  const std::shared_ptr<const CameraDevice>& owner) {
+            listener.captureComplete(owner, handle);
+        });
+    }
+}
+
+}  // namespace Corvane::CameraController::Impl
