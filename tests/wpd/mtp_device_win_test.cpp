@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "mtp/wpd/mtp_device_win.hpp"
+#include "mtp/wpd/wpd_strings.hpp"
+#include "wpd/fake_wpd_api.hpp"
+
+namespace Corvane::CameraController::Impl {
+namespace {
+
+using Testing::FakeAnswer;
+using Testing::FakeOperation;
+using Testing::FakeWpdApi;
+using Testing::FakeWpdDevice;
+
+const std::wstring kPnpId =
+    L"\\\\?\\usb#vid_1234&pid_0001#cam1#{6ac27878-a6fa-4155-ba85-f98f491d4f33}";
+
+class MtpDeviceWinTest : public ::testing::Test {
+protected:
+    MtpDeviceWinTest() {
+        FakeWpdDevice camera;
+        camera.pnpId = kPnpId;
+        camera.camera = [this](const FakeOperation& operation) { return answer(operation); };
+        api->attach(camera);
+    }
+
+    std::shared_ptr<MtpDeviceWin> device() {
+        WpdDeviceHandle handle;
+        handle.record.pnpDeviceId = wpdDeviceKey(kPnpId);
+        handle.widePnpId = kPnpId;
+        return std::make_shared<MtpDeviceWin>(api, handle);
+    }
+
+    static MtpRequest request(uint16_t code, std::vector<uint32_t> parameters,
+                              MtpDataPhase phase = MtpDataPhase::None) {
+        MtpRequest request;
+        request.operationCode = code;
+        request.parameters = std::move(parameters);
+        request.dataPhase = phase;
+        return request;
+    }
+
+    std::function<FakeAnswer(const FakeOperation&)> answer = [](const FakeOperation&) {
+        return FakeAnswer{};
+    };
+    std::shared_ptr<FakeWpdApi> api = std::make_shared<FakeWpdApi>();
+};
+
+TEST_F(MtpDeviceWinTest, SendsAtLeastOneAndAtMostFiveParameterWords) {
+    auto camera = device();
+    camera->execute(request(0x9001, {}));
+    camera->execute(request(0x9011, {1, 2, 3, 4, 5, 6, 7}));
+    camera->execute(request(0x1015, {0xD009}, MtpDataPhase::Read));
+    camera->execute(request(0x1016, {0xD036, 9}, MtpDataPhase::Write));
+
+    const auto operations = api->operations();
+    ASSERT_EQ(operations.size(), 4u);
+    EXPECT_EQ(operations[0].parameters, (std::vector<uint32_t>{0}));
+    EXPECT_EQ(operations[1].parameters, (std::vector<uint32_t>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(operations[2].parameters, (std::vector<uint32_t>{0xD009}));
+    EXPECT_EQ(operations[3].parameters, (std::vector<uint32_t>{0xD036, 9}));
+}
+
+TEST_F(MtpDeviceWinTest, ResponseParametersAreCappedAtFiveAndUnreadableOnesSkipped) {
+    answer = [](const FakeOperation&) {
+        return FakeAnswer{0x2001, {1, std::nullopt, 2, 3, std::nullopt, 4, 5, 6, 7}, {}};
+    };
+    const MtpResponse response = device()->execute(request(0x9003, {}));
+    EXPECT_EQ(response.responseCode, 0x2001);
+    EXPECT_EQ(response.parameters, (std::vector<uint32_t>{1, 2, 3, 4, 5}));
+
+    // Parameters travel with success only.
+    answer = [](const FakeOperation&) { return FakeAnswer{0x2019, {1, 2}, {}}; };
+    const MtpResponse busy = device()->execute(request(0x9003, {}));
+    EXPECT_EQ(busy.responseCode, 0x2019);
+    EXPECT_TRUE(busy.parameters.empty());
+}
+
+TEST_F(MtpDeviceWinTest, ReadDeliversTheDataWithTheResponse) {
+    answer = [](const FakeOperation&) { return FakeAnswer{0x2001, {}, {1, 2, 3, 4, 5}}; };
+    const MtpResponse response = device()->execute(request(0x1008, {7}, MtpDataPhase::Read));
+    EXPECT_EQ(response.responseCode, 0x2001);
+    ASSERT_EQ(response.dataSize, 5u);
+    EXPECT_EQ(std::vector<uint8_t>(response.data.get(), response.data.get() + 5),
+              (std::vector<uint8_t>{1, 2, 3, 4, 5}));
+
+    const auto commands = api->commands();
+    ASSERT_EQ(commands.size(), 3u);
+    EXPECT_EQ(commands[1].command, WpdCommand::ReadData);
+    EXPECT_EQ(commands[1].numBytesToRead, 5u);
+    EXPECT_EQ(commands[1].transferContext, std::wstring(L"ctx"));
+    EXPECT_EQ(commands[2].command, WpdCommand::EndDataTransfer);
+}
+
+TEST_F(MtpDeviceWinTest, EmptyReadWithUnreadableDataStillCompletes) {
+    FakeWpdDevice camera;
+    camera.pnpId = kPnpId;
+    camera.transferDataUnreadable = true;
+    camera.camera = [](const FakeOperation&) { return FakeAnswer{0x2009, {}, {}}; };
+    api->detach(kPnpId);
+    api->attach(camera);
+
+    const MtpResponse response = device()->execute(request(0x1008, {7}, MtpDataPhase::Read));
+    EXPECT_EQ(response.responseCode, 0x2009);
+    EXPECT_EQ(response.data, nullptr);
+    EXPECT_EQ(response.dataSize, 0u);
+}
+
+TEST_F(MtpDeviceWinTest, UnreadableDataOfANonEmptyReadIsATransportFailure) {
+    FakeWpdDevice camera;
+    camera.pnpId = kPnpId;
+    camera.transferDataUnreadable = true;
+    camera.camera = [](const FakeOperation&) { return FakeAnswer{0x2001, {}, {1, 2, 3}}; };
+    api->detach(kPnpId);
+    api->attach(camera);
+
+    const MtpResponse response = device()->execute(request(0x1009, {7}, MtpDataPhase::Read));
+    EXPECT_EQ(response.responseCode, 0);
+    EXPECT_EQ(response.data, nullptr);
+    for (const auto& command : api->commands()) {
+        EXPECT_NE(command.command, WpdCommand::EndDataTransfer);
+    }
+}
+
+TEST_F(MtpDeviceWinTest, WriteSendsTheCallersBytesInOneCommand) {
+    const uint8_t bytes[] = {2, 0, 0, 0, 0x10, 0, 0x20, 0};
+    MtpRequest write = request(0x1016, {0xD036}, MtpDataPhase::Write);
+    write.data = bytes;
+    write.dataSize = sizeof bytes;
+    const MtpResponse response = device()->execute(write);
+    EXPECT_EQ(response.responseCode, 0x2001);
+
+    const auto operations = api->operations();
+    ASSERT_EQ(operations.size(), 1u);
+    EXPECT_EQ(operations[0].data, std::vector<uint8_t>(bytes, bytes + sizeof bytes));
+    const auto commands = api->commands();
+    ASSERT_EQ(commands.size(), 3u);
+    EXPECT_EQ(commands[0].transferTotalDataSize, uint64_t{sizeof bytes});
+    EXPECT_EQ(commands[1].numBytesToWrite, uint32_t{sizeof bytes});
+}
+
+TEST_F(MtpDeviceWinTest, WriteWithASizeButNoBytesSendsNothing) {
+    MtpRequest write = request(0x1016, {0xD036}, MtpDataPhase::Write);
+    write.dataSize = 8;
+    EXPECT_EQ(device()->execute(write).responseCode, 0);
+    EXPECT_TRUE(api->commands().empty());
+}
+
+TEST_F(MtpDeviceWinTest, AccessDeniedEndsTheTransactionWithoutRetry) {
+    FakeWpdDevice camera;
+    camera.pnpId = kPnpId;
+    camera.openStatuses = {kWpdAccessDenied};
+    api->detach(kPnpId);
+    api->attach(camera);
+
+    const MtpResponse response = device()->execute(request(0x9001, {1}));
+    EXPECT_EQ(response.responseCode, 0);
+    EXPECT_EQ(api->opens().size(), 1u);
+    EXPECT_TRUE(api->commands().empty());
+}
+
+TEST_F(MtpDeviceWinTest, StartsComOnAThreadWithoutIt) {
+    api->withoutCom();
+    EXPECT_EQ(device()->execute(request(0x9001, {1})).responseCode, 0x2001);
+    EXPECT_EQ(api->comStarts(), 1);
+}
+
+TEST_F(MtpDeviceWinTest, DetachedDeviceIsReportedAfterFiveChecks) {
+    auto camera = device();
+    EXPECT_TRUE(camera->isConnected());
+    EXPECT_EQ(api->listings(), 1);
+
+    api->detach(kPnpId);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(camera->isConnected());
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
+    EXPECT_EQ(api->listings(), 6);
+    EXPECT_EQ(camera->execute(request(0x9001, {1})).responseCode, 0);
+}
+
+TEST_F(MtpDeviceWinTest, TransactionsOnOneDeviceDoNotInterleave) {
+    answer = [](const FakeOperation&) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        return FakeAnswer{0x2001, {}, {1, 2, 3, 4}};
+    };
+    auto camera = device();
+    auto worker = [&] {
+        for (int i = 0; i < 20; ++i) {
+            EXPECT_EQ(camera->execute(request(0x900F, {}, MtpDataPhase::Read)).dataSize, 4u);
+        }
+    };
+    std::thread first(worker);
+    std::thread second(worker);
+    first.join();
+    second.join();
+    EXPECT_FALSE(api->sawInterleaving());
+    EXPECT_EQ(api->operationCount(0x900F), 40);
+}
+
+}  // namespace
+}  // namespace Corvane::CameraController::Impl

@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include "mtp/mtp_device_provider.hpp"
+#include "mtp/wpd/wpd_device_provider.hpp"
+#include "mtp/wpd/wpd_strings.hpp"
+#include "support/fake_device_provider.hpp"
+#include "wpd/fake_wpd_api.hpp"
+
+namespace Corvane::CameraController::Impl {
+namespace {
+
+using Testing::FakeAnswer;
+using Testing::FakeOperation;
+using Testing::FakeWpdApi;
+using Testing::FakeWpdDevice;
+using Testing::ScopedDeviceProvider;
+
+constexpr uint16_t kOpenSession = 0x1002;
+constexpr uint16_t kGetDeviceInfo = 0x1001;
+
+FakeWpdDevice camera(const std::wstring& pnpId, const std::wstring& serial) {
+    FakeWpdDevice device;
+    device.pnpId = pnpId;
+    device.identity = Testing::fakeIdentity(L"QUORIN Alto", serial);
+    return device;
+}
+
+class WpdDeviceProviderTest : public ::testing::Test {
+protected:
+    std::shared_ptr<FakeWpdApi> api = std::make_shared<FakeWpdApi>();
+    ScopedDeviceProvider registration{std::make_shared<WpdDeviceProvider>(api)};
+};
+
+TEST_F(WpdDeviceProviderTest, OpensEachDeviceOnceWhileItIsHeld) {
+    api->attach(camera(L"usb#a", L"1"));
+    api->attach(camera(L"usb#b", L"2"));
+
+    auto first = getDevices();
+    ASSERT_EQ(first.size(), 2u);
+    EXPECT_EQ(first[0]->getModel(), "QUORIN Alto");
+    EXPECT_EQ(first[0]->getSerialNumber(), "1");
+    EXPECT_EQ(first[1]->getSerialNumber(), "2");
+    EXPECT_EQ(api->operationCount(kGetDeviceInfo), 2);
+
+    auto second = getDevices();
+    EXPECT_EQ(second, first);
+    EXPECT_EQ(api->operationCount(kOpenSession), 2);
+    EXPECT_EQ(api->operations()[0].parameters, (std::vector<uint32_t>{1}));
+
+    // Once nobody holds them, the next enumeration opens the devices anew.
+    first.clear();
+    second.clear();
+    EXPECT_EQ(getDevices().size(), 2u);
+    EXPECT_EQ(api->operationCount(kOpenSession), 4);
+}
+
+TEST_F(WpdDeviceProviderTest, IdsAgreeingInTheirFirst512BytesAreOneDevice) {
+    const std::wstring prefix(kWpdPnpIdLimit, L'x');
+    api->attach(camera(prefix + L"-first", L"1"));
+    api->attach(camera(prefix + L"-second", L"2"));
+
+    const auto devices = getDevices();
+    ASSERT_EQ(devices.size(), 1u);
+    EXPECT_EQ(devices[0]->getSerialNumber(), "1");
+    EXPECT_EQ(api->operationCount(kOpenSession), 1);
+    // The cut id still finds the device again.
+    EXPECT_TRUE(devices[0]->isConnected());
+}
+
+TEST_F(WpdDeviceProviderTest, DeviceRefusingTheSessionIsLeftOut) {
+    for (const uint16_t refusal : {uint16_t{0x201E}, uint16_t{0x2002}}) {
+        auto refusing = camera(L"usb#refusing", L"1");
+        refusing.camera = [refusal](const FakeOperation& operation) {
+            return FakeAnswer{operation.code == kOpenSession ? refusal : uint16_t{0x2001}, {}, {}};
+        };
+        api->attach(refusing);
+        api->attach(camera(L"usb#good", L"2"));
+
+        const auto devices = getDevices();
+        ASSERT_EQ(devices.size(), 1u) << std::hex << refusal;
+        EXPECT_EQ(devices[0]->getSerialNumber(), "2");
+        api->detach(L"usb#refusing");
+        api->detach(L"usb#good");
+    }
+}
+
+TEST_F(WpdDeviceProviderTest, IdentityThatCannotBeReadDecidesByFirmwareVersion) {
+    auto noSerial = camera(L"usb#a", L"1");
+    noSerial.identity.serialNumber.status = kWpdFail;
+    auto noFirmware = camera(L"usb#b", L"2");
+    noFirmware.identity.firmwareVersion.status = kWpdFail;
+    api->attach(noSerial);
+    api->attach(noFirmware);
+
+    const auto devices = getDevices();
+    ASSERT_EQ(devices.size(), 1u);
+    EXPECT_EQ(devices[0]->getModel(), "QUORIN Alto");
+    EXPECT_EQ(devices[0]->getSerialNumber(), "");
+    EXPECT_EQ(devices[0]->getFirmwareVersion(), "1.10");
+}
+
+TEST_F(WpdDeviceProviderTest, OpeningAsksForReadAccessOnceWhenRefused) {
+    auto guarded = camera(L"usb#a", L"1");
+    guarded.openStatuses = {kWpdAccessDenied};
+    api->attach(guarded);
+    const auto held = getDevices();
+    ASSERT_EQ(held.size(), 1u);
+
+    const auto opens = api->opens();
+    ASSERT_GE(opens.size(), 2u);
+    EXPECT_FALSE(opens[0].clientInfo.desiredAccess.has_value());
+    EXPECT_EQ(opens[1].clientInfo.desiredAccess, kWpdGenericRead);
+    EXPECT_EQ(opens[1].clientInfo.name, L"WPD SDK Application");
+
+    auto locked = camera(L"usb#b", L"2");
+    locked.openStatuses = {kWpdAccessDenied, kWpdAccessDenied};
+    api->attach(locked);
+    EXPECT_EQ(getDevices(), held);
+    EXPECT_EQ(api->operationCount(kOpenSession), 1);
+}
+
+TEST_F(WpdDeviceProviderTest, StartsComBeforeTheFirstListing) {
+    api->withoutCom();
+    api->attach(camera(L"usb#a", L"1"));
+    EXPECT_EQ(getDevices().size(), 1u);
+    EXPECT_EQ(api->comStarts(), 1);
+}
+
+}  // namespace
+}  // namespace Corvane::CameraController::Impl
