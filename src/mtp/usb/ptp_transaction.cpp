@@ -1,0 +1,345 @@
+#include "mtp/usb/ptp_transaction.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+#include <thread>
+
+#include "mtp/mtp_response.hpp"
+
+namespace Corvane::CameraController::Impl {
+namespace {
+
+constexpr uint16_t kResponseDeviceBusy = 0x2019;
+constexpr size_t kStagingBytes = 16 * 1024;
+constexpr size_t kMaxResponseLength = Ptp::kHeaderSize + 4 * Ptp::kMaxParameters;
+/// Zero-length packets tolerated where a container should start (one is normal after a data
+/// phase that ended on a packet boundary).
+constexpr int kMaxEmptyReads = 3;
+constexpr int kMaxStatusPolls = 25;
+constexpr int kMaxDrainReads = 256;
+
+size_t roundDown(size_t value, size_t multiple) {
+    return value - value % multiple;
+}
+
+size_t roundUp(size_t value, size_t multiple) {
+    return roundDown(value + multiple - 1, multiple);
+}
+
+bool isWrite(MtpDataPhase phase) {
+    return phase != MtpDataPhase::None && phase != MtpDataPhase::Read;
+}
+
+}  // namespace
+
+PtpTransactionRunner::PtpTransactionRunner(BulkPipe& pipe, PtpTimeouts timeouts)
+    : pipe_(pipe),
+      timeouts_(timeouts),
+      packetSize_(std::max<size_t>(pipe.packetSize(), 1)),
+      stagingTransfer_(roundUp(std::max(kStagingBytes, packetSize_), packetSize_)),
+      maxTransfer_(std::max(roundDown(kPtpMaxTransfer, packetSize_), packetSize_)),
+      // One spare packet so a read that follows a few stray bytes keeps a whole-packet capacity.
+      staging_(stagingTransfer_ + packetSize_) {}
+
+bool PtpTransactionRunner::takeResetFlag() {
+    return std::exchange(wasReset_, false);
+}
+
+MtpResponse PtpTransactionRunner::run(const MtpRequest& request, uint32_t transactionId) {
+    if (gone_ || !pipe_.isAttached()) {
+        gone_ = true;
+        return {};
+    }
+    if (isWrite(request.dataPhase) && request.data == nullptr && request.dataSize > 0) {
+        return {};
+    }
+    pending_.clear();
+
+    MtpResponse response;
+    Fault fault = sendCommand(request, transactionId);
+    if (!fault && isWrite(request.dataPhase)) {
+        fault = sendData(request, transactionId);
+    }
+    if (!fault) {
+        fault = receive(request, transactionId, response);
+    }
+    pending_.clear();
+    if (fault) {
+        recover(fault, transactionId);
+        return {};
+    }
+    return response;
+}
+
+PtpTransactionRunner::Fault PtpTransactionRunner::sendCommand(const MtpRequest& request,
+                                                              uint32_t transactionId) {
+    Ptp::Container command;
+    command.type = Ptp::ContainerType::Command;
+    command.code = request.operationCode;
+    command.transactionId = transactionId;
+    command.parameters.assign(
+        request.parameters.begin(),
+        request.parameters.begin() +
+            static_cast<std::ptrdiff_t>(std::min(request.parameters.size(), Ptp::kMaxParameters)));
+    const std::vector<uint8_t> bytes = Ptp::encodeContainer(command);
+    return write(bytes.data(), bytes.size(), true);
+}
+
+PtpTransactionRunner::Fault PtpTransactionRunner::sendData(const MtpRequest& request,
+                                                           uint32_t transactionId) {
+    // The header shares its transfer with the first payload bytes: a header sent alone would
+    // end in a short packet, which the device takes as the end of the data phase.
+    const size_t total = request.dataSize;
+    const size_t first = std::min(total, stagingTransfer_ - Ptp::kHeaderSize);
+    Ptp::encodeDataHeader(request.operationCode, transactionId, total, staging_.data());
+    if (first > 0) {
+        std::memcpy(staging_.data() + Ptp::kHeaderSize, request.data, first);
+    }
+    Fault fault = write(staging_.data(), Ptp::kHeaderSize + first, first == total);
+    for (size_t done = first; !fault && done < total;) {
+        const size_t chunk = std::min(total - done, maxTransfer_);
+        fault = write(request.data + done, chunk, done + chunk == total);
+        done += chunk;
+    }
+    return fault;
+}
+
+PtpTransactionRunner::Fault PtpTransactionRunner::write(const uint8_t* data, size_t size,
+                                                        bool terminate) {
+    size_t written = 0;
+    const unsigned timeout = std::max(timeouts_.commandMs, transferTimeout(size));
+    const PipeStatus status = pipe_.writeBulk(data, size, written, timeout, terminate);
+    if (status != PipeStatus::Ok) {
+        return {status, PipeEndpoint::BulkOut};
+    }
+    if (written != size) {
+        return {PipeStatus::Error, PipeEndpoint::BulkOut};
+    }
+    return {};
+}
+
+PtpTransactionRunner::Fault PtpTransactionRunner::receive(const MtpRequest& request,
+                                                          uint32_t transactionId,
+                                                          MtpResponse& response) {
+    ContainerStart start;
+    if (Fault fault = readContainerStart(start)) {
+        return fault;
+    }
+    // A Read may end early with a response (the camera refused); other phases expect none.
+    if (start.header.type == Ptp::ContainerType::Data) {
+        if (request.dataPhase != MtpDataPhase::Read) {
+            return protocolError();
+        }
+        if (Fault fault = readDataPayload(start, transactionId, response)) {
+            return fault;
+        }
+        if (Fault fault = readContainerStart(start)) {
+            return fault;
+        }
+    }
+    return finishResponse(start, transactionId, response);
+}
+
+PtpTransactionRunner::Fault PtpTransactionRunner::readContainerStart(ContainerStart& start) {
+    start.have = 0;
+    int emptyReads = 0;
+    while (start.have < Ptp::kHeaderSize) {
+        size_t received = 0;
+        const size_t capacity = roundDown(staging_.size() - start.have, packetSize_);
+        const PipeStatus status =
+            readIn(staging_.data() + start.have, capacity, received, timeouts_.responseMs);
+        start.have += received;
+        if (status != PipeStatus::Ok) {
+            return {status, PipeEndpoint::BulkIn};
+        }
+        if (received == 0 && ++emptyReads > kMaxEmptyReads) {
+            return protocolError();
+        }
+    }
+    const auto header = Ptp::decodeHeader(staging_.data(), start.have);
+    if (!header) {
+        return protocolError();
+    }
+    start.header = *header;
+    return {};
+}
+
+PtpTransactionRunner::Fault PtpTransactionRunner::readDataPayload(const ContainerStart& start,
+                                                                  uint32_t transactionId,
+                                                                  MtpResponse& response) {
+    const Ptp::ContainerHeader& header = start.header;
+    // 0xFFFFFFFF announces a container beyond 4 GiB, more than a response can carry.
+    if (header.transactionId != transactionId || header.length < Ptp::kHeaderSize ||
+        header.length == 0xFFFFFFFFu || header.length - Ptp::kHeaderSize > kPtpMaxDataPhase) {
+        return protocolError();
+    }
+    const size_t payload = header.length - Ptp::kHeaderSize;
+    MtpBuffer buffer{nullptr, &std::free};
+    if (payload > 0) {
+        buffer.reset(static_cast<uint8_t*>(std::malloc(payload)));
+        if (!buffer) {
+            return protocolError();
+        }
+    }
+
+    const size_t staged = start.have - Ptp::kHeaderSize;
+    const size_t fromStaging = std::min(staged, payload);
+    if (fromStaging > 0) {
+        std::memcpy(buffer.get(), staging_.data() + Ptp::kHeaderSize, fromStaging);
+    }
+    // A device that does not end its data phase on its own packet sends the response right
+    // behind it, in the same transfer.
+    pending_.assign(staging_.begin() + static_cast<std::ptrdiff_t>(Ptp::kHeaderSize + fromStaging),
+                    staging_.begin() + static_cast<std::ptrdiff_t>(start.have));
+
+    // The rest goes straight into the response buffer, in transfers of whole packets.
+    bool previousWasShort = fromStaging < payload && start.have % packetSize_ != 0;
+    for (size_t done = fromStaging; done < payload;) {
+        const size_t chunk = std::min(payload - done, maxTransfer_);
+        size_t received = 0;
+        const PipeStatus status =
+            pipe_.readBulk(buffer.get() + done, chunk, received, transferTimeout(chunk));
+        if (status != PipeStatus::Ok) {
+            return {status, PipeEndpoint::BulkIn};
+        }
+        // Some devices split a data phase into several short transfers; but when the transfer
+        // after a short one is our response, the data phase simply ended early.
+        if (received == 0 ||
+            (previousWasShort && isOwnResponse(buffer.get() + done, received, transactionId))) {
+            return protocolError();
+        }
+        previousWasShort = received < chunk;
+        done += received;
+    }
+    response.data = std::move(buffer);
+    response.dataSize = static_cast<uint32_t>(payload);
+    return {};
+}
+
+PtpTransactionRunner::Fault PtpTransactionRunner::finishResponse(ContainerStart& start,
+                                                                 uint32_t transactionId,
+                                                                 MtpResponse& response) {
+    const Ptp::ContainerHeader& header = start.header;
+    if (header.type != Ptp::ContainerType::Response || header.transactionId != transactionId ||
+        header.length < Ptp::kHeaderSize || header.length > kMaxResponseLength) {
+        return protocolError();
+    }
+    while (start.have < header.length) {
+        size_t received = 0;
+        const size_t capacity = roundDown(staging_.size() - start.have, packetSize_);
+        const PipeStatus status =
+            readIn(staging_.data() + start.have, capacity, received, timeouts_.responseMs);
+        if (status != PipeStatus::Ok) {
+            return {status, PipeEndpoint::BulkIn};
+        }
+        if (received == 0) {
+            return protocolError();
+        }
+        start.have += received;
+    }
+    const auto container = Ptp::decodeContainer(staging_.data(), header.length);
+    if (!container) {
+        return protocolError();
+    }
+    response.responseCode = container->code;
+    if (container->code == kMtpResponseOk) {
+        response.parameters = container->parameters;
+    }
+    return {};
+}
+
+PipeStatus PtpTransactionRunner::readIn(uint8_t* data, size_t capacity, size_t& received,
+                                        unsigned timeoutMs) {
+    if (pending_.empty()) {
+        return pipe_.readBulk(data, capacity, received, timeoutMs);
+    }
+    received = std::min(capacity, pending_.size());
+    std::memcpy(data, pending_.data(), received);
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(received));
+    return PipeStatus::Ok;
+}
+
+bool PtpTransactionRunner::isOwnResponse(const uint8_t* data, size_t size,
+                                         uint32_t transactionId) const {
+    const auto container = Ptp::decodeContainer(data, size);
+    return container && container->type == Ptp::ContainerType::Response &&
+           container->transactionId == transactionId;
+}
+
+unsigned PtpTransactionRunner::transferTimeout(size_t bytes) const {
+    const size_t extra = (bytes >> 20) * timeouts_.perMiBMs;
+    return timeouts_.responseMs + static_cast<unsigned>(extra);
+}
+
+bool PtpTransactionRunner::noteGone(PipeStatus status) {
+    if (status == PipeStatus::Disconnected || !pipe_.isAttached()) {
+        gone_ = true;
+    }
+    return gone_;
+}
+
+void PtpTransactionRunner::recover(const Fault& fault, uint32_t transactionId) {
+    pending_.clear();
+    if (noteGone(fault.status)) {
+        return;
+    }
+    if (fault.status == PipeStatus::Timeout && noteGone(pipe_.cancel(transactionId))) {
+        return;
+    }
+    if (fault.status == PipeStatus::Stall && noteGone(pipe_.clearHalt(fault.endpoint))) {
+        return;
+    }
+    if (!waitUntilIdle()) {
+        if (gone_ || noteGone(pipe_.resetDevice())) {
+            return;
+        }
+        wasReset_ = true;
+        if (noteGone(pipe_.clearHalt(PipeEndpoint::BulkIn)) ||
+            noteGone(pipe_.clearHalt(PipeEndpoint::BulkOut))) {
+            return;
+        }
+    }
+    drainBulkIn();
+}
+
+bool PtpTransactionRunner::waitUntilIdle() {
+    for (int poll = 0; poll < kMaxStatusPolls; ++poll) {
+        PipeDeviceStatus status;
+        const PipeStatus result = pipe_.getDeviceStatus(status);
+        if (noteGone(result) || result != PipeStatus::Ok) {
+            return false;
+        }
+        if (status.bulkInHalted && noteGone(pipe_.clearHalt(PipeEndpoint::BulkIn))) {
+            return false;
+        }
+        if (status.bulkOutHalted && noteGone(pipe_.clearHalt(PipeEndpoint::BulkOut))) {
+            return false;
+        }
+        if (status.code == kMtpResponseOk) {
+            return true;
+        }
+        // Busy while a cancelled transaction winds down; any other code may be followed by OK
+        // once the halts are cleared, so poll again either way.
+        if (status.code == kResponseDeviceBusy) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(timeouts_.statusPollMs));
+        }
+    }
+    return false;
+}
+
+void PtpTransactionRunner::drainBulkIn() {
+    for (int i = 0; i < kMaxDrainReads; ++i) {
+        size_t received = 0;
+        const PipeStatus status =
+            pipe_.readBulk(staging_.data(), stagingTransfer_, received, timeouts_.drainMs);
+        if (status != PipeStatus::Ok) {
+            noteGone(status);
+            return;
+        }
+    }
+}
+
+}  // namespace Corvane::CameraController::Impl

@@ -1,0 +1,429 @@
+#include "mtp/usb/ptp_usb_device.hpp"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mtp/usb/ptp_transaction.hpp"
+#include "usb/ptp_test_support.hpp"
+#include "usb/scripted_pipe.hpp"
+
+namespace Corvane::CameraController::Impl::Testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+constexpr uint16_t kGetDeviceInfo = 0x1001;
+constexpr uint16_t kOpenSession = 0x1002;
+constexpr uint16_t kGetObject = 0x1009;
+constexpr uint16_t kSendObject = 0x100D;
+constexpr uint16_t kVendorRelease = 0x9011;
+constexpr uint16_t kOk = 0x2001;
+constexpr uint16_t kGeneralError = 0x2002;
+constexpr uint16_t kBusy = 0x2019;
+
+MtpRequest request(uint16_t code, std::vector<uint32_t> parameters = {},
+                   MtpDataPhase phase = MtpDataPhase::None) {
+    MtpRequest r;
+    r.operationCode = code;
+    r.parameters = std::move(parameters);
+    r.dataPhase = phase;
+    return r;
+}
+
+MtpRequest writeRequest(uint16_t code, const std::vector<uint8_t>& payload) {
+    MtpRequest r = request(code, {}, MtpDataPhase::Write);
+    r.data = payload.data();
+    r.dataSize = static_cast<uint32_t>(payload.size());
+    return r;
+}
+
+std::vector<uint8_t> received(const MtpResponse& response) {
+    if (!response.data) {
+        return {};
+    }
+    return {response.data.get(), response.data.get() + response.dataSize};
+}
+
+class PtpUsbDeviceTest : public ::testing::Test {
+protected:
+    explicit PtpUsbDeviceTest(size_t packetSize = 512) {
+        auto pipe = std::make_unique<ScriptedPipe>(packetSize);
+        chat = pipe->state();
+        device = std::make_unique<PtpUsbDevice>(std::move(pipe));
+    }
+
+    void TearDown() override {
+        EXPECT_THAT(chat->errors(), IsEmpty());
+        EXPECT_TRUE(chat->finished()) << "script not played to the end";
+    }
+
+    // A transaction the device answers plainly; proves the engine is in step again.
+    void expectHealthyTransaction(uint32_t transactionId) {
+        chat->expectTransfer(commandBytes(kVendorRelease, transactionId, {1, 2}));
+        chat->deviceSends(responseBytes(kOk, transactionId, {7}));
+        const MtpResponse response = device->execute(request(kVendorRelease, {1, 2}));
+        EXPECT_EQ(response.responseCode, kOk);
+        EXPECT_THAT(response.parameters, ElementsAre(7u));
+    }
+
+    // Checks the script so far and starts over with a new device on a new pipe.
+    void freshDevice() {
+        EXPECT_THAT(chat->errors(), IsEmpty());
+        EXPECT_TRUE(chat->finished());
+        auto pipe = std::make_unique<ScriptedPipe>(512);
+        chat = pipe->state();
+        device = std::make_unique<PtpUsbDevice>(std::move(pipe));
+    }
+
+    size_t callsNamed(const std::string& prefix) const {
+        size_t count = 0;
+        for (const auto& call : chat->calls()) {
+            count += call.rfind(prefix, 0) == 0;
+        }
+        return count;
+    }
+
+    std::shared_ptr<ScriptedPipe::State> chat;
+    std::unique_ptr<PtpUsbDevice> device;
+};
+
+// --- session and identity --------------------------------------------------------------------
+
+TEST_F(PtpUsbDeviceTest, OpenStartsSessionOneAndFixesIdentity) {
+    chat->expectTransfer(commandBytes(kOpenSession, 0, {1}));
+    chat->deviceSends(responseBytes(kOk, 0));
+    chat->expectTransfer(commandBytes(kGetDeviceInfo, 1));
+    chat->deviceSends(dataBytes(kGetDeviceInfo, 1,
+                                deviceInfoBytes("Quorin", "QUORIN Alto", "1.02", "SN0042",
+                                                {kGetDeviceInfo, kOpenSession, 0x9001})));
+    chat->deviceSends(responseBytes(kOk, 1));
+
+    ASSERT_TRUE(device->open());
+    EXPECT_EQ(device->getManufacturer(), "Quorin");
+    EXPECT_EQ(device->getModel(), "QUORIN Alto");
+    EXPECT_EQ(device->getFirmwareVersion(), "1.02");
+    EXPECT_EQ(device->getSerialNumber(), "SN0042");
+    EXPECT_THAT(device->getSupportedOperations(), ElementsAre(0x1001, 0x1002, 0x9001));
+    expectHealthyTransaction(2);
+}
+
+TEST_F(PtpUsbDeviceTest, OpenAcceptsSessionAlreadyOpenAndFailsOnRefusalOrBadDeviceInfo) {
+    chat->expectTransfer(commandBytes(kOpenSession, 0, {1}));
+    chat->deviceSends(responseBytes(kGeneralError, 0));
+    EXPECT_FALSE(device->open());
+
+    // Session already open (left by an earlier process), but DeviceInfo cut short.
+    chat->expectTransfer(commandBytes(kOpenSession, 0, {1}));
+    chat->deviceSends(responseBytes(0x201E, 0));
+    chat->expectTransfer(commandBytes(kGetDeviceInfo, 1));
+    chat->deviceSends(dataBytes(kGetDeviceInfo, 1, {0x64, 0x00, 0x06}));
+    chat->deviceSends(responseBytes(kOk, 1));
+    EXPECT_FALSE(device->open());
+    EXPECT_EQ(device->getModel(), "");
+}
+
+TEST_F(PtpUsbDeviceTest, CloseStopsTransactionsWithoutSendingAnything) {
+    ASSERT_TRUE(device->close());
+    EXPECT_EQ(device->execute(request(kVendorRelease)).responseCode, 0);
+    EXPECT_THAT(chat->calls(), IsEmpty());
+    EXPECT_TRUE(device->isConnected());
+}
+
+TEST_F(PtpUsbDeviceTest, CommandCarriesAtMostFiveParametersAndAtLeastOneWord) {
+    chat->expectTransfer(commandBytes(kVendorRelease, 1, {0}));
+    chat->deviceSends(responseBytes(kOk, 1));
+    chat->expectTransfer(commandBytes(kVendorRelease, 2, {1, 2, 3, 4, 5}));
+    chat->deviceSends(responseBytes(kOk, 2, {9, 8, 7, 6, 5}));
+
+    EXPECT_EQ(device->execute(request(kVendorRelease)).responseCode, kOk);
+    const MtpResponse response = device->execute(request(kVendorRelease, {1, 2, 3, 4, 5, 6}));
+    EXPECT_THAT(response.parameters, ElementsAre(9u, 8u, 7u, 6u, 5u));
+}
+
+TEST_F(PtpUsbDeviceTest, FailureCodesCarryNoParametersButKeepTheirData) {
+    chat->expectTransfer(commandBytes(kGetObject, 1, {5}));
+    chat->deviceSends(dataBytes(kGetObject, 1, pattern(40)));
+    chat->deviceSends(responseBytes(kBusy, 1, {3}));
+    chat->expectTransfer(commandBytes(kGetObject, 2, {6}));
+    chat->deviceSends(responseBytes(0x2009, 2));  // invalid handle: no data phase at all
+
+    const MtpResponse busy = device->execute(request(kGetObject, {5}, MtpDataPhase::Read));
+    EXPECT_EQ(busy.responseCode, kBusy);
+    EXPECT_THAT(busy.parameters, IsEmpty());
+    EXPECT_EQ(received(busy), pattern(40));
+
+    const MtpResponse refused = device->execute(request(kGetObject, {6}, MtpDataPhase::Read));
+    EXPECT_EQ(refused.responseCode, 0x2009);
+    EXPECT_EQ(refused.data, nullptr);
+    EXPECT_EQ(refused.dataSize, 0u);
+}
+
+// --- data phases -----------------------------------------------------------------------------
+
+// Payload sizes around the 512-byte packet (container = payload + 12), around the 16 KiB first
+// read and the 4 MiB transfer limit.
+class DataPhaseSizes : public PtpUsbDeviceTest, public ::testing::WithParamInterface<size_t> {};
+
+INSTANTIATE_TEST_SUITE_P(Sizes, DataPhaseSizes,
+                         ::testing::Values(0, 1, 499, 500, 501, 511, 512, 513, 1012, 16372, 16373,
+                                           kPtpMaxTransfer - 12, kPtpMaxTransfer + 1,
+                                           5 * 1024 * 1024 + 3));
+
+TEST_P(DataPhaseSizes, ReadArrivesWholeInOneBuffer) {
+    const auto payload = pattern(GetParam());
+    chat->expectTransfer(commandBytes(kGetObject, 1, {42}));
+    chat->deviceSends(dataBytes(kGetObject, 1, payload));
+    chat->deviceSends(responseBytes(kOk, 1, {static_cast<uint32_t>(payload.size())}));
+
+    const MtpResponse response = device->execute(request(kGetObject, {42}, MtpDataPhase::Read));
+    ASSERT_EQ(response.responseCode, kOk);
+    EXPECT_EQ(response.dataSize, payload.size());
+    EXPECT_EQ(response.data == nullptr, payload.empty());
+    EXPECT_TRUE(received(response) == payload);
+    EXPECT_THAT(response.parameters, ElementsAre(payload.size()));
+}
+
+TEST_P(DataPhaseSizes, WriteGoesOutAsOneTransferEndedProperly) {
+    // The scripted device joins host writes into USB transfers: a header sent on its own, a
+    // transfer cut short or a missing zero-length packet all show as a different transfer.
+    const auto payload = pattern(GetParam(), 3);
+    chat->expectTransfer(commandBytes(kSendObject, 1, {0}));
+    chat->expectTransfer(dataBytes(kSendObject, 1, payload));
+    chat->deviceSends(responseBytes(kOk, 1));
+
+    EXPECT_EQ(device->execute(writeRequest(kSendObject, payload)).responseCode, kOk);
+}
+
+TEST_F(PtpUsbDeviceTest, ZeroLengthPacketAfterDataIsConsumedAndItsAbsenceTolerated) {
+    // 500 + 12 bytes end on the packet boundary; the first device sends the ZLP, the second
+    // omits it so its response lands in the same host read as the data.
+    chat->expectTransfer(commandBytes(kGetObject, 1));
+    chat->deviceSends(dataBytes(kGetObject, 1, pattern(500)));
+    chat->deviceSends(responseBytes(kOk, 1));
+    chat->expectTransfer(commandBytes(kGetObject, 2));
+    chat->deviceSends(dataBytes(kGetObject, 2, pattern(1012)), false);
+    chat->deviceSends(responseBytes(kOk, 2, {4}));
+
+    EXPECT_EQ(received(device->execute(request(kGetObject, {}, MtpDataPhase::Read))), pattern(500));
+    const MtpResponse second = device->execute(request(kGetObject, {}, MtpDataPhase::Read));
+    EXPECT_EQ(second.responseCode, kOk);
+    EXPECT_EQ(received(second), pattern(1012));
+    EXPECT_THAT(second.parameters, ElementsAre(4u));
+}
+
+TEST_F(PtpUsbDeviceTest, HeaderAndPayloadSplitAcrossShortTransfers) {
+    const auto payload = pattern(3000);
+    const auto bytes = dataBytes(kGetObject, 1, payload);
+    chat->expectTransfer(commandBytes(kGetObject, 1));
+    chat->deviceSends({bytes.begin(), bytes.begin() + 5});
+    chat->deviceSends({bytes.begin() + 5, bytes.begin() + 700});
+    chat->deviceSends({bytes.begin() + 700, bytes.begin() + 2000});
+    chat->deviceSends({bytes.begin() + 2000, bytes.end()});
+    const auto response = responseBytes(kOk, 1);
+    chat->deviceSends({response.begin(), response.begin() + 6});
+    chat->deviceSends({response.begin() + 6, response.end()});
+
+    const MtpResponse result = device->execute(request(kGetObject, {}, MtpDataPhase::Read));
+    EXPECT_EQ(result.responseCode, kOk);
+    EXPECT_EQ(received(result), payload);
+}
+
+TEST_F(PtpUsbDeviceTest, SuperSpeedPacketsKeepTransfersWhole) {
+    auto pipe = std::make_unique<ScriptedPipe>(1024);
+    chat = pipe->state();
+    device = std::make_unique<PtpUsbDevice>(std::move(pipe));
+    const auto payload = pattern(2 * 1024 * 1024 - 12);
+    chat->expectTransfer(commandBytes(kSendObject, 1, {0}));
+    chat->expectTransfer(dataBytes(kSendObject, 1, payload));
+    chat->deviceSends(responseBytes(kOk, 1));
+    chat->expectTransfer(commandBytes(kGetObject, 2));
+    chat->deviceSends(dataBytes(kGetObject, 2, payload));
+    chat->deviceSends(responseBytes(kOk, 2));
+
+    EXPECT_EQ(device->execute(writeRequest(kSendObject, payload)).responseCode, kOk);
+    EXPECT_TRUE(received(device->execute(request(kGetObject, {}, MtpDataPhase::Read))) == payload);
+}
+
+// --- faults and recovery ---------------------------------------------------------------------
+
+TEST_F(PtpUsbDeviceTest, WrongTransactionIdGivesCodeZeroAndTheNextTransactionWorks) {
+    chat->expectTransfer(commandBytes(kVendorRelease, 1));
+    chat->deviceSends(responseBytes(kOk, 7));
+    chat->expectStatus(kOk);
+    const MtpResponse response = device->execute(request(kVendorRelease));
+    EXPECT_EQ(response.responseCode, 0);
+    EXPECT_THAT(response.parameters, IsEmpty());
+    expectHealthyTransaction(2);
+}
+
+TEST_F(PtpUsbDeviceTest, StaleDataIsDrainedAfterAWrongDataContainer) {
+    chat->expectTransfer(commandBytes(kGetObject, 1));
+    chat->deviceSends(dataBytes(kGetObject, 9, pattern(40000)));
+    chat->deviceSends(responseBytes(kOk, 9));
+    chat->expectStatus(kOk);
+    const MtpResponse response = device->execute(request(kGetObject, {}, MtpDataPhase::Read));
+    EXPECT_EQ(response.responseCode, 0);
+    EXPECT_EQ(response.data, nullptr);
+    EXPECT_EQ(response.dataSize, 0u);
+    expectHealthyTransaction(2);
+}
+
+TEST_F(PtpUsbDeviceTest, ContainersOfTheWrongTypeOrShapeGiveCodeZero) {
+    // An event on the bulk pipe, data for an operation without a data phase, a response longer
+    // than five parameters, an unknown container type.
+    std::vector<std::vector<uint8_t>> answers = {
+        Ptp::encodeContainer({Ptp::ContainerType::Event, 0x4002, 1, {1}}),
+        dataBytes(kVendorRelease, 1, pattern(8)),
+        {0x24, 0, 0, 0, 3, 0, 0x01, 0x20, 1, 0, 0, 0},
+        {0x0C, 0, 0, 0, 9, 0, 0x01, 0x20, 1, 0, 0, 0},
+    };
+    answers[2].resize(0x24);
+    for (const auto& answer : answers) {
+        chat->expectTransfer(commandBytes(kVendorRelease, 1));
+        chat->deviceSends(answer);
+        chat->expectStatus(kOk);
+        EXPECT_EQ(device->execute(request(kVendorRelease)).responseCode, 0);
+        expectHealthyTransaction(2);
+        freshDevice();
+    }
+}
+
+TEST_F(PtpUsbDeviceTest, StallOnBulkInIsClearedAndTheDeviceStaysUsable) {
+    chat->expectTransfer(commandBytes(kGetObject, 1));
+    chat->failIn(PipeStatus::Stall);
+    chat->expectClearHalt(PipeEndpoint::BulkIn);
+    chat->expectStatus(kOk);
+    EXPECT_EQ(device->execute(request(kGetObject, {}, MtpDataPhase::Read)).responseCode, 0);
+    expectHealthyTransaction(2);
+}
+
+TEST_F(PtpUsbDeviceTest, StallOnBulkOutDuringWriteIsCleared) {
+    const auto payload = pattern(100000);
+    chat->expectTransfer(commandBytes(kSendObject, 1, {0}));
+    chat->failOut(PipeStatus::Stall);
+    chat->expectClearHalt(PipeEndpoint::BulkOut);
+    chat->expectStatus(kOk);
+    EXPECT_EQ(device->execute(writeRequest(kSendObject, payload)).responseCode, 0);
+    expectHealthyTransaction(2);
+}
+
+TEST_F(PtpUsbDeviceTest, HaltsReportedByStatusAreClearedWhileTheDeviceIsBusy) {
+    chat->expectTransfer(commandBytes(kGetObject, 1));
+    chat->deviceSends(Ptp::encodeContainer({Ptp::ContainerType::Event, 0x4002, 1, {}}));
+    chat->expectStatus(kBusy, true, true);
+    chat->expectClearHalt(PipeEndpoint::BulkIn);
+    chat->expectClearHalt(PipeEndpoint::BulkOut);
+    chat->expectStatus(kBusy);
+    chat->expectStatus(kOk);
+    EXPECT_EQ(device->execute(request(kGetObject, {}, MtpDataPhase::Read)).responseCode, 0);
+    expectHealthyTransaction(2);
+}
+
+TEST_F(PtpUsbDeviceTest, TimeoutMidDataCancelsTheTransaction) {
+    // The header promises 100000 bytes; the device stops after four full packets.
+    auto bytes = dataBytes(kGetObject, 1, pattern(100000));
+    bytes.resize(2048);
+    chat->expectTransfer(commandBytes(kGetObject, 1));
+    chat->deviceSends(bytes, false);
+    chat->failIn(PipeStatus::Timeout);
+    chat->expectCancel(1);
+    chat->expectStatus(kBusy);
+    chat->expectStatus(kOk);
+    EXPECT_EQ(device->execute(request(kGetObject, {}, MtpDataPhase::Read)).responseCode, 0);
+    expectHealthyTransaction(2);
+}
+
+TEST_F(PtpUsbDeviceTest, DataPhaseEndingEarlyIsAShortRead) {
+    auto bytes = dataBytes(kGetObject, 1, pattern(5000));
+    bytes.resize(1000);
+    chat->expectTransfer(commandBytes(kGetObject, 1));
+    chat->deviceSends(bytes);
+    chat->deviceSends(responseBytes(kOk, 1));
+    chat->expectStatus(kOk);
+    const MtpResponse response = device->execute(request(kGetObject, {}, MtpDataPhase::Read));
+    EXPECT_EQ(response.responseCode, 0);
+    EXPECT_EQ(response.data, nullptr);
+    expectHealthyTransaction(2);
+}
+
+TEST_F(PtpUsbDeviceTest, ImplausibleDataLengthsAreRefusedBeforeAllocating) {
+    for (uint32_t length : {0xFFFFFFFFu, static_cast<uint32_t>(kPtpMaxDataPhase + 13), 11u}) {
+        auto bytes = dataBytes(kGetObject, 1, pattern(20));
+        bytes[0] = static_cast<uint8_t>(length);
+        bytes[1] = static_cast<uint8_t>(length >> 8);
+        bytes[2] = static_cast<uint8_t>(length >> 16);
+        bytes[3] = static_cast<uint8_t>(length >> 24);
+        chat->expectTransfer(commandBytes(kGetObject, 1));
+        chat->deviceSends(bytes);
+        chat->expectStatus(kOk);
+        EXPECT_EQ(device->execute(request(kGetObject, {}, MtpDataPhase::Read)).responseCode, 0);
+        expectHealthyTransaction(2);
+        freshDevice();
+    }
+}
+
+TEST_F(PtpUsbDeviceTest, DeviceThatStaysBusyIsResetAndTheSessionReopened) {
+    chat->expectTransfer(commandBytes(kOpenSession, 0, {1}));
+    chat->deviceSends(responseBytes(kOk, 0));
+    chat->expectTransfer(commandBytes(kGetDeviceInfo, 1));
+    chat->deviceSends(dataBytes(kGetDeviceInfo, 1, deviceInfoBytes("Q", "M", "1", "S", {})));
+    chat->deviceSends(responseBytes(kOk, 1));
+    ASSERT_TRUE(device->open());
+
+    chat->expectTransfer(commandBytes(kVendorRelease, 2));
+    chat->failIn(PipeStatus::Error);
+    for (int i = 0; i < 25; ++i) {
+        chat->expectStatus(kGeneralError);
+    }
+    chat->expectReset();
+    chat->expectClearHalt(PipeEndpoint::BulkIn);
+    chat->expectClearHalt(PipeEndpoint::BulkOut);
+    EXPECT_EQ(device->execute(request(kVendorRelease)).responseCode, 0);
+
+    // The reset may have closed the session: it is opened again before the next request.
+    chat->expectTransfer(commandBytes(kOpenSession, 0, {1}));
+    chat->deviceSends(responseBytes(kOk, 0));
+    expectHealthyTransaction(1);
+}
+
+TEST_F(PtpUsbDeviceTest, UnplugMidDataPhaseGivesCodeZeroAtOnceAndForever) {
+    auto bytes = dataBytes(kGetObject, 1, pattern(3 * 1024 * 1024));
+    bytes.resize(1024 * 1024);
+    chat->expectTransfer(commandBytes(kGetObject, 1));
+    chat->deviceSends(bytes, false);
+    chat->unplug();
+
+    const MtpResponse response = device->execute(request(kGetObject, {}, MtpDataPhase::Read));
+    EXPECT_EQ(response.responseCode, 0);
+    EXPECT_EQ(response.data, nullptr);
+    // No recovery is attempted on a device that is gone.
+    EXPECT_EQ(callsNamed("status") + callsNamed("cancel") + callsNamed("reset"), 0u);
+    EXPECT_FALSE(device->isConnected());
+
+    const size_t callsBefore = chat->calls().size();
+    EXPECT_EQ(device->execute(request(kVendorRelease)).responseCode, 0);
+    EXPECT_EQ(chat->calls().size(), callsBefore);
+}
+
+TEST_F(PtpUsbDeviceTest, UnplugWhileIdleIsSeenByIsConnected) {
+    EXPECT_TRUE(device->isConnected());
+    chat->unplug();
+    EXPECT_FALSE(device->isConnected());
+    EXPECT_EQ(device->execute(request(kVendorRelease)).responseCode, 0);
+}
+
+TEST_F(PtpUsbDeviceTest, WriteWithoutBufferIsRefusedWithoutTouchingTheDevice) {
+    MtpRequest r = request(kSendObject, {}, MtpDataPhase::Write);
+    r.dataSize = 10;
+    EXPECT_EQ(device->execute(r).responseCode, 0);
+    EXPECT_THAT(chat->calls(), IsEmpty());
+}
+
+}  // namespace
+}  // namespace Corvane::CameraController::Impl::Testing
