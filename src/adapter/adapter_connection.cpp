@@ -1,13 +1,77 @@
 // Connection lifecycle and the camera condition.
+#include <thread>
 #include <utility>
 
+#include "adapter/adapter_codes.hpp"
+#include "adapter/adapter_wire.hpp"
 #include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
+#include "common/diagnostics.hpp"
+#include "device/camera_device_base_impl.hpp"
+#include "model/camera_storage_impl.hpp"
 
 namespace Corvane::CameraController::Impl {
 
 namespace {
-constexpr uint16_t kGetCondition = 0x900F;
-constexpr uint16_t kResponseOk = 0x2001;
+
+constexpr std::chrono::milliseconds kConnectPoll{10};
+constexpr uint32_t kWriteToCard = 3;
+
+bool hasCard(uint32_t storageId) {
+    return (storageId & 1) != 0;
+}
+uint32_t slotOf(uint32_t storageId) {
+    return storageId >> 16;
+}
+std::string storageKey(uint32_t storageId) {
+    return std::to_string(storageId & ~1u);
+}
+
+StoragePermission permissionFrom(uint16_t accessCapability) {
+    switch (accessCapability) {
+        case 0:
+            return StoragePermission::ReadWrite;
+        case 1:
+            return StoragePermission::ReadOnly;
+        case 2:
+            return StoragePermission::ReadOnlyWithDeletion;
+        default:
+            return StoragePermission::Unknown;
+    }
+}
+
+void resetStorage(CameraStorageImpl& storage, const std::string& key) {
+    storage.setId(key);
+    storage.setType(StorageType::Unknown);
+    storage.setPermission(StoragePermission::Unknown);
+    storage.setMaxCapacity(0);
+    storage.setFreeSpaceInBytes(0);
+    storage.setFreeSpaceInImages(0);
+    storage.setAvailable(false);
+}
+
+void fillStorage(CameraStorageImpl& storage, const std::string& key, uint32_t storageId,
+                 const MtpStorageInfo& info, bool writingToCard) {
+    const bool available = (storageId & 0xFFFF) != 0;
+    storage.setId(key);
+    storage.setAvailable(available);
+    const bool knownType = info.storageType >= 1 && info.storageType <= 4;
+    storage.setType(available && knownType ? static_cast<StorageType>(info.storageType)
+                                           : StorageType::Unknown);
+    storage.setPermission(available ? permissionFrom(info.accessCapability)
+                                    : StoragePermission::Unknown);
+    storage.setMaxCapacity(info.maxCapacity);
+    storage.setFreeSpaceInBytes(info.freeSpaceInBytes);
+    storage.setFreeSpaceInImages(writingToCard ? info.freeSpaceInImages : 0);
+}
+
+// A storage without a card keeps no images, neither in its own list nor in the device's.
+void forgetImagesOf(CameraDeviceBaseImpl& owner, CameraStorageImpl& storage) {
+    for (const auto& image : storage.getImagesImpl().snapshot()) {
+        owner.getImagesImpl().remove(image);
+    }
+    storage.getImagesImpl().clear();
+}
+
 }  // namespace
 
 QuorinCameraDeviceMtpUsbAdapter::QuorinCameraDeviceMtpUsbAdapter(std::weak_ptr<CameraDevice> owner)
@@ -16,9 +80,12 @@ QuorinCameraDeviceMtpUsbAdapter::QuorinCameraDeviceMtpUsbAdapter(std::weak_ptr<C
 QuorinCameraDeviceMtpUsbAdapter::~QuorinCameraDeviceMtpUsbAdapter() {
     stopRequested = true;
     liveViewRunning = false;
-    if (liveViewTask.valid()) {
-        liveViewTask.wait();
+    if (liveViewTask.valid() && std::this_thread::get_id() == liveViewThread.load()) {
+        // The frame task dropped the last reference: it cannot wait for itself, so another
+        // thread collects it. The task touches the adapter no more after this step.
+        std::thread([task = std::move(liveViewTask)]() mutable { task.wait(); }).detach();
     }
+    joinLiveViewTask();
     if (eventLoopFuture.valid()) {
         eventLoopFuture.wait();
     }
@@ -45,8 +112,37 @@ MtpResponse QuorinCameraDeviceMtpUsbAdapter::execute(uint16_t operationCode,
     return execute(request);
 }
 
+MtpResponse QuorinCameraDeviceMtpUsbAdapter::readProperty(uint16_t operationCode,
+                                                          uint16_t propertyCode) const {
+    MtpRequest request;
+    request.operationCode = operationCode;
+    request.parameters = {propertyCode};
+    request.dataPhase = MtpDataPhase::Read;
+    return execute(request);
+}
+
+MtpResponse QuorinCameraDeviceMtpUsbAdapter::writeProperty(
+    uint16_t propertyCode, const std::vector<uint8_t>& value) const {
+    MtpRequest request;
+    request.operationCode = OperationCode::SetDevicePropValue;
+    request.parameters = {propertyCode};
+    request.dataPhase = MtpDataPhase::Write;
+    request.data = value.data();
+    request.dataSize = static_cast<uint32_t>(value.size());
+    return execute(request);
+}
+
 std::shared_ptr<CameraDevice> QuorinCameraDeviceMtpUsbAdapter::lockDevice() const {
     return device.lock();
+}
+
+std::shared_ptr<CameraDeviceBaseImpl> QuorinCameraDeviceMtpUsbAdapter::lockDeviceImpl() const {
+    return std::dynamic_pointer_cast<CameraDeviceBaseImpl>(device.lock());
+}
+
+std::string QuorinCameraDeviceMtpUsbAdapter::deviceModel() const {
+    const auto owner = lockDevice();
+    return owner == nullptr ? std::string() : owner->getModel();
 }
 
 std::shared_ptr<QuorinCameraCondition> QuorinCameraDeviceMtpUsbAdapter::getCondition() const {
@@ -56,7 +152,7 @@ std::shared_ptr<QuorinCameraCondition> QuorinCameraDeviceMtpUsbAdapter::getCondi
 
 bool QuorinCameraDeviceMtpUsbAdapter::updateCondition() {
     MtpRequest request;
-    request.operationCode = kGetCondition;
+    request.operationCode = OperationCode::CameraCondition;
     request.dataPhase = MtpDataPhase::Read;
     const MtpResponse response = execute(request);
     if (response.responseCode != kResponseOk) {
@@ -68,6 +164,21 @@ bool QuorinCameraDeviceMtpUsbAdapter::updateCondition() {
     return true;
 }
 
+void QuorinCameraDeviceMtpUsbAdapter::updateBatteryLevel() {
+    const auto owner = lockDeviceImpl();
+    if (owner == nullptr) {
+        return;
+    }
+    const MtpResponse response =
+        readProperty(OperationCode::GetDevicePropDesc, PropertyCode::BatteryLevel);
+    if (response.responseCode != kResponseOk) {
+        return;
+    }
+    if (const auto level = decodeBatteryLevel(response.data.get(), response.dataSize)) {
+        owner->getStatusImpl().setBatteryLevel(*level);
+    }
+}
+
 uint32_t QuorinCameraDeviceMtpUsbAdapter::storageSlotCount(const std::string& model) {
     if (model == "QUORIN Alto" || model == "QUORIN Grande" || model == "QUORIN Brio" ||
         model == "QUORIN Alto II") {
@@ -77,6 +188,169 @@ uint32_t QuorinCameraDeviceMtpUsbAdapter::storageSlotCount(const std::string& mo
         return 1;
     }
     return 0;
+}
+
+Response QuorinCameraDeviceMtpUsbAdapter::connect() {
+    const auto transport = getMtpDevice();
+    if (transport == nullptr) {
+        return makeErrorResponse(ErrorCode::NotConnected, "");
+    }
+    if (isConnected()) {
+        return Response(Result::Ok);
+    }
+    if (!transport->open()) {
+        return makeErrorResponse(ErrorCode::NotConnected, "");
+    }
+    const Response tether = setTetherMode(true);
+    if (tether.getResult() != Result::Ok) {
+        return tether;
+    }
+    const auto owner = lockDeviceImpl();
+    if (owner == nullptr) {
+        return makeErrorResponse(ErrorCode::Unknown, "camera object is deleted");
+    }
+    transport->loadDeviceInfo();
+    const std::vector<uint32_t> storageIds = transport->getStorageIds();
+    const uint32_t slots = storageSlotCount(owner->getModel());
+
+    bool writing = false;
+    for (const uint32_t id : storageIds) {
+        writing = writing || (slotOf(id) <= slots && hasCard(id));
+    }
+    storageWriting = writing;
+    const MtpResponse written =
+        execute(OperationCode::StorageWriting, {writing ? kWriteToCard : 0u, 0});
+    if (written.responseCode != kResponseOk) {
+        logResponseError(written.responseCode, "Error[1] connect");
+    }
+
+    connectStorages(*owner, storageIds);
+    updateBatteryLevel();
+    connected = true;
+    liveViewRunning = false;
+    listImages();
+    startEventLoop();
+
+    if (!waitForFirstPass()) {
+        abandonConnection(*owner);
+        return makeErrorResponse(ErrorCode::DeviceError, "Camera condition could not be read");
+    }
+    if (!waitForListingsToStart(*owner)) {
+        abandonConnection(*owner);
+        return makeErrorResponse(ErrorCode::DeviceError, "Image listing did not start");
+    }
+    return Response(Result::Ok);
+}
+
+void QuorinCameraDeviceMtpUsbAdapter::connectStorages(CameraDeviceBaseImpl& owner,
+                                                      const std::vector<uint32_t>& storageIds) {
+    const auto transport = getMtpDevice();
+    const uint32_t slots = storageSlotCount(owner.getModel());
+    const bool hasTransferBuffer = isOperationSupported(OperationCode::TetherImageTransfer);
+    for (const uint32_t id : storageIds) {
+        if (slotOf(id) > slots) {
+            continue;
+        }
+        const std::string key = storageKey(id);
+        auto storage =
+            std::dynamic_pointer_cast<CameraStorageImpl>(owner.getStoragesImpl().findById(key));
+        if (storage == nullptr) {
+            storage = std::make_shared<CameraStorageImpl>();
+            storage->setId(key);
+            owner.getStoragesImpl().add(storage);
+        }
+        if (!hasTransferBuffer && !hasCard(id)) {
+            resetStorage(*storage, key);
+        } else {
+            const auto info = transport == nullptr ? nullptr : transport->getStorageInfo(id);
+            if (info == nullptr) {
+                writeDiagnostic("Error[2] connect : Storage id = 0x" + lowerHex(id));
+                continue;
+            }
+            fillStorage(*storage, key, id, *info, storageWriting);
+        }
+        if (!storage->isAvailable()) {
+            forgetImagesOf(owner, *storage);
+        }
+    }
+}
+
+bool QuorinCameraDeviceMtpUsbAdapter::waitForFirstPass() const {
+    const auto deadline = std::chrono::steady_clock::now() + firstPassTimeout;
+    while (!eventLoopRunning) {
+        // An event task that already ended (camera gone) will never finish a pass.
+        const bool ended =
+            eventLoopFuture.valid() &&
+            eventLoopFuture.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+        if (ended || std::chrono::steady_clock::now() >= deadline) {
+            return eventLoopRunning;
+        }
+        std::this_thread::sleep_for(kConnectPoll);
+    }
+    return true;
+}
+
+bool QuorinCameraDeviceMtpUsbAdapter::waitForListingsToStart(CameraDeviceBaseImpl& owner) const {
+    const auto deadline = std::chrono::steady_clock::now() + listingStartTimeout;
+    for (const auto& storage : owner.getStoragesImpl().snapshot()) {
+        while (storage->isAvailable() && storage->getListingState() == ListingState::Idle) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                return false;
+            }
+            std::this_thread::sleep_for(kConnectPoll);
+        }
+    }
+    return true;
+}
+
+void QuorinCameraDeviceMtpUsbAdapter::stopBackgroundWork(CameraDeviceBaseImpl& owner) {
+    stopEventLoop();
+    for (const auto& storage : owner.getStoragesImpl().snapshot()) {
+        stopListing(storage);
+    }
+    abandonPendingCaptures();
+    stopLiveView();
+    // Also when stopLiveView refused for a vanished camera: the task must be gone before
+    // the transport is closed.
+    const std::lock_guard<std::mutex> lock(liveViewMutex);
+    liveViewRunning = false;
+    joinLiveViewTask();
+}
+
+void QuorinCameraDeviceMtpUsbAdapter::abandonConnection(CameraDeviceBaseImpl& owner) {
+    stopBackgroundWork(owner);
+    connected = false;
+    const auto transport = getMtpDevice();
+    if (transport != nullptr && transport->isConnected()) {
+        setTetherMode(false);
+    }
+    if (transport != nullptr) {
+        transport->close();
+    }
+}
+
+Response QuorinCameraDeviceMtpUsbAdapter::disconnect() {
+    finishMovieBeforeDisconnect();
+    const auto owner = lockDeviceImpl();
+    if (owner != nullptr) {
+        stopBackgroundWork(*owner);
+    } else {
+        stopEventLoop();
+        abandonPendingCaptures();
+    }
+    connected = false;
+    const auto transport = getMtpDevice();
+    if (transport == nullptr) {
+        return Response(Result::Ok);
+    }
+    if (transport->isConnected()) {
+        const Response tether = setTetherMode(false);
+        if (tether.getResult() != Result::Ok) {
+            return tether;
+        }
+    }
+    transport->close();
+    return Response(Result::Ok);
 }
 
 }  // namespace Corvane::CameraController::Impl

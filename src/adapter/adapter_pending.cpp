@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
+#include "model/list_images_response.hpp"
 
 namespace Corvane::CameraController::Impl {
 
@@ -15,12 +16,6 @@ Response notYet() {
 
 #define CORVANE_WEAK __attribute__((weak))
 
-CORVANE_WEAK Response QuorinCameraDeviceMtpUsbAdapter::connect() {
-    return notYet();
-}
-CORVANE_WEAK Response QuorinCameraDeviceMtpUsbAdapter::disconnect() {
-    return notYet();
-}
 CORVANE_WEAK Response QuorinCameraDeviceMtpUsbAdapter::focus(int32_t) {
     return notYet();
 }
@@ -30,6 +25,23 @@ CORVANE_WEAK Response QuorinCameraDeviceMtpUsbAdapter::focus(const Point&) {
 CORVANE_WEAK Response QuorinCameraDeviceMtpUsbAdapter::focus() {
     return notYet();
 }
+CORVANE_WEAK Response QuorinCameraDeviceMtpUsbAdapter::setFocusPoint(const Point&) {
+    return notYet();
+}
+CORVANE_WEAK Response
+QuorinCameraDeviceMtpUsbAdapter::getCameraDeviceSettings(const std::vector<CameraDeviceSetting*>&) {
+    return notYet();
+}
+CORVANE_WEAK Response QuorinCameraDeviceMtpUsbAdapter::setCameraDeviceSettings(
+    const std::vector<const CameraDeviceSetting*>&) {
+    return notYet();
+}
+CORVANE_WEAK Response
+QuorinCameraDeviceMtpUsbAdapter::setCaptureSettings(const std::vector<const CaptureSetting*>&) {
+    return notYet();
+}
+
+// Events, capture and images: written in their own files.
 CORVANE_WEAK StartCaptureResponse QuorinCameraDeviceMtpUsbAdapter::startCapture(const Point&) {
     return StartCaptureResponse(Result::Error);
 }
@@ -39,11 +51,9 @@ CORVANE_WEAK StartCaptureResponse QuorinCameraDeviceMtpUsbAdapter::startCapture(
 CORVANE_WEAK Response QuorinCameraDeviceMtpUsbAdapter::stopCapture() {
     return notYet();
 }
-CORVANE_WEAK Response QuorinCameraDeviceMtpUsbAdapter::startLiveView() {
-    return notYet();
-}
-CORVANE_WEAK Response QuorinCameraDeviceMtpUsbAdapter::stopLiveView() {
-    return notYet();
+CORVANE_WEAK ListImagesResponse
+QuorinCameraDeviceMtpUsbAdapter::listImages(std::shared_ptr<CameraStorage>) {
+    return ListImagesResponse(notYet());
 }
 CORVANE_WEAK Response QuorinCameraDeviceMtpUsbAdapter::listImages() {
     return notYet();
@@ -59,30 +69,8 @@ CORVANE_WEAK Response QuorinCameraDeviceMtpUsbAdapter::getImageThumbnail(const C
 CORVANE_WEAK Response QuorinCameraDeviceMtpUsbAdapter::deleteImage(const CameraImage&) {
     return notYet();
 }
-CORVANE_WEAK Response
-QuorinCameraDeviceMtpUsbAdapter::getCameraDeviceSettings(const std::vector<CameraDeviceSetting*>&) {
-    return notYet();
-}
-CORVANE_WEAK Response QuorinCameraDeviceMtpUsbAdapter::setCameraDeviceSettings(
-    const std::vector<const CameraDeviceSetting*>&) {
-    return notYet();
-}
-CORVANE_WEAK Response
-QuorinCameraDeviceMtpUsbAdapter::getCaptureSettings(const std::vector<CaptureSetting*>&) {
-    return notYet();
-}
-CORVANE_WEAK Response
-QuorinCameraDeviceMtpUsbAdapter::setCaptureSettings(const std::vector<const CaptureSetting*>&) {
-    return notYet();
-}
-CORVANE_WEAK Response QuorinCameraDeviceMtpUsbAdapter::setFocusPoint(const Point&) {
-    return notYet();
-}
-CORVANE_WEAK Response QuorinCameraDeviceMtpUsbAdapter::setTetherMode(bool) {
-    return notYet();
-}
-CORVANE_WEAK void QuorinCameraDeviceMtpUsbAdapter::updateBatteryLevel() {}
 CORVANE_WEAK void QuorinCameraDeviceMtpUsbAdapter::startEventLoop() {}
+CORVANE_WEAK void QuorinCameraDeviceMtpUsbAdapter::stopEventLoop() {}
 CORVANE_WEAK void QuorinCameraDeviceMtpUsbAdapter::takeRememberedWords() {}
 CORVANE_WEAK void QuorinCameraDeviceMtpUsbAdapter::finishMovieBeforeDisconnect() {}
 CORVANE_WEAK void QuorinCameraDeviceMtpUsbAdapter::abandonPendingCaptures() {}

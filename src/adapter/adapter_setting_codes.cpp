@@ -91,6 +91,17 @@ std::optional<uint64_t> tenthsFraction(const std::string& text) {
 
 }  // namespace
 
+uint32_t settingModelClass(const std::string& model) {
+    if (model == "QUORIN Alto" || model == "QUORIN Grande" || model == "QUORIN Brio" ||
+        model == "QUORIN Alto II") {
+        return 2;
+    }
+    if (model == "QUORIN Cresta" || model == "QUORIN Delta" || model == "QUORIN Delta X") {
+        return 1;
+    }
+    return 0;
+}
+
 std::optional<int64_t> parseScaledDecimal(const std::string& text, int64_t scale) {
     const bool negative = !text.empty() && text[0] == '-';
     const std::string body = negative ? text.substr(1) : text;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -61,6 +62,10 @@ const SettingCodeTable<uint8_t>& captureMethodCodes();
 const SettingCodeTable<uint8_t>& userCaptureSettingsModeCodes();
 const SettingCodeTable<uint32_t>& exposureProgramCodes();       ///< by exposure-mode code
 const SettingCodeTable<uint32_t>& agileOperationEnableCodes();  ///< by exposure-mode code
+
+/// Model class for the setting rules: 2 for the two-slot bodies, 1 for the one-slot bodies,
+/// 0 for any other model name (names compared exactly).
+uint32_t settingModelClass(const std::string& model);
 
 /// Parses a catalogue value text of the form [-]digits[.digit] into value x `scale`; used to
 /// derive the numeric codes from the singletons' texts without touching the C locale.

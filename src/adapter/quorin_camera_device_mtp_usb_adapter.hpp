@@ -103,8 +103,14 @@ protected:
     MtpResponse execute(const MtpRequest& request) const;
     /// Shorthand for a transaction without data phase.
     MtpResponse execute(uint16_t operationCode, std::vector<uint32_t> parameters) const;
+    /// GetDevicePropDesc or GetDevicePropValue (`operationCode`) of `propertyCode`.
+    MtpResponse readProperty(uint16_t operationCode, uint16_t propertyCode) const;
+    /// SetDevicePropValue of `propertyCode` with `value` as the data phase.
+    MtpResponse writeProperty(uint16_t propertyCode, const std::vector<uint8_t>& value) const;
     /// The owning device, or null when it no longer exists.
     std::shared_ptr<CameraDevice> lockDevice() const;
+    /// The owning device as the library's implementation (null when gone or of another type).
+    std::shared_ptr<CameraDeviceBaseImpl> lockDeviceImpl() const;
     /// The device's model string, or empty when the device no longer exists.
     std::string deviceModel() const;
 
@@ -121,14 +127,39 @@ protected:
     // ---- live view ----
     std::atomic<bool> liveViewRunning{false};
     std::future<void> liveViewTask;
-    /// Serialises starts and stops of live view against each other (never taken by the task).
+    /// The frame task's thread, so that a stop from inside a frame listener does not wait for
+    /// itself.
+    std::atomic<std::thread::id> liveViewThread{};
+    /// Serialises starts and stops of live view and guards liveViewTask (never taken by the
+    /// task itself).
     std::mutex liveViewMutex;
 
+    /// Bounds of connect's waits for the event task's first pass and for the listings to
+    /// start; a camera that stops answering meanwhile fails the connect instead of hanging.
+    std::chrono::milliseconds firstPassTimeout{30000};
+    std::chrono::milliseconds listingStartTimeout{30000};
+
 private:
-    Response connectStorages(const std::shared_ptr<CameraDevice>& owner);
-    Response waitForFirstPass(const std::shared_ptr<CameraDevice>& owner);
-    void liveViewLoop();
+    // The setting codecs work on the adapter's transport, condition and flags.
+    friend class CaptureSettingReader;
+    friend class CaptureSettingWriter;
+    friend class DeviceSettingCodec;
+
+    void connectStorages(CameraDeviceBaseImpl& owner, const std::vector<uint32_t>& storageIds);
+    bool waitForFirstPass() const;
+    bool waitForListingsToStart(CameraDeviceBaseImpl& owner) const;
+    /// Stops what connect started and leaves the camera disconnected; for a failed connect.
+    void abandonConnection(CameraDeviceBaseImpl& owner);
+    /// Stops the event task, the listings and live view, and ends every pending capture.
+    void stopBackgroundWork(CameraDeviceBaseImpl& owner);
+    enum class LiveViewStep { Next, NextAfterPause, Exit };
+    /// The frame task: holds the adapter only for one step at a time, so that the adapter may
+    /// be released while live view runs.
+    static void liveViewLoop(std::weak_ptr<CameraDeviceAdapter> adapter);
+    LiveViewStep fetchLiveViewFrame();
     void finishLiveView();
+    /// Waits for the frame task to end (from another thread than the task's own).
+    void joinLiveViewTask();
 
 public:
     // ---- events, capture, images, tether images ----
@@ -138,6 +169,8 @@ public:
 
     /// Launches the event task (eventLoop) and moves its future into eventLoopFuture.
     void startEventLoop();
+    /// Sets stopRequested, wakes the event task from its pause and waits for it to end.
+    void stopEventLoop();
     /// Copies the remembered condition words from the current condition (also after a
     /// setting was written, so that the write is not reported as a camera-side change).
     void takeRememberedWords();
