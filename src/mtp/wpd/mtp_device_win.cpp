@@ -1,6 +1,7 @@
 #include "mtp/wpd/mtp_device_win.hpp"
 
 #include <chrono>
+#include <new>
 #include <thread>
 #include <utility>
 
@@ -53,22 +54,29 @@ std::string MtpDeviceWin::getSerialNumber() {
 
 MtpResponse MtpDeviceWin::execute(const MtpRequest& request) {
     WpdTransaction transaction = makeWpdTransaction(request);
-    {
-        std::lock_guard<std::mutex> lock(transactionMutex_);
-        switch (request.dataPhase) {
-            case MtpDataPhase::None:
-                runExchangeWithoutData(*api_, handle_.widePnpId, transaction);
-                break;
-            case MtpDataPhase::Read:
-                runExchangeWithDataToRead(*api_, handle_.widePnpId, transaction);
-                break;
-            default:  // any other value is a write
-                runExchangeWithDataToWrite(*api_, handle_.widePnpId, transaction, request.data,
-                                           request.dataSize);
-                break;
-        }
+    std::lock_guard<std::mutex> lock(transactionMutex_);
+    try {
+        runExchange(request, transaction);
+    } catch (const std::bad_alloc&) {
+        // Out of memory is a transport failure like any other: execute() does not throw.
+        transaction = makeWpdTransaction(request);
     }
     return toMtpResponse(std::move(transaction));
+}
+
+void MtpDeviceWin::runExchange(const MtpRequest& request, WpdTransaction& transaction) {
+    switch (request.dataPhase) {
+        case MtpDataPhase::None:
+            runExchangeWithoutData(*api_, handle_.widePnpId, transaction);
+            break;
+        case MtpDataPhase::Read:
+            runExchangeWithDataToRead(*api_, handle_.widePnpId, transaction);
+            break;
+        default:  // any other value is a write
+            runExchangeWithDataToWrite(*api_, handle_.widePnpId, transaction, request.data,
+                                       request.dataSize);
+            break;
+    }
 }
 
 }  // namespace Corvane::CameraController::Impl

@@ -8,6 +8,7 @@
 #include "mtp/mtp_device.hpp"
 #include "mtp/wpd/wpd_api.hpp"
 #include "mtp/wpd/wpd_devices.hpp"
+#include "mtp/wpd/wpd_transaction.hpp"
 
 namespace Corvane::CameraController::Impl {
 
@@ -38,6 +39,8 @@ public:
     const std::string& pnpDeviceId() const { return handle_.record.pnpDeviceId; }
 
 private:
+    void runExchange(const MtpRequest& request, WpdTransaction& transaction);
+
     const std::shared_ptr<WpdApi> api_;
     const WpdDeviceHandle handle_;
     std::mutex transactionMutex_;
