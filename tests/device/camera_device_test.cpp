@@ -193,22 +193,6 @@ TEST_F(ListenerTest, RemoveDropsEveryEntryAndIgnoresStrangers) {
     EXPECT_EQ(log, std::vector<std::string>{"B"});
 }
 
-TEST_F(ListenerTest, ListenerWithoutOverridesAcceptsEveryEvent) {
-    class Silent : public CameraEventListener {};
-    auto silent = std::make_shared<Silent>();
-    device->addEventListener(silent);
-    device->deliverEvent(
-        [](CameraEventListener& listener, const std::shared_ptr<const CameraDevice>& self) {
-            listener.imageAdded(self, nullptr);
-            listener.imageStored(self, nullptr);
-            listener.captureComplete(self, nullptr);
-            listener.deviceDisconnected(self, DeviceInterface::USB);
-            listener.liveViewFrameUpdated(self, nullptr, 0);
-            listener.captureSettingsChanged(self, {});
-        });
-    EXPECT_EQ(device->getEventListeners().size(), 1u);
-}
-
 class ThrowingListener : public CameraEventListener {
 public:
     void deviceDisconnected(const std::shared_ptr<const CameraDevice>&, DeviceInterface) override {
