@@ -1,0 +1,56 @@
+#include "arguments.hpp"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+#include "errors.hpp"
+
+namespace camctl {
+
+namespace {
+
+bool parseFraction(const std::string& text, float& value) {
+    if (text.empty()) {
+        return false;
+    }
+    char* end = nullptr;
+    const double parsed = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size() || !std::isfinite(parsed) || parsed < 0.0 ||
+        parsed > 1.0) {
+        return false;
+    }
+    value = static_cast<float>(parsed);
+    return true;
+}
+
+}  // namespace
+
+cc::Point parsePoint(const std::string& text) {
+    const size_t comma = text.find(',');
+    cc::Point point;
+    if (comma == std::string::npos || !parseFraction(text.substr(0, comma), point.x) ||
+        !parseFraction(text.substr(comma + 1), point.y)) {
+        throw UsageError(
+            "a point is X,Y with fractions of the frame from 0 to 1 (0.5,0.5 is the "
+            "centre), got \"" +
+            text + "\"");
+    }
+    return point;
+}
+
+int64_t parseTimeArgument(const std::string& text, int64_t now) {
+    if (text == "now") {
+        return now;
+    }
+    errno = 0;
+    char* end = nullptr;
+    const long long seconds = std::strtoll(text.c_str(), &end, 10);
+    if (text.empty() || end != text.c_str() + text.size() || errno == ERANGE || seconds < 0) {
+        throw UsageError("--set takes \"now\" or seconds since 1970-01-01 UTC, got \"" + text +
+                         "\"");
+    }
+    return seconds;
+}
+
+}  // namespace camctl

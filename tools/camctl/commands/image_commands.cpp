@@ -1,0 +1,214 @@
+// ls, download and delete: the images on the camera's cards.
+#include "commands.hpp"
+
+#include <algorithm>
+#include <cstdlib>
+#include <set>
+
+#include "../download.hpp"
+#include "../errors.hpp"
+#include "../formatting.hpp"
+#include "../interrupt.hpp"
+#include "../progress.hpp"
+
+namespace camctl {
+
+namespace {
+
+using ImagePtr = std::shared_ptr<const cc::CameraImage>;
+
+struct DownloadOptions {
+    std::vector<std::string> arguments;
+    bool all = false;
+};
+
+bool listingDone(cc::ListingState state) {
+    return state == cc::ListingState::Complete || state == cc::ListingState::Stopped;
+}
+
+// The library lists the cards in the background after connecting; wait (bounded) until every
+// card is done so that `ls` shows everything and ids can be found.
+void waitForListings(Context& context, cc::CameraDevice& camera) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    const auto& storages = camera.getStorages();
+    for (size_t i = 0; i < storages.size(); ++i) {
+        const auto storage = storages.get(i);
+        while (storage->isAvailable() && !listingDone(storage->getListingState())) {
+            throwIfInterrupted();
+            if (std::chrono::steady_clock::now() >= deadline) {
+                context.out().note("warning: the listing of storage " + storage->getId() +
+                                   " is not finished; showing what is known");
+                break;
+            }
+            sleepUnlessInterrupted(std::chrono::milliseconds(20));
+        }
+    }
+}
+
+uint64_t numericId(const std::string& id) {
+    return std::strtoull(id.c_str(), nullptr, 10);
+}
+
+std::vector<ImagePtr> allImages(Context& context, cc::CameraDevice& camera) {
+    waitForListings(context, camera);
+    const auto snapshot = camera.getImages().clone();
+    std::vector<ImagePtr> images;
+    for (size_t i = 0; i < snapshot->size(); ++i) {
+        images.push_back(snapshot->get(i));
+    }
+    std::sort(images.begin(), images.end(), [](const ImagePtr& a, const ImagePtr& b) {
+        const auto storageA = numericId(storageIdOf(*a));
+        const auto storageB = numericId(storageIdOf(*b));
+        return storageA != storageB ? storageA < storageB
+                                    : numericId(a->getId()) < numericId(b->getId());
+    });
+    return images;
+}
+
+// The images named by `ids`, in the order given, each once. Unknown ids are a usage error.
+std::vector<ImagePtr> imagesById(Context& context, cc::CameraDevice& camera,
+                                 const std::vector<std::string>& ids) {
+    const auto images = allImages(context, camera);
+    std::vector<ImagePtr> chosen;
+    std::set<std::string> seen;
+    for (const auto& id : ids) {
+        if (!seen.insert(id).second) {
+            continue;
+        }
+        const auto found = std::find_if(images.begin(), images.end(), [&](const ImagePtr& image) {
+            return image->getId() == id;
+        });
+        if (found == images.end()) {
+            throw UsageError("no image with id " + id + " on the camera (see: camctl ls)");
+        }
+        chosen.push_back(*found);
+    }
+    return chosen;
+}
+
+std::string padded(std::string text, size_t width) {
+    text.resize(std::max(width, text.size() + 1), ' ');
+    return text;
+}
+
+void runLs(Context& context) {
+    auto& camera = context.camera();
+    const auto images = allImages(context, camera);
+    if (context.out().json()) {
+        Json list = Json::array();
+        for (const auto& image : images) {
+            list.push(imageJson(*image));
+        }
+        context.out().document(Json::object().set("images", std::move(list)));
+        return;
+    }
+    if (images.empty()) {
+        context.out().line("No images.");
+        return;
+    }
+    context.out().line(padded("ID", 10) + padded("NAME", 24) + padded("SIZE", 12) +
+                       padded("DATE", 21) + "STORAGE");
+    for (const auto& image : images) {
+        context.out().line(padded(image->getId(), 10) + padded(printable(image->getName()), 24) +
+                           padded(formatBytes(image->getSize()), 12) +
+                           padded(formatLocalTime(image->getDateTime()), 21) + storageIdOf(*image));
+    }
+}
+
+Json errorJson(const std::string& code, const std::string& message) {
+    return Json::object().set("code", code).set("message", message);
+}
+
+void runDownload(Context& context, const DownloadOptions& options) {
+    const auto& arguments = options.arguments;
+    if (arguments.empty()) {
+        throw UsageError("download needs a target folder: download (ID... | --all) DIR");
+    }
+    if (options.all && arguments.size() != 1) {
+        throw UsageError("download --all takes only the target folder");
+    }
+    if (!options.all && arguments.size() < 2) {
+        throw UsageError("download needs image ids (or --all) and a target folder");
+    }
+    const std::filesystem::path folder = arguments.back();
+    auto& camera = context.camera();
+    const auto images = options.all
+                            ? allImages(context, camera)
+                            : imagesById(context, camera, {arguments.begin(), arguments.end() - 1});
+
+    bool failed = false;
+    Json files = Json::array();
+    for (const auto& image : images) {
+        Json entry = Json::object().set("id", image->getId()).set("name", image->getName());
+        try {
+            const DownloadedFile file = downloadImage(*image, folder);
+            entry.set("file", file.path.string()).set("bytes", file.size);
+            if (!context.out().json()) {
+                context.out().line(image->getId() + "  " + printable(image->getName()) + " -> " +
+                                   file.path.string() + "  (" + formatBytes(file.size) + ")");
+            }
+        } catch (const CameraError& error) {
+            failed = true;
+            entry.set("error", errorJson(error.codeName(), error.what()));
+            context.out().note("error: " + image->getId() + ": " + error.codeName() + ": " +
+                               error.what());
+        }
+        files.push(std::move(entry));
+    }
+    if (context.out().json()) {
+        context.out().document(Json::object().set("files", std::move(files)));
+    }
+    if (failed) {
+        throw ReportedFailure();
+    }
+}
+
+void runDelete(Context& context, const std::vector<std::string>& ids) {
+    auto& camera = context.camera();
+    const auto images = imagesById(context, camera, ids);
+    bool failed = false;
+    Json deleted = Json::array();
+    for (const auto& image : images) {
+        const auto response = image->deleteData();
+        Json entry = Json::object().set("id", image->getId()).set("name", image->getName());
+        try {
+            throwIfFailed(response, "delete of " + image->getId());
+            entry.set("deleted", true);
+            if (!context.out().json()) {
+                context.out().line("deleted " + image->getId() + "  " +
+                                   printable(image->getName()));
+            }
+        } catch (const CameraError& error) {
+            failed = true;
+            entry.set("deleted", false).set("error", errorJson(error.codeName(), error.what()));
+            context.out().note("error: " + image->getId() + ": " + error.codeName() + ": " +
+                               error.what());
+        }
+        deleted.push(std::move(entry));
+    }
+    if (context.out().json()) {
+        context.out().document(Json::object().set("deleted", std::move(deleted)));
+    }
+    if (failed) {
+        throw ReportedFailure();
+    }
+}
+
+}  // namespace
+
+void addImageCommands(CLI::App& app, CommandSet& commands) {
+    commands.add(app.add_subcommand("ls", "List the images on the camera's cards"), runLs);
+
+    auto download = std::make_shared<DownloadOptions>();
+    auto* dl = app.add_subcommand("download", "Download images: download (ID... | --all) DIR");
+    dl->add_option("args", download->arguments, "Image ids, then the target folder");
+    dl->add_flag("--all", download->all, "Download every image");
+    commands.add(dl, [download](Context& context) { runDownload(context, *download); });
+
+    auto ids = std::make_shared<std::vector<std::string>>();
+    auto* del = app.add_subcommand("delete", "Delete images from the camera");
+    del->add_option("id", *ids, "Image ids (see ls)")->required();
+    commands.add(del, [ids](Context& context) { runDelete(context, *ids); });
+}
+
+}  // namespace camctl

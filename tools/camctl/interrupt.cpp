@@ -1,0 +1,72 @@
+#include "interrupt.hpp"
+
+#include <unistd.h>
+#include <atomic>
+#include <csignal>
+#include <cstring>
+#include <thread>
+
+#include "errors.hpp"
+
+namespace camctl {
+
+namespace {
+
+std::atomic<bool> signalled{false};
+// Read from the signal handler, so it must be a plain buffer written before it is published.
+char pendingPath[4096];
+std::atomic<bool> pendingSet{false};
+
+extern "C" void onSignal(int) {
+    if (signalled.exchange(true)) {
+        if (pendingSet.load()) {
+            ::unlink(pendingPath);
+        }
+        ::_exit(ExitInterrupted);
+    }
+}
+
+}  // namespace
+
+void installInterruptHandlers() {
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+bool interrupted() {
+    return signalled.load();
+}
+
+void throwIfInterrupted() {
+    if (interrupted()) {
+        throw Interrupted();
+    }
+}
+
+bool sleepUnlessInterrupted(std::chrono::milliseconds duration) {
+    const auto end = std::chrono::steady_clock::now() + duration;
+    while (!interrupted()) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= end) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+            end - now, std::chrono::milliseconds(20)));
+    }
+    return false;
+}
+
+void setPendingTempFile(const char* path) {
+    pendingSet.store(false);
+    if (path == nullptr) {
+        return;
+    }
+    std::strncpy(pendingPath, path, sizeof pendingPath - 1);
+    pendingPath[sizeof pendingPath - 1] = '\0';
+    pendingSet.store(true);
+}
+
+}  // namespace camctl

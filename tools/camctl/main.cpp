@@ -1,0 +1,94 @@
+// camctl: drive Quorin cameras from the command line.
+#include <iostream>
+
+#include <CLI/CLI.hpp>
+
+#include "commands/commands.hpp"
+#include "context.hpp"
+#include "errors.hpp"
+#include "interrupt.hpp"
+#include "output.hpp"
+
+using namespace camctl;
+
+namespace {
+
+void reportError(Output& out, const std::string& code, const std::string& message) {
+    out.note("camctl: error: " + (code.empty() ? "" : code + ": ") + message);
+    if (out.json()) {
+        out.document(
+            Json::object().set("error", Json::object().set("code", code).set("message", message)));
+    }
+}
+
+int run(const Action& action, const GlobalOptions& options, Output& out) {
+    try {
+        Context context(options, out);
+        action(context);
+        return ExitOk;
+    } catch (const UsageError& error) {
+        reportError(out, "UsageError", error.what());
+        out.note("Run with --help for more information.");
+        return ExitUsageError;
+    } catch (const CameraError& error) {
+        reportError(out, error.codeName(), error.what());
+        return ExitCameraError;
+    } catch (const ReportedFailure&) {
+        return ExitCameraError;
+    } catch (const Interrupted&) {
+        out.note("camctl: interrupted");
+        return ExitInterrupted;
+    } catch (const std::exception& error) {
+        // The library throws for a few unsupported operations ("Not Supported").
+        reportError(out, "Error", error.what());
+        return ExitCameraError;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"Control Quorin cameras over USB.", "camctl"};
+    app.require_subcommand(1);
+    app.fallthrough();  // global options may follow the command
+
+    GlobalOptions options;
+    bool noCard = false;
+    auto* emulate = app.add_option("--emulate", options.emulation.model,
+                                   "Attach an emulated camera of this model (e.g. \"Alto II\")");
+    app.add_flag("--emulate-no-card", noCard, "The emulated camera has no card (tether case)")
+        ->needs(emulate);
+    app.add_option("--emulate-with", options.emulation.controls,
+                   "Emulator control KEY=VALUE, for tests and demos (see docs/camctl.md)")
+        ->needs(emulate)
+        ->group("Emulator");
+    app.add_option("--serial", options.serial, "Use the camera with this serial number");
+    app.add_flag("--json", options.json, "Machine-readable output (one JSON document per line)");
+
+    CommandSet commands;
+    addCameraCommands(app, commands);
+    addSettingsCommands(app, commands);
+    addCaptureCommands(app, commands);
+    addLiveViewCommand(app, commands);
+    addImageCommands(app, commands);
+    addFocusCommand(app, commands);
+    addTimeCommand(app, commands);
+    addWatchCommand(app, commands);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        return app.exit(error) == 0 ? ExitOk : ExitUsageError;
+    }
+    options.emulation.withCard = !noCard;
+
+    Output::divertProcessStdout();
+    installInterruptHandlers();
+    Output out(options.json);
+    const Action* action = commands.chosen(app);
+    if (action == nullptr) {
+        std::cerr << app.help();
+        return ExitUsageError;
+    }
+    return run(*action, options, out);
+}
