@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <string>
+
 #include "mtp/mtp_device_provider.hpp"
 #include "mtp/wpd/wpd_device_provider.hpp"
 #include "mtp/wpd/wpd_strings.hpp"
@@ -97,6 +100,23 @@ TEST_F(WpdDeviceProviderTest, IdentityThatCannotBeReadDecidesByFirmwareVersion) 
     EXPECT_EQ(devices[0]->getModel(), "QUORIN Alto");
     EXPECT_EQ(devices[0]->getSerialNumber(), "");
     EXPECT_EQ(devices[0]->getFirmwareVersion(), "1.10");
+}
+
+TEST_F(WpdDeviceProviderTest, IdentityKeepsCharactersThatTakeSeveralBytes) {
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    if (!std::setlocale(LC_ALL, "C.UTF-8")) {
+        GTEST_SKIP() << "no UTF-8 locale";
+    }
+    auto device = camera(L"usb#a", L"1");
+    device.identity.model.value = L"QUORIN \u00c5lto \u00e9t\u00e9";
+    device.identity.manufacturer.value = L"Qu\u00f6rin \u20ac";
+    api->attach(device);
+    const auto devices = getDevices();
+    std::setlocale(LC_ALL, previous.c_str());
+
+    ASSERT_EQ(devices.size(), 1u);
+    EXPECT_EQ(devices[0]->getModel(), "QUORIN \xc3\x85lto \xc3\xa9t\xc3\xa9");
+    EXPECT_EQ(devices[0]->getManufacturer(), "Qu\xc3\xb6rin \xe2\x82\xac");
 }
 
 TEST_F(WpdDeviceProviderTest, OpeningAsksForReadAccessOnceWhenRefused) {

@@ -121,10 +121,11 @@ struct WpdIdentity {
     WpdStringValue serialNumber;
 };
 
-/// One WPD device object (IPortableDevice). Created per transaction or per opening and used by
-/// the thread that created it only; destroying it releases the object, which ends any
-/// connection it still has. Callers hold the owning MtpDeviceWin's mutex during a transaction;
-/// the object itself takes no lock.
+/// One WPD device object (IPortableDevice). Made by WpdApi::createConnection() for one
+/// transaction (MtpDeviceWin::execute, with that device's mutex held) or for one opening
+/// (openWpdDevice, during enumeration, no lock held), used by that thread only and destroyed
+/// before the call returns; destroying it releases the object and with it any connection it
+/// still has. It takes no lock of its own.
 class WpdConnection {
 public:
     virtual ~WpdConnection() = default;
@@ -149,22 +150,27 @@ public:
     virtual void close() = 0;
 };
 
-/// Entry to Windows Portable Devices. Any thread may call it at any time; it holds no state
-/// between calls apart from what COM keeps per thread.
+/// Entry to Windows Portable Devices. Shared by the provider and every MtpDeviceWin it made;
+/// any thread may call it at any time, with or without a device's mutex held. It keeps no
+/// state between calls beyond what COM keeps per thread.
 class WpdApi {
 public:
     virtual ~WpdApi() = default;
 
-    /// CoInitializeEx(nullptr, COINIT_MULTITHREADED) on the calling thread.
+    /// CoInitializeEx(nullptr, COINIT_MULTITHREADED) on the calling thread. Called once by the
+    /// provider's first listing and again on any thread where COM turns out to be missing.
+    /// Does not block; returns CoInitializeEx's status.
     virtual WpdStatus initializeCom() = 0;
 
-    /// The PnP ids of every WPD device attached now, in WPD's order (device manager,
-    /// GetDevices twice). Fails with kWpdComNotInitialized when the manager cannot be created
-    /// on a thread without COM. May block briefly while WPD refreshes its list.
+    /// Appends the PnP ids of every WPD device attached now, in WPD's order (device manager,
+    /// GetDevices twice). Called by enumeration, by openWpdDevice and by every presence check
+    /// (MtpDeviceWin::isConnected), never under a device's mutex. Fails with
+    /// kWpdComNotInitialized when the manager cannot be created on a thread without COM;
+    /// success with no ids when nothing is attached. May block briefly while WPD answers.
     virtual WpdStatus listDeviceIds(std::vector<std::wstring>& pnpDeviceIds) = 0;
 
-    /// Creates a WPD device object (CLSID_PortableDeviceFTM, in-process). Fails with
-    /// kWpdComNotInitialized on a thread without COM. Does not block.
+    /// Creates a WPD device object (CLSID_PortableDeviceFTM, in-process), not yet opened.
+    /// Fails with kWpdComNotInitialized on a thread without COM. Does not block.
     virtual WpdStatus createConnection(std::unique_ptr<WpdConnection>& connection) = 0;
 };
 
