@@ -47,6 +47,34 @@ public:
     std::vector<uint8_t> bytes;
 };
 
+/// An ObjectInfo dataset with the fields the adapter reads.
+inline std::vector<uint8_t> objectInfoDataset(uint32_t storageId, uint16_t format, uint32_t size,
+                                              const std::string& filename,
+                                              uint16_t thumbFormat = 0x3801,
+                                              const std::string& captureDate = "") {
+    return DatasetBuilder()
+        .u32(storageId)
+        .u16(format)
+        .u16(0)
+        .u32(size)
+        .u16(thumbFormat)
+        .u32(0)
+        .u32(160)
+        .u32(120)
+        .u32(6000)
+        .u32(4000)
+        .u32(24)
+        .u32(0)
+        .u16(0)
+        .u32(0)
+        .u32(0)
+        .string(filename)
+        .string(captureDate)
+        .string("")
+        .string("")
+        .bytes();
+}
+
 /// Records every listener call as one line of text.
 class RecordingListener : public CameraEventListener {
 public:

@@ -1,0 +1,233 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "adapter/adapter_capture_id.hpp"
+#include "event_capture_fixture.hpp"
+
+namespace Corvane::CameraController::Testing {
+namespace {
+
+using namespace std::chrono_literals;
+using Impl::ConditionOffset::exposureMode;
+using Impl::ConditionOffset::isoSensitivity;
+using Impl::ConditionOffset::isoWordValid;
+using Impl::ConditionOffset::objectReady;
+using Impl::ConditionOffset::shutterDenominator;
+using Impl::ConditionOffset::statusFlags;
+
+constexpr uint16_t kTransfer = 0x900B;
+constexpr uint16_t kRelease = 0x900E;
+
+/// Waits until `done` holds, at most `limit`; the tests then check what happened.
+template <class Predicate>
+bool eventually(Predicate done, std::chrono::milliseconds limit = 5000ms) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+class SettingChangeTest : public AdapterFixture {
+protected:
+    /// Remembers the words of `before`, then shows `after` and runs one comparison.
+    bool change(const std::function<void(ConditionBuilder&)>& before,
+                const std::function<void(ConditionBuilder&)>& after) {
+        setCondition(before);
+        adapter->takeRememberedWords();
+        setCondition(after);
+        return adapter->detectSettingChanges();
+    }
+    std::vector<std::string> reported() const { return listener->events(); }
+};
+
+TEST_F(SettingChangeTest, ShutterDialIsReportedOnlyOutsideAutomaticModes) {
+    EXPECT_FALSE(
+        change([](ConditionBuilder& c) { c.set(exposureMode, 0).set(shutterDenominator, 60); },
+               [](ConditionBuilder& c) { c.set(shutterDenominator, 125); }));
+    EXPECT_TRUE(reported().empty());
+
+    EXPECT_TRUE(
+        change([](ConditionBuilder& c) { c.set(exposureMode, 8).set(shutterDenominator, 60); },
+               [](ConditionBuilder& c) { c.set(shutterDenominator, 125); }));
+    EXPECT_EQ(reported(), (std::vector<std::string>{"captureSettingsChanged ShutterSpeed"}));
+}
+
+TEST_F(SettingChangeTest, ExposureModeReportsOnlyWhatTheProgramTablesTellApart) {
+    // 0 and 2 both read as Program, and neither is agile.
+    EXPECT_FALSE(change([](ConditionBuilder& c) { c.set(exposureMode, 0); },
+                        [](ConditionBuilder& c) { c.set(exposureMode, 2); }));
+    EXPECT_TRUE(reported().empty());
+
+    // 5 to 7: AperturePriority both, agile turns on.
+    EXPECT_TRUE(change([](ConditionBuilder& c) { c.set(exposureMode, 5); },
+                       [](ConditionBuilder& c) { c.set(exposureMode, 7); }));
+    EXPECT_EQ(reported(),
+              (std::vector<std::string>{"captureSettingsChanged AgileOperationEnable"}));
+
+    // 8 to 4: Manual to ShutterSpeedPriority, and the aperture in mode 4 is automatic.
+    EXPECT_TRUE(change([](ConditionBuilder& c) { c.set(exposureMode, 8).set(64, 560); },
+                       [](ConditionBuilder& c) { c.set(exposureMode, 4).set(64, 800); }));
+    EXPECT_EQ(reported().back(), "captureSettingsChanged ExposureProgram");
+}
+
+TEST_F(SettingChangeTest, SeveralChangesAreReportedTogetherInTheFixedOrder) {
+    EXPECT_TRUE(change(
+        [](ConditionBuilder& c) {
+            c.set(exposureMode, 8).set(isoWordValid, 1).set(isoSensitivity, 100).set(68, 10);
+        },
+        [](ConditionBuilder& c) {
+            c.set(isoSensitivity, 400).set(68, 11).set(76, 1).set(120, 4).set(40, 3);
+        }));
+    EXPECT_EQ(reported(), (std::vector<std::string>{
+                              "captureSettingsChanged UserCaptureSettingsMode WhiteBalance "
+                              "FNumber ISO ExposureCompensation"}));
+}
+
+TEST_F(SettingChangeTest, WordsThatMeanNoChangeAreIgnored) {
+    // The ISO word counts as 0 while the camera marks it invalid.
+    EXPECT_FALSE(change(
+        [](ConditionBuilder& c) {
+            c.set(exposureMode, 8).set(isoWordValid, 0).set(isoSensitivity, 100);
+        },
+        [](ConditionBuilder& c) { c.set(isoSensitivity, 400); }));
+    // Only the low byte of the user-mode word is a key; 0 and 1 both read as None.
+    EXPECT_FALSE(change([](ConditionBuilder& c) { c.set(40, 0); },
+                        [](ConditionBuilder& c) { c.set(40, 0x0101); }));
+    EXPECT_TRUE(reported().empty());
+}
+
+TEST_F(SettingChangeTest, UnknownExposureModeNeverThrowsAndIsNotReported) {
+    EXPECT_TRUE(change([](ConditionBuilder& c) { c.set(exposureMode, 8); },
+                       [](ConditionBuilder& c) { c.set(exposureMode, 99).set(40, 200); }));
+    EXPECT_TRUE(reported().empty());
+    // Back from the unknown value to a known one is a change the application can be told.
+    adapter->takeRememberedWords();
+    setCondition([](ConditionBuilder& c) { c.set(exposureMode, 8).set(40, 0); });
+    EXPECT_TRUE(adapter->detectSettingChanges());
+    EXPECT_EQ(reported(), (std::vector<std::string>{
+                              "captureSettingsChanged ExposureProgram UserCaptureSettingsMode "
+                              "AgileOperationEnable"}));
+}
+
+class CaptureExpiryTest : public AdapterFixture {
+protected:
+    void SetUp() override {
+        bind("QUORIN Alto II", "1.50", {0x1001, 0x9001, 0x900F, 0x9011, kTransfer});
+        camera->on(kShutter, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
+        setNow(start);
+        setCondition([](ConditionBuilder&) {});
+    }
+    void setNow(std::chrono::system_clock::time_point time) {
+        adapter->setTimingForTesting([time] { return time; }, nullptr);
+    }
+    const std::chrono::system_clock::time_point start{std::chrono::seconds(1704196800) + 250ms};
+};
+
+TEST_F(CaptureExpiryTest, StillCapturesEndUnknownAfterTwoMinutes) {
+    const auto capture = adapter->startCapture(false).getCapture();
+    ASSERT_NE(capture, nullptr);
+    DiagnosticCapture diagnostics;
+
+    setNow(start + 119s);
+    adapter->expireStillCaptures();
+    EXPECT_EQ(capture->getState(), CaptureState::Executing);
+
+    setNow(start + 120s);
+    adapter->expireStillCaptures();
+    EXPECT_EQ(capture->getState(), CaptureState::Unknown);
+    EXPECT_TRUE(adapter->getPendingCaptures().empty());
+    EXPECT_EQ(diagnostics.get(),
+              (std::vector<std::string>{"Unknown whether capture is complete. Capture ID: " +
+                                        capture->getId()}));
+    EXPECT_TRUE(listener->events().empty());
+}
+
+TEST_F(CaptureExpiryTest, MovieCapturesNeverExpire) {
+    addStorage("65536", true);
+    pollWithoutSleeping();
+    camera->on(kShutter, [this](const RecordedRequest&) {
+        const std::lock_guard<std::mutex> lock(conditionMutex);
+        condition.set(statusFlags, 0x300);
+        return ScriptedResponse::ok();
+    });
+    setCondition([](ConditionBuilder& c) { c.set(statusFlags, 0x100); });
+    const auto movie = adapter->startCapture(false).getCapture();
+    ASSERT_NE(movie, nullptr);
+    setNow(start + 3600s);
+    adapter->expireStillCaptures();
+    EXPECT_EQ(movie->getState(), CaptureState::Executing);
+}
+
+class EventLoopTest : public AdapterFixture {
+protected:
+    void SetUp() override {
+        bind("QUORIN Alto II", "1.50",
+             {0x1001, 0x9001, 0x900F, 0x9011, kTransfer, 0x900C, 0x900D, kRelease});
+        adapter->setStorageWriting(false);
+        camera->on(kShutter, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
+        camera->on(kTransfer, [](const RecordedRequest&) {
+            return ScriptedResponse::ok(DatasetBuilder().u8(1).u16(0).string("T0001.JPG").bytes());
+        });
+        // Releasing the buffer is what clears the camera's object-ready word.
+        camera->on(kRelease, [this](const RecordedRequest&) {
+            const std::lock_guard<std::mutex> lock(conditionMutex);
+            condition.set(objectReady, 0);
+            return ScriptedResponse::ok();
+        });
+    }
+    void TearDown() override { adapter->stopEventLoop(); }
+};
+
+TEST_F(EventLoopTest, TetherImageIsAddedReleasedAndCompletesTheCapture) {
+    setCondition([](ConditionBuilder& c) { c.set(Impl::ConditionOffset::slot2Inactive, 1); });
+    const auto capture = adapter->startCapture(false).getCapture();
+    ASSERT_NE(capture, nullptr);
+    setCondition([](ConditionBuilder& c) { c.set(objectReady, 1); });
+
+    adapter->startEventLoop();
+    ASSERT_TRUE(eventually([&] { return listener->events().size() >= 2; }));
+    EXPECT_TRUE(adapter->isEventLoopRunning());
+    EXPECT_EQ(
+        listener->events(),
+        (std::vector<std::string>{"imageAdded T0001.JPG", "captureComplete " + capture->getId()}));
+    EXPECT_EQ(capture->getState(), CaptureState::Complete);
+    EXPECT_EQ(camera->countOf(kRelease), 1u);
+    // The picture left the camera's buffer with the release.
+    EXPECT_FALSE(listener->images().at(0)->isValid());
+}
+
+TEST_F(EventLoopTest, UnplugEndsPendingCapturesAndIsReportedOnce) {
+    setCondition([](ConditionBuilder&) {});
+    const auto capture = adapter->startCapture(false).getCapture();
+    adapter->startEventLoop();
+    ASSERT_TRUE(eventually([&] { return adapter->isEventLoopRunning(); }));
+
+    camera->setConnected(false);
+    ASSERT_TRUE(eventually([&] { return !adapter->isEventLoopRunning(); }));
+    adapter->stopEventLoop();
+    EXPECT_EQ(listener->events(), (std::vector<std::string>{"deviceDisconnected"}));
+    EXPECT_EQ(capture->getState(), CaptureState::Unknown);
+    EXPECT_TRUE(adapter->getPendingCaptures().empty());
+    EXPECT_FALSE(adapter->isConnected());
+}
+
+TEST_F(EventLoopTest, EndsWhenTheDeviceIsGone) {
+    setCondition([](ConditionBuilder&) {});
+    adapter->startEventLoop();
+    ASSERT_TRUE(eventually([&] { return adapter->isEventLoopRunning(); }));
+    device->removeEventListener(listener);
+    device.reset();
+    EXPECT_TRUE(eventually([&] { return !adapter->isEventLoopRunning(); }));
+    EXPECT_TRUE(listener->events().empty());
+}
+
+}  // namespace
+}  // namespace Corvane::CameraController::Testing

@@ -1,0 +1,427 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+#include <streambuf>
+#include <string>
+#include <vector>
+
+#include "adapter/adapter_image_format.hpp"
+#include "event_capture_fixture.hpp"
+#include "model/list_images_response.hpp"
+
+namespace Corvane::CameraController::Testing {
+namespace {
+
+constexpr uint16_t kGetObjectHandles = 0x1007;
+constexpr uint16_t kGetObjectInfo = 0x1008;
+constexpr uint16_t kGetThumb = 0x100A;
+constexpr uint16_t kDeleteObject = 0x100B;
+constexpr uint16_t kGetPartialObject = 0x101B;
+constexpr uint16_t kTetherMode = 0x9001;
+constexpr uint16_t kInstruction = 0x900C;
+constexpr uint16_t kTransferData = 0x900D;
+
+std::vector<uint8_t> instruction(uint8_t code, uint32_t value = 0) {
+    return DatasetBuilder().u8(code).u32(value).bytes();
+}
+
+std::vector<uint8_t> pattern(size_t size) {
+    std::vector<uint8_t> bytes(size);
+    for (size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<uint8_t>(i * 7 + i / 251);
+    }
+    return bytes;
+}
+
+/// A stream whose device accepts `capacity` bytes and then fails, as a full disk does.
+class FullDisk : public std::streambuf {
+public:
+    explicit FullDisk(size_t capacity) : capacity(capacity) {}
+
+protected:
+    std::streamsize xsputn(const char*, std::streamsize count) override {
+        const auto accepted = std::min<std::streamsize>(count, capacity - written);
+        written += static_cast<size_t>(accepted);
+        return accepted;
+    }
+    int_type overflow(int_type) override { return traits_type::eof(); }
+
+private:
+    size_t capacity;
+    size_t written = 0;
+};
+
+TEST(ImageFormat, ObjectFormatAndExtensionInAnyCase) {
+    using Impl::imageFormatOf;
+    EXPECT_EQ(imageFormatOf(0x3801, "IMG_0001.JPG"), ImageFormat::JPEG);
+    EXPECT_EQ(imageFormatOf(0x380D, "a.tif"), ImageFormat::TIFF);
+    EXPECT_EQ(imageFormatOf(0x3006, "AUTPRINT.MRK"), ImageFormat::DPOF);
+    EXPECT_EQ(imageFormatOf(0x3000, "IMG_0001.QRW"), ImageFormat::QRW);
+    EXPECT_EQ(imageFormatOf(0x3800, "img_0001.Dng"), ImageFormat::DNG);
+    EXPECT_EQ(imageFormatOf(0x3000, "IMG_0001.JPG"), ImageFormat::Unknown);
+    EXPECT_EQ(imageFormatOf(0x3000, "QRW"), ImageFormat::Unknown);
+    EXPECT_EQ(imageFormatOf(0x3000, "archive.tar.qrw"), ImageFormat::QRW);
+    EXPECT_EQ(imageFormatOf(0xB982, "MOV_0001.MP4"), ImageFormat::MP4);
+    EXPECT_EQ(imageFormatOf(0x300D, "x"), ImageFormat::MOV);
+    EXPECT_EQ(imageFormatOf(0x300A, "x"), ImageFormat::AVI);
+    EXPECT_EQ(imageFormatOf(0x3801 + 1, "x.jpg"), ImageFormat::Unknown);
+}
+
+class TetherTransferTest : public AdapterFixture {
+protected:
+    /// 0x900D hands out at most `chunk` bytes of a running byte pattern per request.
+    void deliverInChunksOf(uint32_t chunk) {
+        camera->on(kTransferData, [this, chunk](const RecordedRequest& request) {
+            const uint32_t count = std::min(chunk, request.parameters.at(0));
+            std::vector<uint8_t> bytes(count);
+            for (auto& byte : bytes) {
+                byte = static_cast<uint8_t>('a' + next++ % 26);
+            }
+            return ScriptedResponse::ok(bytes, {count});
+        });
+    }
+    std::vector<uint32_t> dataRequests() const {
+        std::vector<uint32_t> asked;
+        for (const auto& request : camera->requestsFor(kTransferData)) {
+            asked.push_back(request.parameters.at(0));
+        }
+        return asked;
+    }
+    int next = 0;
+};
+
+TEST_F(TetherTransferTest, FinishedAtOnceGivesAnEmptyStream) {
+    camera->queue(kInstruction, ScriptedResponse::ok(instruction(2)));
+    std::stringstream out;
+    EXPECT_EQ(adapter->transferTetherBuffer(out).getResult(), Result::Ok);
+    EXPECT_TRUE(out.str().empty());
+}
+
+TEST_F(TetherTransferTest, ByteCountIsFetchedUntilNothingRemains) {
+    deliverInChunksOf(100000);
+    camera->queue(kInstruction, ScriptedResponse::ok(instruction(3, 300000)));
+    camera->queue(kInstruction, ScriptedResponse::ok(instruction(2)));
+    std::stringstream out;
+    EXPECT_EQ(adapter->transferTetherBuffer(out).getResult(), Result::Ok);
+    EXPECT_EQ(dataRequests(), (std::vector<uint32_t>{300000, 200000, 100000}));
+    EXPECT_EQ(out.str().size(), 300000u);
+}
+
+TEST_F(TetherTransferTest, SeekInstructionsMoveTheWritePosition) {
+    deliverInChunksOf(1000);
+    camera->queue(kInstruction, ScriptedResponse::ok(instruction(3, 6)));  // abcdef
+    camera->queue(kInstruction, ScriptedResponse::ok(instruction(4, 0)));  // rewind
+    camera->queue(kInstruction, ScriptedResponse::ok(instruction(3, 2)));  // gh
+    camera->queue(kInstruction, ScriptedResponse::ok(instruction(5, 1)));  // skip one
+    camera->queue(kInstruction, ScriptedResponse::ok(instruction(3, 1)));  // i
+    camera->queue(kInstruction, ScriptedResponse::ok(instruction(9, 7)));  // ignored
+    camera->queue(kInstruction, ScriptedResponse::ok(instruction(6, 0)));  // to the end
+    camera->queue(kInstruction, ScriptedResponse::ok(instruction(3, 1)));  // j
+    camera->queue(kInstruction, ScriptedResponse::ok(instruction(2)));
+    std::stringstream out;
+    EXPECT_EQ(adapter->transferTetherBuffer(out).getResult(), Result::Ok);
+    EXPECT_EQ(out.str(), "ghciefj");
+}
+
+TEST_F(TetherTransferTest, CameraThatMakesNoProgressEndsWithAnError) {
+    // Zero bytes, again and again.
+    camera->on(kTransferData, [](const RecordedRequest&) { return ScriptedResponse::ok({}, {0}); });
+    camera->on(kInstruction,
+               [](const RecordedRequest&) { return ScriptedResponse::ok(instruction(3, 10)); });
+    std::stringstream out;
+    auto response = adapter->transferTetherBuffer(out);
+    ASSERT_EQ(response.getResult(), Result::Error);
+    EXPECT_EQ(response.getErrors()[0]->getMessage(), "Image transfer incomplete");
+    EXPECT_EQ(camera->countOf(kInstruction), 1u);
+
+    // An answer without its byte count.
+    camera->on(kTransferData, [](const RecordedRequest&) {
+        return ScriptedResponse::ok({1, 2, 3});
+    });
+    EXPECT_EQ(adapter->transferTetherBuffer(out).getResult(), Result::Error);
+
+    // A byte count larger than the bytes that came.
+    camera->on(kTransferData, [](const RecordedRequest&) {
+        return ScriptedResponse::ok({1, 2}, {5});
+    });
+    EXPECT_EQ(adapter->transferTetherBuffer(out).getResult(), Result::Error);
+
+    // Never the finishing instruction.
+    camera->on(kInstruction,
+               [](const RecordedRequest&) { return ScriptedResponse::ok(instruction(9)); });
+    EXPECT_EQ(adapter->transferTetherBuffer(out).getResult(), Result::Error);
+
+    // A truncated instruction.
+    camera->on(kInstruction, [](const RecordedRequest&) { return ScriptedResponse::ok({3, 1}); });
+    EXPECT_EQ(adapter->transferTetherBuffer(out).getResult(), Result::Error);
+}
+
+TEST_F(TetherTransferTest, RefusedInstructionKeepsWhatWasWritten) {
+    deliverInChunksOf(1000);
+    camera->queue(kInstruction, ScriptedResponse::ok(instruction(3, 4)));
+    camera->queue(kInstruction, ScriptedResponse::withCode(0x2002));
+    std::stringstream out;
+    const auto response = adapter->transferTetherBuffer(out);
+    ASSERT_EQ(response.getResult(), Result::Error);
+    EXPECT_EQ(response.getErrors()[0]->getCode(), ErrorCode::DeviceError);
+    EXPECT_EQ(out.str(), "abcd");
+}
+
+class StoredImageTest : public AdapterFixture {
+protected:
+    void SetUp() override {
+        AdapterFixture::SetUp();
+        storage = addStorage("65536", true);
+    }
+    std::shared_ptr<Impl::CameraImageImpl> image(uint32_t handle, uint32_t size,
+                                                 const std::string& name = "IMG_0001.JPG") {
+        Impl::MtpObjectInfo info;
+        info.objectHandle = handle;
+        info.objectFormat = 0x3801;
+        info.objectCompressedSize = size;
+        info.thumbFormat = 0x3808;
+        info.filename = name;
+        auto made = adapter->createImage(storage, info);
+        storage->getImagesImpl().add(made);
+        device->getImagesImpl().add(made);
+        return made;
+    }
+    void serve(const std::vector<uint8_t>& file) {
+        camera->on(kGetPartialObject, [file](const RecordedRequest& request) {
+            const size_t offset = std::min<size_t>(request.parameters.at(1), file.size());
+            const size_t count = std::min<size_t>(request.parameters.at(2), file.size() - offset);
+            return ScriptedResponse::ok(
+                std::vector<uint8_t>(file.begin() + offset, file.begin() + offset + count));
+        });
+    }
+    std::shared_ptr<Impl::CameraStorageImpl> storage;
+};
+
+TEST_F(StoredImageTest, DownloadIsFetchedInOneMebibytePieces) {
+    const auto file = pattern(0x280000);
+    serve(file);
+    const auto stored = image(42, static_cast<uint32_t>(file.size()));
+    EXPECT_TRUE(stored->hasThumbnail());
+    std::ostringstream out;
+    ASSERT_EQ(stored->getData(out).getResult(), Result::Ok);
+    const auto requests = camera->requestsFor(kGetPartialObject);
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[0].parameters, (std::vector<uint32_t>{42, 0, 0x100000}));
+    EXPECT_EQ(requests[1].parameters, (std::vector<uint32_t>{42, 0x100000, 0x100000}));
+    EXPECT_EQ(requests[2].parameters, (std::vector<uint32_t>{42, 0x200000, 0x100000}));
+    EXPECT_TRUE(out.str() == std::string(file.begin(), file.end()));
+}
+
+TEST_F(StoredImageTest, EmptyImageNeedsNoRequest) {
+    std::ostringstream out;
+    EXPECT_EQ(image(7, 0)->getData(out).getResult(), Result::Ok);
+    EXPECT_EQ(camera->countOf(kGetPartialObject), 0u);
+    EXPECT_TRUE(out.str().empty());
+}
+
+TEST_F(StoredImageTest, DownloadFailuresAreReportedNeverAsSuccess) {
+    // The camera answers a piece without bytes: no progress, no endless loop.
+    camera->on(kGetPartialObject, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
+    std::ostringstream out;
+    const auto stalled = image(1, 10)->getData(out);
+    ASSERT_EQ(stalled.getResult(), Result::Error);
+    EXPECT_EQ(stalled.getErrors()[0]->getMessage(), "Image transfer incomplete");
+    EXPECT_EQ(camera->countOf(kGetPartialObject), 1u);
+
+    // The output device fills up halfway.
+    serve(pattern(0x180000));
+    FullDisk disk(0x100000 + 10);
+    std::ostream full(&disk);
+    const auto written = image(2, 0x180000)->getData(full);
+    ASSERT_EQ(written.getResult(), Result::Error);
+    EXPECT_EQ(written.getErrors()[0]->getMessage(), "Write to output stream failed");
+
+    // A piece the camera refuses.
+    camera->on(kGetPartialObject,
+               [](const RecordedRequest&) { return ScriptedResponse::withCode(0x2009); });
+    const auto refused = image(3, 10)->getData(out);
+    EXPECT_EQ(refused.getErrors()[0]->getCode(), ErrorCode::ImageNotFound);
+}
+
+TEST_F(StoredImageTest, ThumbnailIsWrittenWhole) {
+    camera->on(kGetThumb, [](const RecordedRequest& request) {
+        EXPECT_EQ(request.parameters, (std::vector<uint32_t>{9}));
+        return ScriptedResponse::ok({0xFF, 0xD8, 0xFF, 0xD9});
+    });
+    std::ostringstream out;
+    ASSERT_EQ(image(9, 100)->getThumbnail(out).getResult(), Result::Ok);
+    EXPECT_EQ(out.str(), std::string("\xFF\xD8\xFF\xD9"));
+}
+
+TEST_F(StoredImageTest, DeletionRemovesTheImageInsideTetherModeOff) {
+    camera->on(kTetherMode, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
+    camera->on(kDeleteObject, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
+    const auto doomed = image(5, 100);
+    const auto kept = image(6, 100, "IMG_0002.JPG");
+    setCondition([](ConditionBuilder&) {});
+    ASSERT_EQ(doomed->deleteData().getResult(), Result::Ok);
+    EXPECT_EQ(camera->operationCodes(),
+              (std::vector<uint16_t>{0x900F, kTetherMode, kDeleteObject, kTetherMode}));
+    EXPECT_EQ(camera->requestsFor(kTetherMode)[0].parameters.at(2), 0u);
+    EXPECT_EQ(camera->requestsFor(kTetherMode)[1].parameters.at(2), 1u);
+    EXPECT_FALSE(doomed->isValid());
+    EXPECT_TRUE(kept->isValid());
+    EXPECT_EQ(device->getImages().size(), 1u);
+    EXPECT_EQ(storage->getImages().size(), 1u);
+    EXPECT_EQ(device->getImages().get(0), kept);
+
+    // A deleted image stays a handle, but its camera operations fail.
+    std::ostringstream out;
+    const auto again = doomed->getData(out);
+    EXPECT_EQ(again.getErrors()[0]->getCode(), ErrorCode::ImageNotFound);
+    EXPECT_EQ(again.getErrors()[0]->getMessage(), "IMG_0001.JPG");
+}
+
+TEST_F(StoredImageTest, DeletionIsRefusedWhileRecordingAndSkippedWithoutStorage) {
+    const auto busy = image(5, 100);
+    setCondition([](ConditionBuilder& c) { c.set(Impl::ConditionOffset::statusFlags, 0x300); });
+    camera->clearRequests();
+    EXPECT_EQ(busy->deleteData().getErrors()[0]->getMessage(), "Device Busy");
+    EXPECT_TRUE(camera->requests().empty());
+
+    Impl::MtpObjectInfo info;
+    info.objectHandle = 8;
+    const auto loose = adapter->createImage(nullptr, info);
+    EXPECT_EQ(loose->deleteData().getResult(), Result::Ok);
+    EXPECT_TRUE(camera->requests().empty());
+}
+
+TEST_F(StoredImageTest, ImageOfARemovedStorageFailsCleanly) {
+    const auto orphan = image(11, 100);
+    device->getStoragesImpl().remove(storage);
+    storage->getImagesImpl().clear();
+    storage.reset();
+    ASSERT_EQ(orphan->getStorage(), nullptr);
+    camera->on(kGetPartialObject,
+               [](const RecordedRequest&) { return ScriptedResponse::withCode(0x2009); });
+    std::ostringstream out;
+    // Still a stored object: never mistaken for the transfer buffer.
+    EXPECT_EQ(orphan->getData(out).getErrors()[0]->getCode(), ErrorCode::ImageNotFound);
+    EXPECT_EQ(camera->countOf(0x900B), 0u);
+    EXPECT_EQ(orphan->deleteData().getResult(), Result::Ok);
+}
+
+class ListingTest : public StoredImageTest {
+protected:
+    void answerObjects(std::vector<uint32_t> handles) {
+        camera->on(kGetObjectHandles, [handles](const RecordedRequest&) {
+            return ScriptedResponse::ok(DatasetBuilder().u32Array(handles).bytes());
+        });
+    }
+};
+
+TEST_F(ListingTest, FoldersNeverBecomeImagesAndTheStorageIdLosesBitZero) {
+    camera->on(kGetObjectInfo, [](const RecordedRequest& request) {
+        const uint32_t handle = request.parameters.at(0);
+        if (handle == 2) {
+            return ScriptedResponse::ok(objectInfoDataset(0x10001, 0x3001, 0, "DCIM"));
+        }
+        return ScriptedResponse::ok(objectInfoDataset(0x10001, 0x3000, 1000 + handle,
+                                                      "IMG_000" + std::to_string(handle) + ".QRW"));
+    });
+    answerObjects({1, 2, 3});
+    adapter->doListImagesAsync("65536");
+    EXPECT_EQ(storage->getListingState(), ListingState::Complete);
+    EXPECT_EQ(camera->requestsFor(kGetObjectHandles)[0].parameters,
+              (std::vector<uint32_t>{65536, 0, 0}));
+    ASSERT_EQ(storage->getImages().size(), 2u);
+    // Newest first.
+    EXPECT_EQ(storage->getImages().get(0)->getId(), "3");
+    EXPECT_EQ(storage->getImages().get(1)->getFormat(), ImageFormat::QRW);
+    EXPECT_EQ(device->getImages().size(), 2u);
+
+    // A second listing asks only about handles it does not know yet, and drops vanished ones.
+    camera->clearRequests();
+    answerObjects({3, 4});
+    adapter->doListImagesAsync("65536");
+    EXPECT_EQ(camera->countOf(kGetObjectInfo), 1u);
+    EXPECT_EQ(storage->getImages().size(), 2u);
+    EXPECT_EQ(device->getImages().size(), 2u);
+}
+
+TEST_F(ListingTest, EmptyStorageStopsAndKeepsItsImages) {
+    image(1, 10);
+    answerObjects({});
+    adapter->doListImagesAsync("65536");
+    EXPECT_EQ(storage->getListingState(), ListingState::Stopped);
+    EXPECT_EQ(storage->getImages().size(), 1u);
+}
+
+TEST_F(ListingTest, VanishedStorageOrFailedObjectInfoEndsTheListing) {
+    DiagnosticCapture diagnostics;
+    answerObjects({1});
+    camera->on(kGetObjectInfo,
+               [](const RecordedRequest&) { return ScriptedResponse::withCode(0x2009); });
+    adapter->doListImagesAsync("65536");
+    EXPECT_EQ(storage->getListingState(), ListingState::Stopped);
+    EXPECT_EQ(diagnostics.get(), (std::vector<std::string>{"mtpObject is null"}));
+
+    camera->clearRequests();
+    adapter->doListImagesAsync("131072");
+    EXPECT_TRUE(camera->requests().empty());
+
+    adapter->setConnected(false);
+    adapter->doListImagesAsync("65536");
+    EXPECT_EQ(diagnostics.get().back(), "[error][doListImagesAsync] Device is NOT Connected.");
+}
+
+TEST_F(ListingTest, BackgroundListingPausesForACaptureStartAndStops) {
+    std::vector<uint32_t> many(200);
+    for (uint32_t i = 0; i < many.size(); ++i) {
+        many[i] = i + 1;
+    }
+    answerObjects(many);
+    camera->on(kGetObjectInfo, [](const RecordedRequest& request) {
+        return ScriptedResponse::ok(objectInfoDataset(
+            0x10001, 0x3801, 10, "IMG_" + std::to_string(request.parameters.at(0)) + ".JPG"));
+    });
+    adapter->listImages(storage);
+    while (storage->getListingState() != ListingState::Running) {
+        std::this_thread::yield();
+    }
+    adapter->waitForStorageListing(storage);
+    EXPECT_EQ(storage->getListingState(), ListingState::Paused);
+    const size_t listed = storage->getImages().size();
+    adapter->stopListing(storage);
+    EXPECT_EQ(storage->getListingState(), ListingState::Stopped);
+    EXPECT_LT(storage->getImages().size(), many.size());
+    EXPECT_LE(storage->getImages().size(), listed + 1);
+}
+
+TEST_F(StoredImageTest, StorageFiguresComeFromStorageInfo) {
+    camera->on(0x1004, [](const RecordedRequest&) {
+        return ScriptedResponse::ok(DatasetBuilder().u32Array({0x10001}).bytes());
+    });
+    camera->on(0x1005, [](const RecordedRequest&) {
+        return ScriptedResponse::ok(DatasetBuilder()
+                                        .u16(4)
+                                        .u16(3)
+                                        .u16(2)
+                                        .u64(64000000000ULL)
+                                        .u64(1000)
+                                        .u32(12)
+                                        .string("SD")
+                                        .string("")
+                                        .bytes());
+    });
+    adapter->setStorageWriting(false);
+    adapter->updateStorages();
+    EXPECT_EQ(storage->getType(), StorageType::RemovableRAM);
+    EXPECT_EQ(storage->getPermission(), StoragePermission::ReadOnlyWithDeletion);
+    EXPECT_EQ(storage->getMaxCapacity(), 64000000000ULL);
+    EXPECT_EQ(storage->getFreeSpaceInBytes(), 1000u);
+    EXPECT_EQ(storage->getFreeSpaceInImages(), 0u);
+    adapter->setStorageWriting(true);
+    adapter->updateStorages();
+    EXPECT_EQ(storage->getFreeSpaceInImages(), 12u);
+    EXPECT_EQ(camera->requestsFor(0x1005)[0].parameters, (std::vector<uint32_t>{0x10001}));
+}
+
+}  // namespace
+}  // namespace Corvane::CameraController::Testing
