@@ -7,6 +7,7 @@
 #include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
 #include "common/diagnostics.hpp"
 #include "device/camera_device_base_impl.hpp"
+#include "device/camera_discovery.hpp"
 #include "model/camera_storage_impl.hpp"
 
 namespace Corvane::CameraController::Impl {
@@ -191,6 +192,8 @@ uint32_t QuorinCameraDeviceMtpUsbAdapter::storageSlotCount(const std::string& mo
 }
 
 Response QuorinCameraDeviceMtpUsbAdapter::connect() {
+    // Re-binds this adapter to the camera's current transport object if it was replugged.
+    enumerateCameras();
     const auto transport = getMtpDevice();
     if (transport == nullptr) {
         return makeErrorResponse(ErrorCode::NotConnected, "");

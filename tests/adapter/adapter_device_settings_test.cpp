@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <ctime>
+
+#include "adapter/adapter_wire.hpp"
+#include "adapter_fixture.hpp"
+#include "corvane/camera_controller/device_settings.hpp"
+
+namespace Corvane::CameraController::Testing {
+namespace {
+
+/// Runs the test in UTC so that clock texts and seconds can be compared exactly.
+class DeviceSettingsTest : public AdapterTest {
+protected:
+    void SetUp() override {
+        const char* zone = std::getenv("TZ");
+        savedZone = zone == nullptr ? std::nullopt : std::optional<std::string>(zone);
+        setenv("TZ", "UTC", 1);
+        tzset();
+        makeCamera("QUORIN Delta");
+        camera->on(0x1016, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
+    }
+    void TearDown() override {
+        if (savedZone) {
+            setenv("TZ", savedZone->c_str(), 1);
+        } else {
+            unsetenv("TZ");
+        }
+        tzset();
+        AdapterTest::TearDown();
+    }
+
+    void serveClock(const std::string& text) {
+        const auto bytes = DatasetBuilder().string(text).bytes();
+        camera->on(0x1015, [bytes](const RecordedRequest&) { return ScriptedResponse::ok(bytes); });
+    }
+
+    void serveGeometry(std::vector<uint8_t> bytes) {
+        camera->on(0x1015, [bytes](const RecordedRequest&) { return ScriptedResponse::ok(bytes); });
+    }
+
+    std::optional<std::string> savedZone;
+};
+
+TEST_F(DeviceSettingsTest, ClockIsReadAsLocalTime) {
+    serveClock("20240229T120000");
+    CameraTime time;
+    ASSERT_EQ(adapter->getCameraDeviceSettings({&time}).getResult(), Result::Ok);
+    EXPECT_EQ(dynamic_cast<const CameraTimeValue&>(time.getValue()).get(), 1709208000);
+    EXPECT_EQ(camera->requestsFor(0x1015)[0].parameters, std::vector<uint32_t>{0x5011});
+
+    // One second before the epoch is the host's error value.
+    serveClock("19691231T235959");
+    const Response refused = adapter->getCameraDeviceSettings({&time});
+    EXPECT_EQ(codeOf(refused), ErrorCode::NotSupported);
+    EXPECT_EQ(messageOf(refused), "DateTime parse error");
+    EXPECT_EQ(dynamic_cast<const CameraTimeValue&>(time.getValue()).get(), 1709208000);
+}
+
+TEST_F(DeviceSettingsTest, LiveViewGeometryBecomesFractions) {
+    serveGeometry(DatasetBuilder().u32(0).u16(720).u16(480).u32(0).u16(360).u16(240).bytes());
+    LiveViewSpecification specification;
+    ASSERT_EQ(adapter->getCameraDeviceSettings({&specification}).getResult(), Result::Ok);
+    const LiveViewImage& image =
+        dynamic_cast<const LiveViewSpecificationValue&>(specification.getValue()).get();
+    EXPECT_EQ(image.width, 720);
+    EXPECT_EQ(image.height, 480);
+    const float expected[4][2] = {{0.25f, 0.25f}, {0.75f, 0.25f}, {0.75f, 0.75f}, {0.25f, 0.75f}};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_FLOAT_EQ(image.focusArea[i].x, expected[i][0]);
+        EXPECT_FLOAT_EQ(image.focusArea[i].y, expected[i][1]);
+    }
+
+    // (721 - 360) / 2 is truncated to 180.
+    serveGeometry(DatasetBuilder().u32(0).u16(721).u16(480).u32(0).u16(360).u16(240).bytes());
+    ASSERT_EQ(adapter->getCameraDeviceSettings({&specification}).getResult(), Result::Ok);
+    EXPECT_FLOAT_EQ(dynamic_cast<const LiveViewSpecificationValue&>(specification.getValue())
+                        .get()
+                        .focusArea[0]
+                        .x,
+                    180.0f / 721.0f);
+
+    for (const auto& bad : {DatasetBuilder().u32(0).u16(720).u16(480).u32(0).u16(360).bytes(),
+                            DatasetBuilder().u32(0).u16(0).u16(480).u32(0).u16(0).u16(0).bytes()}) {
+        serveGeometry(bad);
+        const Response response = adapter->getCameraDeviceSettings({&specification});
+        EXPECT_EQ(codeOf(response), ErrorCode::DeviceError);
+        EXPECT_EQ(messageOf(response), "Malformed live view geometry");
+    }
+}
+
+TEST_F(DeviceSettingsTest, ReadSkipsUnknownEntriesAndStopsAtAFailure) {
+    CapturedDiagnostics diagnostics;
+    serveClock("20240229T120000");
+    CameraTime time;
+    ASSERT_EQ(adapter->getCameraDeviceSettings({nullptr, &time}).getResult(), Result::Ok);
+    EXPECT_EQ(diagnostics.lines(), std::vector<std::string>{"[warning] Unknown setting type"});
+    EXPECT_EQ(adapter->getCameraDeviceSettings({}).getResult(), Result::Ok);
+
+    camera->on(0x1015, [](const RecordedRequest&) { return ScriptedResponse::withCode(0x2002); });
+    LiveViewSpecification untouched;
+    const Response failed = adapter->getCameraDeviceSettings({&time, &untouched});
+    EXPECT_EQ(messageOf(failed), "0x2002");
+    EXPECT_FALSE(untouched.hasValue());
+}
+
+TEST_F(DeviceSettingsTest, ClockIsWrittenAsAPtpStringWithoutTouchingTheLocale) {
+    CapturedDiagnostics diagnostics;
+    // A locale other than the environment's default, so that resetting it would show.
+    const std::string original = std::setlocale(LC_ALL, nullptr);
+    setenv("LC_ALL", "C", 1);
+    ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
+    const std::string localeBefore = std::setlocale(LC_ALL, nullptr);
+    const CameraTime time(1706745599);  // 2024-01-31 23:59:59 UTC
+    const LiveViewSpecification specification;
+    const CameraTime ignored(0);
+    ASSERT_EQ(adapter->setCameraDeviceSettings({&specification, &time, &ignored}).getResult(),
+              Result::Ok);
+    EXPECT_EQ(std::setlocale(LC_ALL, nullptr), localeBefore);
+    std::setlocale(LC_ALL, original.c_str());
+    unsetenv("LC_ALL");
+    EXPECT_EQ(diagnostics.lines(), std::vector<std::string>{"[warning] Unknown setting type"});
+
+    const auto written = camera->requestsFor(0x1016);
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_EQ(written[0].parameters, std::vector<uint32_t>{0x5011});
+    EXPECT_EQ(written[0].dataPhase, Impl::MtpDataPhase::Write);
+    EXPECT_EQ(written[0].data, DatasetBuilder().string("20240131T235959").bytes());
+    EXPECT_EQ(written[0].data.size(), 33u);
+
+    camera->on(0x1016, [](const RecordedRequest&) { return ScriptedResponse::withCode(0x201C); });
+    const Response refused = adapter->setCameraDeviceSettings({&time});
+    EXPECT_EQ(codeOf(refused), ErrorCode::InvalidValue);
+    EXPECT_EQ(messageOf(refused), "0x201c");
+}
+
+TEST_F(DeviceSettingsTest, NothingIsSentWithoutAClockValue) {
+    const CameraTime empty;
+    const Response noValue = adapter->setCameraDeviceSettings({&empty});
+    EXPECT_EQ(codeOf(noValue), ErrorCode::InvalidValue);
+    EXPECT_EQ(messageOf(noValue), "CameraTime has no value");
+
+    const Response none = adapter->setCameraDeviceSettings({});
+    EXPECT_EQ(none.getResult(), Result::Error);
+    EXPECT_TRUE(none.getErrors().empty());
+    const Response onlyNull = adapter->setCameraDeviceSettings({nullptr});
+    EXPECT_EQ(onlyNull.getResult(), Result::Error);
+    EXPECT_TRUE(camera->requests().empty());
+}
+
+}  // namespace
+}  // namespace Corvane::CameraController::Testing
