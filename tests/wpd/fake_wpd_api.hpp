@@ -294,6 +294,9 @@ public:
                 out->values[Impl::WpdResultKey::TransferContext] = std::wstring(L"ctx");
                 break;
             case Impl::WpdCommand::WriteData:
+                if (!parameters.transferData) {
+                    return Impl::kWpdFail;
+                }
                 writing_.data.assign(parameters.transferData->data,
                                      parameters.transferData->data + parameters.transferData->size);
                 out->values[Impl::WpdResultKey::TransferNumBytesWritten] =
