@@ -26,12 +26,6 @@ class UsbFunction;
 
 using Clock = std::chrono::steady_clock;
 
-/// How the camera lays out the transfer instructions of a tether image.
-enum class TetherTransferStyle {
-    Sequential,  ///< one data instruction, then done
-    Scattered,   ///< second half first, a seek back, the first half, a seek to the end
-};
-
 class CameraModel {
 public:
     explicit CameraModel(CameraConfig config);

@@ -233,6 +233,9 @@ void EmulatedCamera::setLatency(std::chrono::microseconds latency) {
 void EmulatedCamera::setTimeScale(double scale) {
     model_->setTimeScale(scale);
 }
+void EmulatedCamera::setTetherTransferStyle(TetherTransferStyle style) {
+    model_->setTetherTransferStyle(style);
+}
 
 std::vector<TransactionRecord> EmulatedCamera::transactions() const {
     return model_->transactions();

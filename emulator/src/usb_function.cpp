@@ -195,8 +195,9 @@ PipeStatus UsbFunction::bulkOut(const uint8_t* data, size_t size, size_t& writte
                 outState_ = OutState::Command;
                 header_.clear();
                 dataUntilShort_ = false;
-            } else if (!header_.empty() || outState_ != OutState::Command) {
-                // The host ended the transfer in the middle of a container.
+            } else if (!header_.empty()) {
+                // The host ended the transfer in the middle of a container (a command waiting
+                // for its data phase has no bytes of it yet, which is fine).
                 protocolError();
                 return PipeStatus::Stall;
             }

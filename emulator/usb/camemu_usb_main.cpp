@@ -104,6 +104,10 @@ int supervise(UsbCameraHost& host, pid_t pid, const CamemuUsbOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (!UsbCameraHost::enterMockEnvironment(argv)) {
+        std::fprintf(stderr, "camemu-usb: cannot preload libumockdev-preload.so.0 (install umockdev)\n");
+        return 1;
+    }
     std::string error;
     const auto options = parseCamemuUsbOptions(std::vector<std::string>(argv + 1, argv + argc), error);
     if (!options) {

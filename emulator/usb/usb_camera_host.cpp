@@ -2,7 +2,11 @@
 
 #include <umockdev.h>
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 
 #include "camera_model.hpp"
 #include "glib_ptr.hpp"
@@ -13,12 +17,6 @@ namespace {
 
 constexpr uint8_t kBus = 1;
 constexpr const char* kPreloadLibrary = "libumockdev-preload.so.0";
-
-std::string twoDigitHex(unsigned value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%02x", value & 0xFF);
-    return text;
-}
 
 std::string fourDigitHex(unsigned value) {
     char text[8];
@@ -49,30 +47,48 @@ std::string threeDigits(unsigned value) {
     return text;
 }
 
-std::string nodeOf(uint8_t address) {
-    return "/dev/bus/usb/" + threeDigits(kBus) + "/" + threeDigits(address);
+/// As the kernel's uevent names it, relative to /dev.
+std::string relativeNodeOf(uint8_t address) {
+    return "bus/usb/" + threeDigits(kBus) + "/" + threeDigits(address);
 }
 
-/// A NULL-terminated name/value array for umockdev_testbed_add_devicev.
-class Pairs {
+std::string nodeOf(uint8_t address) { return "/dev/" + relativeNodeOf(address); }
+
+/// One device in umockdev's text format: its sysfs path, device node, uevent properties and
+/// attribute files.
+class DeviceRecord {
 public:
-    Pairs& add(std::string name, std::string value) {
-        strings_.push_back(std::move(name));
-        strings_.push_back(std::move(value));
+    DeviceRecord(const std::string& devpath, const std::string& subsystem) {
+        text_ = "P: " + devpath + "\nE: SUBSYSTEM=" + subsystem + "\n";
+    }
+    /// The node under /dev, relative to it, as the kernel's uevent names it.
+    DeviceRecord& node(const std::string& relative) {
+        text_ += "N: " + relative + "\nE: DEVNAME=/dev/" + relative + "\n";
         return *this;
     }
-    gchar** get() {
-        pointers_.clear();
-        for (auto& s : strings_) {
-            pointers_.push_back(s.data());
-        }
-        pointers_.push_back(nullptr);
-        return pointers_.data();
+    DeviceRecord& property(const std::string& name, const std::string& value) {
+        text_ += "E: " + name + "=" + value + "\n";
+        return *this;
     }
+    /// Attribute files end with a newline, as sysfs writes them.
+    DeviceRecord& attribute(const std::string& name, const std::string& value) {
+        text_ += "A: " + name + "=" + value + "\\n\n";
+        return *this;
+    }
+    DeviceRecord& binary(const std::string& name, const std::vector<uint8_t>& bytes) {
+        text_ += "H: " + name + "=";
+        for (const uint8_t byte : bytes) {
+            char hex[3];
+            std::snprintf(hex, sizeof hex, "%02X", byte);
+            text_ += hex;
+        }
+        text_ += "\n";
+        return *this;
+    }
+    const std::string& text() const { return text_; }
 
 private:
-    std::vector<std::string> strings_;
-    std::vector<gchar*> pointers_;
+    std::string text_;
 };
 
 // A USB 2.0 root hub as Linux describes it: one hub interface with its status endpoint.
@@ -126,7 +142,37 @@ UsbCameraHost::~UsbCameraHost() {
     bus_->unplugged.clear();
 }
 
-bool UsbCameraHost::inMockEnvironment() { return umockdev_in_mock_environment() != FALSE; }
+bool UsbCameraHost::inMockEnvironment() {
+    // umockdev_in_mock_environment() also wants a testbed already in place; what matters
+    // here is whether the loader mapped the library.
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line)) {
+        if (line.find("libumockdev-preload") != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool UsbCameraHost::enterMockEnvironment(char** argv) {
+    if (inMockEnvironment()) {
+        return true;
+    }
+    // The marker stops a second attempt when the loader could not preload the library.
+    constexpr const char* kMarker = "CORVANE_UMOCKDEV_REEXEC";
+    if (std::getenv(kMarker) != nullptr) {
+        return false;
+    }
+    setenv(kMarker, "1", 1);
+    std::string preload = kPreloadLibrary;
+    if (const char* old = std::getenv("LD_PRELOAD"); old != nullptr && *old != '\0') {
+        preload += ":" + std::string(old);
+    }
+    setenv("LD_PRELOAD", preload.c_str(), 1);
+    execv("/proc/self/exe", argv);
+    return false;
+}
 
 std::string UsbCameraHost::rootDir() const {
     const GCharPtr root(umockdev_testbed_get_root_dir(bus_->testbed.get()));
@@ -138,34 +184,29 @@ std::vector<std::pair<std::string, std::string>> UsbCameraHost::environment() co
 }
 
 bool UsbCameraHost::addRootHub(std::string& error) {
-    Pairs attributes;
-    attributes.add("busnum", std::to_string(kBus))
-        .add("devnum", "1")
-        .add("speed", "480")
-        .add("version", " 2.00")
-        .add("idVendor", "1d6b")
-        .add("idProduct", "0002")
-        .add("bDeviceClass", "09")
-        .add("bConfigurationValue", "1")
-        .add("bNumConfigurations", "1")
-        .add("maxchild", "1");
-    Pairs properties;
-    properties.add("DEVTYPE", "usb_device")
-        .add("DRIVER", "usb")
-        .add("BUSNUM", threeDigits(kBus))
-        .add("DEVNUM", "001")
-        .add("DEVNAME", nodeOf(1));
-    GCharPtr path(umockdev_testbed_add_devicev(bus_->testbed.get(), "usb", "usb1", nullptr,
-                                               attributes.get(), properties.get()));
-    if (!path) {
-        error = "umockdev refused the root hub";
+    bus_->rootHub = "/sys/devices/usb1";
+    DeviceRecord hub("/devices/usb1", "usb");
+    hub.node(relativeNodeOf(1))
+        .property("DEVTYPE", "usb_device")
+        .property("DRIVER", "usb")
+        .property("BUSNUM", threeDigits(kBus))
+        .property("DEVNUM", "001")
+        .attribute("busnum", std::to_string(kBus))
+        .attribute("devnum", "1")
+        .attribute("speed", "480")
+        .attribute("version", " 2.00")
+        .attribute("idVendor", "1d6b")
+        .attribute("idProduct", "0002")
+        .attribute("bDeviceClass", "09")
+        .attribute("bConfigurationValue", "1")
+        .attribute("bNumConfigurations", "1")
+        .attribute("maxchild", "1")
+        .binary("descriptors", kRootHubDescriptors);
+    ErrorSlot slot;
+    if (!umockdev_testbed_add_from_string(bus_->testbed.get(), hub.text().c_str(), slot.out())) {
+        error = "umockdev refused the root hub: " + slot.message();
         return false;
     }
-    bus_->rootHub = path.get();
-    std::vector<uint8_t> descriptors = kRootHubDescriptors;
-    umockdev_testbed_set_attribute_binary(bus_->testbed.get(), bus_->rootHub.c_str(),
-                                          "descriptors", descriptors.data(),
-                                          static_cast<gint>(descriptors.size()));
     return true;
 }
 
@@ -185,62 +226,55 @@ bool UsbCameraHost::plugIn(std::string& error) {
     auto node = UsbfsNode::create(device);
 
     const std::string devnode = nodeOf(address_);
-    Pairs attributes;
-    attributes.add("busnum", std::to_string(kBus))
-        .add("devnum", std::to_string(address_))
-        .add("devpath", "1")
-        .add("speed", "480")
-        .add("version", " 2.00")
-        .add("idVendor", fourDigitHex(identity.vendorId))
-        .add("idProduct", fourDigitHex(identity.productId))
-        .add("bcdDevice", fourDigitHex(identity.bcdDevice))
-        .add("bDeviceClass", "00")
-        .add("bDeviceSubClass", "00")
-        .add("bDeviceProtocol", "00")
-        .add("bMaxPacketSize0", std::to_string(UsbDescriptors::kControlPacketSize))
-        .add("bNumConfigurations", "1")
-        .add("bConfigurationValue", std::to_string(UsbDescriptors::kConfigurationValue))
-        .add("bNumInterfaces", " 1")
-        .add("bmAttributes", "c0")
-        .add("maxchild", "0")
-        .add("removable", "removable")
-        .add("manufacturer", identity.manufacturer)
-        .add("product", identity.product)
-        .add("serial", identity.serialNumber);
-    Pairs properties;
-    properties.add("DEVTYPE", "usb_device")
-        .add("DRIVER", "usb")
-        .add("BUSNUM", threeDigits(kBus))
-        .add("DEVNUM", threeDigits(address_))
-        .add("DEVNAME", devnode)
-        .add("PRODUCT", shortHex(identity.vendorId) + "/" + shortHex(identity.productId) + "/" +
-                            shortHex(identity.bcdDevice))
-        .add("TYPE", "0/0/0");
-    GCharPtr path(umockdev_testbed_add_devicev(bus_->testbed.get(), "usb", "1-1",
-                                               bus_->rootHub.c_str(), attributes.get(),
-                                               properties.get()));
-    if (!path) {
-        error = "umockdev refused the camera device";
+    DeviceRecord camera("/devices/usb1/1-1", "usb");
+    camera.node(relativeNodeOf(address_))
+        .property("DEVTYPE", "usb_device")
+        .property("DRIVER", "usb")
+        .property("BUSNUM", threeDigits(kBus))
+        .property("DEVNUM", threeDigits(address_))
+        .property("PRODUCT", shortHex(identity.vendorId) + "/" + shortHex(identity.productId) +
+                                 "/" + shortHex(identity.bcdDevice))
+        .property("TYPE", "0/0/0")
+        .attribute("busnum", std::to_string(kBus))
+        .attribute("devnum", std::to_string(address_))
+        .attribute("devpath", "1")
+        .attribute("speed", "480")
+        .attribute("version", " 2.00")
+        .attribute("idVendor", fourDigitHex(identity.vendorId))
+        .attribute("idProduct", fourDigitHex(identity.productId))
+        .attribute("bcdDevice", fourDigitHex(identity.bcdDevice))
+        .attribute("bDeviceClass", "00")
+        .attribute("bDeviceSubClass", "00")
+        .attribute("bDeviceProtocol", "00")
+        .attribute("bMaxPacketSize0", std::to_string(UsbDescriptors::kControlPacketSize))
+        .attribute("bNumConfigurations", "1")
+        .attribute("bConfigurationValue", std::to_string(UsbDescriptors::kConfigurationValue))
+        .attribute("bNumInterfaces", " 1")
+        .attribute("bmAttributes", "c0")
+        .attribute("maxchild", "0")
+        .attribute("removable", "removable")
+        .attribute("manufacturer", identity.manufacturer)
+        .attribute("product", identity.product)
+        .attribute("serial", identity.serialNumber)
+        .binary("descriptors", descriptors.sysfsDescriptors());
+    DeviceRecord interface("/devices/usb1/1-1/1-1:1.0", "usb");
+    interface.property("DEVTYPE", "usb_interface")
+        .property("INTERFACE", "6/1/1")
+        .attribute("bInterfaceNumber", "00")
+        .attribute("bAlternateSetting", " 0")
+        .attribute("bNumEndpoints", "03")
+        .attribute("bInterfaceClass", "06")
+        .attribute("bInterfaceSubClass", "01")
+        .attribute("bInterfaceProtocol", "01");
+    ErrorSlot addError;
+    const std::string records = camera.text() + "\n" + interface.text();
+    if (!umockdev_testbed_add_from_string(bus_->testbed.get(), records.c_str(),
+                                          addError.out())) {
+        error = "umockdev refused the camera device: " + addError.message();
         return false;
     }
-    bus_->camera = path.get();
-    std::vector<uint8_t> raw = descriptors.sysfsDescriptors();
-    umockdev_testbed_set_attribute_binary(bus_->testbed.get(), bus_->camera.c_str(),
-                                          "descriptors", raw.data(), static_cast<gint>(raw.size()));
-
-    Pairs interfaceAttributes;
-    interfaceAttributes.add("bInterfaceNumber", "00")
-        .add("bAlternateSetting", " 0")
-        .add("bNumEndpoints", "03")
-        .add("bInterfaceClass", "06")
-        .add("bInterfaceSubClass", "01")
-        .add("bInterfaceProtocol", "01");
-    Pairs interfaceProperties;
-    interfaceProperties.add("DEVTYPE", "usb_interface").add("INTERFACE", "6/1/1");
-    GCharPtr interfacePath(umockdev_testbed_add_devicev(
-        bus_->testbed.get(), "usb", "1-1:1.0", bus_->camera.c_str(), interfaceAttributes.get(),
-        interfaceProperties.get()));
-    bus_->interface = interfacePath ? interfacePath.get() : "";
+    bus_->camera = "/sys/devices/usb1/1-1";
+    bus_->interface = "/sys/devices/usb1/1-1/1-1:1.0";
 
     ErrorSlot attachError;
     if (!umockdev_testbed_attach_ioctl(bus_->testbed.get(), devnode.c_str(), node->handler(),

@@ -40,9 +40,12 @@ public:
     UsbCameraHost(const UsbCameraHost&) = delete;
     UsbCameraHost& operator=(const UsbCameraHost&) = delete;
 
-    /// True when this process runs under the umockdev preload library, so that it can reach
-    /// the testbed itself.
+    /// True when this process runs under the umockdev preload library. The process that
+    /// builds the testbed needs it too: umockdev checks its own sysfs paths through it.
     static bool inMockEnvironment();
+    /// Runs this program again under the preload library unless it already is; returns only
+    /// when that is impossible (then false) or not needed (then true). `argv` is main's.
+    static bool enterMockEnvironment(char** argv);
 
     /// The testbed's root (the value of UMOCKDEV_DIR).
     std::string rootDir() const;

@@ -97,10 +97,11 @@ gboolean UsbfsNode::onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpo
             node->context_ = g_main_context_ref_thread_default();
         }
     }
+    const unsigned long request = umockdev_ioctl_client_get_request(client);
     const long result = node->dispatch(client);
     if (tracing()) {
-        std::fprintf(stderr, "usbfs ioctl %#lx -> %ld\n",
-                     umockdev_ioctl_client_get_request(client), result);
+        std::fprintf(stderr, "usbfs ioctl %#lx -> %s%ld\n", request,
+                     result == kDeferred ? "deferred " : "", result == kDeferred ? 0 : result);
     }
     if (result != kDeferred) {
         umockdev_ioctl_client_complete(client, result < 0 ? -1 : result,
@@ -269,7 +270,7 @@ long UsbfsNode::controlTransfer(ClientId id, UMockdevIoctlData* arg) {
 }
 
 long UsbfsNode::reapUrb(UMockdevIoctlClient* client, bool blocking) {
-    if (completeReap(client, blocking)) {
+    if (completeReap(client)) {
         return kDeferred;
     }
     const unsigned waitMs = blocking ? kBlockingReapMs : kReapPollMs;
@@ -283,7 +284,7 @@ long UsbfsNode::reapUrb(UMockdevIoctlClient* client, bool blocking) {
     return kDeferred;
 }
 
-bool UsbfsNode::completeReap(UMockdevIoctlClient* client, bool blocking) {
+bool UsbfsNode::completeReap(UMockdevIoctlClient* client) {
     bool gone = false;
     const UrbPtr urb = device_->reap(idOf(client), gone);
     if (!urb) {
@@ -305,7 +306,6 @@ bool UsbfsNode::completeReap(UMockdevIoctlClient* client, bool blocking) {
     // Completing writes the URB, its buffer and the pointer to it back to the client.
     umockdev_ioctl_data_set_ptr(slot.get(), 0, memory->urb.get());
     umockdev_ioctl_client_complete(client, 0, 0);
-    (void)blocking;
     return true;
 }
 
@@ -319,7 +319,7 @@ void UsbfsNode::serviceWaiters() {
     std::vector<Waiter> still;
     for (Waiter& waiter : waiting) {
         UMockdevIoctlClient* client = waiter.client.get();
-        if (!umockdev_ioctl_client_get_connected(client) || completeReap(client, waiter.blocking)) {
+        if (!umockdev_ioctl_client_get_connected(client) || completeReap(client)) {
             continue;
         }
         if (now >= waiter.deadline) {

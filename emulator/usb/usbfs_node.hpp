@@ -50,7 +50,7 @@ private:
     long simpleRequest(ClientId id, unsigned long request, UMockdevIoctlData* arg);
 
     /// Hands a completed URB to a waiting reap; false when none has completed yet.
-    bool completeReap(UMockdevIoctlClient* client, bool blocking);
+    bool completeReap(UMockdevIoctlClient* client);
     /// On the worker thread: completes waiting reaps whose URB arrived or whose time is up.
     void serviceWaiters();
     void scheduleService(unsigned delayMs);

@@ -70,6 +70,12 @@ struct ObjectSummary {
     uint64_t size = 0;
 };
 
+/// How the camera lays out the transfer instructions of a tether image (0x900C).
+enum class TetherTransferStyle {
+    Sequential,  ///< one data instruction for the whole file, then done
+    Scattered,   ///< second half first, a seek back, the first half, a seek to the end
+};
+
 class EmulatedCamera : public std::enable_shared_from_this<EmulatedCamera> {
 public:
     /// Builds a switched-on camera, plugged in but not yet attached to the device list.
@@ -143,6 +149,7 @@ public:
     void setLatency(std::chrono::microseconds latency);
     /// See CameraConfig::timeScale.
     void setTimeScale(double scale);
+    void setTetherTransferStyle(TetherTransferStyle style);
 
     // --- Observation --------------------------------------------------------------------
     /// Every transaction received since creation or clearTransactions() (the newest

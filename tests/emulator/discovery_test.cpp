@@ -1,0 +1,198 @@
+// Finding emulated cameras the way an application finds real ones: in process through
+// getDevices() and detect(), and in another process through camemu's socket.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "corvane/camera_controller/camera_device.hpp"
+#include "corvane/camera_controller/camera_device_detector.hpp"
+#include "emulator_test_support.hpp"
+#include "mtp/mtp_device_provider.hpp"
+
+namespace Corvane::CameraController::Emulator {
+namespace {
+
+using namespace Testing;
+
+std::shared_ptr<MtpDevice> findModel(const std::string& model, const std::string& serial) {
+    for (const auto& device : Impl::getDevices()) {
+        if (device->getModel() == model && device->getSerialNumber() == serial) {
+            return device;
+        }
+    }
+    return nullptr;
+}
+
+TEST(Discovery, AnAttachedCameraIsListedLikeAUsbOne) {
+    CameraConfig config = fastConfig();
+    config.serialNumber = "DISCOVERY-1";
+    auto camera = EmulatedCamera::create(config);
+    EXPECT_EQ(findModel("QUORIN Alto II", "DISCOVERY-1"), nullptr) << "not attached yet";
+
+    camera->attach();
+    const auto first = findModel("QUORIN Alto II", "DISCOVERY-1");
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(findModel("QUORIN Alto II", "DISCOVERY-1"), first) << "same object while held";
+    EXPECT_FALSE(first->getSupportedOperations().empty());
+    EXPECT_EQ(first->getStorageIds().size(), 2u);
+
+    camera->unplug();
+    EXPECT_EQ(findModel("QUORIN Alto II", "DISCOVERY-1"), nullptr);
+    EXPECT_FALSE(first->isConnected());
+    camera->replug();
+    const auto again = findModel("QUORIN Alto II", "DISCOVERY-1");
+    ASSERT_NE(again, nullptr);
+    EXPECT_NE(again, first) << "a new connection after replugging";
+    EXPECT_TRUE(again->isConnected());
+
+    camera->detach();
+    EXPECT_EQ(findModel("QUORIN Alto II", "DISCOVERY-1"), nullptr);
+}
+
+TEST(Discovery, DetectFindsAnEmulatedAltoII) {
+    CameraConfig config = fastConfig();
+    config.serialNumber = "DETECT-1";
+    auto camera = EmulatedCamera::create(config);
+    CameraConfig plain = fastConfig();
+    plain.model = "QUORIN Delta";
+    plain.serialNumber = "NO-VENDOR-OPS";
+    plain.operations = CameraConfig::operationsWithout({0x9001});
+    auto withoutTether = EmulatedCamera::create(plain);
+    camera->attach();
+    withoutTether->attach();
+
+    const auto devices = CameraDeviceDetector::detect(DeviceInterface::USB);
+    const auto found = std::find_if(devices.begin(), devices.end(), [](const auto& d) {
+        return d->getSerialNumber() == "DETECT-1";
+    });
+    ASSERT_NE(found, devices.end());
+    EXPECT_EQ((*found)->getModel(), "QUORIN Alto II");
+    EXPECT_EQ((*found)->getManufacturer(), "QUORIN");
+    EXPECT_TRUE(std::none_of(devices.begin(), devices.end(), [](const auto& d) {
+        return d->getSerialNumber() == "NO-VENDOR-OPS";
+    })) << "a camera without the tether operation is not one of ours";
+}
+
+#ifdef CAMEMU_PATH
+
+/// A camemu child process serving one camera on a socket in a private directory.
+class Camemu {
+public:
+    explicit Camemu(std::vector<std::string> extra) {
+        char pattern[] = "/tmp/camemu-test-XXXXXX";
+        directory_ = ::mkdtemp(pattern);
+        socket_ = directory_ + "/camera.sock";
+        std::vector<std::string> args = {CAMEMU_PATH, "--socket", socket_};
+        args.insert(args.end(), extra.begin(), extra.end());
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            std::vector<char*> argv;
+            for (auto& a : args) {
+                argv.push_back(a.data());
+            }
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        struct stat info {};
+        for (int i = 0; i < 500 && ::stat(socket_.c_str(), &info) != 0; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    ~Camemu() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            int status = 0;
+            ::waitpid(pid_, &status, 0);
+        }
+        ::unlink(socket_.c_str());
+        ::rmdir(directory_.c_str());
+    }
+    const std::string& socket() const { return socket_; }
+    void signal(int number) const { ::kill(pid_, number); }
+    int stop() {
+        ::kill(pid_, SIGTERM);
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    std::string directory_;
+    std::string socket_;
+    pid_t pid_ = -1;
+};
+
+int runCamemu(std::vector<std::string> args) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::vector<char*> argv = {const_cast<char*>(CAMEMU_PATH)};
+        for (auto& a : args) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(Camemu, UsageErrorsExitWithTwo) {
+    EXPECT_EQ(runCamemu({"--help"}), 0);
+    EXPECT_EQ(runCamemu({}), 2) << "no socket";
+    EXPECT_EQ(runCamemu({"--socket", "/tmp/x", "--battery", "101"}), 2);
+    EXPECT_EQ(runCamemu({"--socket", "/tmp/x", "--card", "3"}), 2);
+    EXPECT_EQ(runCamemu({"--socket", "/nonexistent-dir/camera.sock"}), 1);
+}
+
+TEST(Camemu, ACameraInAnotherProcessIsFoundThroughItsSocket) {
+    Camemu camemu({"--model", "QUORIN Alto II", "--serial", "CAMEMU-1", "--time-scale", "0.001",
+                   "--file", "1:DCIM/100QUORN/QRN_0001.QRW:3000000"});
+    ::setenv("CORVANE_CAMEMU_SOCKET", ("/nonexistent.sock:" + camemu.socket()).c_str(), 1);
+    const auto device = findModel("QUORIN Alto II", "CAMEMU-1");
+    ASSERT_NE(device, nullptr);
+
+    std::vector<uint32_t> handles;
+    ASSERT_TRUE(device->getObjectHandles(0x00010000, 0x3000, handles));
+    ASSERT_EQ(handles.size(), 1u);
+    const auto info = device->getObjectInfo(handles[0]);
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->objectCompressedSize, 3000000u);
+    // A 1 MiB piece crosses the socket in fragments and arrives whole.
+    const auto piece = read(*device, 0x101B, {handles[0], 1000, 0x100000});
+    EXPECT_EQ(piece.responseCode, 0x2001);
+    EXPECT_EQ(piece.dataSize, 0x100000u);
+    const auto thumb = read(*device, 0x100A, {handles[0]});
+    EXPECT_EQ(thumb.responseCode, 0x2001);
+    EXPECT_EQ(thumb.data.get()[0], 0xFF);
+
+    // SIGUSR1 pulls the cable: the device goes away; again puts it back.
+    camemu.signal(SIGUSR1);
+    for (int i = 0; i < 200 && device->isConnected(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_FALSE(device->isConnected());
+    EXPECT_EQ(read(*device, 0x1004).responseCode, 0);
+    camemu.signal(SIGUSR1);
+    std::shared_ptr<MtpDevice> again;
+    for (int i = 0; i < 200 && !again; ++i) {
+        again = findModel("QUORIN Alto II", "CAMEMU-1");
+    }
+    ASSERT_NE(again, nullptr);
+
+    EXPECT_EQ(camemu.stop(), 0);
+    EXPECT_EQ(read(*again, 0x1004).responseCode, 0);
+    ::unsetenv("CORVANE_CAMEMU_SOCKET");
+}
+
+#endif
+
+}  // namespace
+}  // namespace Corvane::CameraController::Emulator

@@ -1,0 +1,89 @@
+// Shared helpers of the emulator tests: a camera reached through the real transport.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "corvane/emulator/emulated_camera.hpp"
+#include "mtp/mtp_device.hpp"
+
+namespace Corvane::CameraController::Emulator::Testing {
+
+using Impl::MtpDataPhase;
+using Impl::MtpDevice;
+using Impl::MtpRequest;
+using Impl::MtpResponse;
+
+inline uint16_t le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+inline uint32_t le32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+inline std::vector<uint8_t> bytesOf(const MtpResponse& response) {
+    return response.data
+               ? std::vector<uint8_t>(response.data.get(), response.data.get() + response.dataSize)
+               : std::vector<uint8_t>{};
+}
+
+/// Runs one transaction; `write` non-empty makes it a Write data phase.
+inline MtpResponse run(MtpDevice& device, uint16_t code, std::vector<uint32_t> parameters = {},
+                       MtpDataPhase phase = MtpDataPhase::None,
+                       const std::vector<uint8_t>& write = {}) {
+    MtpRequest request;
+    request.operationCode = code;
+    request.parameters = std::move(parameters);
+    request.dataPhase = write.empty() ? phase : MtpDataPhase::Write;
+    request.data = write.empty() ? nullptr : write.data();
+    request.dataSize = static_cast<uint32_t>(write.size());
+    return device.execute(request);
+}
+
+inline MtpResponse read(MtpDevice& device, uint16_t code, std::vector<uint32_t> parameters = {}) {
+    return run(device, code, std::move(parameters), MtpDataPhase::Read);
+}
+
+/// The condition dataset's word at a byte offset.
+inline uint32_t conditionWord(MtpDevice& device, size_t offset) {
+    const MtpResponse response = read(device, 0x900F);
+    if (response.responseCode != 0x2001 || response.dataSize < offset + 4) {
+        return 0xDEADBEEF;
+    }
+    return le32(response.data.get() + offset);
+}
+
+/// Polls the condition (as the library does) until `done` holds or two seconds pass.
+template <typename Predicate>
+bool pollCondition(MtpDevice& device, Predicate done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (std::chrono::steady_clock::now() < deadline) {
+        const MtpResponse response = read(device, 0x900F);
+        if (response.responseCode == 0x2001 && done(response.data.get())) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+}
+
+/// A camera whose own delays take microseconds.
+inline CameraConfig fastConfig() {
+    CameraConfig config;
+    config.timeScale = 0.001;
+    config.rawFileSize = 256 * 1024;
+    return config;
+}
+
+inline std::vector<uint8_t> u32Bytes(uint32_t v) {
+    return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
+            static_cast<uint8_t>(v >> 24)};
+}
+
+}  // namespace Corvane::CameraController::Emulator::Testing

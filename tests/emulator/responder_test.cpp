@@ -1,0 +1,227 @@
+// The standard operations, reached through the library's own PTP transport.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "emulator_test_support.hpp"
+#include "mtp/mtp_device.hpp"
+#include "pictures.hpp"
+
+namespace Corvane::CameraController::Emulator {
+namespace {
+
+using namespace Testing;
+
+CameraConfig cardsConfig() {
+    CameraConfig config = fastConfig();
+    config.model = "QUORIN Alto II";
+    config.serialNumber = "A1B2C3";
+    config.firmwareVersion = "1.41";
+    CardSlotConfig first;
+    first.capacity = 32ull << 30;
+    first.files = {{"DCIM/100QUORN/QRN_0001.JPG", 0},
+                   {"DCIM/100QUORN/QRN_0002.QRW", 5 * 1024 * 1024 + 123},
+                   {"DCIM/100QUORN/QRN_0003.MOV", 4096, true}};
+    CardSlotConfig second;
+    second.cardInserted = false;
+    config.slots = {first, second};
+    return config;
+}
+
+class Responder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        camera_ = EmulatedCamera::create(cardsConfig());
+        device_ = camera_->openDevice();
+        ASSERT_NE(device_, nullptr);
+    }
+
+    uint32_t handleOf(const std::string& path) const {
+        for (const auto& object : camera_->objects()) {
+            if (object.path == path) {
+                return object.handle;
+            }
+        }
+        return 0;
+    }
+
+    std::shared_ptr<EmulatedCamera> camera_;
+    std::shared_ptr<MtpDevice> device_;
+};
+
+TEST_F(Responder, IdentityAndOperationsComeFromTheConfiguration) {
+    EXPECT_EQ(device_->getManufacturer(), "QUORIN");
+    EXPECT_EQ(device_->getModel(), "QUORIN Alto II");
+    EXPECT_EQ(device_->getSerialNumber(), "A1B2C3");
+    EXPECT_EQ(device_->getFirmwareVersion(), "1.41");
+    const auto ops = device_->getSupportedOperations();
+    EXPECT_NE(std::find(ops.begin(), ops.end(), 0x9001), ops.end());
+    EXPECT_NE(std::find(ops.begin(), ops.end(), 0x900B), ops.end());
+
+    CameraConfig config = fastConfig();
+    config.model = "Some Other Body";
+    config.operations = CameraConfig::operationsWithout({0x900B, 0x9017});
+    auto other = EmulatedCamera::create(config);
+    auto device = other->openDevice();
+    ASSERT_NE(device, nullptr);
+    EXPECT_EQ(device->getModel(), "Some Other Body");
+    const auto fewer = device->getSupportedOperations();
+    EXPECT_EQ(std::find(fewer.begin(), fewer.end(), 0x900B), fewer.end());
+    EXPECT_EQ(read(*device, 0x900B, {0}).responseCode, 0x2005);
+}
+
+TEST_F(Responder, StoragesShowWhichSlotsHoldACard) {
+    EXPECT_EQ(device_->getStorageIds(), (std::vector<uint32_t>{0x00010001, 0x00020000}));
+    const auto card = device_->getStorageInfo(0x00010001);
+    ASSERT_NE(card, nullptr);
+    EXPECT_EQ(card->storageType, 4);
+    EXPECT_EQ(card->accessCapability, 0);
+    EXPECT_EQ(card->maxCapacity, 32ull << 30);
+    EXPECT_LT(card->freeSpaceInBytes, card->maxCapacity);
+    EXPECT_GT(card->freeSpaceInImages, 0u);
+    const auto empty = device_->getStorageInfo(0x00020000);
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(empty->maxCapacity, 0u);
+    EXPECT_EQ(device_->getStorageInfo(0x00030001), nullptr);
+
+    std::vector<uint32_t> handles;
+    EXPECT_FALSE(device_->getObjectHandles(0x00020000, 0, handles)) << "no card to list";
+
+    ASSERT_TRUE(camera_->insertCard(2, 8ull << 30));
+    EXPECT_EQ(device_->getStorageIds(), (std::vector<uint32_t>{0x00010001, 0x00020001}));
+    EXPECT_TRUE(device_->getObjectHandles(0x00020000, 0, handles));
+    EXPECT_TRUE(handles.empty());
+    ASSERT_TRUE(camera_->removeCard(1));
+    EXPECT_EQ(device_->getStorageIds()[0], 0x00010000u);
+}
+
+TEST_F(Responder, ObjectsListFoldersAndFilesWithTheirInfo) {
+    std::vector<uint32_t> handles;
+    // The storage id with bit 0 cleared addresses the same card.
+    ASSERT_TRUE(device_->getObjectHandles(0x00010000, 0, handles));
+    ASSERT_EQ(handles.size(), 5u);  // DCIM, 100QUORN and three files
+
+    const auto dcim = device_->getObjectInfo(handles[0]);
+    ASSERT_NE(dcim, nullptr);
+    EXPECT_EQ(dcim->objectFormat, 0x3001);
+    EXPECT_EQ(dcim->filename, "DCIM");
+    EXPECT_EQ(dcim->parentObject, 0u);
+
+    const auto jpeg = device_->getObjectInfo(handleOf("DCIM/100QUORN/QRN_0001.JPG"));
+    ASSERT_NE(jpeg, nullptr);
+    EXPECT_EQ(jpeg->objectFormat, 0x3801);
+    EXPECT_EQ(jpeg->storageId, 0x00010001u);
+    EXPECT_EQ(jpeg->parentObject, handles[1]);
+    EXPECT_EQ(jpeg->thumbFormat, 0x3808);
+    EXPECT_EQ(jpeg->imagePixWidth, 1920u);
+    EXPECT_NE(jpeg->captureDate, 0);
+
+    const auto raw = device_->getObjectInfo(handleOf("DCIM/100QUORN/QRN_0002.QRW"));
+    ASSERT_NE(raw, nullptr);
+    EXPECT_EQ(raw->objectFormat, 0x3000);
+    EXPECT_EQ(raw->objectCompressedSize, 5u * 1024 * 1024 + 123);
+
+    // Format filter and root-only listing.
+    ASSERT_TRUE(device_->getObjectHandles(0x00010001, 0x3801, handles));
+    EXPECT_EQ(handles.size(), 1u);
+    ASSERT_EQ(read(*device_, 0x1007, {0xFFFFFFFF, 0, 0xFFFFFFFF}).responseCode, 0x2001);
+    EXPECT_EQ(read(*device_, 0x1008, {0x7777}).responseCode, 0x2009);
+    EXPECT_EQ(read(*device_, 0x1007, {0x00090001, 0, 0}).responseCode, 0x2008);
+}
+
+TEST_F(Responder, PartialReadsReturnTheRightBytes) {
+    const uint32_t handle = handleOf("DCIM/100QUORN/QRN_0002.QRW");
+    const auto expected = camera_->objectData(handle);
+    ASSERT_EQ(expected.size(), 5u * 1024 * 1024 + 123);
+    std::vector<uint8_t> assembled;
+    uint32_t offset = 0;
+    while (offset < expected.size()) {
+        const auto piece = read(*device_, 0x101B, {handle, offset, 0x100000});
+        ASSERT_EQ(piece.responseCode, 0x2001);
+        ASSERT_EQ(piece.parameters.size(), 1u);
+        ASSERT_EQ(piece.parameters[0], piece.dataSize);
+        ASSERT_GT(piece.dataSize, 0u);
+        const auto bytes = bytesOf(piece);
+        assembled.insert(assembled.end(), bytes.begin(), bytes.end());
+        offset += piece.dataSize;
+    }
+    EXPECT_EQ(assembled, expected);
+
+    // Reading at the end gives nothing; past the end is refused.
+    const auto atEnd = read(*device_, 0x101B, {handle, offset, 0x100000});
+    EXPECT_EQ(atEnd.responseCode, 0x2001);
+    EXPECT_EQ(atEnd.dataSize, 0u);
+    EXPECT_EQ(read(*device_, 0x101B, {handle, offset + 1, 16}).responseCode, 0x201D);
+    EXPECT_EQ(read(*device_, 0x101B, {0x7777, 0, 16}).responseCode, 0x2009);
+}
+
+TEST_F(Responder, ThumbnailsAreTheOnesEmbeddedInTheFiles) {
+    const uint32_t jpeg = handleOf("DCIM/100QUORN/QRN_0001.JPG");
+    const auto thumb = read(*device_, 0x100A, {jpeg});
+    ASSERT_EQ(thumb.responseCode, 0x2001);
+    const auto file = camera_->objectData(jpeg);
+    Bytes embedded;
+    ASSERT_TRUE(Jpeg::extractThumbnail(file.data(), file.size(), embedded));
+    EXPECT_EQ(bytesOf(thumb), embedded);
+    EXPECT_EQ(read(*device_, 0x100A, {handleOf("DCIM/100QUORN/QRN_0003.MOV")}).responseCode,
+              0x2010);
+}
+
+TEST_F(Responder, DeletionRemovesObjectsButNotProtectedOnes) {
+    const uint32_t jpeg = handleOf("DCIM/100QUORN/QRN_0001.JPG");
+    const auto freeBefore = device_->getStorageInfo(0x00010001)->freeSpaceInBytes;
+    EXPECT_EQ(run(*device_, 0x100B, {jpeg}).responseCode, 0x2001);
+    EXPECT_EQ(run(*device_, 0x100B, {jpeg}).responseCode, 0x2009);
+    EXPECT_EQ(device_->getObjectInfo(jpeg), nullptr);
+    EXPECT_GT(device_->getStorageInfo(0x00010001)->freeSpaceInBytes, freeBefore);
+
+    EXPECT_EQ(run(*device_, 0x100B, {handleOf("DCIM/100QUORN/QRN_0003.MOV")}).responseCode, 0x200D);
+    // Deleting the folder takes what it can and keeps the protected file and its parents.
+    EXPECT_EQ(run(*device_, 0x100B, {handleOf("DCIM")}).responseCode, 0x2012);
+    EXPECT_NE(handleOf("DCIM/100QUORN/QRN_0003.MOV"), 0u);
+    EXPECT_EQ(handleOf("DCIM/100QUORN/QRN_0002.QRW"), 0u);
+}
+
+TEST_F(Responder, AnUnpluggedCameraAnswersNothingAtOnce) {
+    camera_->unplug();
+    const auto started = std::chrono::steady_clock::now();
+    const auto response = read(*device_, 0x1004);
+    EXPECT_EQ(response.responseCode, 0);
+    EXPECT_EQ(response.dataSize, 0u);
+    EXPECT_FALSE(device_->isConnected());
+    // "At once" here means well inside the transport's own timeouts.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+}
+
+TEST_F(Responder, InjectedFaultsAndTheTransactionLog) {
+    camera_->clearTransactions();
+    camera_->failNext(0x1004, 0x2019);
+    EXPECT_EQ(read(*device_, 0x1004).responseCode, 0x2019);
+    EXPECT_EQ(read(*device_, 0x1004).responseCode, 0x2001);
+
+    camera_->failAlways(0x1005, 0x2002);
+    EXPECT_EQ(device_->getStorageInfo(0x00010001), nullptr);
+    EXPECT_EQ(device_->getStorageInfo(0x00010001), nullptr);
+
+    camera_->truncateData(0x900F, 100, 1);
+    EXPECT_EQ(read(*device_, 0x900F).dataSize, 100u);
+    EXPECT_EQ(read(*device_, 0x900F).dataSize, 564u);
+    camera_->clearFaults();
+    EXPECT_NE(device_->getStorageInfo(0x00010001), nullptr);
+
+    const auto log = camera_->transactions();
+    ASSERT_GE(log.size(), 7u);
+    EXPECT_EQ(log[0].operationCode, 0x1004);
+    EXPECT_EQ(log[0].responseCode, 0x2019);
+    EXPECT_EQ(log[0].dataSent, 0u);
+    EXPECT_EQ(log[1].dataSent, 12u);  // count and two ids
+    EXPECT_EQ(log[2].parameters, (std::vector<uint32_t>{0x00010001}));
+    EXPECT_GT(log[2].transactionId, log[1].transactionId);
+
+    const std::vector<uint8_t> on = u32Bytes(1);
+    run(*device_, 0x1016, {0xD035}, MtpDataPhase::Write, on);
+    EXPECT_EQ(camera_->transactions().back().dataReceived, 4u);
+}
+
+}  // namespace
+}  // namespace Corvane::CameraController::Emulator
