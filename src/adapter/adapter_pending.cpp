@@ -36,10 +36,6 @@ CORVANE_WEAK Response QuorinCameraDeviceMtpUsbAdapter::setCameraDeviceSettings(
     const std::vector<const CameraDeviceSetting*>&) {
     return notYet();
 }
-CORVANE_WEAK Response
-QuorinCameraDeviceMtpUsbAdapter::setCaptureSettings(const std::vector<const CaptureSetting*>&) {
-    return notYet();
-}
 
 // Events, capture and images: written in their own files.
 CORVANE_WEAK StartCaptureResponse QuorinCameraDeviceMtpUsbAdapter::startCapture(const Point&) {

@@ -138,6 +138,10 @@ protected:
     /// start; a camera that stops answering meanwhile fails the connect instead of hanging.
     std::chrono::milliseconds firstPassTimeout{30000};
     std::chrono::milliseconds listingStartTimeout{30000};
+    /// After a white balance, format or quality write the camera needs a moment, then clears
+    /// bit 0x20 of adjustableMask; waiting for that is bounded by settingApplyTimeout.
+    std::chrono::milliseconds settingSettleDelay{1000};
+    std::chrono::milliseconds settingApplyTimeout{5000};
 
 private:
     // The setting codecs work on the adapter's transport, condition and flags.

@@ -25,6 +25,8 @@ public:
     using QuorinCameraDeviceMtpUsbAdapter::listingStartTimeout;
     using QuorinCameraDeviceMtpUsbAdapter::liveViewRunning;
     using QuorinCameraDeviceMtpUsbAdapter::QuorinCameraDeviceMtpUsbAdapter;
+    using QuorinCameraDeviceMtpUsbAdapter::settingApplyTimeout;
+    using QuorinCameraDeviceMtpUsbAdapter::settingSettleDelay;
     using QuorinCameraDeviceMtpUsbAdapter::storageWriting;
 };
 
