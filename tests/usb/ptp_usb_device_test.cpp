@@ -164,6 +164,20 @@ TEST_F(PtpUsbDeviceTest, FailureCodesCarryNoParametersButKeepTheirData) {
     EXPECT_EQ(refused.dataSize, 0u);
 }
 
+TEST_F(PtpUsbDeviceTest, ResponseCodeZeroFromTheCameraCarriesNothing) {
+    // Code 0 means "the transport got no answer"; data and parameters must not ride along.
+    chat->expectTransfer(commandBytes(kGetObject, 1));
+    chat->deviceSends(dataBytes(kGetObject, 1, pattern(40)));
+    chat->deviceSends(responseBytes(0, 1, {5}));
+
+    const MtpResponse response = device->execute(request(kGetObject, {}, MtpDataPhase::Read));
+    EXPECT_EQ(response.responseCode, 0);
+    EXPECT_EQ(response.data, nullptr);
+    EXPECT_EQ(response.dataSize, 0u);
+    EXPECT_THAT(response.parameters, IsEmpty());
+    expectHealthyTransaction(2);
+}
+
 // --- data phases -----------------------------------------------------------------------------
 
 // Payload sizes around the 512-byte packet (container = payload + 12), around the 16 KiB first

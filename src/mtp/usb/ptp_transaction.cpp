@@ -65,9 +65,9 @@ bool isWrite(MtpDataPhase phase) {
 
 }  // namespace
 
-PtpTransactionRunner::PtpTransactionRunner(BulkPipe& pipe, PtpTimeouts timeouts)
+PtpTransactionRunner::PtpTransactionRunner(BulkPipe& pipe, PtpLimits limits)
     : pipe_(pipe),
-      timeouts_(timeouts),
+      limits_(limits),
       packetSize_(std::max<size_t>(pipe.packetSize(), 1)),
       stagingTransfer_(roundUp(std::max(kStagingBytes, packetSize_), packetSize_)),
       maxTransfer_(std::max(roundDown(kPtpMaxTransfer, packetSize_), packetSize_)),
@@ -140,7 +140,7 @@ PtpTransactionRunner::Fault PtpTransactionRunner::sendData(const MtpRequest& req
 PtpTransactionRunner::Fault PtpTransactionRunner::write(const uint8_t* data, size_t size,
                                                         bool terminate) {
     size_t written = 0;
-    const unsigned timeout = std::max(timeouts_.commandMs, transferTimeout(size));
+    const unsigned timeout = std::max(limits_.commandMs, transferTimeout(size));
     const PipeStatus status = pipe_.writeBulk(data, size, written, timeout, terminate);
     if (status != PipeStatus::Ok) {
         return {status, PipeEndpoint::BulkOut};
@@ -180,7 +180,7 @@ PtpTransactionRunner::Fault PtpTransactionRunner::readContainerStart(ContainerSt
         size_t received = 0;
         const size_t capacity = roundDown(staging_.size() - start.have, packetSize_);
         const PipeStatus status =
-            readIn(staging_.data() + start.have, capacity, received, timeouts_.responseMs);
+            readIn(staging_.data() + start.have, capacity, received, limits_.responseMs);
         start.have += received;
         if (status != PipeStatus::Ok) {
             return {status, PipeEndpoint::BulkIn};
@@ -203,7 +203,7 @@ PtpTransactionRunner::Fault PtpTransactionRunner::readDataPayload(const Containe
     const Ptp::ContainerHeader& header = start.header;
     // 0xFFFFFFFF announces a container beyond 4 GiB, more than a response can carry.
     if (header.transactionId != transactionId || header.length < Ptp::kHeaderSize ||
-        header.length == 0xFFFFFFFFu || header.length - Ptp::kHeaderSize > kPtpMaxDataPhase) {
+        header.length == 0xFFFFFFFFu || header.length - Ptp::kHeaderSize > limits_.maxDataPhase) {
         return protocolError();
     }
     const size_t payload = header.length - Ptp::kHeaderSize;
@@ -261,7 +261,7 @@ PtpTransactionRunner::Fault PtpTransactionRunner::finishResponse(ContainerStart&
         size_t received = 0;
         const size_t capacity = roundDown(staging_.size() - start.have, packetSize_);
         const PipeStatus status =
-            readIn(staging_.data() + start.have, capacity, received, timeouts_.responseMs);
+            readIn(staging_.data() + start.have, capacity, received, limits_.responseMs);
         if (status != PipeStatus::Ok) {
             return {status, PipeEndpoint::BulkIn};
         }
@@ -273,6 +273,11 @@ PtpTransactionRunner::Fault PtpTransactionRunner::finishResponse(ContainerStart&
     const auto container = Ptp::decodeContainer(staging_.data(), header.length);
     if (!container) {
         return protocolError();
+    }
+    // Code 0 means "no response" to every caller, so one from the camera carries nothing.
+    if (container->code == 0) {
+        response = MtpResponse{};
+        return {};
     }
     response.responseCode = container->code;
     if (container->code == kMtpResponseOk) {
@@ -300,8 +305,8 @@ bool PtpTransactionRunner::isOwnResponse(const uint8_t* data, size_t size,
 }
 
 unsigned PtpTransactionRunner::transferTimeout(size_t bytes) const {
-    const size_t extra = (bytes >> 20) * timeouts_.perMiBMs;
-    return timeouts_.responseMs + static_cast<unsigned>(extra);
+    const size_t extra = (bytes >> 20) * limits_.perMiBMs;
+    return limits_.responseMs + static_cast<unsigned>(extra);
 }
 
 bool PtpTransactionRunner::noteGone(PipeStatus status) {
@@ -354,7 +359,7 @@ bool PtpTransactionRunner::waitUntilIdle() {
         // Busy while a cancelled transaction winds down; any other code may be followed by OK
         // once the halts are cleared, so poll again either way.
         if (status.code == kResponseDeviceBusy) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(timeouts_.statusPollMs));
+            std::this_thread::sleep_for(std::chrono::milliseconds(limits_.statusPollMs));
         }
     }
     return false;
@@ -364,7 +369,7 @@ void PtpTransactionRunner::drainBulkIn() {
     for (int i = 0; i < kMaxDrainReads; ++i) {
         size_t received = 0;
         const PipeStatus status =
-            pipe_.readBulk(staging_.data(), stagingTransfer_, received, timeouts_.drainMs);
+            pipe_.readBulk(staging_.data(), stagingTransfer_, received, limits_.drainMs);
         if (status != PipeStatus::Ok) {
             noteGone(status);
             return;

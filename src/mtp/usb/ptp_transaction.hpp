@@ -12,7 +12,11 @@
 
 namespace Corvane::CameraController::Impl {
 
-struct PtpTimeouts {
+/// Largest data phase accepted from a camera. The tether buffer hands over whole raw files,
+/// which stay far below this; a header announcing more is treated as corrupt.
+constexpr size_t kPtpMaxDataPhase = size_t{1} << 30;
+/// Timeouts and sizes the engine works with; the defaults suit real cameras.
+struct PtpLimits {
     unsigned commandMs = 5000;
     /// Wait for the first bytes of a data phase or of the response.
     unsigned responseMs = 5000;
@@ -22,11 +26,10 @@ struct PtpTimeouts {
     unsigned drainMs = 20;
     /// Pause between GET_DEVICE_STATUS polls while the device reports itself busy.
     unsigned statusPollMs = 20;
+    /// A data header announcing more is treated as corrupt.
+    size_t maxDataPhase = kPtpMaxDataPhase;
 };
 
-/// Largest data phase accepted from a camera. The tether buffer hands over whole raw files,
-/// which stay far below this; a header announcing more is treated as corrupt.
-constexpr size_t kPtpMaxDataPhase = size_t{1} << 30;
 /// Upper bound for one bulk transfer on the data path.
 constexpr size_t kPtpMaxTransfer = size_t{4} << 20;
 
@@ -34,7 +37,7 @@ constexpr size_t kPtpMaxTransfer = size_t{4} << 20;
 /// (PtpUsbDevice holds its transaction mutex around each).
 class PtpTransactionRunner {
 public:
-    explicit PtpTransactionRunner(BulkPipe& pipe, PtpTimeouts timeouts = {});
+    explicit PtpTransactionRunner(BulkPipe& pipe, PtpLimits limits = {});
 
     /// Sends `request` with `transactionId` and waits for its response. Blocks for at most the
     /// timeouts plus recovery. Returns the camera's response (parameters only with 0x2001, data
@@ -80,7 +83,7 @@ private:
     bool noteGone(PipeStatus status);
 
     BulkPipe& pipe_;
-    const PtpTimeouts timeouts_;
+    const PtpLimits limits_;
     const size_t packetSize_;
     /// Size of the first read of a container and of the first write of a data phase.
     const size_t stagingTransfer_;
