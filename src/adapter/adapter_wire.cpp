@@ -117,6 +117,11 @@ std::optional<std::vector<uint64_t>> PropDescView::enumeration(size_t width) con
     if (!count) {
         return std::nullopt;
     }
+    // The count is the camera's word: make sure the values are there before reserving room
+    // for them, or a ten-byte answer could make us allocate half a megabyte.
+    if (8 + 2 * s + *count * width > size) {
+        return std::nullopt;
+    }
     std::vector<uint64_t> values;
     values.reserve(*count);
     for (size_t i = 0; i < *count; ++i) {
