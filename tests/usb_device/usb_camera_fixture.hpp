@@ -1,0 +1,113 @@
+// An emulated camera plugged into an emulated USB bus that this test process reaches through
+// libusb, as a program reaches a real camera. Tests skip when umockdev cannot run here.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "corvane/emulator/emulated_camera.hpp"
+#include "mtp/mtp_device.hpp"
+#include "mtp/mtp_device_provider.hpp"
+#include "usb_camera_host.hpp"
+
+namespace Corvane::CameraController::UsbDeviceTest {
+
+using Emulator::CameraConfig;
+using Emulator::EmulatedCamera;
+using Emulator::Usb::UsbCameraHost;
+using Emulator::Usb::UsbHostOptions;
+
+constexpr uint16_t kOk = 0x2001;
+
+inline Impl::MtpRequest readRequest(uint16_t code, std::vector<uint32_t> parameters = {}) {
+    Impl::MtpRequest request;
+    request.operationCode = code;
+    request.parameters = std::move(parameters);
+    request.dataPhase = Impl::MtpDataPhase::Read;
+    return request;
+}
+
+inline std::vector<uint8_t> bytesOf(const Impl::MtpResponse& response) {
+    const uint8_t* data = response.data.get();
+    return data == nullptr ? std::vector<uint8_t>{}
+                           : std::vector<uint8_t>(data, data + response.dataSize);
+}
+
+/// Waits for `predicate` up to `limit`; true when it held in time.
+template <typename Predicate>
+bool eventually(Predicate predicate, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!predicate()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+class UsbCameraTest : public ::testing::Test {
+protected:
+    /// Fixtures that want another camera or host controller change config_ and hostOptions_.
+    virtual void configure() {}
+
+    void SetUp() override {
+        configure();
+        if (!UsbCameraHost::inMockEnvironment()) {
+            GTEST_SKIP() << "umockdev's preload library is not available";
+        }
+        camera_ = EmulatedCamera::create(config_);
+        std::string error;
+        host_ = UsbCameraHost::create(camera_, hostOptions_, &error);
+        if (!host_) {
+            GTEST_SKIP() << "umockdev cannot build the USB bus: " << error;
+        }
+    }
+
+    void TearDown() override {
+        device_.reset();
+        host_.reset();
+    }
+
+    /// The camera as the libusb binding finds and opens it; null when it does not.
+    std::shared_ptr<Impl::MtpDevice> findCamera() {
+        for (auto& device : Impl::getDevices()) {
+            if (device->getModel() == camera_->model()) {
+                return device;
+            }
+        }
+        return nullptr;
+    }
+
+    /// Opens the camera into device_, failing the test when it is not found.
+    void openCamera() {
+        device_ = findCamera();
+        ASSERT_NE(device_, nullptr) << "the libusb binding did not find the camera on "
+                                    << host_->deviceNode();
+    }
+
+    Impl::MtpResponse run(const Impl::MtpRequest& request) { return device_->execute(request); }
+
+    /// Unless a fixture says otherwise: one card holding two pictures, the second protected.
+    CameraConfig config_ = [] {
+        CameraConfig config;
+        config.slots = {Emulator::CardSlotConfig{true,
+                                                 8ull << 30,
+                                                 {{"DCIM/100QUORN/QRN_0001.JPG", 0, false},
+                                                  {"DCIM/100QUORN/QRN_0002.JPG", 0, true}}}};
+        config.timeScale = 0.01;
+        return config;
+    }();
+    UsbHostOptions hostOptions_;
+    std::shared_ptr<EmulatedCamera> camera_;
+    std::unique_ptr<UsbCameraHost> host_;
+    std::shared_ptr<Impl::MtpDevice> device_;
+};
+
+}  // namespace Corvane::CameraController::UsbDeviceTest

@@ -1,0 +1,242 @@
+// The PTP transport over the libusb binding, against the emulated camera on the USB bus.
+#include <linux/usbdevice_fs.h>
+
+#include <algorithm>
+
+#include "usb_camera_fixture.hpp"
+
+namespace Corvane::CameraController::UsbDeviceTest {
+namespace {
+
+using Emulator::CardSlotConfig;
+using Emulator::FileSpec;
+using Emulator::Usb::UrbRecord;
+
+constexpr uint16_t kGetObject = 0x1009;
+constexpr uint16_t kGetPartialObject = 0x101B;
+constexpr uint16_t kSendObject = 0x100D;
+constexpr uint16_t kTetherMode = 0x9001;
+constexpr uint8_t kBulkIn = 0x81;
+constexpr uint8_t kBulkOut = 0x02;
+constexpr size_t kPacket = 512;
+constexpr size_t kHeader = 12;
+
+TEST_F(UsbCameraTest, BindingFindsTheCameraAndReadsItsIdentity) {
+    openCamera();
+    EXPECT_EQ(device_->getManufacturer(), "QUORIN");
+    EXPECT_EQ(device_->getModel(), "QUORIN Alto II");
+    EXPECT_EQ(device_->getSerialNumber(), "3000001");
+    EXPECT_EQ(device_->getFirmwareVersion(), "1.50");
+    const auto operations = device_->getSupportedOperations();
+    EXPECT_NE(std::find(operations.begin(), operations.end(), kTetherMode), operations.end());
+    EXPECT_TRUE(device_->isConnected());
+    // Found again while held: the same object, not a second session.
+    EXPECT_EQ(findCamera(), device_);
+}
+
+TEST_F(UsbCameraTest, StoragesAndObjectsMatchTheCards) {
+    openCamera();
+    const auto storages = device_->getStorageIds();
+    ASSERT_EQ(storages.size(), 1u);
+    const auto info = device_->getStorageInfo(storages[0]);
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->maxCapacity, 8ull << 30);
+
+    std::vector<uint32_t> handles;
+    ASSERT_TRUE(device_->getObjectHandles(storages[0], 0, handles));
+    std::vector<uint32_t> expected;
+    for (const auto& object : camera_->objects()) {
+        expected.push_back(object.handle);
+    }
+    EXPECT_EQ(handles, expected);
+    for (const auto& object : camera_->objects()) {
+        const auto objectInfo = device_->getObjectInfo(object.handle);
+        ASSERT_NE(objectInfo, nullptr) << object.path;
+        EXPECT_EQ(objectInfo->storageId, object.storageId);
+        EXPECT_EQ(objectInfo->objectFormat, object.format);
+    }
+}
+
+// Data containers of 512 * n bytes end with a zero-length packet; one byte more or less
+// ends with a short packet. Both must arrive whole, on either kind of host controller.
+class DownloadTest : public UsbCameraTest, public ::testing::WithParamInterface<uint32_t> {
+protected:
+    void configure() override {
+        hostOptions_.capabilities = GetParam();
+        config_.slots = {CardSlotConfig{true, 8ull << 30, {}}};
+        for (const size_t size : sizes()) {
+            config_.slots[0].files.push_back(
+                {"DCIM/100QUORN/QRN_" + std::to_string(size) + ".QRW", size, false});
+        }
+    }
+
+    static std::vector<size_t> sizes() {
+        return {kPacket - kHeader,           kPacket - kHeader + 1,      kPacket - kHeader - 1,
+                40 * kPacket - kHeader,      (3u << 20) - kHeader,       (3u << 20) + 333,
+                16384 - kHeader};
+    }
+};
+
+TEST_P(DownloadTest, WholeObjectsArriveByteForByte) {
+    openCamera();
+    for (const auto& object : camera_->objects()) {
+        if (object.size == 0) {
+            continue;  // the folder
+        }
+        host_->device()->clearUrbLog();
+        const auto response = run(readRequest(kGetObject, {object.handle}));
+        ASSERT_EQ(response.responseCode, kOk) << object.path;
+        EXPECT_EQ(bytesOf(response), camera_->objectData(object.handle)) << object.path;
+
+        // The data container ends its own transfer, by a short packet or, when it fills
+        // whole packets, a zero-length one; the response comes alone after it. A URB that
+        // ended early in a chain of 16 KiB URBs reports -EREMOTEIO but holds its bytes.
+        std::vector<size_t> transferEnds;
+        size_t total = 0;
+        for (const UrbRecord& urb : host_->device()->urbLog()) {
+            if (urb.endpoint == kBulkIn && (urb.status == 0 || urb.status == -EREMOTEIO)) {
+                total += urb.actualLength;
+                transferEnds.push_back(total);
+            }
+        }
+        const size_t container = kHeader + object.size;
+        EXPECT_NE(std::find(transferEnds.begin(), transferEnds.end(), container),
+                  transferEnds.end())
+            << object.path << ": the data container did not end a transfer";
+        EXPECT_EQ(total, container + kHeader) << object.path;
+    }
+    if (GetParam() == Emulator::Usb::kSplittingHostCapabilities) {
+        // Without scatter-gather the host cut the big objects into chained 16 KiB URBs.
+        const auto log = host_->device()->urbLog();
+        EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const UrbRecord& urb) {
+            return (urb.flags & USBDEVFS_URB_BULK_CONTINUATION) != 0;
+        }));
+        EXPECT_TRUE(std::all_of(log.begin(), log.end(),
+                                [](const UrbRecord& urb) { return urb.length <= 16384; }));
+    }
+}
+
+TEST_P(DownloadTest, PartialReadsReturnTheRequestedWindow) {
+    openCamera();
+    const auto objects = camera_->objects();
+    const auto big = std::max_element(objects.begin(), objects.end(),
+                                      [](auto& a, auto& b) { return a.size < b.size; });
+    const auto whole = camera_->objectData(big->handle);
+    struct Window {
+        uint32_t offset;
+        uint32_t length;
+    };
+    // Pieces of 1 MiB as the adapter reads them, pieces that end the container on a packet
+    // boundary, and a last piece that runs past the end.
+    const std::vector<Window> windows = {{0, 1u << 20},
+                                         {1u << 20, 1u << 20},
+                                         {7, static_cast<uint32_t>(kPacket - kHeader)},
+                                         {100, static_cast<uint32_t>(64 * kPacket - kHeader)},
+                                         {static_cast<uint32_t>(whole.size() - 10), 1u << 20}};
+    for (const Window& w : windows) {
+        const auto response = run(readRequest(kGetPartialObject, {big->handle, w.offset, w.length}));
+        ASSERT_EQ(response.responseCode, kOk) << w.offset;
+        const size_t end = std::min<size_t>(whole.size(), size_t{w.offset} + w.length);
+        EXPECT_EQ(bytesOf(response),
+                  std::vector<uint8_t>(whole.begin() + w.offset, whole.begin() + end))
+            << "offset " << w.offset << " length " << w.length;
+        ASSERT_EQ(response.parameters.size(), 1u);
+        EXPECT_EQ(response.parameters[0], end - w.offset);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(HostControllers, DownloadTest,
+                         ::testing::Values(Emulator::Usb::kModernHostCapabilities,
+                                           Emulator::Usb::kSplittingHostCapabilities),
+                         [](const auto& info) {
+                             return info.param == Emulator::Usb::kModernHostCapabilities
+                                        ? "ScatterGather"
+                                        : "SixteenKiBUrbs";
+                         });
+
+TEST_F(UsbCameraTest, HostDataEndingOnAPacketBoundaryIsTerminated) {
+    openCamera();
+    host_->device()->clearUrbLog();
+    std::vector<uint8_t> payload(kPacket - kHeader, 0x5A);
+    Impl::MtpRequest request;
+    request.operationCode = kSendObject;
+    request.dataPhase = Impl::MtpDataPhase::Write;
+    request.data = payload.data();
+    request.dataSize = static_cast<uint32_t>(payload.size());
+    const auto response = run(request);
+    // The camera refuses the object, but only after taking the whole data phase.
+    EXPECT_NE(response.responseCode, 0);
+    const auto log = host_->device()->urbLog();
+    const auto full = std::find_if(log.begin(), log.end(), [](const UrbRecord& urb) {
+        return urb.endpoint == kBulkOut && urb.actualLength == kPacket;
+    });
+    ASSERT_NE(full, log.end());
+    const bool flagged = (full->flags & USBDEVFS_URB_ZERO_PACKET) != 0;
+    const bool followed = std::next(full) != log.end() && std::next(full)->endpoint == kBulkOut &&
+                          std::next(full)->length == 0;
+    EXPECT_TRUE(flagged || followed) << "no zero-length packet after a whole-packet container";
+}
+
+TEST_F(UsbCameraTest, StalledBulkInIsClearedAndTheNextTransactionWorks) {
+    openCamera();
+    const auto handle = camera_->objects().back().handle;
+    host_->device()->stallNext(kBulkIn);
+    const auto failed = run(readRequest(0x1008, {handle}));
+    EXPECT_EQ(failed.responseCode, 0);
+    const auto log = host_->device()->urbLog();
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const UrbRecord& urb) {
+        return urb.endpoint == kBulkIn && urb.status == -EPIPE;
+    }));
+
+    EXPECT_TRUE(device_->isConnected());
+    const auto info = device_->getObjectInfo(handle);
+    ASSERT_NE(info, nullptr) << "the binding did not recover from the stall";
+    EXPECT_EQ(info->objectHandle, handle);
+}
+
+TEST_F(UsbCameraTest, UnplugDuringADataPhaseFailsAtOnce) {
+    openCamera();
+    const auto handle = camera_->objects().back().handle;
+    // The camera takes its time before the data phase starts: the host waits on bulk IN.
+    camera_->setLatency(std::chrono::seconds(3));
+    auto pending = std::async(std::launch::async,
+                              [&] { return run(readRequest(kGetObject, {handle})); });
+    ASSERT_TRUE(eventually(
+        [&] {
+            const auto log = host_->device()->urbLog();
+            return std::any_of(log.begin(), log.end(),
+                               [](const UrbRecord& urb) { return urb.endpoint == kBulkOut; });
+        },
+        std::chrono::seconds(2)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+
+    const auto unplugged = std::chrono::steady_clock::now();
+    host_->unplug();
+    ASSERT_EQ(pending.wait_for(std::chrono::seconds(2)), std::future_status::ready)
+        << "the transaction did not notice the unplug";
+    EXPECT_EQ(pending.get().responseCode, 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - unplugged, std::chrono::milliseconds(1000));
+    EXPECT_FALSE(device_->isConnected());
+    // And every later transaction fails the same way, without waiting.
+    EXPECT_EQ(run(readRequest(0x1001)).responseCode, 0);
+}
+
+TEST_F(UsbCameraTest, ReplugGivesAFreshWorkingDevice) {
+    openCamera();
+    const auto before = host_->deviceNode();
+    host_->unplug();
+    EXPECT_TRUE(eventually([&] { return findCamera() == nullptr; }, std::chrono::seconds(2)));
+    host_->replug();
+    EXPECT_NE(host_->deviceNode(), before);
+
+    std::shared_ptr<Impl::MtpDevice> again;
+    ASSERT_TRUE(eventually([&] { return (again = findCamera()) != nullptr; },
+                           std::chrono::seconds(3)));
+    EXPECT_NE(again, device_);
+    EXPECT_FALSE(device_->isConnected());
+    EXPECT_TRUE(again->isConnected());
+    EXPECT_FALSE(again->getStorageIds().empty());
+}
+
+}  // namespace
+}  // namespace Corvane::CameraController::UsbDeviceTest
