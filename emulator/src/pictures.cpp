@@ -144,7 +144,7 @@ bool extractThumbnail(const uint8_t* file, size_t size, Bytes& thumbnail) {
         if (file[pos + 1] == 0xE1 && segSize > 6 + 8 && std::memcmp(seg, "Exif\0\0", 6) == 0) {
             const uint8_t* tiff = seg + 6;
             const size_t tiffSize = segSize - 6;
-            const uint32_t ifd0 = Wire::readU32(tiff + 4);
+            const size_t ifd0 = Wire::readU32(tiff + 4);
             if (ifd0 + 2 > tiffSize) {
                 return false;
             }
@@ -153,7 +153,7 @@ bool extractThumbnail(const uint8_t* file, size_t size, Bytes& thumbnail) {
             if (nextAt + 4 > tiffSize) {
                 return false;
             }
-            const uint32_t ifd1 = Wire::readU32(tiff + nextAt);
+            const size_t ifd1 = Wire::readU32(tiff + nextAt);
             if (ifd1 == 0 || ifd1 + 2 > tiffSize) {
                 return false;
             }

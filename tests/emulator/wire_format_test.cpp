@@ -207,6 +207,11 @@ TEST(WireFormat, StillsCarryADecodableThumbnail) {
     ASSERT_TRUE(Jpeg::dimensions(thumbnail.data(), thumbnail.size(), w, h));
     EXPECT_EQ(w, kThumbnailWidth);
     EXPECT_EQ(h, kThumbnailHeight);
+    // A thumbnail offset pointing far outside the segment is refused, not followed.
+    Bytes corrupt = *still.file;
+    const size_t tiff = 4 + 2 + 6;
+    corrupt[tiff + 4] = corrupt[tiff + 5] = corrupt[tiff + 6] = corrupt[tiff + 7] = 0xFF;
+    EXPECT_FALSE(Jpeg::extractThumbnail(corrupt.data(), corrupt.size(), thumbnail));
     // Two shots differ in their bytes even with the same settings.
     EXPECT_NE(*pictures.still(3, 0, "shot 2").file, *still.file);
 }
