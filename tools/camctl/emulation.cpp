@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
+#include <thread>
 
 #include "errors.hpp"
 
@@ -60,6 +63,13 @@ std::vector<std::string> fields(const std::string& text) {
     }
 }
 
+// Controls that act on the running camera (and so may also be scheduled with after=).
+bool isLiveKey(const std::string& key) {
+    static const char* const keys[] = {"latency", "fail", "failnext", "truncate", "mode",
+                                       "movie",   "iso",  "fnumber",  "shutter",  "unplug"};
+    return std::find(std::begin(keys), std::end(keys), key) != std::end(keys);
+}
+
 struct Controls {
     std::vector<emu::FileSpec> files;
     std::vector<std::string> live;  // applied to the running camera, in order
@@ -98,8 +108,7 @@ Controls sortControls(const std::vector<std::string>& controls, emu::CameraConfi
             config.firmwareVersion = value;
         } else if (key == "battery") {
             config.batteryLevel = static_cast<uint8_t>(parseUnsigned(value, key));
-        } else if (key == "latency" || key == "fail" || key == "failnext" || key == "truncate" ||
-                   key == "mode" || key == "movie") {
+        } else if (key == "after" || isLiveKey(key)) {
             sorted.live.push_back(control);
         } else {
             throw UsageError("--emulate-with: unknown control \"" + key + "\"\n" + emulationHelp());
@@ -134,13 +143,77 @@ void applyLive(emu::EmulatedCamera& camera, const std::string& control) {
         camera.setExposureMode(static_cast<int32_t>(parseUnsigned(part(0), key)));
     } else if (key == "movie") {
         camera.setMovieMode(parseUnsigned(part(0), key) != 0);
+    } else if (key == "iso") {
+        camera.setIso(static_cast<uint32_t>(parseUnsigned(part(0), key)));
+    } else if (key == "fnumber") {
+        camera.setFNumber(static_cast<uint16_t>(parseUnsigned(part(0), key)));
+    } else if (key == "shutter") {
+        camera.pressShutter();
+    } else if (key == "unplug") {
+        camera.unplug();
     }
+}
+
+// Body actions scheduled with after=MS:CONTROL, run on a thread of their own so that a command
+// sees them happen while it runs.
+class ScheduledActions {
+public:
+    ScheduledActions(std::shared_ptr<emu::EmulatedCamera> camera,
+                     std::vector<std::pair<std::chrono::milliseconds, std::string>> actions)
+        : worker([this, camera = std::move(camera), actions = std::move(actions)] {
+              const auto start = std::chrono::steady_clock::now();
+              for (const auto& [delay, control] : actions) {
+                  std::unique_lock<std::mutex> lock(mutex);
+                  if (stop.wait_until(lock, start + delay, [this] { return stopping; })) {
+                      return;
+                  }
+                  lock.unlock();
+                  try {
+                      applyLive(*camera, control);
+                  } catch (const std::exception&) {
+                      return;  // malformed controls were rejected before the thread started
+                  }
+              }
+          }) {}
+    ~ScheduledActions() {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            stopping = true;
+        }
+        stop.notify_all();
+        worker.join();
+    }
+
+private:
+    std::mutex mutex;
+    std::condition_variable stop;
+    bool stopping = false;
+    std::thread worker;
+};
+
+// "after=1000:iso=800" -> (1000 ms, "iso=800"); throws UsageError when malformed.
+std::pair<std::chrono::milliseconds, std::string> parseScheduled(const std::string& control) {
+    const std::string value = control.substr(control.find('=') + 1);
+    const size_t colon = value.find(':');
+    if (colon == std::string::npos || value.find('=', colon) == std::string::npos) {
+        throw UsageError("--emulate-with after=MS:KEY=VALUE, got \"" + control + "\"");
+    }
+    const std::string inner = value.substr(colon + 1);
+    if (!isLiveKey(inner.substr(0, inner.find('=')))) {
+        throw UsageError("--emulate-with " + control + ": not an action on the running camera\n" +
+                         emulationHelp());
+    }
+    return {std::chrono::milliseconds(parseUnsigned(value.substr(0, colon), "after")), inner};
 }
 
 // Detaches the camera when the command is done with it.
 struct AttachedCamera {
     std::shared_ptr<emu::EmulatedCamera> camera;
-    ~AttachedCamera() { camera->detach(); }
+    std::unique_ptr<ScheduledActions> scheduled;
+    ~AttachedCamera() {
+        scheduled.reset();
+        camera->detach();
+    }
 };
 
 #endif
@@ -167,7 +240,11 @@ std::string emulationHelp() {
            "  latency=US           extra microseconds before every answer\n"
            "  fail=OP:CODE         answer operation OP with response CODE (hex with 0x)\n"
            "  failnext=OP:CODE[:N] the same for the next N times only\n"
-           "  truncate=OP:BYTES    cut the data of operation OP to BYTES";
+           "  truncate=OP:BYTES    cut the data of operation OP to BYTES\n"
+           "  iso=N  fnumber=N     turn a dial on the body (ISO 0 = auto, f-number x 100)\n"
+           "  shutter=1            press the shutter button on the body\n"
+           "  unplug=1             pull the USB cable\n"
+           "  after=MS:KEY=VALUE   do one of the above MS milliseconds after the start";
 }
 
 #ifdef CAMCTL_WITH_EMULATOR
@@ -192,10 +269,19 @@ std::shared_ptr<void> attachEmulatedCamera(const EmulationOptions& options) {
     }
     auto attached = std::make_shared<AttachedCamera>();
     attached->camera = emu::EmulatedCamera::create(config);
+    std::vector<std::pair<std::chrono::milliseconds, std::string>> scheduled;
     for (const auto& control : controls.live) {
-        applyLive(*attached->camera, control);
+        if (control.rfind("after=", 0) == 0) {
+            scheduled.push_back(parseScheduled(control));
+        } else {
+            applyLive(*attached->camera, control);
+        }
     }
     attached->camera->attach();
+    if (!scheduled.empty()) {
+        attached->scheduled =
+            std::make_unique<ScheduledActions>(attached->camera, std::move(scheduled));
+    }
     return attached;
 }
 

@@ -1,5 +1,7 @@
 #include "file_names.hpp"
 
+#include <algorithm>
+
 namespace camctl {
 
 namespace {
@@ -35,11 +37,21 @@ std::string clean(const std::string& name) {
     for (const char ch : name) {
         out += isUnsafeByte(static_cast<unsigned char>(ch)) ? '_' : ch;
     }
-    for (char& ch : out) {
-        if (ch != '.') {
-            break;
+    // A leading dot would hide the file, and no name may hold "..": every dot of a leading run
+    // or of a run of two or more becomes '_'.
+    for (size_t i = 0; i < out.size();) {
+        if (out[i] != '.') {
+            ++i;
+            continue;
         }
-        ch = '_';
+        size_t end = i;
+        while (end < out.size() && out[end] == '.') {
+            ++end;
+        }
+        if (i == 0 || end - i >= 2) {
+            std::fill(out.begin() + i, out.begin() + end, '_');
+        }
+        i = end;
     }
     if (out.size() > maxFileNameLength) {
         const size_t dot = extensionStart(out);

@@ -10,8 +10,9 @@ namespace camctl {
 constexpr size_t maxFileNameLength = 200;
 
 /// A name that is safe as one path component inside the target folder: path separators and
-/// control characters become '_', leading dots become '_' (so neither "." nor ".." nor a hidden
-/// file can result), overlong names are shortened keeping their extension. Returns `fallback`
+/// control characters become '_', and so do leading dots and runs of two or more dots (so
+/// neither "." nor ".." nor a hidden file can result); overlong names are shortened keeping
+/// their extension. Returns `fallback`
 /// (sanitised the same way) when nothing usable remains.
 std::string sanitizeFileName(const std::string& name, const std::string& fallback);
 

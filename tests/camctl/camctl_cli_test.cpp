@@ -1,0 +1,363 @@
+// End-to-end tests: the built camctl binary against an emulated camera.
+#include <gtest/gtest.h>
+
+#include <turbojpeg.h>
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "json_reader.hpp"
+#include "process.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using camctl::test::JsonValue;
+using camctl::test::ProcessResult;
+using Args = std::vector<std::string>;
+
+class CamctlCli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/camctl-cli-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        work = pattern;
+    }
+    void TearDown() override { fs::remove_all(work); }
+
+    static ProcessResult run(const Args& args,
+                             std::chrono::milliseconds timeout = std::chrono::seconds(120),
+                             const std::function<bool(int)>& whileRunning = {}) {
+        return camctl::test::runProcess(CAMCTL_PATH, args, timeout, whileRunning);
+    }
+
+    // An emulated camera with fast timing; `controls` are extra --emulate-with values.
+    static Args emulated(const Args& command, const Args& controls = {},
+                         const std::string& model = "Alto II") {
+        Args args{"--emulate", model, "--emulate-with", "timescale=0.01"};
+        for (const auto& control : controls) {
+            args.push_back("--emulate-with");
+            args.push_back(control);
+        }
+        args.insert(args.end(), command.begin(), command.end());
+        return args;
+    }
+
+    static JsonValue json(const ProcessResult& result) {
+        EXPECT_FALSE(result.out.empty()) << result.err;
+        return JsonValue::parse(result.out);
+    }
+
+    static std::vector<fs::path> filesIn(const fs::path& folder) {
+        std::vector<fs::path> files;
+        if (fs::exists(folder)) {
+            for (const auto& entry : fs::directory_iterator(folder)) {
+                files.push_back(entry.path());
+            }
+        }
+        std::sort(files.begin(), files.end());
+        return files;
+    }
+
+    static std::string readFile(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    // Decodes the whole picture: a truncated or garbled file fails here.
+    static bool isDecodableJpeg(const fs::path& path) {
+        const std::string data = readFile(path);
+        tjhandle handle = tjInitDecompress();
+        int width = 0, height = 0, subsampling = 0, colorspace = 0;
+        auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+        bool ok = tjDecompressHeader3(handle, bytes, data.size(), &width, &height, &subsampling,
+                                      &colorspace) == 0 &&
+                  width > 0 && height > 0;
+        if (ok) {
+            std::vector<unsigned char> pixels(static_cast<size_t>(width) * height * 3);
+            ok = tjDecompress2(handle, bytes, data.size(), pixels.data(), width, 0, height,
+                               TJPF_RGB, 0) == 0;
+        }
+        tjDestroy(handle);
+        return ok;
+    }
+
+    fs::path work;
+};
+
+TEST_F(CamctlCli, BadCommandLinesAreUsageErrors) {
+    EXPECT_EQ(run({}).exitCode, 2);
+    EXPECT_EQ(run({"frobnicate"}).exitCode, 2);
+    EXPECT_EQ(run({"capture", "--no-focus", "--focus-point", "0.5,0.5"}).exitCode, 2);
+    EXPECT_EQ(run({"--emulate-no-card", "list"}).exitCode, 2);
+    EXPECT_EQ(run({"liveview", "--frames", "0", "--out", "x"}).exitCode, 2);
+
+    const auto badPoint = run(emulated({"focus", "--point", "2,0.5"}));
+    EXPECT_EQ(badPoint.exitCode, 2);
+    EXPECT_NE(badPoint.err.find("fractions"), std::string::npos) << badPoint.err;
+
+    const auto noFolder = run(emulated({"download", "1"}));
+    EXPECT_EQ(noFolder.exitCode, 2);
+    const auto unknownId = run(emulated({"download", "999999", (work / "d").string()}));
+    EXPECT_EQ(unknownId.exitCode, 2);
+    EXPECT_NE(unknownId.err.find("no image with id 999999"), std::string::npos) << unknownId.err;
+    EXPECT_FALSE(fs::exists(work / "d"));
+}
+
+TEST_F(CamctlCli, HelpIsAvailableForEveryCommand) {
+    const auto help = run({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char* command : {"list", "info", "get", "set", "capture", "movie", "liveview", "ls",
+                                "download", "delete", "focus", "time", "watch"}) {
+        EXPECT_NE(help.out.find(command), std::string::npos) << command;
+        const auto commandHelp = run({command, "--help"});
+        EXPECT_EQ(commandHelp.exitCode, 0) << command;
+        EXPECT_FALSE(commandHelp.out.empty()) << command;
+    }
+    EXPECT_NE(run({"capture", "--help"}).out.find("--focus-point"), std::string::npos);
+}
+
+TEST_F(CamctlCli, MissingCameraIsACameraErrorWithItsCodeName) {
+    const auto none = run({"info"});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_NE(none.err.find("NoCamera"), std::string::npos) << none.err;
+
+    const auto wrongSerial = run(emulated({"--json", "--serial", "nope", "info"}));
+    EXPECT_EQ(wrongSerial.exitCode, 1);
+    EXPECT_EQ(json(wrongSerial)["error"]["code"].str(), "NoCamera");
+}
+
+TEST_F(CamctlCli, ListAndInfoDescribeTheCameraInJson) {
+    const auto list = run(emulated({"--json", "list"}, {"serial=4711"}));
+    ASSERT_EQ(list.exitCode, 0) << list.err;
+    const auto cameras = json(list)["cameras"].array();
+    ASSERT_EQ(cameras.size(), 1u);
+    EXPECT_EQ(cameras[0]["model"].str(), "QUORIN Alto II");
+    EXPECT_EQ(cameras[0]["serial"].str(), "4711");
+
+    const auto info =
+        run(emulated({"--json", "--serial", "4711", "info"}, {"serial=4711", "battery=55"}));
+    ASSERT_EQ(info.exitCode, 0) << info.err;
+    const auto document = json(info);
+    EXPECT_EQ(document["battery"].number(), 55);
+    const auto& storages = document["storages"].array();
+    ASSERT_FALSE(storages.empty());
+    EXPECT_TRUE(storages[0]["available"].boolean());
+    EXPECT_GT(storages[0]["capacity"].number(), 0);
+    EXPECT_LE(storages[0]["freeBytes"].number(), storages[0]["capacity"].number());
+}
+
+TEST_F(CamctlCli, SetAcceptsOnlyWhatTheCameraOffersAndReportsTheNewValue) {
+    const auto before = run(emulated({"--json", "get", "ISO"}, {"mode=8"}));
+    ASSERT_EQ(before.exitCode, 0) << before.err;
+    const auto iso = json(before)["settings"]["ISO"];
+    const auto& accepted = iso["accepted"].array();
+    ASSERT_GE(accepted.size(), 2u);
+    std::string wanted = accepted[1].str();
+    if (wanted == iso["value"].str()) {
+        wanted = accepted[0].str();
+    }
+
+    const auto set = run(emulated({"--json", "set", "ISO=" + wanted}, {"mode=8"}));
+    ASSERT_EQ(set.exitCode, 0) << set.err;
+    EXPECT_EQ(json(set)["settings"]["ISO"].str(), wanted);
+
+    // A value the camera does not offer is refused before anything is written, with the list.
+    const auto refused = run(emulated({"set", "ISO=12345"}, {"mode=8"}));
+    EXPECT_EQ(refused.exitCode, 2);
+    for (const auto& value : accepted) {
+        EXPECT_NE(refused.err.find(value.str()), std::string::npos) << value.str();
+    }
+
+    const auto unknownName = run(emulated({"set", "Aperture=5.6"}));
+    EXPECT_EQ(unknownName.exitCode, 2);
+    EXPECT_NE(unknownName.err.find("FNumber"), std::string::npos) << unknownName.err;
+    EXPECT_EQ(run(emulated({"set", "ExposureProgram=Manual"})).exitCode, 2);
+    EXPECT_EQ(run(emulated({"set", "ISO"})).exitCode, 2);
+}
+
+TEST_F(CamctlCli, GetPrintsEverySettingWithValueAndAcceptedValues) {
+    const auto result = run(emulated({"--json", "get"}, {"mode=8"}));
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const auto settings = json(result)["settings"].object();
+    EXPECT_EQ(settings.size(), 12u);
+    for (const auto& [name, setting] : settings) {
+        ASSERT_TRUE(setting.has("value")) << name;
+        EXPECT_TRUE(setting["accepted"].isArray()) << name;
+    }
+    EXPECT_FALSE(settings.at("ShutterSpeed")["accepted"].array().empty());
+}
+
+TEST_F(CamctlCli, CaptureDownloadsAValidJpegOfTheAnnouncedSize) {
+    const fs::path folder = work / "shots";
+    const auto result =
+        run(emulated({"--json", "capture", "--count", "2", "--download", folder.string()}));
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const auto captures = json(result)["captures"].array();
+    ASSERT_EQ(captures.size(), 2u);
+    std::set<std::string> files;
+    for (const auto& capture : captures) {
+        EXPECT_EQ(capture["state"].str(), "Complete");
+        ASSERT_FALSE(capture["images"].array().empty());
+        for (const auto& image : capture["images"].array()) {
+            ASSERT_TRUE(image["file"].isString()) << result.out;
+            const fs::path file = image["file"].str();
+            EXPECT_EQ(file.parent_path(), folder);
+            EXPECT_EQ(fs::file_size(file), static_cast<uint64_t>(image["size"].number()));
+            if (image["format"].str() == "JPEG") {
+                EXPECT_TRUE(isDecodableJpeg(file)) << file;
+            }
+            files.insert(file.string());
+        }
+    }
+    EXPECT_EQ(filesIn(folder).size(), files.size());  // no temporary files left
+}
+
+TEST_F(CamctlCli, CaptureWithoutCardSavesThePictureFromTheTransferBuffer) {
+    const fs::path folder = work / "tether";
+    const auto result =
+        run({"--emulate", "Alto II", "--emulate-no-card", "--emulate-with", "timescale=0.01",
+             "--json", "capture", "--no-focus", "--download", folder.string()});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const auto images = json(result)["captures"][0]["images"].array();
+    ASSERT_FALSE(images.empty()) << result.out;
+    EXPECT_TRUE(images[0]["storage"].isNull());
+    const fs::path file = images[0]["file"].str();
+    EXPECT_GT(fs::file_size(file), 0u);
+    EXPECT_TRUE(isDecodableJpeg(file));
+}
+
+TEST_F(CamctlCli, LiveViewFramesAreJpegFiles) {
+    const fs::path folder = work / "frames";
+    const auto result =
+        run(emulated({"--json", "liveview", "--frames", "3", "--out", folder.string()}));
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const auto frames = json(result)["frames"].array();
+    ASSERT_EQ(frames.size(), 3u);
+    for (const auto& frame : frames) {
+        EXPECT_TRUE(isDecodableJpeg(frame["file"].str()));
+    }
+    EXPECT_EQ(filesIn(folder).size(), 3u);
+}
+
+TEST_F(CamctlCli, ListedImagesDownloadWholeAndDeleteByTheirIds) {
+    const Args files{"file=DCIM/100QUORN/QRN_0001.JPG:300000",
+                     "file=DCIM/100QUORN/QRN_0002.JPG:2500000"};
+    const auto ls = run(emulated({"--json", "ls"}, files));
+    ASSERT_EQ(ls.exitCode, 0) << ls.err;
+    const auto images = json(ls)["images"].array();
+    ASSERT_EQ(images.size(), 2u);
+    EXPECT_EQ(images[0]["name"].str(), "QRN_0001.JPG");
+    EXPECT_EQ(images[1]["size"].number(), 2500000);
+
+    const fs::path folder = work / "all";
+    const auto download = run(emulated({"--json", "download", "--all", folder.string()}, files));
+    ASSERT_EQ(download.exitCode, 0) << download.err;
+    EXPECT_EQ(fs::file_size(folder / "QRN_0001.JPG"), 300000u);
+    EXPECT_EQ(fs::file_size(folder / "QRN_0002.JPG"), 2500000u);  // three 1 MiB pieces
+    EXPECT_TRUE(isDecodableJpeg(folder / "QRN_0002.JPG"));
+
+    // Downloading again never overwrites what is there.
+    const auto again = run(emulated({"download", images[0]["id"].str(), folder.string()}, files));
+    ASSERT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_TRUE(fs::exists(folder / "QRN_0001-1.JPG"));
+
+    const auto del = run(emulated({"--json", "delete", images[1]["id"].str()}, files));
+    ASSERT_EQ(del.exitCode, 0) << del.err;
+    EXPECT_TRUE(json(del)["deleted"][0]["deleted"].boolean());
+}
+
+TEST_F(CamctlCli, HostileCameraFileNamesStayInsideTheTargetFolder) {
+    const Args files{"file=DCIM/100QUORN/..\\..\\escape.JPG:1000",
+                     "file=DCIM/100QUORN/\x1b]0;pwned\x07\x1b[31mred.JPG:1000",
+                     "file=DCIM/100QUORN/.hidden.JPG:1000", "file=DCIM/100QUORN/..:1000"};
+    const fs::path folder = work / "inside" / "target";
+    const auto result = run(emulated({"--json", "download", "--all", folder.string()}, files));
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const auto written = filesIn(folder);
+    EXPECT_EQ(written.size(), json(result)["files"].array().size());
+    EXPECT_GE(written.size(), 3u);
+    for (const auto& path : written) {
+        const std::string name = path.filename().string();
+        EXPECT_NE(name[0], '.') << name;
+        EXPECT_EQ(name.find(".."), std::string::npos) << name;
+        EXPECT_EQ(name.find('\\'), std::string::npos) << name;
+        EXPECT_EQ(name.find('\x1b'), std::string::npos) << name;
+        EXPECT_TRUE(fs::is_regular_file(path));
+    }
+    // Nothing was written beside or above the target folder.
+    EXPECT_EQ(filesIn(work / "inside"), std::vector<fs::path>{folder});
+    EXPECT_EQ(filesIn(work), std::vector<fs::path>{work / "inside"});
+    // And nothing from the camera reached the terminal as an escape sequence.
+    EXPECT_EQ(result.err.find('\x1b'), std::string::npos);
+}
+
+TEST_F(CamctlCli, InterruptedDownloadLeavesNoFileUnderTheFinalName) {
+    // Slow transactions make the download last seconds; it is interrupted once its temporary
+    // file exists.
+    const Args controls{"file=DCIM/100QUORN/BIG.JPG:6000000", "latency=300000"};
+    for (const int signal : {SIGINT, SIGKILL}) {
+        const fs::path folder = work / ("cut" + std::to_string(signal));
+        const auto result =
+            run(emulated({"download", "--all", folder.string()}, controls),
+                std::chrono::seconds(120), [&](int pid) {
+                    for (const auto& path : filesIn(folder)) {
+                        if (path.filename().string().find(".part-") != std::string::npos &&
+                            fs::file_size(path) > 0) {
+                            ::kill(pid, signal);
+                            return true;
+                        }
+                    }
+                    return false;
+                });
+        EXPECT_FALSE(fs::exists(folder / "BIG.JPG")) << "signal " << signal;
+        if (signal == SIGINT) {
+            EXPECT_EQ(result.exitCode, 130) << result.err;
+            EXPECT_TRUE(filesIn(folder).empty());  // the temporary file is cleaned up too
+        } else {
+            EXPECT_EQ(result.signal, SIGKILL);
+        }
+    }
+}
+
+TEST_F(CamctlCli, CameraFailureDuringDownloadLeavesNoFile) {
+    const std::string file = "file=DCIM/100QUORN/QRN_0001.JPG:2500000";
+    // A refused piece, and pieces that arrive empty while the camera claims success.
+    for (const std::string fault : {"failnext=0x101B:0x2002", "truncate=0x101B:0"}) {
+        const fs::path folder = work / "failed";
+        const auto result = run(emulated({"download", "--all", folder.string()}, {file, fault}));
+        EXPECT_EQ(result.exitCode, 1) << fault << "\n" << result.err;
+        EXPECT_TRUE(filesIn(folder).empty()) << fault;
+        fs::remove_all(folder);
+    }
+}
+
+TEST_F(CamctlCli, CameraClockCanBeSetAndReadBack) {
+    const auto result = run(emulated({"--json", "time", "--set", "1700000000"}));
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(json(result)["time"].number(), 1700000000);
+    EXPECT_EQ(run(emulated({"time", "--set", "tomorrow"})).exitCode, 2);
+}
+
+TEST_F(CamctlCli, WatchPrintsEventsAsJsonLines) {
+    // The dial is turned on the body while watching; the change must arrive as one line.
+    const auto result =
+        run(emulated({"--json", "watch", "--seconds", "3"}, {"mode=8", "after=1000:iso=800"}));
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    std::istringstream lines(result.out);
+    std::string line;
+    bool sawChange = false;
+    while (std::getline(lines, line)) {
+        const auto event = JsonValue::parse(line);
+        EXPECT_TRUE(event["time"].isString());
+        if (event["event"].str() == "captureSettingsChanged") {
+            sawChange = sawChange || event["settings"]["ISO"].str() == "800";
+        }
+    }
+    EXPECT_TRUE(sawChange) << result.out;
+}
+
+}  // namespace

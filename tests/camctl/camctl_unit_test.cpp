@@ -1,0 +1,212 @@
+// Unit tests of camctl's pieces that decide what lands on disk and how input is read.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <unistd.h>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "arguments.hpp"
+#include "atomic_file.hpp"
+#include "errors.hpp"
+#include "file_names.hpp"
+#include "json.hpp"
+#include "json_reader.hpp"
+#include "model/capture_setting_access.hpp"
+#include "settings_catalog.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace cc = Corvane::CameraController;
+using camctl::UsageError;
+
+bool safeComponent(const std::string& name) {
+    if (name.empty() || name[0] == '.' || name.find("..") != std::string::npos) {
+        return false;
+    }
+    for (const char ch : name) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (ch == '/' || ch == '\\' || c < 0x20 || c == 0x7F) {
+            return false;
+        }
+    }
+    return name.size() <= camctl::maxFileNameLength;
+}
+
+TEST(FileNameSanitiser, HostileNamesBecomeOneSafeComponent) {
+    const std::string hostile[] = {"../x",
+                                   "a/b",
+                                   "..",
+                                   ".",
+                                   "/etc/passwd",
+                                   "..\\..\\x.JPG",
+                                   "x\x01y.JPG",
+                                   "\x1b[31mred.JPG",
+                                   "",
+                                   "////",
+                                   ".hidden.JPG",
+                                   "a..b.JPG",
+                                   std::string("nul\0byte", 8),
+                                   "tab\there\n.JPG",
+                                   "\x7f"};
+    for (const auto& name : hostile) {
+        const std::string safe = camctl::sanitizeFileName(name, "image-7");
+        EXPECT_TRUE(safeComponent(safe)) << "for input \"" << name << "\" got \"" << safe << "\"";
+    }
+    EXPECT_EQ(camctl::sanitizeFileName("a/b", "f"), "a_b");
+    EXPECT_EQ(camctl::sanitizeFileName("../x", "f"), "___x");
+    EXPECT_EQ(camctl::sanitizeFileName("x\x01y.JPG", "f"), "x_y.JPG");
+    // Nothing usable left: the fallback is used.
+    EXPECT_EQ(camctl::sanitizeFileName("", "image-7"), "image-7");
+}
+
+TEST(FileNameSanitiser, OrdinaryNamesAreKept) {
+    for (const std::string name : {"QRN_0001.JPG", "movie.final.MP4",
+                                   "\xc3\x9c"
+                                   "ber.JPG",
+                                   "a b.jpg"}) {
+        EXPECT_EQ(camctl::sanitizeFileName(name, "f"), name);
+    }
+}
+
+TEST(FileNameSanitiser, LongNamesKeepTheirExtensionAndWholeCharacters) {
+    std::string name;
+    for (int i = 0; i < 150; ++i) {
+        name += "\xc3\xa9";  // two bytes each, so a byte cut could split one
+    }
+    name += ".JPG";
+    const std::string safe = camctl::sanitizeFileName(name, "f");
+    EXPECT_LE(safe.size(), camctl::maxFileNameLength);
+    EXPECT_EQ(safe.substr(safe.size() - 4), ".JPG");
+    const std::string stem = safe.substr(0, safe.size() - 4);
+    ASSERT_EQ(stem.size() % 2, 0u);
+    for (size_t i = 0; i < stem.size(); i += 2) {
+        EXPECT_EQ(stem.substr(i, 2), "\xc3\xa9");
+    }
+}
+
+TEST(FileNameSanitiser, NumberedAlternativesGoBeforeTheExtension) {
+    EXPECT_EQ(camctl::numberedFileName("QRN_0001.JPG", 0), "QRN_0001.JPG");
+    EXPECT_EQ(camctl::numberedFileName("QRN_0001.JPG", 2), "QRN_0001-2.JPG");
+    EXPECT_EQ(camctl::numberedFileName("README", 3), "README-3");
+}
+
+class AtomicFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/camctl-unit-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        folder = pattern;
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    std::vector<std::string> entries() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path folder;
+};
+
+TEST_F(AtomicFileTest, NothingUnderTheFinalNameUntilCommitted) {
+    {
+        camctl::AtomicFile file(folder, "QRN_0001.JPG");
+        ASSERT_EQ(::write(file.fd(), "abc", 3), 3);
+        EXPECT_FALSE(fs::exists(folder / "QRN_0001.JPG"));
+        EXPECT_EQ(file.tempPath().parent_path(), folder);
+    }
+    // Abandoned without commit (a failed download): no trace at all.
+    EXPECT_TRUE(entries().empty());
+}
+
+TEST_F(AtomicFileTest, CommitNeverReplacesAnExistingFile) {
+    std::ofstream(folder / "QRN_0001.JPG") << "original";
+    const fs::path first = camctl::writeFileAtomically(folder, "QRN_0001.JPG", "new", 3);
+    const fs::path second = camctl::writeFileAtomically(folder, "QRN_0001.JPG", "newer", 5);
+    EXPECT_EQ(first, folder / "QRN_0001-1.JPG");
+    EXPECT_EQ(second, folder / "QRN_0001-2.JPG");
+    std::ifstream original(folder / "QRN_0001.JPG");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(original), {}), "original");
+    EXPECT_EQ(fs::file_size(second), 5u);
+    EXPECT_EQ(entries().size(), 3u);  // no temporary file left behind
+}
+
+TEST_F(AtomicFileTest, CreatesMissingFolders) {
+    const fs::path nested = folder / "a" / "b";
+    EXPECT_EQ(camctl::writeFileAtomically(nested, "f.bin", "x", 1), nested / "f.bin");
+}
+
+TEST(Arguments, PointsAreFractionsOfTheFrame) {
+    const auto point = camctl::parsePoint("0.25,1");
+    EXPECT_FLOAT_EQ(point.x, 0.25f);
+    EXPECT_FLOAT_EQ(point.y, 1.0f);
+    for (const char* bad : {"", "0.5", "0.5,", ",0.5", "1.01,0.5", "-0.1,0.5", "a,b", "0.5;0.5",
+                            "0.5,0.5,0.5", "nan,0.5"}) {
+        EXPECT_THROW(camctl::parsePoint(bad), UsageError) << bad;
+    }
+}
+
+TEST(Arguments, TimeIsNowOrEpochSeconds) {
+    EXPECT_EQ(camctl::parseTimeArgument("now", 1234), 1234);
+    EXPECT_EQ(camctl::parseTimeArgument("1700000000", 0), 1700000000);
+    for (const char* bad : {"", "yesterday", "-5", "12x", "99999999999999999999999"}) {
+        EXPECT_THROW(camctl::parseTimeArgument(bad, 0), UsageError) << bad;
+    }
+}
+
+TEST(Arguments, AssignmentsSplitAtTheFirstEquals) {
+    EXPECT_EQ(camctl::splitAssignment("WhiteBalance=Tungsten Light"),
+              std::make_pair(std::string("WhiteBalance"), std::string("Tungsten Light")));
+    EXPECT_EQ(camctl::splitAssignment("ISO="), std::make_pair(std::string("ISO"), std::string()));
+    EXPECT_THROW(camctl::splitAssignment("ISO"), UsageError);
+    EXPECT_THROW(camctl::splitAssignment("=400"), UsageError);
+}
+
+TEST(SettingValues, MatchExactlyThenLooselyOnlyAmongAcceptedValues) {
+    using Access = cc::Impl::CaptureSettingAccess;
+    cc::FNumber fNumber;
+    Access::appendAvailable(fNumber, cc::FNumber::F5_6);
+    Access::appendAvailable(fNumber, cc::FNumber::F8_0);
+    EXPECT_EQ(camctl::matchAvailable(fNumber, "5.6"), cc::FNumber::F5_6);
+    EXPECT_EQ(camctl::matchAvailable(fNumber, "8"), cc::FNumber::F8_0);
+    EXPECT_EQ(camctl::matchAvailable(fNumber, "11"), nullptr);  // in the catalogue, not offered
+
+    cc::WhiteBalance whiteBalance;
+    Access::appendAvailable(whiteBalance, cc::WhiteBalance::Tungsten);
+    EXPECT_EQ(camctl::matchAvailable(whiteBalance, "tungsten light"), cc::WhiteBalance::Tungsten);
+    EXPECT_EQ(camctl::matchAvailable(whiteBalance, "Tungsten"), nullptr);
+
+    cc::ShutterSpeed shutter;
+    Access::appendAvailable(shutter, cc::ShutterSpeed::SS1_250);
+    EXPECT_EQ(camctl::matchAvailable(shutter, "1/250"), cc::ShutterSpeed::SS1_250);
+    EXPECT_EQ(camctl::matchAvailable(shutter, "0.004"), nullptr);
+}
+
+TEST(SettingValues, NamesAreFoundIgnoringCase) {
+    ASSERT_NE(camctl::findSettingKind("iso"), nullptr);
+    EXPECT_EQ(camctl::findSettingKind("iso")->name, "ISO");
+    EXPECT_TRUE(camctl::findSettingKind("FNumber")->writable);
+    EXPECT_FALSE(camctl::findSettingKind("ExposureProgram")->writable);
+    EXPECT_EQ(camctl::findSettingKind("Aperture"), nullptr);
+    EXPECT_EQ(camctl::settingKinds().size(), 12u);
+}
+
+TEST(JsonOutput, AnyCameraTextStaysParseable) {
+    const std::string hostile = std::string("a\"b\\c\nd\x01\x7f\xff\xc3(") + "\xc3\xa9";
+    camctl::Json json = camctl::Json::object();
+    json.set("name", hostile).set("size", uint64_t{18446744073709551615ull}).set("none", nullptr);
+    const auto parsed = camctl::test::JsonValue::parse(json.dump());
+    const std::string back = parsed["name"].str();
+    // Valid text survives unchanged; invalid bytes come back as the same single bytes.
+    EXPECT_EQ(back, hostile);
+    EXPECT_TRUE(parsed["none"].isNull());
+    EXPECT_EQ(json.dump().find('\n'), std::string::npos);
+}
+
+}  // namespace
