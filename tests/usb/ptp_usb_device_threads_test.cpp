@@ -1,0 +1,183 @@
+// PtpUsbDevice used from several threads at once, against a device that answers every command
+// and notices when a second command arrives before the first transaction has ended.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <future>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "mtp/usb/ptp_usb_device.hpp"
+#include "usb/ptp_test_support.hpp"
+
+namespace Corvane::CameraController::Impl::Testing {
+namespace {
+
+constexpr uint16_t kGetObject = 0x1009;
+
+// Answers each command with a data container of `param[0]` bytes (each byte the low byte of
+// the transaction id) and an OK response echoing the id. The next command must not arrive
+// before the host has read the whole answer.
+class ResponderPipe : public BulkPipe {
+public:
+    struct Log {
+        std::mutex mutex;
+        std::vector<uint32_t> transactionIds;
+        std::atomic<int> interleaved{0};
+        // While set, reads wait until it is cleared (a transfer that takes its time).
+        bool holdReads = false;
+        bool readWaiting = false;
+        std::condition_variable changed;
+    };
+
+    explicit ResponderPipe(std::shared_ptr<Log> log) : log_(std::move(log)) {}
+
+    PipeStatus writeBulk(const uint8_t* data, size_t size, size_t& written, unsigned,
+                         bool) override {
+        const auto command = Ptp::decodeContainer(data, size);
+        if (!command || command->type != Ptp::ContainerType::Command) {
+            return PipeStatus::Error;
+        }
+        if (offset_ < queued_.size()) {
+            ++log_->interleaved;
+        }
+        // Give other threads every chance to barge in.
+        std::this_thread::yield();
+        {
+            std::lock_guard<std::mutex> lock(log_->mutex);
+            log_->transactionIds.push_back(command->transactionId);
+        }
+        const size_t length = command->parameters.empty() ? 0 : command->parameters[0];
+        queued_ =
+            dataBytes(kGetObject, command->transactionId,
+                      std::vector<uint8_t>(length, static_cast<uint8_t>(command->transactionId)));
+        boundary_ = queued_.size();
+        const auto response =
+            responseBytes(0x2001, command->transactionId, {command->transactionId});
+        queued_.insert(queued_.end(), response.begin(), response.end());
+        offset_ = 0;
+        written = size;
+        return PipeStatus::Ok;
+    }
+
+    PipeStatus readBulk(uint8_t* data, size_t capacity, size_t& received, unsigned) override {
+        {
+            std::unique_lock<std::mutex> lock(log_->mutex);
+            log_->readWaiting = true;
+            log_->changed.notify_all();
+            log_->changed.wait(lock, [&] { return !log_->holdReads; });
+            log_->readWaiting = false;
+        }
+        std::this_thread::yield();
+        // One container per transfer, as a device ends each with a short packet.
+        const size_t end = offset_ < boundary_ ? boundary_ : queued_.size();
+        received = std::min(capacity, end - offset_);
+        std::memcpy(data, queued_.data() + offset_, received);
+        offset_ += received;
+        return received == 0 ? PipeStatus::Timeout : PipeStatus::Ok;
+    }
+
+    PipeStatus readInterrupt(uint8_t*, size_t, size_t& received, unsigned) override {
+        received = 0;
+        return PipeStatus::Timeout;
+    }
+    PipeStatus cancel(uint32_t) override { return PipeStatus::Ok; }
+    PipeStatus getDeviceStatus(PipeDeviceStatus& status) override {
+        status.code = 0x2001;
+        return PipeStatus::Ok;
+    }
+    PipeStatus resetDevice() override { return PipeStatus::Ok; }
+    PipeStatus clearHalt(PipeEndpoint) override { return PipeStatus::Ok; }
+    size_t packetSize() const override { return 512; }
+    bool isAttached() override { return true; }
+
+private:
+    std::shared_ptr<Log> log_;
+    std::vector<uint8_t> queued_;
+    size_t boundary_ = 0;
+    size_t offset_ = 0;
+};
+
+MtpRequest readOf(uint32_t size) {
+    MtpRequest request;
+    request.operationCode = kGetObject;
+    request.parameters = {size};
+    request.dataPhase = MtpDataPhase::Read;
+    return request;
+}
+
+TEST(PtpUsbDeviceThreads, TransactionsFromManyThreadsNeverInterleave) {
+    auto log = std::make_shared<ResponderPipe::Log>();
+    PtpUsbDevice device(std::make_unique<ResponderPipe>(log));
+
+    constexpr int kThreads = 4;
+    constexpr int kPerThread = 150;
+    std::atomic<int> wrong{0};
+    std::atomic<int> ready{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            ++ready;
+            while (ready.load() < kThreads) {
+                std::this_thread::yield();
+            }
+            for (int i = 0; i < kPerThread; ++i) {
+                const uint32_t size = static_cast<uint32_t>(100 + 700 * t + i);
+                const MtpResponse response = device.execute(readOf(size));
+                // The data must be this transaction's: every byte is its id's low byte.
+                const bool ok =
+                    response.responseCode == 0x2001 && response.dataSize == size &&
+                    response.parameters.size() == 1 &&
+                    std::all_of(response.data.get(), response.data.get() + size, [&](uint8_t b) {
+                        return b == static_cast<uint8_t>(response.parameters[0]);
+                    });
+                wrong += ok ? 0 : 1;
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_EQ(log->interleaved.load(), 0);
+    std::lock_guard<std::mutex> lock(log->mutex);
+    ASSERT_EQ(log->transactionIds.size(), static_cast<size_t>(kThreads * kPerThread));
+    for (size_t i = 0; i < log->transactionIds.size(); ++i) {
+        EXPECT_EQ(log->transactionIds[i], i + 1) << "transaction ids must count up";
+    }
+}
+
+TEST(PtpUsbDeviceThreads, IsConnectedDoesNotWaitForARunningTransaction) {
+    auto log = std::make_shared<ResponderPipe::Log>();
+    PtpUsbDevice device(std::make_unique<ResponderPipe>(log));
+    {
+        std::lock_guard<std::mutex> lock(log->mutex);
+        log->holdReads = true;
+    }
+    auto transaction = std::async(std::launch::async, [&] { return device.execute(readOf(10)); });
+    {
+        std::unique_lock<std::mutex> lock(log->mutex);
+        log->changed.wait(lock, [&] { return log->readWaiting; });
+    }
+
+    // The transaction is stuck inside the pipe holding the device's mutex.
+    auto probe = std::async(std::launch::async, [&] { return device.isConnected(); });
+    const bool answered = probe.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    {
+        std::lock_guard<std::mutex> lock(log->mutex);
+        log->holdReads = false;
+    }
+    log->changed.notify_all();
+    EXPECT_TRUE(answered);
+    EXPECT_TRUE(probe.get());
+    EXPECT_EQ(transaction.get().responseCode, 0x2001);
+}
+
+}  // namespace
+}  // namespace Corvane::CameraController::Impl::Testing
