@@ -79,8 +79,8 @@ bool PtpTransactionRunner::takeResetFlag() {
 }
 
 MtpResponse PtpTransactionRunner::run(const MtpRequest& request, uint32_t transactionId) {
-    if (gone_ || !pipe_.isAttached()) {
-        gone_ = true;
+    // No presence check here: a pipe whose device is gone fails the first transfer at once.
+    if (gone_) {
         return {};
     }
     if (isWrite(request.dataPhase) && request.data == nullptr && request.dataSize > 0) {
