@@ -1,6 +1,7 @@
 #include "corvane/emulator/emulated_camera.hpp"
 
 #include <algorithm>
+#include <atomic>
 
 #include "camera_model.hpp"
 #include "codes.hpp"
@@ -12,14 +13,21 @@ namespace Corvane::CameraController::Emulator {
 
 namespace {
 
-/// Lists the attached emulated cameras to getDevices(). Registered once, on first attach.
+class EmulatorProvider;
+/// Set once the provider exists; never reset, as the provider is never destroyed.
+std::atomic<EmulatorProvider*> createdProvider{nullptr};
+
+/// Lists the attached emulated cameras to getDevices(). Registered once, on first attach, and
+/// kept for the life of the process so that cameras destroyed during exit can still leave it.
 class EmulatorProvider : public Impl::MtpDeviceProvider {
 public:
     static EmulatorProvider& instance() {
-        static const std::shared_ptr<EmulatorProvider> provider = [] {
-            auto p = std::make_shared<EmulatorProvider>();
-            Impl::registerDeviceProvider(p);
-            return p;
+        static EmulatorProvider* const provider = [] {
+            auto* owner =
+                new std::shared_ptr<EmulatorProvider>(std::make_shared<EmulatorProvider>());
+            Impl::registerDeviceProvider(*owner);
+            createdProvider = owner->get();
+            return owner->get();
         }();
         return *provider;
     }
@@ -126,7 +134,9 @@ std::shared_ptr<EmulatedCamera> EmulatedCamera::create(CameraConfig config) {
 EmulatedCamera::EmulatedCamera(std::shared_ptr<CameraModel> model) : model_(std::move(model)) {}
 
 EmulatedCamera::~EmulatedCamera() {
-    EmulatorProvider::instance().remove(this);
+    if (EmulatorProvider* provider = createdProvider.load()) {
+        provider->remove(this);
+    }
 }
 
 const std::string& EmulatedCamera::id() const {
@@ -140,7 +150,9 @@ void EmulatedCamera::attach() {
     EmulatorProvider::instance().add(shared_from_this());
 }
 void EmulatedCamera::detach() {
-    EmulatorProvider::instance().remove(this);
+    if (EmulatorProvider* provider = createdProvider.load()) {
+        provider->remove(this);
+    }
 }
 void EmulatedCamera::unplug() {
     model_->unplug();

@@ -158,6 +158,10 @@ TEST(Camemu, ACameraInAnotherProcessIsFoundThroughItsSocket) {
     ::setenv("CORVANE_CAMEMU_SOCKET", ("/nonexistent.sock:" + camemu.socket()).c_str(), 1);
     const auto device = findModel("QUORIN Alto II", "CAMEMU-1");
     ASSERT_NE(device, nullptr);
+    const auto cameras = CameraDeviceDetector::detect(DeviceInterface::USB);
+    EXPECT_TRUE(std::any_of(cameras.begin(), cameras.end(), [](const auto& camera) {
+        return camera->getSerialNumber() == "CAMEMU-1";
+    }));
 
     std::vector<uint32_t> handles;
     ASSERT_TRUE(device->getObjectHandles(0x00010000, 0x3000, handles));
