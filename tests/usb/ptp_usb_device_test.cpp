@@ -400,10 +400,15 @@ TEST_F(PtpUsbDeviceTest, DeviceThatStaysBusyIsResetAndTheSessionReopened) {
     chat->expectClearHalt(PipeEndpoint::BulkOut);
     EXPECT_EQ(device->execute(request(kVendorRelease)).responseCode, 0);
 
-    // The reset may have closed the session: it is opened again before the next request.
+    // The reset may have closed the session: it is opened again before the next request, and
+    // while the camera refuses, nothing else goes out.
+    chat->expectTransfer(commandBytes(kOpenSession, 0, {1}));
+    chat->deviceSends(responseBytes(kBusy, 0));
+    EXPECT_EQ(device->execute(request(kVendorRelease)).responseCode, 0);
     chat->expectTransfer(commandBytes(kOpenSession, 0, {1}));
     chat->deviceSends(responseBytes(kOk, 0));
     expectHealthyTransaction(1);
+    expectHealthyTransaction(2);
 }
 
 TEST_F(PtpUsbDeviceTest, UnplugMidDataPhaseGivesCodeZeroAtOnceAndForever) {

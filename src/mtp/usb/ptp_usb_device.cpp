@@ -33,7 +33,8 @@ public:
         std::lock_guard<std::mutex> lock(transactionMutex_);
         closed_ = false;
         identityPending_ = true;
-        return openSessionLocked();
+        sessionWanted_ = openSessionLocked();
+        return sessionWanted_;
     }
 
     /// True when a GetDeviceInfo since openSession() delivered the identity strings.
@@ -45,6 +46,7 @@ public:
     bool close() {
         std::lock_guard<std::mutex> lock(transactionMutex_);
         closed_ = true;
+        sessionWanted_ = false;
         return true;
     }
 
@@ -65,8 +67,10 @@ public:
         if (closed_) {
             return {};
         }
-        // A device reset during an earlier recovery may have ended the session.
-        if (runner_.takeResetFlag() && sessionOpen_ && !openSessionLocked()) {
+        // A device reset during an earlier recovery may have ended the session; until it is
+        // open again nothing else is sent.
+        sessionLost_ = runner_.takeResetFlag() || sessionLost_;
+        if (sessionWanted_ && sessionLost_ && !openSessionLocked()) {
             return {};
         }
         MtpResponse response = runLocked(request, nextTransactionId());
@@ -97,8 +101,8 @@ private:
         request.parameters = {kSessionId};
         const uint16_t code = runLocked(request, 0).responseCode;
         nextTransactionId_ = 1;
-        sessionOpen_ = code == kMtpResponseOk || code == kResponseSessionAlreadyOpen;
-        return sessionOpen_;
+        sessionLost_ = code != kMtpResponseOk && code != kResponseSessionAlreadyOpen;
+        return !sessionLost_;
     }
 
     void captureIdentityLocked(const MtpResponse& response) {
@@ -125,7 +129,8 @@ private:
     const std::unique_ptr<BulkPipe> pipe_;
     PtpTransactionRunner runner_;
     uint32_t nextTransactionId_ = 1;
-    bool sessionOpen_ = false;
+    bool sessionWanted_ = false;
+    bool sessionLost_ = false;
     bool closed_ = false;
     bool identityPending_ = false;
     std::atomic<bool> attached_{true};
