@@ -21,8 +21,8 @@ namespace {
 namespace Sp = Impl::Seqpacket;
 using Impl::PipeStatus;
 
-/// Largest bulk-in read served at once; the host's transfers stay well below it.
-constexpr size_t kMaxReadCapacity = 16u << 20;
+/// Largest bulk transfer served at once in either direction; the host's stay well below it.
+constexpr size_t kMaxTransfer = 16u << 20;
 
 bool sendMessage(int fd, const Sp::Header& header, const uint8_t* payload, size_t size) {
     uint8_t head[Sp::kHeaderSize];
@@ -194,6 +194,10 @@ void SeqpacketServer::serve(int fd) {
                 break;
             }
             case Sp::Kind::BulkOut: {
+                if (outgoing.size() + size > kMaxTransfer) {
+                    ok = false;  // a client that never ends its transfer is cut off
+                    break;
+                }
                 outgoing.insert(outgoing.end(), payload, payload + size);
                 if ((request.flags & Sp::kFlagMore) != 0) {
                     break;
@@ -207,7 +211,7 @@ void SeqpacketServer::serve(int fd) {
                 break;
             }
             case Sp::Kind::BulkIn: {
-                incoming.resize(std::min<size_t>(request.value0, kMaxReadCapacity));
+                incoming.resize(std::min<size_t>(request.value0, kMaxTransfer));
                 size_t received = 0;
                 const PipeStatus status =
                     function->bulkIn(incoming.data(), incoming.size(), received, request.value1);

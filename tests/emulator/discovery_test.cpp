@@ -2,7 +2,9 @@
 // getDevices() and detect(), and in another process through camemu's socket.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +14,8 @@
 #include "corvane/camera_controller/camera_device_detector.hpp"
 #include "emulator_test_support.hpp"
 #include "mtp/mtp_device_provider.hpp"
+#include "mtp/usb/ptp_container.hpp"
+#include "mtp/usb/seqpacket_pipe.hpp"
 
 namespace Corvane::CameraController::Emulator {
 namespace {
@@ -194,6 +198,36 @@ TEST(Camemu, ACameraInAnotherProcessIsFoundThroughItsSocket) {
     EXPECT_EQ(camemu.stop(), 0);
     EXPECT_EQ(read(*again, 0x1004).responseCode, 0);
     ::unsetenv("CORVANE_CAMEMU_SOCKET");
+}
+
+TEST(Camemu, APeerThatDoesNotSpeakTheProtocolIsCutOffAlone) {
+    Camemu camemu({"--model", "QUORIN Delta", "--time-scale", "0"});
+    auto good = Impl::SeqpacketPipe::connect(camemu.socket());
+    ASSERT_NE(good, nullptr);
+    EXPECT_EQ(good->packetSize(), 512u);
+
+    const int rogue = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, camemu.socket().c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::connect(rogue, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const char junk[3] = {1, 2, 3};
+    ASSERT_EQ(::send(rogue, junk, sizeof junk, MSG_NOSIGNAL), 3);
+    char answer[64];
+    EXPECT_EQ(::recv(rogue, answer, sizeof answer, 0), 0) << "the server hung up on it";
+    ::close(rogue);
+
+    // The well-behaved connection still works: OpenSession answered OK.
+    const auto command =
+        Impl::Ptp::encodeContainer({Impl::Ptp::ContainerType::Command, 0x1002, 1, {1}});
+    size_t moved = 0;
+    ASSERT_EQ(good->writeBulk(command.data(), command.size(), moved, 1000, true),
+              Impl::PipeStatus::Ok);
+    uint8_t response[512];
+    ASSERT_EQ(good->readBulk(response, sizeof response, moved, 1000), Impl::PipeStatus::Ok);
+    ASSERT_EQ(moved, 12u);
+    EXPECT_EQ(le16(response + 6), 0x2001);
+    EXPECT_EQ(Impl::SeqpacketPipe::connect("/nonexistent/camera.sock"), nullptr);
 }
 
 #endif
