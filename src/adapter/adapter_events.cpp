@@ -4,6 +4,7 @@
 #include <array>
 #include <chrono>
 #include <ctime>
+#include <exception>
 #include <memory>
 #include <string>
 #include <thread>
@@ -188,7 +189,12 @@ void QuorinCameraDeviceMtpUsbAdapter::eventLoop() {
             pauseEventLoop(kSlowPollPeriod);
             continue;
         }
-        runEventPass();
+        try {
+            runEventPass();
+        } catch (const std::exception& error) {
+            // Whatever one pass meets, the camera's events must keep coming.
+            writeDiagnostic(std::string("[error][eventLoop] ") + error.what());
+        }
         eventLoopRunning = true;
         const auto current = getCondition();
         pauseEventLoop(current != nullptr && pollsSlowly(*current) ? kSlowPollPeriod : kPollPeriod);

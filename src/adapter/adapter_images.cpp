@@ -192,8 +192,10 @@ void QuorinCameraDeviceMtpUsbAdapter::doListImagesAsync(const std::string& stora
         if (listingPauseRequested != 0) {
             storage->changeListingState(ListingState::Running, ListingState::Paused);
         }
-        // A paused listing also ends when the camera goes away, since nobody resumes it then.
-        while (storage->getListingState() == ListingState::Paused && connected) {
+        // A paused listing also ends when the camera or its device goes away, since nobody
+        // resumes it then (and the adapter's destruction waits for this task).
+        while (storage->getListingState() == ListingState::Paused && connected &&
+               !device.expired()) {
             std::this_thread::sleep_for(kListingThrottle);
         }
         if (storage->getListingState() != ListingState::Running || !storage->isAvailable() ||

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <sstream>
 #include <streambuf>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "adapter/adapter_image_format.hpp"
@@ -392,6 +394,32 @@ TEST_F(ListingTest, BackgroundListingPausesForACaptureStartAndStops) {
     EXPECT_EQ(storage->getListingState(), ListingState::Stopped);
     EXPECT_LT(storage->getImages().size(), many.size());
     EXPECT_LE(storage->getImages().size(), listed + 1);
+}
+
+TEST_F(ListingTest, PausedListingEndsWhenTheDeviceGoesAway) {
+    std::vector<uint32_t> many(100);
+    for (uint32_t i = 0; i < many.size(); ++i) {
+        many[i] = i + 1;
+    }
+    answerObjects(many);
+    camera->on(kGetObjectInfo, [](const RecordedRequest& request) {
+        return ScriptedResponse::ok(objectInfoDataset(
+            0x10001, 0x3801, 10, "IMG_" + std::to_string(request.parameters.at(0)) + ".JPG"));
+    });
+    adapter->listImages(storage);
+    while (storage->getListingState() != ListingState::Running) {
+        std::this_thread::yield();
+    }
+    adapter->waitForStorageListing(storage);
+    ASSERT_EQ(storage->getListingState(), ListingState::Paused);
+    // Nobody will resume it once the device is gone; the adapter's destruction waits for it.
+    device.reset();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (storage->getListingState() == ListingState::Paused &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(storage->getListingState(), ListingState::Stopped);
 }
 
 TEST_F(StoredImageTest, StorageFiguresComeFromStorageInfo) {
