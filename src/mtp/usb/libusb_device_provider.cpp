@@ -100,7 +100,14 @@ struct Registration {
 
 std::vector<MtpDeviceCandidate> LibusbDeviceProvider::listDevices() {
     std::vector<MtpDeviceCandidate> candidates;
-    const auto context = LibusbContext::instance();
+    std::shared_ptr<LibusbContext> context;
+    {
+        std::lock_guard<std::mutex> lock(contextMutex_);
+        if (!context_) {
+            context_ = LibusbContext::instance();
+        }
+        context = context_;
+    }
     if (!context) {
         return candidates;
     }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "mtp/mtp_device_provider.hpp"
@@ -17,6 +18,12 @@ namespace Corvane::CameraController::Impl {
 class LibusbDeviceProvider : public MtpDeviceProvider {
 public:
     std::vector<MtpDeviceCandidate> listDevices() override;
+
+private:
+    // Taken on the first listing and kept, so that detection does not start and stop libusb
+    // (and its hotplug thread) every time.
+    std::mutex contextMutex_;
+    std::shared_ptr<LibusbContext> context_;
 };
 
 }  // namespace Corvane::CameraController::Impl
