@@ -24,3 +24,9 @@ configure_file(cmake/corvane-camera-controller.pc.in
     ${CMAKE_CURRENT_BINARY_DIR}/corvane-camera-controller.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/corvane-camera-controller.pc
     DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+    # Lets members of plugdev open still-image cameras; see docs/linux-usb.md.
+    install(FILES udev/60-corvane-camera.rules
+        DESTINATION ${CMAKE_INSTALL_LIBDIR}/udev/rules.d)
+endif()
