@@ -272,6 +272,7 @@ bool CameraModel::slotActive(unsigned index) const {
 
 Wire::ConditionFields CameraModel::conditionFields(Clock::time_point now) const {
     Wire::ConditionFields c;
+    c.cameraState = cameraState_;
     c.objectReady = (!tether_.empty() || newObjectHandle_ != 0) ? 1 : 0;
     c.objectHandle = !tether_.empty() ? tether_.front().object.handle : newObjectHandle_;
     c.userSettingsMode = userSettingsMode_;
@@ -395,6 +396,11 @@ void CameraModel::setBatteryLevel(uint8_t level) {
 void CameraModel::setCaptureInhibited(bool inhibited) {
     std::lock_guard<std::mutex> lock(mutex_);
     captureInhibited_ = inhibited;
+}
+
+void CameraModel::setCameraState(uint32_t state) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    cameraState_ = state;
 }
 
 void CameraModel::pressShutter() {

@@ -60,6 +60,7 @@ public:
     void setMovieMode(bool movie);
     void setBatteryLevel(uint8_t level);
     void setCaptureInhibited(bool inhibited);
+    void setCameraState(uint32_t state);
     void pressShutter();
     bool insertCard(unsigned slot, uint64_t capacity, const std::vector<FileSpec>& files);
     bool removeCard(unsigned slot);
@@ -224,6 +225,7 @@ private:
     uint8_t userSettingsMode_ = 0;
     bool movieMode_ = false;
     bool captureInhibited_ = false;
+    uint32_t cameraState_ = 0;
     uint8_t battery_;
     Wire::ImageFormatFields imageFormat_;
     Clock::time_point settlingUntil_{};

@@ -206,6 +206,9 @@ void EmulatedCamera::setBatteryLevel(uint8_t level) {
 void EmulatedCamera::setCaptureInhibited(bool inhibited) {
     model_->setCaptureInhibited(inhibited);
 }
+void EmulatedCamera::setCameraState(uint32_t state) {
+    model_->setCameraState(state);
+}
 void EmulatedCamera::pressShutter() {
     model_->pressShutter();
 }

@@ -350,6 +350,8 @@ TEST_F(Behaviour, ExposureControlsFollowTheModeDial) {
     camera_->setWhiteBalance(0x0004);
     camera_->setShutterSpeed(1, 60);
     camera_->setBatteryLevel(42);
+    camera_->setCameraState(40);
+    EXPECT_EQ(conditionWord(*device_, 24), 40u);
     EXPECT_EQ(conditionWord(*device_, 120), 4u);
     EXPECT_EQ(conditionWord(*device_, 276), 60u);
     EXPECT_EQ(bytesOf(read(*device_, 0x1014, {0x5001}))[6], 42);

@@ -123,6 +123,9 @@ public:
     void setBatteryLevel(uint8_t level);
     /// Capture-inhibited flag of the condition (e.g. a menu is open on the body).
     void setCaptureInhibited(bool inhibited);
+    /// The condition's camera state word (2, 9 and 40 are states in which a host polls more
+    /// slowly; 0 is the ordinary state).
+    void setCameraState(uint32_t state);
     /// Presses the shutter button on the body: a still capture the host did not ask for.
     void pressShutter();
 
