@@ -156,6 +156,9 @@ void QuorinCameraDeviceMtpUsbAdapter::stopEventLoop() {
         stopRequested = true;
     }
     eventWake.notify_all();
+    if (eventLoopThread.load() == std::this_thread::get_id()) {
+        return;
+    }
     if (eventLoopFuture.valid()) {
         eventLoopFuture.wait();
     }
@@ -176,6 +179,7 @@ bool QuorinCameraDeviceMtpUsbAdapter::pauseEventLoop(milliseconds duration) {
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::eventLoop() {
+    eventLoopThread = std::this_thread::get_id();
     while (!stopRequested) {
         if (lockDevice() == nullptr) {
             break;
@@ -200,6 +204,7 @@ void QuorinCameraDeviceMtpUsbAdapter::eventLoop() {
         pauseEventLoop(current != nullptr && pollsSlowly(*current) ? kSlowPollPeriod : kPollPeriod);
     }
     eventLoopRunning = false;
+    eventLoopThread = std::thread::id();
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::handleUnplugged() {

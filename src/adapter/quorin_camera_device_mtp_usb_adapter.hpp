@@ -173,7 +173,8 @@ public:
 
     /// Launches the event task (eventLoop) and moves its future into eventLoopFuture.
     void startEventLoop();
-    /// Sets stopRequested, wakes the event task from its pause and waits for it to end.
+    /// Sets stopRequested, wakes the event task from its pause and waits for it to end (called
+    /// from the task itself, e.g. by a listener, it only asks it to end).
     void stopEventLoop();
     /// Copies the remembered condition words from the current condition (also after a
     /// setting was written, so that the write is not reported as a camera-side change).
@@ -272,6 +273,8 @@ private:
     mutable std::mutex rememberedWordsMutex;
     std::mutex eventWakeMutex;
     std::condition_variable eventWake;
+    /// The event task's thread, so that a stop from inside a listener does not wait for itself.
+    std::atomic<std::thread::id> eventLoopThread{};
 
     mutable std::mutex timingMutex;
     Clock clock;

@@ -229,5 +229,30 @@ TEST_F(EventLoopTest, EndsWhenTheDeviceIsGone) {
     EXPECT_TRUE(listener->events().empty());
 }
 
+TEST_F(EventLoopTest, ListenerMayStopTheTaskThatCallsIt) {
+    struct Stopper : RecordingListener {
+        std::shared_ptr<TestAdapter> adapter;
+        void captureSettingsChanged(
+            const std::shared_ptr<const CameraDevice>& device,
+            const std::vector<std::shared_ptr<const CaptureSetting>>& settings) override {
+            RecordingListener::captureSettingsChanged(device, settings);
+            adapter->stopEventLoop();
+        }
+    };
+    const auto stopper = std::make_shared<Stopper>();
+    stopper->adapter = adapter;
+    device->addEventListener(stopper);
+    setCondition([](ConditionBuilder& c) { c.set(exposureMode, 8); });
+    adapter->startEventLoop();
+    ASSERT_TRUE(eventually([&] { return adapter->isEventLoopRunning(); }));
+    {
+        const std::lock_guard<std::mutex> lock(conditionMutex);
+        condition.set(shutterDenominator, 250);
+    }
+    EXPECT_TRUE(eventually([&] { return !stopper->events().empty(); }));
+    EXPECT_TRUE(eventually([&] { return !adapter->isEventLoopRunning(); }));
+    stopper->adapter.reset();
+}
+
 }  // namespace
 }  // namespace Corvane::CameraController::Testing
