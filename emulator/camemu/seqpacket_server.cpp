@@ -82,34 +82,39 @@ SeqpacketServer::~SeqpacketServer() {
     }
     if (listenFd_ >= 0) {
         ::close(listenFd_);
+    }
+    if (listening_) {
         ::unlink(path_.c_str());
     }
 }
 
 bool SeqpacketServer::listen(std::string& error) {
+    // Bound under a temporary name and renamed once listening, so that a client that sees
+    // the socket can always connect to it.
+    const std::string staging = path_ + ".tmp" + std::to_string(::getpid());
     sockaddr_un address{};
-    if (path_.empty() || path_.size() >= sizeof address.sun_path) {
+    if (path_.empty() || staging.size() >= sizeof address.sun_path) {
         error = "socket path is empty or longer than " +
-                std::to_string(sizeof address.sun_path - 1) + " bytes";
+                std::to_string(sizeof address.sun_path - 12) + " bytes";
         return false;
     }
     address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, path_.c_str(), path_.size() + 1);
+    std::memcpy(address.sun_path, staging.c_str(), staging.size() + 1);
     struct stat info {};
-    if (::stat(path_.c_str(), &info) == 0) {
-        if (!S_ISSOCK(info.st_mode)) {
-            error = path_ + " exists and is not a socket";
-            return false;
-        }
-        ::unlink(path_.c_str());  // left behind by an earlier run
+    if (::stat(path_.c_str(), &info) == 0 && !S_ISSOCK(info.st_mode)) {
+        error = path_ + " exists and is not a socket";
+        return false;
     }
+    ::unlink(staging.c_str());
     listenFd_ = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
     if (listenFd_ < 0 ||
         ::bind(listenFd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listenFd_, 8) != 0) {
+        ::listen(listenFd_, 8) != 0 || ::rename(staging.c_str(), path_.c_str()) != 0) {
         error = std::string("cannot listen on ") + path_ + ": " + std::strerror(errno);
+        ::unlink(staging.c_str());
         return false;
     }
+    listening_ = true;
     return true;
 }
 

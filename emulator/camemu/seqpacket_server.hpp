@@ -32,6 +32,7 @@ private:
     const std::shared_ptr<CameraModel> model_;
     const std::string path_;
     int listenFd_ = -1;
+    bool listening_ = false;
     std::mutex connectionsMutex_;
     std::vector<int> connections_;
     std::vector<std::thread> threads_;

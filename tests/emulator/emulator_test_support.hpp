@@ -59,10 +59,10 @@ inline uint32_t conditionWord(MtpDevice& device, size_t offset) {
     return le32(response.data.get() + offset);
 }
 
-/// Polls the condition (as the library does) until `done` holds or two seconds pass.
+/// Polls the condition (as the library does) until `done` holds or five seconds pass.
 template <typename Predicate>
 bool pollCondition(MtpDevice& device, Predicate done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (std::chrono::steady_clock::now() < deadline) {
         const MtpResponse response = read(device, 0x900F);
         if (response.responseCode == 0x2001 && done(response.data.get())) {
