@@ -49,6 +49,17 @@ int renameNoReplace(const fs::path& from, const fs::path& to) {
     return ::rename(from.c_str(), to.c_str());
 }
 
+// The mode an ordinary new file gets (0666 less the umask); mkstemp's 0600 would make
+// downloads unreadable to the user's other programs.
+mode_t ordinaryFileMode() {
+    static const mode_t mode = [] {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        return static_cast<mode_t>(0666 & ~mask);
+    }();
+    return mode;
+}
+
 }  // namespace
 
 AtomicFile::AtomicFile(const fs::path& folder, const std::string& name)
@@ -68,6 +79,7 @@ AtomicFile::AtomicFile(const fs::path& folder, const std::string& name)
     }
     temp = buffer.data();
     setPendingTempFile(temp.c_str());
+    ::fchmod(descriptor, ordinaryFileMode());
 }
 
 AtomicFile::~AtomicFile() {

@@ -1,6 +1,7 @@
 #include "formatting.hpp"
 
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 
 namespace camctl {
@@ -112,6 +113,12 @@ std::string timestampNow() {
     char buffer[40];
     const size_t n = std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%S", &utc);
     std::snprintf(buffer + n, sizeof buffer - n, ".%03dZ", static_cast<int>(millis));
+    return buffer;
+}
+
+std::string formatNumber(double value) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%g", value);
     return buffer;
 }
 

@@ -23,6 +23,9 @@ std::string formatLocalTime(int64_t seconds);
 /// "2026-12-06T17:40:05.123Z", the time now, for event lines.
 std::string timestampNow();
 
+/// "2.5", "4", "0.25": seconds and the like without trailing zeros.
+std::string formatNumber(double value);
+
 /// Text that is safe to show on a terminal: control characters from the camera become '?'.
 std::string printable(const std::string& text);
 

@@ -39,8 +39,11 @@ int run(const Action& action, const GlobalOptions& options, Output& out) {
         out.note("camctl: interrupted");
         return ExitInterrupted;
     } catch (const std::exception& error) {
-        // The library throws for a few unsupported operations ("Not Supported").
-        reportError(out, "Error", error.what());
+        // The library throws for a few operations the camera cannot do ("Not Supported",
+        // "Bulb Capture is Not Supported.").
+        const std::string message = error.what();
+        const bool unsupported = message.find("Not Supported") != std::string::npos;
+        reportError(out, unsupported ? "NotSupported" : "Error", message);
         return ExitCameraError;
     }
 }

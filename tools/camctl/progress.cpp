@@ -2,6 +2,7 @@
 
 #include <sys/ioctl.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cstdio>
 
 namespace camctl {
@@ -108,7 +109,8 @@ void ProgressBar::draw(bool final) {
     const int columns = terminalColumns();
     std::string bar;
     if (total > 0) {
-        const int width = std::max(10, columns - 30 - static_cast<int>(figures.size()));
+        // Sized for the widest figures, so the bar does not jump as the numbers change.
+        const int width = std::clamp(columns - 24 - 9 - 50, 10, 40);
         const double fraction = std::min(1.0, static_cast<double>(current) / total);
         const int filled = static_cast<int>(fraction * width);
         bar = "[" + std::string(filled, '#') + std::string(width - filled, ' ') + "] ";

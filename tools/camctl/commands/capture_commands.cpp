@@ -109,7 +109,7 @@ void throwForOutcome(CaptureOutcome outcome, const cc::Capture& capture, double 
         case CaptureOutcome::TimedOut:
             throw CameraError("Timeout", "capture " + capture.getId() +
                                              " did not complete within " +
-                                             std::to_string(static_cast<int>(timeout)) + " s");
+                                             formatNumber(timeout) + " s");
         case CaptureOutcome::Interrupted:
             throw Interrupted();
     }
@@ -208,7 +208,7 @@ void runMovie(Context& context, const MovieOptions& options) {
     if (!capture) {
         throw CameraError("Unknown", "the camera started no recording");
     }
-    context.out().note("Recording for " + std::to_string(options.duration) + " s ...");
+    context.out().note("Recording for " + formatNumber(options.duration) + " s ...");
     const bool completed = sleepUnlessInterrupted(toMillis(options.duration));
     // Stop even when interrupted: a camera left recording fills its card.
     throwIfFailed(camera.stopCapture(), "movie stop");

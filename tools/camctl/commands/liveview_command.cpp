@@ -9,6 +9,7 @@
 
 #include "../atomic_file.hpp"
 #include "../errors.hpp"
+#include "../formatting.hpp"
 #include "../interrupt.hpp"
 #include "../listener_registration.hpp"
 
@@ -111,7 +112,7 @@ void runLiveView(Context& context, const LiveViewOptions& options) {
             throwIfInterrupted();
             if (!frame) {
                 throw CameraError("Timeout", "no live view frame within " +
-                                                 std::to_string(static_cast<int>(options.timeout)) +
+                                                 formatNumber(options.timeout) +
                                                  " s (" + std::to_string(i - 1) + " saved)");
             }
             const fs::path path =

@@ -105,7 +105,7 @@ void runWatch(Context& context, const std::optional<double>& seconds) {
     auto& camera = context.camera();
     auto printer = std::make_shared<EventPrinter>(context.out());
     ListenerRegistration registration(camera, printer);
-    context.out().note(seconds ? "Watching for " + std::to_string(*seconds) + " s ..."
+    context.out().note(seconds ? "Watching for " + formatNumber(*seconds) + " s ..."
                                : "Watching; press Ctrl-C to stop.");
     const auto deadline =
         seconds ? std::optional(std::chrono::steady_clock::now() +
