@@ -12,7 +12,7 @@ namespace Corvane::CameraController::Impl {
 
 namespace {
 
-constexpr std::chrono::milliseconds kFramePause{33};
+constexpr std::chrono::milliseconds kFramePeriod{33};
 
 // These bodies refuse frames while in movie mode; fetching on would never succeed.
 bool stopsLiveViewInMovieMode(const std::string& model) {
@@ -78,6 +78,7 @@ void QuorinCameraDeviceMtpUsbAdapter::joinLiveViewTask() {
 
 void QuorinCameraDeviceMtpUsbAdapter::liveViewLoop(std::weak_ptr<CameraDeviceAdapter> adapter) {
     for (;;) {
+        const auto started = std::chrono::steady_clock::now();
         const auto self = std::static_pointer_cast<QuorinCameraDeviceMtpUsbAdapter>(adapter.lock());
         if (self == nullptr) {
             return;
@@ -89,7 +90,9 @@ void QuorinCameraDeviceMtpUsbAdapter::liveViewLoop(std::weak_ptr<CameraDeviceAda
             return;
         }
         if (step == LiveViewStep::NextAfterPause) {
-            std::this_thread::sleep_for(kFramePause);
+            // Frames start at most every 33 ms; the transfer counts toward the pause, so a
+            // large frame does not lower the rate below what the camera offers.
+            std::this_thread::sleep_until(started + kFramePeriod);
         }
     }
 }

@@ -1,0 +1,132 @@
+// Live view through the whole library from the emulated camera: delivered frames per second
+// (the frame task pauses 33 ms after each frame, so about 30 is the ceiling) and the process
+// CPU time per frame, which includes the emulator's side of the in-memory USB pipe.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "corvane/camera_controller/camera_device.hpp"
+#include "corvane/camera_controller/camera_device_detector.hpp"
+#include "corvane/camera_controller/camera_event_listener.hpp"
+#include "corvane/emulator/emulated_camera.hpp"
+
+namespace {
+
+using namespace Corvane::CameraController;
+
+constexpr int kFramesPerIteration = 30;
+
+double processCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+class FrameCounter : public CameraEventListener {
+public:
+    void liveViewFrameUpdated(const std::shared_ptr<const CameraDevice>&,
+                              const std::shared_ptr<const unsigned char>&, uint64_t size) override {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            ++frames;
+            bytes += size;
+        }
+        arrived.notify_all();
+    }
+
+    /// Waits until `count` frames arrived since the last reset; false on a stall.
+    bool waitFor(int count) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return arrived.wait_for(lock, std::chrono::seconds(10), [&] { return frames >= count; });
+    }
+    void reset() {
+        std::lock_guard<std::mutex> lock(mutex);
+        frames = 0;
+        bytes = 0;
+    }
+    uint64_t bytesReceived() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return bytes;
+    }
+
+private:
+    std::mutex mutex;
+    std::condition_variable arrived;
+    int frames = 0;
+    uint64_t bytes = 0;
+};
+
+/// A connected emulated camera whose live view frames are JPEG pictures of about 200 KB.
+struct LiveViewCamera {
+    LiveViewCamera() {
+        Emulator::CameraConfig config;
+        config.serialNumber = "BENCH-LIVEVIEW";
+        config.timeScale = 0.01;
+        config.liveViewWidth = 3600;
+        config.liveViewHeight = 2700;
+        camera = Emulator::EmulatedCamera::create(config);
+        camera->attach();
+        for (const auto& found : CameraDeviceDetector::detect(DeviceInterface::USB)) {
+            if (found->getSerialNumber() == config.serialNumber) {
+                device = found;
+            }
+        }
+        if (device != nullptr && device->connect(DeviceInterface::USB).getResult() == Result::Ok) {
+            device->addEventListener(counter);
+            ready = true;
+        }
+    }
+    ~LiveViewCamera() {
+        if (device != nullptr) {
+            device->disconnect(DeviceInterface::USB);
+        }
+        camera->detach();
+    }
+
+    std::shared_ptr<Emulator::EmulatedCamera> camera;
+    std::shared_ptr<CameraDevice> device;
+    std::shared_ptr<FrameCounter> counter = std::make_shared<FrameCounter>();
+    bool ready = false;
+};
+
+void BM_LiveViewFrames(benchmark::State& state) {
+    static LiveViewCamera setup;
+    if (!setup.ready) {
+        state.SkipWithError("emulated camera did not connect");
+        return;
+    }
+    double cpuSeconds = 0;
+    int64_t frames = 0;
+    uint64_t bytes = 0;
+    for (auto _ : state) {
+        setup.counter->reset();
+        const double cpuBefore = processCpuSeconds();
+        if (setup.device->startLiveView().getResult() != Result::Ok) {
+            state.SkipWithError("live view did not start");
+            return;
+        }
+        const bool complete = setup.counter->waitFor(kFramesPerIteration);
+        setup.device->stopLiveView();
+        if (!complete) {
+            state.SkipWithError("live view stalled");
+            return;
+        }
+        cpuSeconds += processCpuSeconds() - cpuBefore;
+        frames += kFramesPerIteration;
+        bytes += setup.counter->bytesReceived();
+    }
+    state.counters["frames_per_second"] =
+        benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsRate);
+    state.counters["cpu_us_per_frame"] = cpuSeconds * 1e6 / static_cast<double>(frames);
+    state.counters["frame_kB"] = static_cast<double>(bytes) / static_cast<double>(frames) / 1000.0;
+}
+BENCHMARK(BM_LiveViewFrames)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+}  // namespace
