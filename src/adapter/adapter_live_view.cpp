@@ -37,6 +37,11 @@ Response QuorinCameraDeviceMtpUsbAdapter::startLiveView() {
     if (!isConnected()) {
         return makeErrorResponse(ErrorCode::NotConnected, "");
     }
+    if (std::this_thread::get_id() == liveViewThread.load()) {
+        // From a frame listener: the task is this very thread and cannot be waited for.
+        return liveViewRunning ? Response(Result::Ok)
+                               : makeErrorResponse(ErrorCode::DeviceError, "Device Busy");
+    }
     const std::lock_guard<std::mutex> lock(liveViewMutex);
     if (liveViewRunning) {
         return Response(Result::Ok);
@@ -71,7 +76,9 @@ Response QuorinCameraDeviceMtpUsbAdapter::stopLiveView() {
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::joinLiveViewTask() {
-    if (liveViewTask.valid()) {
+    // On the task's own thread (a frame listener disconnecting) the task ends after the
+    // listener returns; waiting for it here would never return.
+    if (liveViewTask.valid() && std::this_thread::get_id() != liveViewThread.load()) {
         liveViewTask.wait();
     }
 }
@@ -87,6 +94,8 @@ void QuorinCameraDeviceMtpUsbAdapter::liveViewLoop(std::weak_ptr<CameraDeviceAda
         const LiveViewStep step = self->fetchLiveViewFrame();
         if (step == LiveViewStep::Exit) {
             self->finishLiveView();
+            // Thread ids are reused: a later task on another thread must not look like this one.
+            self->liveViewThread = std::thread::id();
             return;
         }
         if (step == LiveViewStep::NextAfterPause) {

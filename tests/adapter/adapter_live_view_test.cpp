@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <stdexcept>
 #include <thread>
@@ -189,6 +190,28 @@ TEST_F(LiveViewTest, StopFromInsideAFrameListenerDoesNotHang) {
         std::this_thread::sleep_for(10ms);
     }
     EXPECT_EQ(switchWrites(), (std::vector<std::vector<uint8_t>>{on, off}));
+}
+
+TEST_F(LiveViewTest, DisconnectFromInsideAFrameListenerDoesNotHang) {
+    prepare("QUORIN Delta");
+    camera->on(0x9001, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
+    std::atomic<bool> once{false};
+    Response restarted(Result::Ok);
+    listener->onFrame = [this, &once, &restarted] {
+        if (!once.exchange(true)) {
+            adapter->disconnect();
+            restarted = adapter->startLiveView();
+        }
+    };
+    ASSERT_EQ(adapter->startLiveView().getResult(), Result::Ok);
+    ASSERT_TRUE(listener->waitForFrames(1));
+    ASSERT_TRUE(waitForTaskEnd());
+    for (int i = 0; i < 500 && camera->closeCount() == 0; ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(camera->closeCount(), 1);
+    EXPECT_EQ(codeOf(restarted), ErrorCode::NotConnected);
+    EXPECT_FALSE(adapter->isConnected());
 }
 
 TEST_F(LiveViewTest, FailedSwitchOffIsOnlyLogged) {
