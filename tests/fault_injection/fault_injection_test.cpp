@@ -1,0 +1,674 @@
+// A whole session through the public API against the emulated camera, repeated with one fault
+// at transaction k: the cable pulled, an error code, or a data phase cut short. Whatever k
+// is, every call must return within its bound, an unplug must be reported exactly once and
+// leave every later camera operation failing, and the camera must work again afterwards.
+//
+// The fault is placed by counting command containers on the USB pipe, so k counts every
+// transaction of the session, the event task's polls included. Which operation lands on a
+// given k varies slightly from run to run with the polling; that is intended: over the
+// indices, faults hit the foreground calls and the background tasks alike.
+//
+// CORVANE_FAULT_RUNS=N sets the number of indices tried per kind of fault (default 16, spread
+// evenly over the session); CORVANE_FAULT_RUNS=all tries every index, CORVANE_FAULT_AT=k
+// only index k (to look into one failure).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "corvane/camera_controller.hpp"
+#include "corvane/emulator/emulated_camera.hpp"
+#include "mtp/mtp_device_provider.hpp"
+#include "mtp/usb/bulk_pipe.hpp"
+#include "mtp/usb/ptp_container.hpp"
+#include "mtp/usb/ptp_usb_device.hpp"
+
+namespace Corvane::CameraController {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using Emulator::EmulatedCamera;
+
+constexpr uint16_t kDeviceBusy = 0x2019;
+constexpr uint16_t kGeneralError = 0x2002;
+
+enum class FaultKind { None, Unplug, ErrorCode, Truncate };
+
+const char* nameOf(FaultKind kind) {
+    switch (kind) {
+        case FaultKind::None:
+            return "none";
+        case FaultKind::Unplug:
+            return "unplug";
+        case FaultKind::ErrorCode:
+            return "error code";
+        case FaultKind::Truncate:
+            return "truncated data";
+    }
+    return "?";
+}
+
+/// Counts the transactions of one session and places its fault at transaction `index`.
+class FaultInjector {
+public:
+    FaultInjector(std::shared_ptr<EmulatedCamera> camera, FaultKind kind, size_t index)
+        : camera_(std::move(camera)), kind_(kind), index_(index) {}
+
+    /// Called with every command container before the camera sees it.
+    void onCommand(uint16_t operation) {
+        const size_t number = ++count_;
+        if (kind_ == FaultKind::None || number != index_) {
+            return;
+        }
+        operation_ = operation;
+        // Arming the camera before it reads the command makes this very transaction the
+        // faulty one: the engine runs one transaction at a time per device.
+        switch (kind_) {
+            case FaultKind::Unplug:
+                camera_->unplug();
+                break;
+            case FaultKind::ErrorCode:
+                camera_->failNext(operation, index_ % 2 == 0 ? kDeviceBusy : kGeneralError);
+                break;
+            case FaultKind::Truncate:
+                // Nothing, a few bytes (mid-field for every dataset), or about half a header.
+                camera_->truncateData(operation, truncatedSize(), 1);
+                break;
+            case FaultKind::None:
+                break;
+        }
+        injected_ = true;
+    }
+
+    uint32_t truncatedSize() const {
+        static const uint32_t sizes[] = {0, 3, 7, 21};
+        return sizes[index_ % 4];
+    }
+    size_t transactions() const { return count_; }
+    bool injected() const { return injected_; }
+    uint16_t operation() const { return operation_; }
+
+private:
+    std::shared_ptr<EmulatedCamera> camera_;
+    const FaultKind kind_;
+    const size_t index_;
+    std::atomic<size_t> count_{0};
+    std::atomic<bool> injected_{false};
+    std::atomic<uint16_t> operation_{0};
+};
+
+/// The emulator's pipe, watched for command containers.
+class FaultPipe : public Impl::BulkPipe {
+public:
+    FaultPipe(std::unique_ptr<Impl::BulkPipe> inner, std::shared_ptr<FaultInjector> injector)
+        : inner_(std::move(inner)), injector_(std::move(injector)) {}
+
+    Impl::PipeStatus writeBulk(const uint8_t* data, size_t size, size_t& written,
+                               unsigned timeoutMs, bool terminate) override {
+        // A command goes out as one whole transfer of 12 to 32 bytes; checking the length
+        // keeps a piece of a data phase from being taken for one.
+        const auto header = Impl::Ptp::decodeHeader(data, size);
+        if (header && header->type == Impl::Ptp::ContainerType::Command && header->length == size &&
+            size <= Impl::Ptp::kHeaderSize + 20) {
+            injector_->onCommand(header->code);
+        }
+        return inner_->writeBulk(data, size, written, timeoutMs, terminate);
+    }
+    Impl::PipeStatus readBulk(uint8_t* data, size_t capacity, size_t& received,
+                              unsigned timeoutMs) override {
+        return inner_->readBulk(data, capacity, received, timeoutMs);
+    }
+    Impl::PipeStatus readInterrupt(uint8_t* data, size_t capacity, size_t& received,
+                                   unsigned timeoutMs) override {
+        return inner_->readInterrupt(data, capacity, received, timeoutMs);
+    }
+    Impl::PipeStatus cancel(uint32_t transactionId) override {
+        return inner_->cancel(transactionId);
+    }
+    Impl::PipeStatus getDeviceStatus(Impl::PipeDeviceStatus& status) override {
+        return inner_->getDeviceStatus(status);
+    }
+    Impl::PipeStatus resetDevice() override { return inner_->resetDevice(); }
+    Impl::PipeStatus clearHalt(Impl::PipeEndpoint endpoint) override {
+        return inner_->clearHalt(endpoint);
+    }
+    size_t packetSize() const override { return inner_->packetSize(); }
+    bool isAttached() override { return inner_->isAttached(); }
+
+private:
+    std::unique_ptr<Impl::BulkPipe> inner_;
+    std::shared_ptr<FaultInjector> injector_;
+};
+
+/// Lists the one emulated camera, reached through a FaultPipe.
+class FaultProvider : public Impl::MtpDeviceProvider {
+public:
+    FaultProvider(std::shared_ptr<EmulatedCamera> camera, std::shared_ptr<FaultInjector> injector)
+        : camera_(std::move(camera)), injector_(std::move(injector)) {}
+
+    std::vector<Impl::MtpDeviceCandidate> listDevices() override {
+        if (!camera_->isPlugged()) {
+            return {};
+        }
+        auto camera = camera_;
+        auto injector = injector_;
+        return {{camera_->id(), [camera, injector]() -> std::shared_ptr<Impl::MtpDevice> {
+                     auto device = std::make_shared<Impl::PtpUsbDevice>(
+                         std::make_unique<FaultPipe>(camera->connect(), injector));
+                     return device->open() ? device : nullptr;
+                 }}};
+    }
+
+private:
+    std::shared_ptr<EmulatedCamera> camera_;
+    std::shared_ptr<FaultInjector> injector_;
+};
+
+/// Aborts the process, naming the call, when a call outlives its bound: a hang must fail the
+/// test at once and say where, not wait for ctest's timeout.
+class Watchdog {
+public:
+    Watchdog() : thread_([this] { watch(); }) {}
+    ~Watchdog() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+
+    template <class Function>
+    auto run(const std::string& what, std::chrono::seconds bound, Function&& function) {
+        arm(what, bound);
+        struct Disarm {
+            Watchdog& dog;
+            ~Disarm() { dog.disarm(); }
+        } disarm{*this};
+        return function();
+    }
+    void setContext(const std::string& context) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        context_ = context;
+    }
+
+private:
+    void arm(const std::string& what, std::chrono::seconds bound) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        what_ = what;
+        deadline_ = Clock::now() + bound;
+        armed_ = true;
+        wake_.notify_all();
+    }
+    void disarm() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        armed_ = false;
+    }
+    void watch() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!stopping_) {
+            if (!armed_) {
+                wake_.wait(lock);
+                continue;
+            }
+            if (Clock::now() >= deadline_) {
+                std::fprintf(stderr, "HANG: %s did not return within its bound (%s)\n",
+                             what_.c_str(), context_.c_str());
+                std::fflush(stderr);
+                std::abort();
+            }
+            wake_.wait_until(lock, deadline_);
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::string what_;
+    std::string context_;
+    Clock::time_point deadline_;
+    bool armed_ = false;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
+class SessionListener : public CameraEventListener {
+public:
+    void imageStored(const std::shared_ptr<const CameraDevice>&,
+                     const std::shared_ptr<const CameraImage>& image) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stored_ = image;
+        changed_.notify_all();
+    }
+    void captureComplete(const std::shared_ptr<const CameraDevice>&,
+                         const std::shared_ptr<const Capture>&) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++completed_;
+        changed_.notify_all();
+    }
+    void deviceDisconnected(const std::shared_ptr<const CameraDevice>&, DeviceInterface) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++disconnected_;
+        changed_.notify_all();
+    }
+    void liveViewFrameUpdated(const std::shared_ptr<const CameraDevice>&,
+                              const std::shared_ptr<const unsigned char>& data,
+                              uint64_t size) override {
+        if (data != nullptr && size > 0) {
+            ++frames_;
+        }
+    }
+
+    bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds bound) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, bound, done);
+    }
+    std::shared_ptr<const CameraImage> stored() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return stored_;
+    }
+    int completed() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return completed_;
+    }
+    int disconnected() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return disconnected_;
+    }
+    int frames() const { return frames_; }
+    // For waitFor's predicates, which run under the lock.
+    int completedLocked() const { return completed_; }
+    int disconnectedLocked() const { return disconnected_; }
+    bool storedLocked() const { return stored_ != nullptr; }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::shared_ptr<const CameraImage> stored_;
+    int completed_ = 0;
+    int disconnected_ = 0;
+    std::atomic<int> frames_{0};
+};
+
+/// One public call of the session and what it answered.
+struct CallRecord {
+    std::string name;
+    bool ok = false;
+    bool afterUnplug = false;  ///< started after the fault unplugged the camera
+    std::string error;
+};
+
+struct SessionResult {
+    std::vector<CallRecord> calls;
+    bool detected = false;
+    bool connected = false;
+    bool captureCompleted = false;
+    uint64_t downloaded = 0;
+    uint64_t expectedDownload = 0;
+    uint64_t thumbnail = 0;
+    int frames = 0;
+    size_t imagesBeforeDelete = 0;
+    size_t imagesAfterDelete = 0;
+    int disconnectedReports = 0;
+    size_t transactions = 0;
+    bool faultInjected = false;
+    bool unpluggedAfterConnect = false;
+    uint16_t faultedOperation = 0;
+};
+
+Emulator::CameraConfig sessionConfig() {
+    Emulator::CameraConfig config;
+    // The camera's own delays (focus, exposure, writing) shrink to milliseconds.
+    config.timeScale = 0.01;
+    config.model = "QUORIN Alto II";
+    config.serialNumber = "FAULT0001";
+    Emulator::CardSlotConfig slot;
+    slot.files = {{"DCIM/100QUORN/QRN_0001.JPG", 0, false},
+                  {"DCIM/100QUORN/QRN_0002.JPG", 300000, false}};
+    config.slots = {slot};
+    config.rawFileSize = 1 << 20;
+    return config;
+}
+
+std::string describe(const Response& response) {
+    if (response.getErrors().empty()) {
+        return "";
+    }
+    const auto& error = response.getErrors()[0];
+    return std::to_string(static_cast<unsigned>(error->getCode())) + " " + error->getMessage();
+}
+
+std::shared_ptr<CameraDevice> findCamera(const std::string& serial) {
+    for (const auto& device : CameraDeviceDetector::detect(DeviceInterface::USB)) {
+        if (device->getSerialNumber() == serial) {
+            return device;
+        }
+    }
+    return nullptr;
+}
+
+/// The emulated camera, its fault and the session run against it.
+class FaultSession {
+public:
+    FaultSession(Watchdog& watchdog, FaultKind kind, size_t index,
+                 std::chrono::milliseconds liveViewTime = 1000ms)
+        : watchdog_(watchdog),
+          kind_(kind),
+          liveViewTime_(liveViewTime),
+          camera_(EmulatedCamera::create(sessionConfig())),
+          injector_(std::make_shared<FaultInjector>(camera_, kind, index)),
+          provider_(std::make_shared<FaultProvider>(camera_, injector_)) {
+        camera_->setExposureMode(8);  // manual: ISO is adjustable
+        Impl::registerDeviceProvider(provider_);
+        watchdog_.setContext(std::string(nameOf(kind)) + " at transaction " +
+                             std::to_string(index));
+    }
+    ~FaultSession() { Impl::unregisterDeviceProvider(provider_); }
+
+    SessionResult run() {
+        SessionResult result;
+        auto listener = std::make_shared<SessionListener>();
+        std::shared_ptr<CameraDevice> device =
+            watchdog_.run("detect", 20s, [&] { return findCamera(serial()); });
+        result.detected = device != nullptr;
+        if (device != nullptr) {
+            device->addEventListener(listener);
+            runOn(*device, *listener, result);
+            // Cleanup, whatever happened: it must return too. A capture whose file never
+            // arrived keeps disconnect waiting up to 60 one-second polls, by design.
+            watchdog_.run("disconnect", 75s,
+                          [&] { return device->disconnect(DeviceInterface::USB); });
+            device->removeEventListener(listener);
+        }
+        result.frames = listener->frames();
+        result.disconnectedReports = listener->disconnected();
+        result.transactions = injector_->transactions();
+        result.faultInjected = injector_->injected();
+        result.faultedOperation = injector_->operation();
+        return result;
+    }
+
+    /// After the session: cable back in, a new detection, connect, one read, disconnect.
+    Response reconnect() {
+        camera_->clearFaults();
+        camera_->replug();
+        auto device =
+            watchdog_.run("detect after replug", 20s, [&] { return findCamera(serial()); });
+        if (device == nullptr) {
+            return Response(Result::Error,
+                            std::make_shared<Error>(ErrorCode::Unclassified, "not detected"));
+        }
+        Response connected = watchdog_.run("connect after replug", 40s,
+                                           [&] { return device->connect(DeviceInterface::USB); });
+        if (connected.getResult() != Result::Ok) {
+            return connected;
+        }
+        ISO iso;
+        const Response read = watchdog_.run("read after replug", 20s,
+                                            [&] { return device->getCaptureSettings({&iso}); });
+        watchdog_.run("disconnect after replug", 75s,
+                      [&] { return device->disconnect(DeviceInterface::USB); });
+        return read;
+    }
+
+    const std::shared_ptr<EmulatedCamera>& camera() const { return camera_; }
+
+private:
+    std::string serial() const { return sessionConfig().serialNumber; }
+
+    template <class Call>
+    Response call(SessionResult& result, const std::string& name, std::chrono::seconds bound,
+                  Call&& function) {
+        CallRecord record;
+        record.name = name;
+        record.afterUnplug = kind_ == FaultKind::Unplug && injector_->injected();
+        Response response = watchdog_.run(name, bound, std::forward<Call>(function));
+        record.ok = response.getResult() == Result::Ok;
+        record.error = describe(response);
+        result.calls.push_back(record);
+        return response;
+    }
+
+    void runOn(CameraDevice& device, SessionListener& listener, SessionResult& result) {
+        const Response connected =
+            call(result, "connect", 40s, [&] { return device.connect(DeviceInterface::USB); });
+        result.connected = connected.getResult() == Result::Ok;
+        result.unpluggedAfterConnect = result.connected && !injector_->injected();
+
+        FNumber fNumber;
+        ExposureCompensation compensation;
+        ISO iso;
+        WhiteBalance whiteBalance;
+        ShutterSpeed shutterSpeed;
+        StillImageCaptureFormat captureFormat;
+        StillImageQuality quality;
+        ExposureProgram program;
+        AgileOperationEnable agile;
+        UserCaptureSettingsMode userMode;
+        CaptureMethod method;
+        StorageWriting storageWriting;
+        call(result, "getCaptureSettings", 20s, [&] {
+            return device.getCaptureSettings({&fNumber, &compensation, &iso, &whiteBalance,
+                                              &shutterSpeed, &captureFormat, &quality, &program,
+                                              &agile, &userMode, &method, &storageWriting});
+        });
+        CameraTime time;
+        LiveViewSpecification liveView;
+        call(result, "getCameraDeviceSettings", 20s, [&] {
+            return device.getCameraDeviceSettings({&time, &liveView});
+        });
+
+        // Another offered ISO than the current one, so the write changes something.
+        const CaptureSetting* newIso = nullptr;
+        for (const CaptureSetting* offered : iso.getAvailableSettings()) {
+            if (*offered != iso) {
+                newIso = offered;
+            }
+        }
+        call(result, "setCaptureSettings(ISO)", 20s, [&] {
+            return newIso != nullptr
+                       ? device.setCaptureSettings({newIso})
+                       : Response(Result::Error, std::make_shared<Error>(ErrorCode::Unclassified,
+                                                                         "no ISO offered"));
+        });
+
+        call(result, "startCapture", 75s, [&] { return device.startCapture(true); });
+        result.captureCompleted = listener.waitFor(
+            [&] { return listener.completedLocked() > 0 && listener.storedLocked(); }, 5000ms);
+
+        auto image = listener.stored();
+        if (image == nullptr) {
+            const auto images = device.getImages().clone();
+            if (images->size() > 0) {
+                image = images->get(images->size() - 1);
+            }
+        }
+        if (image != nullptr) {
+            std::ostringstream data;
+            result.expectedDownload = image->getSize();
+            call(result, "getData", 30s, [&] { return image->getData(data); });
+            result.downloaded = data.str().size();
+            std::ostringstream thumbnail;
+            call(result, "getThumbnail", 20s, [&] { return image->getThumbnail(thumbnail); });
+            result.thumbnail = thumbnail.str().size();
+        }
+
+        const Response started =
+            call(result, "startLiveView", 20s, [&] { return device.startLiveView(); });
+        if (started.getResult() == Result::Ok) {
+            std::this_thread::sleep_for(liveViewTime_);
+        }
+        call(result, "stopLiveView", 20s, [&] { return device.stopLiveView(); });
+
+        // The listing: every storage's images and the device's, read while they may change.
+        const auto& storages = device.getStorages();
+        for (size_t i = 0; i < storages.size(); ++i) {
+            const auto storage = storages.get(i);
+            const auto images = storage->getImages().clone();
+            for (size_t j = 0; j < images->size(); ++j) {
+                images->get(j)->getName();
+            }
+        }
+        result.imagesBeforeDelete = device.getImages().size();
+        if (image != nullptr) {
+            call(result, "deleteData", 20s, [&] { return image->deleteData(); });
+        }
+        result.imagesAfterDelete = device.getImages().size();
+
+        if (kind_ == FaultKind::Unplug && injector_->injected()) {
+            // The event task notices within a poll or two.
+            listener.waitFor([&] { return listener.disconnectedLocked() > 0; }, 3000ms);
+        }
+    }
+
+    Watchdog& watchdog_;
+    const FaultKind kind_;
+    const std::chrono::milliseconds liveViewTime_;
+    std::shared_ptr<EmulatedCamera> camera_;
+    std::shared_ptr<FaultInjector> injector_;
+    std::shared_ptr<FaultProvider> provider_;
+};
+
+std::string callsOf(const SessionResult& result) {
+    char fault[64];
+    std::snprintf(fault, sizeof fault, "  fault on operation 0x%04x, %zu transactions\n",
+                  result.faultedOperation, result.transactions);
+    std::string text = fault;
+    for (const auto& call : result.calls) {
+        text += "  " + call.name + (call.ok ? " ok" : " error " + call.error) +
+                (call.afterUnplug ? " (after unplug)" : "") + "\n";
+    }
+    return text;
+}
+
+class FaultInjectionTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        watchdog_ = new Watchdog();
+        FaultSession session(*watchdog_, FaultKind::None, 0);
+        baseline_ = new SessionResult(session.run());
+    }
+    static void TearDownTestSuite() {
+        delete baseline_;
+        baseline_ = nullptr;
+        delete watchdog_;
+        watchdog_ = nullptr;
+    }
+
+    /// The indices to try for one kind of fault: every one, or `runs` spread evenly over the
+    /// baseline session, shifted per kind so the kinds do not all hit the same transactions.
+    static std::vector<size_t> indicesFor(FaultKind kind) {
+        const size_t total = baseline_->transactions;
+        size_t runs = 16;
+        if (const char* setting = std::getenv("CORVANE_FAULT_RUNS")) {
+            runs = std::string(setting) == "all" ? total : std::strtoul(setting, nullptr, 10);
+        }
+        std::vector<size_t> indices;
+        if (const char* at = std::getenv("CORVANE_FAULT_AT")) {
+            indices.push_back(std::strtoul(at, nullptr, 10));
+            return indices;
+        }
+        if (total == 0 || runs == 0) {
+            return indices;
+        }
+        runs = std::min(runs, total);
+        const double stride = static_cast<double>(total) / static_cast<double>(runs);
+        const double shift = stride * (static_cast<int>(kind) - 1) / 3.0;
+        for (size_t i = 0; i < runs; ++i) {
+            const auto k = static_cast<size_t>(1 + shift + stride * static_cast<double>(i));
+            if (k <= total && (indices.empty() || indices.back() != k)) {
+                indices.push_back(k);
+            }
+        }
+        return indices;
+    }
+
+    static Watchdog* watchdog_;
+    static SessionResult* baseline_;
+};
+
+Watchdog* FaultInjectionTest::watchdog_ = nullptr;
+SessionResult* FaultInjectionTest::baseline_ = nullptr;
+
+TEST_F(FaultInjectionTest, SessionWithoutFaultsSucceedsThroughout) {
+    const SessionResult& result = *baseline_;
+    ASSERT_TRUE(result.detected);
+    ASSERT_TRUE(result.connected) << callsOf(result);
+    for (const auto& call : result.calls) {
+        EXPECT_TRUE(call.ok) << call.name << ": " << call.error;
+    }
+    EXPECT_TRUE(result.captureCompleted);
+    EXPECT_GT(result.expectedDownload, 0u);
+    EXPECT_EQ(result.downloaded, result.expectedDownload);
+    EXPECT_GT(result.thumbnail, 0u);
+    // A second of live view at the camera's pace, allowing for a loaded machine.
+    EXPECT_GE(result.frames, 5);
+    EXPECT_EQ(result.imagesAfterDelete + 1, result.imagesBeforeDelete);
+    EXPECT_EQ(result.disconnectedReports, 0);
+    // The session must be long enough for the sampled faults to mean something.
+    EXPECT_GT(result.transactions, 20u);
+    std::printf("session without faults: %zu transactions\n", result.transactions);
+}
+
+TEST_F(FaultInjectionTest, UnplugAtAnyTransactionIsReportedOnceAndRecoverable) {
+    for (const size_t k : indicesFor(FaultKind::Unplug)) {
+        SCOPED_TRACE("unplugged at transaction " + std::to_string(k));
+        FaultSession session(*watchdog_, FaultKind::Unplug, k);
+        const SessionResult result = session.run();
+        if (!result.faultInjected) {
+            continue;  // this run was shorter than k
+        }
+        if (result.unpluggedAfterConnect) {
+            EXPECT_EQ(result.disconnectedReports, 1) << callsOf(result);
+        } else {
+            EXPECT_LE(result.disconnectedReports, 1) << callsOf(result);
+        }
+        for (const auto& call : result.calls) {
+            if (call.afterUnplug) {
+                EXPECT_FALSE(call.ok) << call.name << " succeeded after the unplug\n"
+                                      << callsOf(result);
+            }
+        }
+        const Response again = session.reconnect();
+        EXPECT_EQ(again.getResult(), Result::Ok) << "after replug: " << describe(again);
+    }
+}
+
+TEST_F(FaultInjectionTest, ErrorCodeAtAnyTransactionLeavesTheCameraUsable) {
+    for (const size_t k : indicesFor(FaultKind::ErrorCode)) {
+        SCOPED_TRACE("error code at transaction " + std::to_string(k));
+        FaultSession session(*watchdog_, FaultKind::ErrorCode, k);
+        const SessionResult result = session.run();
+        EXPECT_EQ(result.disconnectedReports, 0) << callsOf(result);
+        const Response again = session.reconnect();
+        EXPECT_EQ(again.getResult(), Result::Ok)
+            << "after 0x" << std::hex << result.faultedOperation << ": " << describe(again);
+    }
+}
+
+TEST_F(FaultInjectionTest, TruncatedDataAtAnyTransactionLeavesTheCameraUsable) {
+    for (const size_t k : indicesFor(FaultKind::Truncate)) {
+        SCOPED_TRACE("truncated data at transaction " + std::to_string(k));
+        FaultSession session(*watchdog_, FaultKind::Truncate, k);
+        const SessionResult result = session.run();
+        EXPECT_EQ(result.disconnectedReports, 0) << callsOf(result);
+        const Response again = session.reconnect();
+        EXPECT_EQ(again.getResult(), Result::Ok)
+            << "after 0x" << std::hex << result.faultedOperation << ": " << describe(again);
+    }
+}
+
+}  // namespace
+}  // namespace Corvane::CameraController
