@@ -108,8 +108,8 @@ void throwForOutcome(CaptureOutcome outcome, const cc::Capture& capture, double 
             throw CameraError("NotConnected", "the camera was disconnected");
         case CaptureOutcome::TimedOut:
             throw CameraError("Timeout", "capture " + capture.getId() +
-                                             " did not complete within " +
-                                             formatNumber(timeout) + " s");
+                                             " did not complete within " + formatNumber(timeout) +
+                                             " s");
         case CaptureOutcome::Interrupted:
             throw Interrupted();
     }

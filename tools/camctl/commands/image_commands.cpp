@@ -136,6 +136,9 @@ void runDownload(Context& context, const DownloadOptions& options) {
                             ? allImages(context, camera)
                             : imagesById(context, camera, {arguments.begin(), arguments.end() - 1});
 
+    if (images.empty() && !context.out().json()) {
+        context.out().line("No images.");
+    }
     bool failed = false;
     Json files = Json::array();
     for (const auto& image : images) {

@@ -112,8 +112,8 @@ void runLiveView(Context& context, const LiveViewOptions& options) {
             throwIfInterrupted();
             if (!frame) {
                 throw CameraError("Timeout", "no live view frame within " +
-                                                 formatNumber(options.timeout) +
-                                                 " s (" + std::to_string(i - 1) + " saved)");
+                                                 formatNumber(options.timeout) + " s (" +
+                                                 std::to_string(i - 1) + " saved)");
             }
             const fs::path path =
                 writeFileAtomically(options.out, frameName(i), frame->data.get(), frame->size);

@@ -77,7 +77,7 @@ std::string readingLine(const Reading& reading) {
                reading.error->getMessage();
     }
     std::string value = valueText(*reading.setting);
-    value.resize(std::max<size_t>(value.size() + 2, 16), ' ');
+    value.resize(std::max<size_t>(value.size() + 2, 18), ' ');
     if (!reading.kind->writable) {
         return name + value + "(read-only)";
     }
