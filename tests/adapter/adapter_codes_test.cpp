@@ -80,18 +80,5 @@ TEST(AdapterCodes, LogLinesAppendTheCodeOutsideTheVendorRange) {
                                         "Error[1] deleteTetherImage res = 0x0"}));
 }
 
-TEST(AdapterCodes, ModelCodesCompareTheWholeNameExactly) {
-    EXPECT_EQ(modelCode("QUORIN Alto"), 0x13092u);
-    EXPECT_EQ(modelCode("QUORIN Cresta"), 0x13222u);
-    EXPECT_EQ(modelCode("QUORIN Grande"), 0x13010u);
-    EXPECT_EQ(modelCode("QUORIN Delta"), 0x1322Cu);
-    EXPECT_EQ(modelCode("QUORIN Brio"), 0x12FC0u);
-    EXPECT_EQ(modelCode("QUORIN Delta X"), 0x13235u);
-    EXPECT_EQ(modelCode("QUORIN Alto II"), 0x13240u);
-    EXPECT_EQ(modelCode("quorin alto"), 0u);
-    EXPECT_EQ(modelCode("QUORIN Alto "), 0u);
-    EXPECT_EQ(modelCode(""), 0u);
-}
-
 }  // namespace
 }  // namespace Corvane::CameraController::Impl

@@ -68,22 +68,6 @@ TEST(SettingCodes, ShutterSpeedsAreNumeratorAndDenominator) {
     EXPECT_EQ(table.find(shutterCode(1, 7)), nullptr);
 }
 
-TEST(SettingCodes, ModeTablesMapSeveralCodesToOneValue) {
-    EXPECT_EQ(exposureProgramCodes().find(0), ExposureProgram::Program);
-    EXPECT_EQ(exposureProgramCodes().find(2), ExposureProgram::Program);
-    EXPECT_EQ(exposureProgramCodes().find(9), ExposureProgram::Bulb);
-    EXPECT_EQ(exposureProgramCodes().find(20), ExposureProgram::Skyglide);
-    EXPECT_EQ(exposureProgramCodes().find(22), nullptr);
-    EXPECT_EQ(exposureProgramCodes().codeOf(ExposureProgram::Unknown), std::nullopt);
-    EXPECT_EQ(agileOperationEnableCodes().find(6), AgileOperationEnable::True);
-    EXPECT_EQ(agileOperationEnableCodes().find(7), AgileOperationEnable::True);
-    EXPECT_EQ(agileOperationEnableCodes().find(8), AgileOperationEnable::False);
-    EXPECT_EQ(userCaptureSettingsModeCodes().find(0), UserCaptureSettingsMode::None);
-    EXPECT_EQ(userCaptureSettingsModeCodes().find(1), UserCaptureSettingsMode::None);
-    EXPECT_EQ(userCaptureSettingsModeCodes().find(6), UserCaptureSettingsMode::User5);
-    EXPECT_EQ(userCaptureSettingsModeCodes().find(7), nullptr);
-}
-
 TEST(SettingCodes, DecimalTextsParseWithoutTheLocale) {
     EXPECT_EQ(parseScaledDecimal("5.6", 100), 560);
     EXPECT_EQ(parseScaledDecimal("-0.7", 1000), -700);
