@@ -127,8 +127,8 @@ protected:
     // ---- live view ----
     std::atomic<bool> liveViewRunning{false};
     std::future<void> liveViewTask;
-    /// The frame task's thread, so that a stop from inside a frame listener does not wait for
-    /// itself.
+    /// The frame task's thread while it runs, so that a start, stop or disconnect made from
+    /// inside a frame listener never waits for the task that is running it.
     std::atomic<std::thread::id> liveViewThread{};
     /// Serialises starts and stops of live view and guards liveViewTask (never taken by the
     /// task itself).
@@ -162,7 +162,7 @@ private:
     static void liveViewLoop(std::weak_ptr<CameraDeviceAdapter> adapter);
     LiveViewStep fetchLiveViewFrame();
     void finishLiveView();
-    /// Waits for the frame task to end (from another thread than the task's own).
+    /// Waits for the frame task to end; does nothing on the task's own thread.
     void joinLiveViewTask();
 
 public:
