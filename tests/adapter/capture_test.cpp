@@ -70,7 +70,9 @@ TEST_F(CaptureTest, ShutterParametersFollowModeAndFocus) {
     ASSERT_EQ(adapter->startCapture(true).getResult(), Result::Ok);
     EXPECT_EQ(shutterParameters(), (std::vector<uint32_t>{0, 3, 0, 0, 0}));
 
-    // Movie mode: the camera starts recording once the shutter was pressed.
+    // Movie mode (only once no still capture is pending): the camera starts recording once
+    // the shutter was pressed.
+    adapter->abandonPendingCaptures();
     addStorage("65536", true);
     pollWithoutSleeping();
     camera->on(kShutter, [this](const RecordedRequest&) {
