@@ -22,14 +22,14 @@ std::atomic<EmulatorProvider*> createdProvider{nullptr};
 class EmulatorProvider : public Impl::MtpDeviceProvider {
 public:
     static EmulatorProvider& instance() {
-        static EmulatorProvider* const provider = [] {
-            auto* owner =
+        static const std::shared_ptr<EmulatorProvider>* const owner = [] {
+            auto* held =
                 new std::shared_ptr<EmulatorProvider>(std::make_shared<EmulatorProvider>());
-            Impl::registerDeviceProvider(*owner);
-            createdProvider = owner->get();
-            return owner->get();
+            Impl::registerDeviceProvider(*held);
+            createdProvider = held->get();
+            return held;
         }();
-        return *provider;
+        return **owner;
     }
 
     void add(const std::shared_ptr<EmulatedCamera>& camera) {

@@ -66,6 +66,7 @@ constexpr unsigned kReplyMarginMs = 2000;
 constexpr unsigned kHelloTimeoutMs = 2000;
 constexpr long kReceiveFailed = -1;
 constexpr long kReceiveTimeout = -2;
+constexpr long kReceiveStale = -3;
 
 PipeStatus statusFrom(uint32_t value) {
     return value <= static_cast<uint32_t>(PipeStatus::Error) ? static_cast<PipeStatus>(value)
@@ -134,7 +135,7 @@ bool SeqpacketPipe::sendMessage(const Header& header, const uint8_t* payload, si
 }
 
 long SeqpacketPipe::receiveMessage(Header& header, uint8_t* payload, size_t capacity,
-                                   unsigned timeoutMs) {
+                                   unsigned timeoutMs, uint32_t expectedSequence) {
     pollfd waiting{fd_, POLLIN, 0};
     const int ready = ::poll(&waiting, 1, static_cast<int>(std::min<unsigned>(timeoutMs, INT_MAX)));
     if (ready == 0) {
@@ -144,6 +145,17 @@ long SeqpacketPipe::receiveMessage(Header& header, uint8_t* payload, size_t capa
         return errno == EINTR ? kReceiveTimeout : kReceiveFailed;
     }
     uint8_t head[Seqpacket::kHeaderSize];
+    ssize_t peeked = 0;
+    do {
+        peeked = ::recv(fd_, head, sizeof head, MSG_PEEK);
+    } while (peeked < 0 && errno == EINTR);
+    if (peeked < static_cast<ssize_t>(sizeof head)) {
+        return kReceiveFailed;
+    }
+    if (Seqpacket::decodeHeader(head).sequence != expectedSequence) {
+        // The late answer to a request that timed out; a short read drops the whole message.
+        return ::recv(fd_, head, sizeof head, 0) < 0 ? kReceiveFailed : kReceiveStale;
+    }
     iovec parts[2] = {{head, sizeof head}, {payload, capacity}};
     msghdr message{};
     message.msg_iov = parts;
@@ -185,15 +197,16 @@ PipeStatus SeqpacketPipe::roundTrip(Header request, const uint8_t* out, size_t o
     const unsigned wait = timeoutMs + kReplyMarginMs;
     for (;;) {
         Header header;
-        const long n = receiveMessage(header, in + inSize, capacity - inSize, wait);
+        const long n =
+            receiveMessage(header, in + inSize, capacity - inSize, wait, request.sequence);
+        if (n == kReceiveStale) {
+            continue;
+        }
         if (n == kReceiveTimeout) {
             return PipeStatus::Timeout;
         }
-        if (n < 0) {
+        if (n < 0 || header.kind != request.kind) {
             return gone();
-        }
-        if (header.sequence != request.sequence || header.kind != request.kind) {
-            continue;  // the late answer to a request that timed out
         }
         inSize += static_cast<size_t>(n);
         if ((header.flags & Seqpacket::kFlagMore) == 0) {

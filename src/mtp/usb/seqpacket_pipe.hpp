@@ -79,9 +79,10 @@ private:
                          size_t capacity, size_t& inSize, Seqpacket::Header& reply,
                          unsigned timeoutMs);
     bool sendMessage(const Seqpacket::Header& header, const uint8_t* payload, size_t size);
-    /// One message into header + `payload`; -1 on failure, -2 on timeout.
+    /// One message into header + `payload`: its payload size, or -1 on failure, -2 on
+    /// timeout, -3 when a message of another sequence number was dropped instead.
     long receiveMessage(Seqpacket::Header& header, uint8_t* payload, size_t capacity,
-                        unsigned timeoutMs);
+                        unsigned timeoutMs, uint32_t expectedSequence);
     PipeStatus gone();
 
     const int fd_;
