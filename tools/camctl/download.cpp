@@ -27,7 +27,8 @@ public:
         setp(buffer.data(), buffer.data() + buffer.size());
     }
 
-    uint64_t highWater() const { return std::max(written, position()); }
+    /// The errno of the last failed write, 0 when none failed.
+    int lastError() const { return writeErrno; }
 
 protected:
     int_type overflow(int_type ch) override {
@@ -78,8 +79,6 @@ protected:
     }
 
 private:
-    uint64_t position() const { return filePosition + static_cast<uint64_t>(pptr() - pbase()); }
-
     bool flushBuffer() {
         const size_t pending = static_cast<size_t>(pptr() - pbase());
         if (pending > 0 && !writeAll(pbase(), pending)) {
@@ -113,15 +112,12 @@ private:
         progress.update(written);
     }
 
-public:
-    int writeErrno = 0;
-
-private:
     int fd;
     ProgressBar& progress;
     std::array<char, 1 << 16> buffer{};
     uint64_t filePosition = 0;
     uint64_t written = 0;
+    int writeErrno = 0;
 };
 
 uint64_t fileSize(int fd) {
@@ -149,7 +145,7 @@ DownloadedFile downloadImage(const cc::CameraImage& image, const std::filesystem
         out.flush();
     } catch (const std::ios_base::failure&) {
         throw std::runtime_error("cannot write " + (folder / name).string() + ": " +
-                                 std::strerror(buffer.writeErrno ? buffer.writeErrno : EIO));
+                                 std::strerror(buffer.lastError() ? buffer.lastError() : EIO));
     }
     throwIfFailed(response, "download of " + name);
 

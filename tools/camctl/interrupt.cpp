@@ -18,7 +18,10 @@ char pendingPath[4096];
 std::atomic<bool> pendingSet{false};
 
 extern "C" void onSignal(int) {
-    if (signalled.exchange(true)) {
+    static const char hint[] = "\ncamctl: stopping; press Ctrl-C again to quit at once\n";
+    if (!signalled.exchange(true)) {
+        [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, hint, sizeof hint - 1);
+    } else {
         if (pendingSet.load()) {
             ::unlink(pendingPath);
         }
