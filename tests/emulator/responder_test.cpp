@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "emulator_test_support.hpp"
 #include "mtp/mtp_device.hpp"
@@ -221,6 +223,43 @@ TEST_F(Responder, InjectedFaultsAndTheTransactionLog) {
     const std::vector<uint8_t> on = u32Bytes(1);
     run(*device_, 0x1016, {0xD035}, MtpDataPhase::Write, on);
     EXPECT_EQ(camera_->transactions().back().dataReceived, 4u);
+}
+
+TEST_F(Responder, ConcurrentHostsAndBodyControlsKeepEveryAnswerWhole) {
+    const uint32_t raw = handleOf("DCIM/100QUORN/QRN_0002.QRW");
+    const auto expected = camera_->objectData(raw);
+    auto second = camera_->openDevice();
+    ASSERT_NE(second, nullptr);
+    std::atomic<bool> stop{false};
+    std::atomic<int> bad{0};
+    std::thread poller([&] {
+        while (!stop) {
+            const auto condition = read(*second, 0x900F);
+            bad += condition.responseCode != 0x2001 || condition.dataSize != 564;
+        }
+    });
+    std::thread dials([&] {
+        for (int i = 0; !stop; ++i) {
+            camera_->setExposureMode(i % 22);
+            camera_->setShutterSpeed(1, 60 + i % 100);
+            if (i % 50 == 0) {
+                camera_->removeCard(2);
+                camera_->insertCard(2, 1u << 30);
+            }
+        }
+    });
+    int wrongPieces = 0;
+    for (uint32_t offset = 0; offset + 65536 <= expected.size(); offset += 65536 * 3) {
+        const auto piece = read(*device_, 0x101B, {raw, offset, 65536});
+        wrongPieces += piece.responseCode != 0x2001 || piece.dataSize != 65536 ||
+                       !std::equal(expected.begin() + offset, expected.begin() + offset + 65536,
+                                   piece.data.get());
+    }
+    stop = true;
+    poller.join();
+    dials.join();
+    EXPECT_EQ(wrongPieces, 0);
+    EXPECT_EQ(bad, 0);
 }
 
 }  // namespace
