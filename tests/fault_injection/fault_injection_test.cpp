@@ -553,6 +553,11 @@ std::string callsOf(const SessionResult& result) {
     return text;
 }
 
+void report(const char* kind, size_t tried, size_t reached) {
+    std::printf("%s: %zu transaction indices tried, %zu reached by the session\n", kind, tried,
+                reached);
+}
+
 class FaultInjectionTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -623,13 +628,16 @@ TEST_F(FaultInjectionTest, SessionWithoutFaultsSucceedsThroughout) {
 }
 
 TEST_F(FaultInjectionTest, UnplugAtAnyTransactionIsReportedOnceAndRecoverable) {
-    for (const size_t k : indicesFor(FaultKind::Unplug)) {
+    const std::vector<size_t> indices = indicesFor(FaultKind::Unplug);
+    size_t reached = 0;
+    for (const size_t k : indices) {
         SCOPED_TRACE("unplugged at transaction " + std::to_string(k));
         FaultSession session(*watchdog_, FaultKind::Unplug, k);
         const SessionResult result = session.run();
         if (!result.faultInjected) {
             continue;  // this run was shorter than k
         }
+        ++reached;
         if (result.unpluggedAfterConnect) {
             EXPECT_EQ(result.disconnectedReports, 1) << callsOf(result);
         } else {
@@ -644,30 +652,39 @@ TEST_F(FaultInjectionTest, UnplugAtAnyTransactionIsReportedOnceAndRecoverable) {
         const Response again = session.reconnect();
         EXPECT_EQ(again.getResult(), Result::Ok) << "after replug: " << describe(again);
     }
+    report("unplug", indices.size(), reached);
 }
 
 TEST_F(FaultInjectionTest, ErrorCodeAtAnyTransactionLeavesTheCameraUsable) {
-    for (const size_t k : indicesFor(FaultKind::ErrorCode)) {
+    const std::vector<size_t> indices = indicesFor(FaultKind::ErrorCode);
+    size_t reached = 0;
+    for (const size_t k : indices) {
         SCOPED_TRACE("error code at transaction " + std::to_string(k));
         FaultSession session(*watchdog_, FaultKind::ErrorCode, k);
         const SessionResult result = session.run();
+        reached += result.faultInjected ? 1 : 0;
         EXPECT_EQ(result.disconnectedReports, 0) << callsOf(result);
         const Response again = session.reconnect();
         EXPECT_EQ(again.getResult(), Result::Ok)
             << "after 0x" << std::hex << result.faultedOperation << ": " << describe(again);
     }
+    report("error code", indices.size(), reached);
 }
 
 TEST_F(FaultInjectionTest, TruncatedDataAtAnyTransactionLeavesTheCameraUsable) {
-    for (const size_t k : indicesFor(FaultKind::Truncate)) {
+    const std::vector<size_t> indices = indicesFor(FaultKind::Truncate);
+    size_t reached = 0;
+    for (const size_t k : indices) {
         SCOPED_TRACE("truncated data at transaction " + std::to_string(k));
         FaultSession session(*watchdog_, FaultKind::Truncate, k);
         const SessionResult result = session.run();
+        reached += result.faultInjected ? 1 : 0;
         EXPECT_EQ(result.disconnectedReports, 0) << callsOf(result);
         const Response again = session.reconnect();
         EXPECT_EQ(again.getResult(), Result::Ok)
             << "after 0x" << std::hex << result.faultedOperation << ": " << describe(again);
     }
+    report("truncated data", indices.size(), reached);
 }
 
 }  // namespace
