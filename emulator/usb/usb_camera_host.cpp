@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -110,18 +111,15 @@ struct UsbCameraHost::Bus {
     std::vector<std::string> attachedNodes;
 };
 
-UsbCameraHost::UsbCameraHost(std::shared_ptr<EmulatedCamera> camera, const UsbHostOptions& options)
-    : camera_(std::move(camera)), options_(options), bus_(std::make_unique<Bus>()) {}
+UsbCameraHost::UsbCameraHost() : bus_(std::make_unique<Bus>()) {}
 
-std::unique_ptr<UsbCameraHost> UsbCameraHost::create(std::shared_ptr<EmulatedCamera> camera,
-                                                     const UsbHostOptions& options,
-                                                     std::string* error) {
-    std::unique_ptr<UsbCameraHost> host(new UsbCameraHost(std::move(camera), options));
+std::unique_ptr<UsbCameraHost> UsbCameraHost::createBus(std::string* error) {
+    std::unique_ptr<UsbCameraHost> host(new UsbCameraHost());
     host->bus_->testbed = adopt(umockdev_testbed_new());
     std::string why;
     if (!host->bus_->testbed) {
         why = "umockdev could not create a testbed";
-    } else if (host->addRootHub(why) && host->plugIn(why)) {
+    } else if (host->addRootHub(why)) {
         return host;
     }
     if (error != nullptr) {
@@ -130,10 +128,37 @@ std::unique_ptr<UsbCameraHost> UsbCameraHost::create(std::shared_ptr<EmulatedCam
     return nullptr;
 }
 
-UsbCameraHost::~UsbCameraHost() {
-    if (plugged_) {
-        bus_->node->device()->disconnect();
+std::unique_ptr<UsbCameraHost> UsbCameraHost::create(std::shared_ptr<EmulatedCamera> camera,
+                                                     const UsbHostOptions& options,
+                                                     std::string* error) {
+    auto host = createBus(error);
+    if (host && !host->plug(std::move(camera), options, error)) {
+        host.reset();
     }
+    return host;
+}
+
+bool UsbCameraHost::plug(std::shared_ptr<EmulatedCamera> camera, const UsbHostOptions& options,
+                         std::string* error) {
+    unplug();
+    camera_ = std::move(camera);
+    options_ = options;
+    if (!camera_->isPlugged()) {
+        camera_->replug();
+    }
+    std::string why;
+    if (plugIn(why)) {
+        return true;
+    }
+    if (error != nullptr) {
+        *error = why;
+    }
+    return false;
+}
+
+UsbCameraHost::~UsbCameraHost() {
+    // Listeners hear the camera leave before the bus itself goes away.
+    unplug();
     for (const std::string& node : bus_->attachedNodes) {
         ErrorSlot error;
         umockdev_testbed_detach_ioctl(bus_->testbed.get(), node.c_str(), error.out());
@@ -211,7 +236,15 @@ bool UsbCameraHost::addRootHub(std::string& error) {
 }
 
 bool UsbCameraHost::plugIn(std::string& error) {
-    ++address_;
+    // Addresses are not reused within a process, even across testbeds: a program that still
+    // holds a device from an earlier bus must not mistake the new camera for it.
+    static std::atomic<unsigned> lastAddress{1};
+    unsigned next = lastAddress.fetch_add(1) + 1;
+    if (next > 127) {
+        lastAddress = 2;
+        next = 2;
+    }
+    address_ = static_cast<uint8_t>(next);
     UsbIdentity identity;
     identity.vendorId = options_.vendorId;
     identity.productId = options_.productId;
@@ -295,7 +328,7 @@ bool UsbCameraHost::plugIn(std::string& error) {
 bool UsbCameraHost::plugged() const { return plugged_; }
 
 void UsbCameraHost::unplug() {
-    if (!plugged_) {
+    if (!plugged_ || !camera_) {
         return;
     }
     if (camera_->isPlugged()) {
@@ -315,7 +348,7 @@ void UsbCameraHost::unplug() {
 }
 
 void UsbCameraHost::replug() {
-    if (plugged_) {
+    if (plugged_ || !camera_) {
         return;
     }
     if (!camera_->isPlugged()) {
@@ -328,6 +361,9 @@ void UsbCameraHost::replug() {
 }
 
 void UsbCameraHost::sync() {
+    if (!camera_) {
+        return;
+    }
     if (plugged_ && !camera_->isPlugged()) {
         unplug();
     } else if (!plugged_ && camera_->isPlugged()) {
@@ -338,7 +374,11 @@ void UsbCameraHost::sync() {
 std::string UsbCameraHost::deviceNode() const { return nodeOf(address_); }
 
 const std::shared_ptr<UsbfsDevice>& UsbCameraHost::device() const {
-    return plugged_ ? bus_->node->device() : bus_->unplugged.back()->device();
+    static const std::shared_ptr<UsbfsDevice> none;
+    if (plugged_) {
+        return bus_->node->device();
+    }
+    return bus_->unplugged.empty() ? none : bus_->unplugged.back()->device();
 }
 
 }  // namespace Corvane::CameraController::Emulator::Usb

@@ -30,9 +30,11 @@ struct UsbHostOptions {
 /// Not thread-safe: plug changes come from one thread (the test or the host program).
 class UsbCameraHost {
 public:
-    /// Builds the testbed and plugs the camera in. Sets UMOCKDEV_DIR in this process's
-    /// environment (a process has one testbed at a time). Null, with `error` set, when
-    /// umockdev cannot build it.
+    /// Builds the testbed with an empty bus. Sets UMOCKDEV_DIR in this process's environment.
+    /// A process keeps one bus for its whole life: a libusb context keeps listening to the
+    /// bus it started on. Null, with `error` set, when umockdev cannot build it.
+    static std::unique_ptr<UsbCameraHost> createBus(std::string* error = nullptr);
+    /// createBus() with `camera` plugged in.
     static std::unique_ptr<UsbCameraHost> create(std::shared_ptr<EmulatedCamera> camera,
                                                  const UsbHostOptions& options = {},
                                                  std::string* error = nullptr);
@@ -53,10 +55,13 @@ public:
     std::vector<std::pair<std::string, std::string>> environment() const;
 
     bool plugged() const;
+    /// Plugs `camera` in (unplugging the one there was), with an "add" uevent.
+    bool plug(std::shared_ptr<EmulatedCamera> camera, const UsbHostOptions& options = {},
+              std::string* error = nullptr);
     /// Pulls the cable: the camera stops answering, URBs in flight end with -ESHUTDOWN, the
     /// device leaves sysfs with a "remove" uevent.
     void unplug();
-    /// Plugs it back in at a new device address, with an "add" uevent.
+    /// Plugs the same camera back in at a new device address, with an "add" uevent.
     void replug();
     /// Follows the camera's own plug state (its control API may unplug it directly).
     void sync();
@@ -64,18 +69,19 @@ public:
     /// "/dev/bus/usb/001/002"; the address changes with every replug.
     std::string deviceNode() const;
     uint8_t deviceAddress() const { return address_; }
-    /// The device end of the current connection: faults and the URB log.
+    /// The device end of the current connection (or of the last one, after an unplug):
+    /// faults and the URB log. Null before the first plug.
     const std::shared_ptr<UsbfsDevice>& device() const;
     const std::shared_ptr<EmulatedCamera>& camera() const { return camera_; }
 
 private:
     struct Bus;
-    UsbCameraHost(std::shared_ptr<EmulatedCamera> camera, const UsbHostOptions& options);
+    UsbCameraHost();
     bool addRootHub(std::string& error);
     bool plugIn(std::string& error);
 
-    const std::shared_ptr<EmulatedCamera> camera_;
-    const UsbHostOptions options_;
+    std::shared_ptr<EmulatedCamera> camera_;
+    UsbHostOptions options_;
     std::unique_ptr<Bus> bus_;
     uint8_t address_ = 1;
     bool plugged_ = false;

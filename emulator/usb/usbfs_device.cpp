@@ -276,8 +276,9 @@ void UsbfsDevice::serve(Endpoint& endpoint) {
         UrbPtr urb;
         {
             std::unique_lock<std::mutex> lock(mutex_);
-            work_.wait(lock, [&] { return stopping_ || !endpoint.queue.empty(); });
-            if (stopping_) {
+            work_.wait(lock, [&] { return stopping_ || gone_ || !endpoint.queue.empty(); });
+            // After an unplug nothing can be queued any more: the thread is no longer needed.
+            if (stopping_ || endpoint.queue.empty()) {
                 return;
             }
             urb = endpoint.queue.front();

@@ -62,17 +62,29 @@ protected:
         if (!UsbCameraHost::inMockEnvironment()) {
             GTEST_SKIP() << "umockdev's preload library is not available";
         }
-        camera_ = EmulatedCamera::create(config_);
         std::string error;
-        host_ = UsbCameraHost::create(camera_, hostOptions_, &error);
-        if (!host_) {
+        host_ = bus(error);
+        if (host_ == nullptr) {
             GTEST_SKIP() << "umockdev cannot build the USB bus: " << error;
         }
+        camera_ = EmulatedCamera::create(config_);
+        ASSERT_TRUE(host_->plug(camera_, hostOptions_, &error)) << error;
     }
 
     void TearDown() override {
         device_.reset();
-        host_.reset();
+        if (host_ != nullptr) {
+            host_->unplug();
+        }
+    }
+
+    /// One bus for the whole program, as libusb listens to the bus it first saw; each test
+    /// plugs its own camera into it.
+    static UsbCameraHost* bus(std::string& error) {
+        static std::string failure;
+        static const std::unique_ptr<UsbCameraHost> host = UsbCameraHost::createBus(&failure);
+        error = failure;
+        return host.get();
     }
 
     /// The camera as the libusb binding finds and opens it; null when it does not.
@@ -106,7 +118,7 @@ protected:
     }();
     UsbHostOptions hostOptions_;
     std::shared_ptr<EmulatedCamera> camera_;
-    std::unique_ptr<UsbCameraHost> host_;
+    UsbCameraHost* host_ = nullptr;
     std::shared_ptr<Impl::MtpDevice> device_;
 };
 
