@@ -105,11 +105,13 @@ int supervise(UsbCameraHost& host, pid_t pid, const CamemuUsbOptions& options) {
 
 int main(int argc, char** argv) {
     if (!UsbCameraHost::enterMockEnvironment(argv)) {
-        std::fprintf(stderr, "camemu-usb: cannot preload libumockdev-preload.so.0 (install umockdev)\n");
+        std::fprintf(stderr,
+                     "camemu-usb: cannot preload libumockdev-preload.so.0 (install umockdev)\n");
         return 1;
     }
     std::string error;
-    const auto options = parseCamemuUsbOptions(std::vector<std::string>(argv + 1, argv + argc), error);
+    const auto options =
+        parseCamemuUsbOptions(std::vector<std::string>(argv + 1, argv + argc), error);
     if (!options) {
         std::fputs(camemuUsbUsage(), error.empty() ? stdout : stderr);
         if (!error.empty()) {

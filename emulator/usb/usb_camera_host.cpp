@@ -53,7 +53,9 @@ std::string relativeNodeOf(uint8_t address) {
     return "bus/usb/" + threeDigits(kBus) + "/" + threeDigits(address);
 }
 
-std::string nodeOf(uint8_t address) { return "/dev/" + relativeNodeOf(address); }
+std::string nodeOf(uint8_t address) {
+    return "/dev/" + relativeNodeOf(address);
+}
 
 /// One device in umockdev's text format: its sysfs path, device node, uevent properties and
 /// attribute files.
@@ -254,8 +256,8 @@ bool UsbCameraHost::plugIn(std::string& error) {
     identity.serialNumber = config.serialNumber;
     identity.bcdDevice = bcdOf(config.firmwareVersion);
     const UsbDescriptors descriptors(identity, options_.endpoints);
-    auto device = std::make_shared<UsbfsDevice>(camera_->connect(), descriptors,
-                                                options_.capabilities);
+    auto device =
+        std::make_shared<UsbfsDevice>(camera_->connect(), descriptors, options_.capabilities);
     auto node = UsbfsNode::create(device);
 
     const std::string devnode = nodeOf(address_);
@@ -301,8 +303,7 @@ bool UsbCameraHost::plugIn(std::string& error) {
         .attribute("bInterfaceProtocol", "01");
     ErrorSlot addError;
     const std::string records = camera.text() + "\n" + interface.text();
-    if (!umockdev_testbed_add_from_string(bus_->testbed.get(), records.c_str(),
-                                          addError.out())) {
+    if (!umockdev_testbed_add_from_string(bus_->testbed.get(), records.c_str(), addError.out())) {
         error = "umockdev refused the camera device: " + addError.message();
         return false;
     }
@@ -325,7 +326,9 @@ bool UsbCameraHost::plugIn(std::string& error) {
     return true;
 }
 
-bool UsbCameraHost::plugged() const { return plugged_; }
+bool UsbCameraHost::plugged() const {
+    return plugged_;
+}
 
 void UsbCameraHost::unplug() {
     if (!plugged_ || !camera_) {
@@ -371,7 +374,9 @@ void UsbCameraHost::sync() {
     }
 }
 
-std::string UsbCameraHost::deviceNode() const { return nodeOf(address_); }
+std::string UsbCameraHost::deviceNode() const {
+    return nodeOf(address_);
+}
 
 const std::shared_ptr<UsbfsDevice>& UsbCameraHost::device() const {
     static const std::shared_ptr<UsbfsDevice> none;

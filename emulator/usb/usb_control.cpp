@@ -156,8 +156,9 @@ int UsbfsDevice::classRequest(const uint8_t* setupBytes, uint8_t* data, size_t& 
             }
             moved = 6;
             const PipeStatus status = pipe_->cancel(Ptp::loadLe32(data + 2));
-            return status == PipeStatus::Ok ? 0 : status == PipeStatus::Disconnected ? -ENODEV
-                                                                                     : -EPIPE;
+            return status == PipeStatus::Ok             ? 0
+                   : status == PipeStatus::Disconnected ? -ENODEV
+                                                        : -EPIPE;
         }
         case kDeviceReset: {
             if (in) {

@@ -30,7 +30,7 @@ struct Urb {
     uint64_t address = 0;  ///< the client's pointer to its URB; DISCARDURB names URBs by it
     uint8_t type = 0;      ///< USBDEVFS_URB_TYPE_*
     uint8_t endpoint = 0;
-    unsigned flags = 0;    ///< USBDEVFS_URB_*
+    unsigned flags = 0;  ///< USBDEVFS_URB_*
     uint8_t* buffer = nullptr;
     size_t length = 0;
     std::shared_ptr<void> owner;

@@ -20,7 +20,9 @@ constexpr unsigned kReapPollMs = 2;
 constexpr unsigned kBlockingReapMs = 1000;
 constexpr long kUsbSpeedHigh = 3;
 
-ClientId idOf(UMockdevIoctlClient* client) { return reinterpret_cast<uintptr_t>(client); }
+ClientId idOf(UMockdevIoctlClient* client) {
+    return reinterpret_cast<uintptr_t>(client);
+}
 
 GObjectPtr<UMockdevIoctlData> resolve(UMockdevIoctlData* data, size_t offset, size_t length) {
     ErrorSlot error;
@@ -40,7 +42,9 @@ bool tracing() {
 
 using WeakNode = std::weak_ptr<UsbfsNode>;
 
-void deleteWeak(gpointer data, GClosure* = nullptr) { delete static_cast<WeakNode*>(data); }
+void deleteWeak(gpointer data, GClosure* = nullptr) {
+    delete static_cast<WeakNode*>(data);
+}
 
 }  // namespace
 
@@ -65,10 +69,9 @@ void UsbfsNode::connectSignals() {
     signals_.push_back(g_signal_connect_data(handler_.get(), "handle-ioctl", G_CALLBACK(onIoctl),
                                              new WeakNode(shared_from_this()), deleteWeak,
                                              GConnectFlags{}));
-    signals_.push_back(g_signal_connect_data(handler_.get(), "client-vanished",
-                                             G_CALLBACK(onVanished),
-                                             new WeakNode(shared_from_this()), deleteWeak,
-                                             GConnectFlags{}));
+    signals_.push_back(
+        g_signal_connect_data(handler_.get(), "client-vanished", G_CALLBACK(onVanished),
+                              new WeakNode(shared_from_this()), deleteWeak, GConnectFlags{}));
 }
 
 UsbfsNode::~UsbfsNode() {
@@ -232,7 +235,8 @@ long UsbfsNode::submitUrb(ClientId id, UMockdevIoctlData* arg) {
 
 long UsbfsNode::discardUrb(ClientId id, UMockdevIoctlData* arg) {
     // DISCARDURB passes the URB's address itself, not a pointer to it.
-    if (arg == nullptr || arg->data == nullptr || arg->data_len < static_cast<gint>(sizeof(gulong))) {
+    if (arg == nullptr || arg->data == nullptr ||
+        arg->data_len < static_cast<gint>(sizeof(gulong))) {
         return -EFAULT;
     }
     const gulong address = *reinterpret_cast<const gulong*>(arg->data);
@@ -250,8 +254,8 @@ long UsbfsNode::controlTransfer(ClientId id, UMockdevIoctlData* arg) {
     const auto* transfer = reinterpret_cast<const usbdevfs_ctrltransfer*>(transferData->data);
     GObjectPtr<UMockdevIoctlData> buffer;
     if (transfer->wLength > 0) {
-        buffer = resolve(transferData.get(), offsetof(usbdevfs_ctrltransfer, data),
-                         transfer->wLength);
+        buffer =
+            resolve(transferData.get(), offsetof(usbdevfs_ctrltransfer, data), transfer->wLength);
         if (!buffer) {
             return -EFAULT;
         }

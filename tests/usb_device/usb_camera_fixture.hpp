@@ -100,8 +100,8 @@ protected:
     /// Opens the camera into device_, failing the test when it is not found.
     void openCamera() {
         device_ = findCamera();
-        ASSERT_NE(device_, nullptr) << "the libusb binding did not find the camera on "
-                                    << host_->deviceNode();
+        ASSERT_NE(device_, nullptr)
+            << "the libusb binding did not find the camera on " << host_->deviceNode();
     }
 
     Impl::MtpResponse run(const Impl::MtpRequest& request) { return device_->execute(request); }
@@ -109,10 +109,10 @@ protected:
     /// Unless a fixture says otherwise: one card holding two pictures, the second protected.
     CameraConfig config_ = [] {
         CameraConfig config;
-        config.slots = {Emulator::CardSlotConfig{true,
-                                                 8ull << 30,
-                                                 {{"DCIM/100QUORN/QRN_0001.JPG", 0, false},
-                                                  {"DCIM/100QUORN/QRN_0002.JPG", 0, true}}}};
+        config.slots = {Emulator::CardSlotConfig{
+            true,
+            8ull << 30,
+            {{"DCIM/100QUORN/QRN_0001.JPG", 0, false}, {"DCIM/100QUORN/QRN_0002.JPG", 0, true}}}};
         config.timeScale = 0.01;
         return config;
     }();

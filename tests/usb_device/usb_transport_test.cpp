@@ -71,8 +71,8 @@ protected:
     }
 
     static std::vector<size_t> sizes() {
-        return {kPacket - kHeader,           kPacket - kHeader + 1,      kPacket - kHeader - 1,
-                40 * kPacket - kHeader,      (3u << 20) - kHeader,       (3u << 20) + 333,
+        return {kPacket - kHeader,      kPacket - kHeader + 1, kPacket - kHeader - 1,
+                40 * kPacket - kHeader, (3u << 20) - kHeader,  (3u << 20) + 333,
                 16384 - kHeader};
     }
 };
@@ -134,7 +134,8 @@ TEST_P(DownloadTest, PartialReadsReturnTheRequestedWindow) {
                                          {100, static_cast<uint32_t>(64 * kPacket - kHeader)},
                                          {static_cast<uint32_t>(whole.size() - 10), 1u << 20}};
     for (const Window& w : windows) {
-        const auto response = run(readRequest(kGetPartialObject, {big->handle, w.offset, w.length}));
+        const auto response =
+            run(readRequest(kGetPartialObject, {big->handle, w.offset, w.length}));
         ASSERT_EQ(response.responseCode, kOk) << w.offset;
         const size_t end = std::min<size_t>(whole.size(), size_t{w.offset} + w.length);
         EXPECT_EQ(bytesOf(response),
@@ -199,8 +200,8 @@ TEST_F(UsbCameraTest, UnplugDuringADataPhaseFailsAtOnce) {
     const auto handle = camera_->objects().back().handle;
     // The camera takes its time before the data phase starts: the host waits on bulk IN.
     camera_->setLatency(std::chrono::seconds(3));
-    auto pending = std::async(std::launch::async,
-                              [&] { return run(readRequest(kGetObject, {handle})); });
+    auto pending =
+        std::async(std::launch::async, [&] { return run(readRequest(kGetObject, {handle})); });
     ASSERT_TRUE(eventually(
         [&] {
             const auto log = host_->device()->urbLog();
@@ -221,6 +222,43 @@ TEST_F(UsbCameraTest, UnplugDuringADataPhaseFailsAtOnce) {
     EXPECT_EQ(run(readRequest(0x1001)).responseCode, 0);
 }
 
+// A big object moving in 16 KiB URBs: the cable is pulled while its data phase runs.
+class LongDownloadTest : public UsbCameraTest {
+protected:
+    void configure() override {
+        hostOptions_.capabilities = Emulator::Usb::kSplittingHostCapabilities;
+        config_.slots = {
+            CardSlotConfig{true, 8ull << 30, {{"DCIM/100QUORN/BIG.QRW", 64u << 20, false}}}};
+    }
+};
+
+TEST_F(LongDownloadTest, UnplugInTheMiddleOfTheDataFailsAtOnce) {
+    openCamera();
+    const auto big = camera_->objects().back();
+    ASSERT_EQ(big.size, 64u << 20);
+    host_->device()->clearUrbLog();
+    auto pending =
+        std::async(std::launch::async, [&] { return run(readRequest(kGetObject, {big.handle})); });
+    ASSERT_TRUE(eventually(
+        [&] {
+            const auto log = host_->device()->urbLog();
+            return std::count_if(log.begin(), log.end(), [](const UrbRecord& urb) {
+                       return urb.endpoint == kBulkIn && urb.actualLength == 16384;
+                   }) > 8;
+        },
+        std::chrono::seconds(5)))
+        << "the data phase did not start";
+    ASSERT_NE(pending.wait_for(std::chrono::milliseconds(0)), std::future_status::ready)
+        << "the download ended before the unplug; the object is too small for this host";
+
+    const auto unplugged = std::chrono::steady_clock::now();
+    host_->unplug();
+    ASSERT_EQ(pending.wait_for(std::chrono::seconds(3)), std::future_status::ready);
+    EXPECT_EQ(pending.get().responseCode, 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - unplugged, std::chrono::milliseconds(1000));
+    EXPECT_FALSE(device_->isConnected());
+}
+
 TEST_F(UsbCameraTest, ReplugGivesAFreshWorkingDevice) {
     openCamera();
     const auto before = host_->deviceNode();
@@ -230,8 +268,8 @@ TEST_F(UsbCameraTest, ReplugGivesAFreshWorkingDevice) {
     EXPECT_NE(host_->deviceNode(), before);
 
     std::shared_ptr<Impl::MtpDevice> again;
-    ASSERT_TRUE(eventually([&] { return (again = findCamera()) != nullptr; },
-                           std::chrono::seconds(3)));
+    ASSERT_TRUE(
+        eventually([&] { return (again = findCamera()) != nullptr; }, std::chrono::seconds(3)));
     EXPECT_NE(again, device_);
     EXPECT_FALSE(device_->isConnected());
     EXPECT_TRUE(again->isConnected());

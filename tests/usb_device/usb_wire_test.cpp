@@ -16,10 +16,10 @@ constexpr uint8_t kBulkIn = 0x81;
 constexpr uint8_t kBulkOut = 0x02;
 constexpr uint8_t kInterruptIn = 0x83;
 constexpr unsigned kTimeoutMs = 2000;
-constexpr uint8_t kClassIn = LIBUSB_ENDPOINT_IN | LIBUSB_REQUEST_TYPE_CLASS |
-                             LIBUSB_RECIPIENT_INTERFACE;
-constexpr uint8_t kClassOut = LIBUSB_ENDPOINT_OUT | LIBUSB_REQUEST_TYPE_CLASS |
-                              LIBUSB_RECIPIENT_INTERFACE;
+constexpr uint8_t kClassIn =
+    LIBUSB_ENDPOINT_IN | LIBUSB_REQUEST_TYPE_CLASS | LIBUSB_RECIPIENT_INTERFACE;
+constexpr uint8_t kClassOut =
+    LIBUSB_ENDPOINT_OUT | LIBUSB_REQUEST_TYPE_CLASS | LIBUSB_RECIPIENT_INTERFACE;
 
 /// A libusb context of the test's own, with the camera opened and its interface claimed.
 class RawUsbTest : public UsbCameraTest {
@@ -80,8 +80,8 @@ protected:
     std::vector<uint8_t> readIn(size_t capacity, int& rc) {
         std::vector<uint8_t> data(capacity);
         int moved = 0;
-        rc = libusb_bulk_transfer(handle_, kBulkIn, data.data(), static_cast<int>(capacity),
-                                  &moved, kTimeoutMs);
+        rc = libusb_bulk_transfer(handle_, kBulkIn, data.data(), static_cast<int>(capacity), &moved,
+                                  kTimeoutMs);
         data.resize(static_cast<size_t>(std::max(moved, 0)));
         return data;
     }
@@ -124,9 +124,9 @@ TEST_F(RawUsbTest, DescriptorsDescribeAHighSpeedStillImageInterface) {
     ASSERT_GT(libusb_get_string_descriptor_ascii(handle_, descriptor.iProduct, text, sizeof text),
               0);
     EXPECT_STREQ(reinterpret_cast<char*>(text), "QUORIN Alto II");
-    ASSERT_GT(libusb_get_string_descriptor_ascii(handle_, descriptor.iSerialNumber, text,
-                                                 sizeof text),
-              0);
+    ASSERT_GT(
+        libusb_get_string_descriptor_ascii(handle_, descriptor.iSerialNumber, text, sizeof text),
+        0);
     EXPECT_STREQ(reinterpret_cast<char*>(text), "3000001");
 }
 
@@ -191,9 +191,9 @@ TEST_F(RawUsbTest, CancelDropsTheAnswerAndResetClearsHalts) {
     uint8_t cancel[6];
     Ptp::storeLe16(cancel, 0x4001);
     Ptp::storeLe32(cancel + 2, 7);
-    ASSERT_EQ(libusb_control_transfer(handle_, kClassOut, 0x64, 0, 0, cancel, sizeof cancel,
-                                      kTimeoutMs),
-              6);
+    ASSERT_EQ(
+        libusb_control_transfer(handle_, kClassOut, 0x64, 0, 0, cancel, sizeof cancel, kTimeoutMs),
+        6);
     std::vector<uint8_t> none(512);
     int moved = 0;
     EXPECT_EQ(libusb_bulk_transfer(handle_, kBulkIn, none.data(), 512, &moved, 600),
@@ -209,9 +209,9 @@ TEST_F(RawUsbTest, CancelDropsTheAnswerAndResetClearsHalts) {
     EXPECT_EQ(deviceStatus().size(), 4u) << "Device Reset leaves no endpoint halted";
     // Requests the camera does not offer stall the control pipe.
     uint8_t buffer[64];
-    EXPECT_EQ(libusb_control_transfer(handle_, kClassIn, 0x65, 0, 0, buffer, sizeof buffer,
-                                      kTimeoutMs),
-              LIBUSB_ERROR_PIPE);
+    EXPECT_EQ(
+        libusb_control_transfer(handle_, kClassIn, 0x65, 0, 0, buffer, sizeof buffer, kTimeoutMs),
+        LIBUSB_ERROR_PIPE);
 }
 
 TEST_F(RawUsbTest, ASecondProgramCannotClaimTheCamera) {
