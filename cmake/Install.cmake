@@ -20,6 +20,9 @@ install(FILES
     ${CMAKE_CURRENT_BINARY_DIR}/CorvaneCameraControllerConfigVersion.cmake
     DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/CorvaneCameraController)
 
+# The .pc file finds its prefix relative to itself, so `cmake --install --prefix` anywhere works.
+file(RELATIVE_PATH CORVANE_PC_PREFIX_FROM_PCDIR
+    /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
 configure_file(cmake/corvane-camera-controller.pc.in
     ${CMAKE_CURRENT_BINARY_DIR}/corvane-camera-controller.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/corvane-camera-controller.pc
