@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -21,6 +22,14 @@ using Clock = std::chrono::steady_clock;
 
 constexpr auto kPollInterval = std::chrono::milliseconds(20);
 constexpr auto kKillGrace = std::chrono::seconds(5);
+
+// Set by SIGINT/SIGTERM: passed on to the program, so that camemu-usb still removes its
+// testbed when it is interrupted.
+volatile sig_atomic_t interrupted = 0;
+
+void onSignal(int) {
+    interrupted = 1;
+}
 
 pid_t startCommand(const UsbCameraHost& host, const std::vector<std::string>& command) {
     const pid_t pid = fork();
@@ -62,11 +71,13 @@ int supervise(UsbCameraHost& host, pid_t pid, const CamemuUsbOptions& options) {
         unplugAt = start + std::chrono::milliseconds(*options.unplugAfterMs);
     }
     bool killed = false;
+    bool timedOut = false;
+    auto killedAt = Clock::time_point::max();
     for (;;) {
         int status = 0;
         const pid_t done = waitpid(pid, &status, WNOHANG);
         if (done == pid) {
-            return killed ? 124 : exitCodeOf(status);
+            return timedOut ? 124 : exitCodeOf(status);
         }
         if (done < 0) {
             std::perror("waitpid");
@@ -88,13 +99,20 @@ int supervise(UsbCameraHost& host, pid_t pid, const CamemuUsbOptions& options) {
             replugAt.reset();
         }
         host.sync();
+        if (interrupted != 0 && !killed) {
+            kill(pid, SIGTERM);
+            killed = true;
+            killedAt = now;
+        }
         if (!killed && now >= deadline) {
             std::fprintf(stderr, "camemu-usb: %s ran longer than %u s, stopping it\n",
                          options.command[0].c_str(), options.timeoutSeconds);
             kill(pid, SIGTERM);
             killed = true;
+            timedOut = true;
+            killedAt = now;
         }
-        if (killed && now >= deadline + kKillGrace) {
+        if (killed && now >= killedAt + kKillGrace) {
             kill(pid, SIGKILL);
         }
         std::this_thread::sleep_for(kPollInterval);
@@ -127,6 +145,8 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr, "camemu-usb: %s on %s (UMOCKDEV_DIR=%s)\n", camera->model().c_str(),
                  host->deviceNode().c_str(), host->rootDir().c_str());
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
     const pid_t pid = startCommand(*host, options->command);
     if (pid < 0) {
         std::perror("fork");
