@@ -79,12 +79,25 @@ QuorinCameraDeviceMtpUsbAdapter::QuorinCameraDeviceMtpUsbAdapter(std::weak_ptr<C
     : device(std::move(owner)) {}
 
 QuorinCameraDeviceMtpUsbAdapter::~QuorinCameraDeviceMtpUsbAdapter() {
-    stopRequested = true;
+    eventLoopStop->request();
     liveViewRunning = false;
-    if (liveViewTask.valid() && std::this_thread::get_id() == liveViewThread.load()) {
-        // The frame task dropped the last reference: it cannot wait for itself, so another
-        // thread collects it. The task touches the adapter no more after this step.
-        std::thread([task = std::move(liveViewTask)]() mutable { task.wait(); }).detach();
+    // One of the tasks dropped the last reference: it cannot wait for itself, so a helper
+    // thread collects it. Every task holds the adapter while it uses it, so none touches it
+    // any more; the others end as soon as they find it gone.
+    switch (AdapterTaskMark::current(this)) {
+        case AdapterTask::Events:
+            collectLater(std::move(eventLoopFuture));
+            break;
+        case AdapterTask::LiveView:
+            collectLater(std::move(liveViewTask));
+            break;
+        case AdapterTask::Listing: {
+            const std::lock_guard<std::mutex> lock(listingMutex);
+            collectLater(std::move(listingTasks));
+            break;
+        }
+        case AdapterTask::None:
+            break;
     }
     joinLiveViewTask();
     if (eventLoopFuture.valid()) {

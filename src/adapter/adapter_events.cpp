@@ -6,6 +6,7 @@
 #include <ctime>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,9 +31,6 @@ using namespace std::chrono_literals;
 
 constexpr milliseconds kPollPeriod = 200ms;
 constexpr milliseconds kSlowPollPeriod = 2000ms;
-/// Upper bound of one uninterrupted wait, so that a stop request made without waking the task
-/// (the destructor sets the flag only) is still seen quickly.
-constexpr milliseconds kStopCheckSlice = 50ms;
 constexpr std::chrono::seconds kCaptureExpiry{120};
 
 /// Change kinds, in the order settings are reported.
@@ -144,19 +142,26 @@ bool pollsSlowly(const QuorinCameraCondition& condition) {
 // ---- task lifecycle ----
 
 void QuorinCameraDeviceMtpUsbAdapter::startEventLoop() {
-    stopRequested = false;
+    // An earlier task is asked to end first, so that two never poll side by side for long.
+    eventLoopStop->request();
+    std::future<void> previous = std::move(eventLoopFuture);
+    if (previous.valid()) {
+        if (runsOnOwnTask(AdapterTask::Events)) {
+            // Restarted from a listener of that very task, which ends after its pass.
+            collectLater(std::move(previous));
+        } else {
+            previous.wait();
+        }
+    }
+    eventLoopStop = std::make_shared<EventLoopStop>();
     eventLoopRunning = false;
-    // Assigning over an earlier future waits for that task, as a std::async future does.
-    eventLoopFuture = std::async(std::launch::async, [this] { eventLoop(); });
+    eventLoopFuture = std::async(std::launch::async, &QuorinCameraDeviceMtpUsbAdapter::eventLoop,
+                                 this, weak_from_this(), eventLoopStop);
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::stopEventLoop() {
-    {
-        const std::lock_guard<std::mutex> lock(eventWakeMutex);
-        stopRequested = true;
-    }
-    eventWake.notify_all();
-    if (eventLoopThread.load() == std::this_thread::get_id()) {
+    eventLoopStop->request();
+    if (runsOnOwnTask(AdapterTask::Events)) {
         return;
     }
     if (eventLoopFuture.valid()) {
@@ -164,47 +169,51 @@ void QuorinCameraDeviceMtpUsbAdapter::stopEventLoop() {
     }
 }
 
-bool QuorinCameraDeviceMtpUsbAdapter::pauseEventLoop(milliseconds duration) {
-    const auto deadline = std::chrono::steady_clock::now() + duration;
-    std::unique_lock<std::mutex> lock(eventWakeMutex);
-    while (!stopRequested) {
-        const auto left = deadline - std::chrono::steady_clock::now();
-        if (left <= milliseconds::zero()) {
-            return true;
+void QuorinCameraDeviceMtpUsbAdapter::eventLoop(const void* owner,
+                                                std::weak_ptr<CameraDeviceAdapter> adapter,
+                                                std::shared_ptr<EventLoopStop> stop) {
+    // Declared first, so that it still marks the thread when the last reference to the
+    // adapter is dropped here and the adapter is destroyed on this thread.
+    const AdapterTaskMark mark(owner, AdapterTask::Events);
+    for (;;) {
+        std::optional<milliseconds> pause;
+        {
+            const auto self =
+                std::static_pointer_cast<QuorinCameraDeviceMtpUsbAdapter>(adapter.lock());
+            if (self == nullptr) {
+                return;
+            }
+            pause = self->eventStep(*stop);
+            if (!pause) {
+                self->eventLoopRunning = false;
+                return;
+            }
         }
-        eventWake.wait_for(lock,
-                           std::min<std::chrono::steady_clock::duration>(left, kStopCheckSlice));
+        stop->pauseFor(*pause);
     }
-    return false;
 }
 
-void QuorinCameraDeviceMtpUsbAdapter::eventLoop() {
-    eventLoopThread = std::this_thread::get_id();
-    while (!stopRequested) {
-        if (lockDevice() == nullptr) {
-            break;
-        }
-        const auto transport = getMtpDevice();
-        if (transport == nullptr || !transport->isConnected()) {
-            handleUnplugged();
-            break;
-        }
-        if (!updateCondition()) {
-            pauseEventLoop(kSlowPollPeriod);
-            continue;
-        }
-        try {
-            runEventPass();
-        } catch (const std::exception& error) {
-            // Whatever one pass meets, the camera's events must keep coming.
-            writeDiagnostic(std::string("[error][eventLoop] ") + error.what());
-        }
-        eventLoopRunning = true;
-        const auto current = getCondition();
-        pauseEventLoop(current != nullptr && pollsSlowly(*current) ? kSlowPollPeriod : kPollPeriod);
+std::optional<milliseconds> QuorinCameraDeviceMtpUsbAdapter::eventStep(const EventLoopStop& stop) {
+    if (stop.requested() || lockDevice() == nullptr) {
+        return std::nullopt;
     }
-    eventLoopRunning = false;
-    eventLoopThread = std::thread::id();
+    const auto transport = getMtpDevice();
+    if (transport == nullptr || !transport->isConnected()) {
+        handleUnplugged();
+        return std::nullopt;
+    }
+    if (!updateCondition()) {
+        return kSlowPollPeriod;
+    }
+    try {
+        runEventPass();
+    } catch (const std::exception& error) {
+        // Whatever one pass meets, the camera's events must keep coming.
+        writeDiagnostic(std::string("[error][eventLoop] ") + error.what());
+    }
+    eventLoopRunning = true;
+    const auto current = getCondition();
+    return current != nullptr && pollsSlowly(*current) ? kSlowPollPeriod : kPollPeriod;
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::handleUnplugged() {

@@ -116,7 +116,9 @@ ListImagesResponse QuorinCameraDeviceMtpUsbAdapter::listImages(
         previous.wait();
     }
     std::shared_future<void> task =
-        std::async(std::launch::async, [this, id] { doListImagesAsync(id); }).share();
+        std::async(std::launch::async, &QuorinCameraDeviceMtpUsbAdapter::listingTask, this,
+                   weak_from_this(), id)
+            .share();
     {
         const std::lock_guard<std::mutex> lock(listingMutex);
         std::swap(listingTasks[id], task);
@@ -136,6 +138,18 @@ Response QuorinCameraDeviceMtpUsbAdapter::listImages() {
         }
     }
     return Response(Result::Ok);
+}
+
+void QuorinCameraDeviceMtpUsbAdapter::listingTask(const void* owner,
+                                                  std::weak_ptr<CameraDeviceAdapter> adapter,
+                                                  std::string storageId) {
+    // Declared first, so that it still marks the thread when the last reference to the
+    // adapter (an image of the listing, say) is dropped here.
+    const AdapterTaskMark mark(owner, AdapterTask::Listing);
+    if (const auto self =
+            std::static_pointer_cast<QuorinCameraDeviceMtpUsbAdapter>(adapter.lock())) {
+        self->doListImagesAsync(storageId);
+    }
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::doListImagesAsync(const std::string& storageId) {

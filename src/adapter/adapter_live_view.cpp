@@ -37,7 +37,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::startLiveView() {
     if (!isConnected()) {
         return makeErrorResponse(ErrorCode::NotConnected, "");
     }
-    if (std::this_thread::get_id() == liveViewThread.load()) {
+    if (runsOnOwnTask(AdapterTask::LiveView)) {
         // From a frame listener: the task is this very thread and cannot be waited for.
         return liveViewRunning ? Response(Result::Ok)
                                : makeErrorResponse(ErrorCode::DeviceError, "Device Busy");
@@ -54,7 +54,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::startLiveView() {
     }
     liveViewRunning = true;
     liveViewTask = std::async(std::launch::async, &QuorinCameraDeviceMtpUsbAdapter::liveViewLoop,
-                              weak_from_this());
+                              this, weak_from_this());
     return Response(Result::Ok);
 }
 
@@ -62,7 +62,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::stopLiveView() {
     if (!isConnected()) {
         return makeErrorResponse(ErrorCode::NotConnected, "");
     }
-    if (std::this_thread::get_id() == liveViewThread.load()) {
+    if (runsOnOwnTask(AdapterTask::LiveView)) {
         // Called from a frame listener: the task ends after this frame; waiting would hang.
         liveViewRunning = false;
         return Response(Result::Ok);
@@ -78,24 +78,25 @@ Response QuorinCameraDeviceMtpUsbAdapter::stopLiveView() {
 void QuorinCameraDeviceMtpUsbAdapter::joinLiveViewTask() {
     // On the task's own thread (a frame listener disconnecting) the task ends after the
     // listener returns; waiting for it here would never return.
-    if (liveViewTask.valid() && std::this_thread::get_id() != liveViewThread.load()) {
+    if (liveViewTask.valid() && !runsOnOwnTask(AdapterTask::LiveView)) {
         liveViewTask.wait();
     }
 }
 
-void QuorinCameraDeviceMtpUsbAdapter::liveViewLoop(std::weak_ptr<CameraDeviceAdapter> adapter) {
+void QuorinCameraDeviceMtpUsbAdapter::liveViewLoop(const void* owner,
+                                                   std::weak_ptr<CameraDeviceAdapter> adapter) {
+    // Declared first, so that it still marks the thread when the last reference to the
+    // adapter is dropped here and the adapter is destroyed on this thread.
+    const AdapterTaskMark mark(owner, AdapterTask::LiveView);
     for (;;) {
         const auto started = std::chrono::steady_clock::now();
         const auto self = std::static_pointer_cast<QuorinCameraDeviceMtpUsbAdapter>(adapter.lock());
         if (self == nullptr) {
             return;
         }
-        self->liveViewThread = std::this_thread::get_id();
         const LiveViewStep step = self->fetchLiveViewFrame();
         if (step == LiveViewStep::Exit) {
             self->finishLiveView();
-            // Thread ids are reused: a later task on another thread must not look like this one.
-            self->liveViewThread = std::thread::id();
             return;
         }
         if (step == LiveViewStep::NextAfterPause) {

@@ -4,7 +4,6 @@
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <future>
@@ -12,11 +11,13 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "adapter/adapter_capture_gate.hpp"
+#include "adapter/adapter_tasks.hpp"
 #include "adapter/camera_device_mtp_usb_adapter.hpp"
 #include "adapter/quorin_camera_condition.hpp"
 
@@ -46,7 +47,8 @@ class CameraStorageImpl;
 class QuorinCameraDeviceMtpUsbAdapter : public CameraDeviceMtpUsbAdapter {
 public:
     explicit QuorinCameraDeviceMtpUsbAdapter(std::weak_ptr<CameraDevice> device);
-    /// Waits for the event and live view tasks; both end by themselves once the device is gone.
+    /// Waits for the event, live view and listing tasks, which end by themselves once the
+    /// adapter is gone; on one of those tasks' own threads it leaves the waiting to a helper.
     ~QuorinCameraDeviceMtpUsbAdapter() override;
 
     // ---- the adapter interface ----
@@ -119,7 +121,8 @@ protected:
     std::shared_ptr<QuorinCameraCondition> condition;
     std::atomic<bool> eventLoopRunning{false};
     std::future<void> eventLoopFuture;
-    std::atomic<bool> stopRequested{false};
+    /// The running event task's stop request; replaced for each new task.
+    std::shared_ptr<EventLoopStop> eventLoopStop = std::make_shared<EventLoopStop>();
     std::atomic<bool> connected{false};
     std::atomic<bool> storageWriting{false};
     mutable std::mutex conditionMutex;
@@ -127,9 +130,6 @@ protected:
     // ---- live view ----
     std::atomic<bool> liveViewRunning{false};
     std::future<void> liveViewTask;
-    /// The frame task's thread while it runs, so that a start, stop or disconnect made from
-    /// inside a frame listener never waits for the task that is running it.
-    std::atomic<std::thread::id> liveViewThread{};
     /// Serialises starts and stops of live view and guards liveViewTask (never taken by the
     /// task itself).
     std::mutex liveViewMutex;
@@ -158,12 +158,15 @@ private:
     void stopBackgroundWork(CameraDeviceBaseImpl& owner);
     enum class LiveViewStep { Next, NextAfterPause, Exit };
     /// The frame task: holds the adapter only for one step at a time, so that the adapter may
-    /// be released while live view runs.
-    static void liveViewLoop(std::weak_ptr<CameraDeviceAdapter> adapter);
+    /// be released while live view runs. `owner` is the adapter's address, for AdapterTaskMark.
+    static void liveViewLoop(const void* owner, std::weak_ptr<CameraDeviceAdapter> adapter);
     LiveViewStep fetchLiveViewFrame();
     void finishLiveView();
     /// Waits for the frame task to end; does nothing on the task's own thread.
     void joinLiveViewTask();
+    /// Whether the calling thread runs `task` of this adapter (a listener called by it, say),
+    /// which must then never wait for that task.
+    bool runsOnOwnTask(AdapterTask task) const { return AdapterTaskMark::current(this) == task; }
 
 public:
     // ---- events, capture, images, tether images ----
@@ -173,7 +176,7 @@ public:
 
     /// Launches the event task (eventLoop) and moves its future into eventLoopFuture.
     void startEventLoop();
-    /// Sets stopRequested, wakes the event task from its pause and waits for it to end (called
+    /// Asks the event task to stop, wakes it from its pause and waits for it to end (called
     /// from the task itself, e.g. by a listener, it only asks it to end).
     void stopEventLoop();
     /// Copies the remembered condition words from the current condition (also after a
@@ -242,13 +245,20 @@ public:
     void updateStorageImages(const std::shared_ptr<CameraStorage>& storage);
 
 private:
-    void eventLoop();
+    /// The event task: holds the adapter only for one pass at a time and pauses without it,
+    /// so that the adapter may be released while the task runs.
+    static void eventLoop(const void* owner, std::weak_ptr<CameraDeviceAdapter> adapter,
+                          std::shared_ptr<EventLoopStop> stop);
+    /// One pass of the event task; the pause before the next, or none when the task ends.
+    std::optional<std::chrono::milliseconds> eventStep(const EventLoopStop& stop);
     /// One pass of the event loop after the condition was read.
     void runEventPass();
     /// Ends the task for a camera that is no longer attached.
     void handleUnplugged();
-    /// Waits `duration` or until a stop is requested; false when stopping.
-    bool pauseEventLoop(std::chrono::milliseconds duration);
+    /// A listing task: holds the adapter for the listing, which ends soon once the device is
+    /// gone.
+    static void listingTask(const void* owner, std::weak_ptr<CameraDeviceAdapter> adapter,
+                            std::string storageId);
     void pause(std::chrono::milliseconds duration) const;
     bool isTetherImage(const CameraImage& image) const;
     void rememberTetherImage(const std::shared_ptr<CameraImageImpl>& image);
@@ -271,10 +281,6 @@ private:
     bool changeTrackingEnabled = false;
     /// Guards rememberedWords: the event task and setting writes both renew them.
     mutable std::mutex rememberedWordsMutex;
-    std::mutex eventWakeMutex;
-    std::condition_variable eventWake;
-    /// The event task's thread, so that a stop from inside a listener does not wait for itself.
-    std::atomic<std::thread::id> eventLoopThread{};
 
     mutable std::mutex timingMutex;
     Clock clock;

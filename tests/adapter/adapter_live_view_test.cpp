@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <future>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 
@@ -240,6 +242,36 @@ TEST_F(LiveViewTest, AdapterMayBeReleasedWhileLiveViewRuns) {
     const size_t fetched = camera->countOf(0x9006);
     std::this_thread::sleep_for(100ms);
     EXPECT_EQ(camera->countOf(0x9006), fetched);
+}
+
+TEST_F(LiveViewTest, LastReferenceMayBeDroppedOnTheFrameTaskAsItEnds) {
+    prepare("QUORIN Grande");
+    serveCondition(ConditionBuilder().statusFlags(0x100));
+    ASSERT_TRUE(adapter->updateCondition());
+    std::promise<void> started;
+    std::promise<void> released;
+    // While the refused frame ends live view on this body, the application lets go of device
+    // and adapter: the frame task's own reference is then the last one.
+    camera->on(0x9006,
+               [this, gate = started.get_future().share(), &released](const RecordedRequest&) {
+                   if (gate.wait_for(5s) == std::future_status::ready && adapter != nullptr) {
+                       device.reset();
+                       adapter.reset();
+                       released.set_value();
+                   }
+                   return ScriptedResponse::withCode(0x2019);
+               });
+    // The transport goes only once the adapter's destructor has returned.
+    const std::weak_ptr<ScriptedMtpDevice> transport = camera;
+    camera.reset();
+
+    ASSERT_EQ(adapter->startLiveView().getResult(), Result::Ok);
+    started.set_value();
+    ASSERT_EQ(released.get_future().wait_for(5s), std::future_status::ready);
+    for (int i = 0; i < 500 && !transport.expired(); ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_TRUE(transport.expired());
 }
 
 }  // namespace

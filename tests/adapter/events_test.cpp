@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
+#include <future>
+#include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "adapter/adapter_capture_id.hpp"
@@ -183,7 +187,11 @@ protected:
             return ScriptedResponse::ok();
         });
     }
-    void TearDown() override { adapter->stopEventLoop(); }
+    void TearDown() override {
+        if (adapter != nullptr) {
+            adapter->stopEventLoop();
+        }
+    }
 };
 
 TEST_F(EventLoopTest, TetherImageIsAddedReleasedAndCompletesTheCapture) {
@@ -252,6 +260,44 @@ TEST_F(EventLoopTest, ListenerMayStopTheTaskThatCallsIt) {
     EXPECT_TRUE(eventually([&] { return !stopper->events().empty(); }));
     EXPECT_TRUE(eventually([&] { return !adapter->isEventLoopRunning(); }));
     stopper->adapter.reset();
+}
+
+TEST_F(EventLoopTest, LastReferenceMayBeDroppedOnTheTaskItself) {
+    // The application lets go of device and adapter from inside a listener: the event task's
+    // own references are then the last ones, and the adapter is destroyed on the task.
+    struct Releaser : RecordingListener {
+        std::function<void()> release;
+        void captureSettingsChanged(
+            const std::shared_ptr<const CameraDevice>& device,
+            const std::vector<std::shared_ptr<const CaptureSetting>>& settings) override {
+            RecordingListener::captureSettingsChanged(device, settings);
+            if (release) {
+                std::exchange(release, nullptr)();
+            }
+        }
+    };
+    const auto releaser = std::make_shared<Releaser>();
+    device->addEventListener(releaser);
+    std::promise<void> released;
+    releaser->release = [this, &released] {
+        device.reset();
+        adapter.reset();
+        released.set_value();
+    };
+    // The transport goes only once the adapter's destructor has returned.
+    const std::weak_ptr<ScriptedMtpDevice> transport = camera;
+    camera.reset();
+
+    setCondition([](ConditionBuilder& c) { c.set(exposureMode, 8); });
+    adapter->startEventLoop();
+    ASSERT_TRUE(eventually([&] { return adapter->isEventLoopRunning(); }));
+    {
+        const std::lock_guard<std::mutex> lock(conditionMutex);
+        condition.set(shutterDenominator, 250);
+    }
+    ASSERT_EQ(released.get_future().wait_for(5s), std::future_status::ready);
+    EXPECT_TRUE(eventually([&] { return transport.expired(); }));
+    EXPECT_EQ(releaser->events(), std::vector<std::string>{"captureSettingsChanged ShutterSpeed"});
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <future>
+#include <memory>
 #include <sstream>
 #include <streambuf>
 #include <string>
@@ -420,6 +422,38 @@ TEST_F(ListingTest, PausedListingEndsWhenTheDeviceGoesAway) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     EXPECT_EQ(storage->getListingState(), ListingState::Stopped);
+}
+
+TEST_F(ListingTest, LastReferenceMayBeDroppedOnTheListingItself) {
+    answerObjects({1, 2});
+    std::promise<void> started;
+    std::promise<void> released;
+    // The application lets go of device, adapter and storage while the listing asks about an
+    // object; the listing's own references are then the last ones.
+    camera->on(kGetObjectInfo, [this, gate = started.get_future().share(),
+                                &released](const RecordedRequest& request) {
+        if (gate.wait_for(std::chrono::seconds(5)) == std::future_status::ready &&
+            adapter != nullptr) {
+            device.reset();
+            adapter.reset();
+            storage.reset();
+            released.set_value();
+        }
+        return ScriptedResponse::ok(objectInfoDataset(
+            0x10001, 0x3801, 10, "IMG_" + std::to_string(request.parameters.at(0)) + ".JPG"));
+    });
+    // The transport goes only once the adapter's destructor has returned.
+    const std::weak_ptr<ScriptedMtpDevice> transport = camera;
+    camera.reset();
+
+    adapter->listImages(storage);
+    started.set_value();
+    ASSERT_EQ(released.get_future().wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!transport.expired() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_TRUE(transport.expired());
 }
 
 TEST_F(StoredImageTest, StorageFiguresComeFromStorageInfo) {
