@@ -89,8 +89,13 @@ public:
     ListingEnd(const ListingEnd&) = delete;
     ListingEnd& operator=(const ListingEnd&) = delete;
     ~ListingEnd() {
-        storage.changeListingState(ListingState::Running, ListingState::Stopped);
-        storage.changeListingState(ListingState::Paused, ListingState::Stopped);
+        // A resume may turn Paused into Running between two attempts; left Running, the
+        // storage would keep a capture start waiting for a listing that no longer runs.
+        ListingState state = storage.getListingState();
+        while ((state == ListingState::Running || state == ListingState::Paused) &&
+               !storage.changeListingState(state, ListingState::Stopped)) {
+            state = storage.getListingState();
+        }
     }
 
 private:
