@@ -23,6 +23,9 @@
 #include "support/scripted_mtp_device.hpp"
 
 namespace Corvane::CameraController::Testing {
+// adapter_fixture.hpp defines other classes of the same names (TestAdapter, ConditionBuilder)
+// for the other tests of the same binary; a namespace of their own keeps the two apart.
+inline namespace EventCaptureFixture {
 
 /// Opens the adapter's protected state to the tests.
 class TestAdapter : public Impl::QuorinCameraDeviceMtpUsbAdapter {
@@ -210,4 +213,5 @@ protected:
     std::atomic<int> pauses{0};
 };
 
+}  // namespace EventCaptureFixture
 }  // namespace Corvane::CameraController::Testing
