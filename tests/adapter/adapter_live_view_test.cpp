@@ -198,21 +198,21 @@ TEST_F(LiveViewTest, DisconnectFromInsideAFrameListenerDoesNotHang) {
     prepare("QUORIN Delta");
     camera->on(0x9001, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
     std::atomic<bool> once{false};
-    Response restarted(Result::Ok);
+    // Handed over, not assigned: the task ends before the listener has returned.
+    std::promise<Response> restarted;
     listener->onFrame = [this, &once, &restarted] {
         if (!once.exchange(true)) {
             adapter->disconnect();
-            restarted = adapter->startLiveView();
+            restarted.set_value(adapter->startLiveView());
         }
     };
     ASSERT_EQ(adapter->startLiveView().getResult(), Result::Ok);
     ASSERT_TRUE(listener->waitForFrames(1));
+    auto outcome = restarted.get_future();
+    ASSERT_EQ(outcome.wait_for(5s), std::future_status::ready);
     ASSERT_TRUE(waitForTaskEnd());
-    for (int i = 0; i < 500 && camera->closeCount() == 0; ++i) {
-        std::this_thread::sleep_for(10ms);
-    }
     EXPECT_EQ(camera->closeCount(), 1);
-    EXPECT_EQ(codeOf(restarted), ErrorCode::NotConnected);
+    EXPECT_EQ(codeOf(outcome.get()), ErrorCode::NotConnected);
     EXPECT_FALSE(adapter->isConnected());
 }
 
