@@ -147,7 +147,8 @@ public:
         log_.push_back(name_);
         lastDevice = device;
     }
-    std::shared_ptr<const CameraDevice> lastDevice;
+    // Weak: the device holds this listener, so a strong pointer back would leak both.
+    std::weak_ptr<const CameraDevice> lastDevice;
 
 private:
     std::string name_;
@@ -175,7 +176,7 @@ TEST_F(ListenerTest, DeliveredInRegistrationOrderOncePerEntry) {
     device->addEventListener(a);
     sendDisconnected(*device);
     EXPECT_EQ(log, (std::vector<std::string>{"A", "B", "A"}));
-    EXPECT_EQ(a->lastDevice, device);
+    EXPECT_EQ(a->lastDevice.lock(), device);
 }
 
 TEST_F(ListenerTest, RemoveDropsEveryEntryAndIgnoresStrangers) {
