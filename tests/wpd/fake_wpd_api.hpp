@@ -80,7 +80,10 @@ public:
             return Impl::kWpdFail;
         }
         value.data.reset(static_cast<uint8_t*>(std::malloc(bytes.empty() ? 1 : bytes.size())));
-        std::memcpy(value.data.get(), bytes.data(), bytes.size());
+        // An empty vector's data() may be null, which memcpy must not get even for 0 bytes.
+        if (!bytes.empty()) {
+            std::memcpy(value.data.get(), bytes.data(), bytes.size());
+        }
         value.size = static_cast<uint32_t>(bytes.size());
         return Impl::kWpdOk;
     }
