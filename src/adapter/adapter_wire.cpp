@@ -1,6 +1,8 @@
 // Vendor dataset codecs.
 #include "adapter/adapter_wire.hpp"
 
+#include "common/local_time.hpp"
+
 namespace Corvane::CameraController::Impl {
 
 namespace {
@@ -339,7 +341,7 @@ std::tm parseCameraDateTime(const std::string& text) {
 std::optional<std::string> formatCameraDateTime(int64_t time) {
     const std::time_t seconds = static_cast<std::time_t>(time);
     std::tm local{};
-    if (localtime_r(&seconds, &local) == nullptr) {
+    if (!toLocalTime(seconds, local)) {
         return std::nullopt;
     }
     char buffer[32];

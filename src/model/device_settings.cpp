@@ -1,5 +1,7 @@
 #include "corvane/camera_controller/device_settings.hpp"
 
+#include "common/local_time.hpp"
+
 #include <cstdio>
 #include <ctime>
 
@@ -18,11 +20,7 @@ std::string ctimeText(int64_t seconds) {
         return {};
     }
     std::tm local{};
-#ifdef _WIN32
-    const bool converted = localtime_s(&local, &time) == 0;
-#else
-    const bool converted = localtime_r(&time, &local) != nullptr;
-#endif
+    const bool converted = Impl::toLocalTime(time, local);
     if (!converted || local.tm_wday < 0 || local.tm_wday > 6 || local.tm_mon < 0 ||
         local.tm_mon > 11) {
         return {};
