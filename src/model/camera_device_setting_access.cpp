@@ -14,8 +14,8 @@ std::unique_ptr<CameraDeviceSettingValue> CameraDeviceSettingAccess::cloneValue(
     if (const auto* time = dynamic_cast<const CameraTimeValue*>(&value)) {
         return std::make_unique<CameraTimeValue>(*time);
     }
-    if (const auto* spec = dynamic_cast<const LiveViewSpecificationValue*>(&value)) {
-        return std::make_unique<LiveViewSpecificationValue>(*spec);
+    if (const auto* liveView = dynamic_cast<const LiveViewSpecificationValue*>(&value)) {
+        return std::make_unique<LiveViewSpecificationValue>(*liveView);
     }
     throw std::invalid_argument("not a camera device setting value");
 }

@@ -61,10 +61,10 @@ TEST_F(DeviceSettingsTest, ClockIsReadAsLocalTime) {
 
 TEST_F(DeviceSettingsTest, LiveViewGeometryBecomesFractions) {
     serveGeometry(DatasetBuilder().u32(0).u16(720).u16(480).u32(0).u16(360).u16(240).bytes());
-    LiveViewSpecification specification;
-    ASSERT_EQ(adapter->getCameraDeviceSettings({&specification}).getResult(), Result::Ok);
+    LiveViewSpecification liveViewSetting;
+    ASSERT_EQ(adapter->getCameraDeviceSettings({&liveViewSetting}).getResult(), Result::Ok);
     const LiveViewImage& image =
-        dynamic_cast<const LiveViewSpecificationValue&>(specification.getValue()).get();
+        dynamic_cast<const LiveViewSpecificationValue&>(liveViewSetting.getValue()).get();
     EXPECT_EQ(image.width, 720);
     EXPECT_EQ(image.height, 480);
     const float expected[4][2] = {{0.25f, 0.25f}, {0.75f, 0.25f}, {0.75f, 0.75f}, {0.25f, 0.75f}};
@@ -75,8 +75,8 @@ TEST_F(DeviceSettingsTest, LiveViewGeometryBecomesFractions) {
 
     // (721 - 360) / 2 is truncated to 180.
     serveGeometry(DatasetBuilder().u32(0).u16(721).u16(480).u32(0).u16(360).u16(240).bytes());
-    ASSERT_EQ(adapter->getCameraDeviceSettings({&specification}).getResult(), Result::Ok);
-    EXPECT_FLOAT_EQ(dynamic_cast<const LiveViewSpecificationValue&>(specification.getValue())
+    ASSERT_EQ(adapter->getCameraDeviceSettings({&liveViewSetting}).getResult(), Result::Ok);
+    EXPECT_FLOAT_EQ(dynamic_cast<const LiveViewSpecificationValue&>(liveViewSetting.getValue())
                         .get()
                         .focusArea[0]
                         .x,
@@ -85,7 +85,7 @@ TEST_F(DeviceSettingsTest, LiveViewGeometryBecomesFractions) {
     for (const auto& bad : {DatasetBuilder().u32(0).u16(720).u16(480).u32(0).u16(360).bytes(),
                             DatasetBuilder().u32(0).u16(0).u16(480).u32(0).u16(0).u16(0).bytes()}) {
         serveGeometry(bad);
-        const Response response = adapter->getCameraDeviceSettings({&specification});
+        const Response response = adapter->getCameraDeviceSettings({&liveViewSetting});
         EXPECT_EQ(codeOf(response), ErrorCode::DeviceError);
         EXPECT_EQ(messageOf(response), "Malformed live view geometry");
     }
@@ -114,9 +114,9 @@ TEST_F(DeviceSettingsTest, ClockIsWrittenAsAPtpStringWithoutTouchingTheLocale) {
     ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
     const std::string localeBefore = std::setlocale(LC_ALL, nullptr);
     const CameraTime time(1706745599);  // 2024-01-31 23:59:59 UTC
-    const LiveViewSpecification specification;
+    const LiveViewSpecification liveViewSetting;
     const CameraTime ignored(0);
-    ASSERT_EQ(adapter->setCameraDeviceSettings({&specification, &time, &ignored}).getResult(),
+    ASSERT_EQ(adapter->setCameraDeviceSettings({&liveViewSetting, &time, &ignored}).getResult(),
               Result::Ok);
     EXPECT_EQ(std::setlocale(LC_ALL, nullptr), localeBefore);
     std::setlocale(LC_ALL, original.c_str());

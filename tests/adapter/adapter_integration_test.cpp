@@ -198,12 +198,13 @@ TEST_F(AdapterIntegrationTest, ClockIsSetAndReadBack) {
     const CameraTime wanted(time);
     ASSERT_EQ(device->setCameraDeviceSettings({&wanted}).getResult(), Result::Ok);
     CameraTime read;
-    LiveViewSpecification specification;
-    ASSERT_EQ(device->getCameraDeviceSettings({&read, &specification}).getResult(), Result::Ok);
+    LiveViewSpecification liveViewSetting;
+    ASSERT_EQ(device->getCameraDeviceSettings({&read, &liveViewSetting}).getResult(), Result::Ok);
     const int64_t readBack = dynamic_cast<const CameraTimeValue&>(read.getValue()).get();
     EXPECT_LE(std::abs(readBack - time), 2);
-    EXPECT_EQ(dynamic_cast<const LiveViewSpecificationValue&>(specification.getValue()).get().width,
-              640);
+    EXPECT_EQ(
+        dynamic_cast<const LiveViewSpecificationValue&>(liveViewSetting.getValue()).get().width,
+        640);
 }
 
 TEST_F(AdapterIntegrationTest, FocusPointLandsInLiveViewPixels) {

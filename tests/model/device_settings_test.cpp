@@ -107,21 +107,23 @@ TEST(LiveViewSpecificationTest, ValueEqualsOnlyItself) {
 }
 
 TEST(LiveViewSpecificationTest, CodecAccessBuildsAFilledSetting) {
-    auto spec = CameraDeviceSettingAccess::makeLiveViewSpecification(middleHalf());
-    ASSERT_TRUE(spec->hasValue());
-    EXPECT_EQ(spec->getName(), "LiveViewSpecification");
-    const auto& value = dynamic_cast<const LiveViewSpecificationValue&>(spec->getValue());
+    auto liveViewSetting = CameraDeviceSettingAccess::makeLiveViewSpecification(middleHalf());
+    ASSERT_TRUE(liveViewSetting->hasValue());
+    EXPECT_EQ(liveViewSetting->getName(), "LiveViewSpecification");
+    const auto& value =
+        dynamic_cast<const LiveViewSpecificationValue&>(liveViewSetting->getValue());
     EXPECT_EQ(value.get().height, 480);
-    EXPECT_TRUE(*spec == *spec);
-    EXPECT_FALSE(*spec == *CameraDeviceSettingAccess::makeLiveViewSpecification(middleHalf()));
+    EXPECT_TRUE(*liveViewSetting == *liveViewSetting);
+    EXPECT_FALSE(*liveViewSetting ==
+                 *CameraDeviceSettingAccess::makeLiveViewSpecification(middleHalf()));
     EXPECT_EQ(CameraDeviceSettingAccess::nameOf<CameraTime>(), "CameraTime");
 }
 
 TEST(LiveViewSpecificationTest, CloneValueKeepsTheConcreteClass) {
     auto time = CameraDeviceSettingAccess::cloneValue(CameraTimeValue(5));
     EXPECT_TRUE(*time == CameraTimeValue(5));
-    auto spec = CameraDeviceSettingAccess::cloneValue(LiveViewSpecificationValue(middleHalf()));
-    ASSERT_NE(dynamic_cast<LiveViewSpecificationValue*>(spec.get()), nullptr);
+    auto copy = CameraDeviceSettingAccess::cloneValue(LiveViewSpecificationValue(middleHalf()));
+    ASSERT_NE(dynamic_cast<LiveViewSpecificationValue*>(copy.get()), nullptr);
 
     class OtherValue : public CameraDeviceSettingValue {
     public:
