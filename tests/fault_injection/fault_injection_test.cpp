@@ -69,6 +69,9 @@ public:
 
     /// Called with every command container before the camera sees it.
     void onCommand(uint16_t operation) {
+        if (stopped_) {
+            return;
+        }
         const size_t number = ++count_;
         if (kind_ == FaultKind::None || number != index_) {
             return;
@@ -97,6 +100,9 @@ public:
         static const uint32_t sizes[] = {0, 3, 7, 21};
         return sizes[index_ % 4];
     }
+    /// Ends the session's count, so a fault placed past a short session never lands in the
+    /// reconnect that checks the camera afterwards.
+    void stop() { stopped_ = true; }
     size_t transactions() const { return count_; }
     bool injected() const { return injected_; }
     uint16_t operation() const { return operation_; }
@@ -107,6 +113,7 @@ private:
     const size_t index_;
     std::atomic<size_t> count_{0};
     std::atomic<bool> injected_{false};
+    std::atomic<bool> stopped_{false};
     std::atomic<uint16_t> operation_{0};
 };
 
@@ -402,6 +409,7 @@ public:
 
     /// After the session: cable back in, a new detection, connect, one read, disconnect.
     Response reconnect() {
+        injector_->stop();
         camera_->clearFaults();
         camera_->replug();
         auto device =
