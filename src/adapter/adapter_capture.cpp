@@ -50,15 +50,6 @@ std::shared_ptr<CameraDeviceBaseImpl> asBase(const std::shared_ptr<CameraDevice>
     return std::dynamic_pointer_cast<CameraDeviceBaseImpl>(owner);
 }
 
-bool anyStorageAvailable(CameraDeviceBaseImpl& owner) {
-    for (const auto& storage : owner.getStoragesImpl().snapshot()) {
-        if (storage->isAvailable()) {
-            return true;
-        }
-    }
-    return false;
-}
-
 /// Models and firmware that cannot record a movie under remote control.
 bool refusesMovie(const std::string& model, const std::string& firmware) {
     return (model == "QUORIN Alto" && firmware < "1.41") || model == "QUORIN Grande" ||
@@ -145,7 +136,8 @@ StartCaptureResponse QuorinCameraDeviceMtpUsbAdapter::doStartCapture(bool withFo
 
     bool busy = false;
     if (movie) {
-        busy = isMovieRecording() || !anyStorageAvailable(*owner) || !getPendingCaptures().empty();
+        busy = isMovieRecording() || !owner->getStoragesImpl().anyAvailable() ||
+               !getPendingCaptures().empty();
     } else if (hasTransferBuffer) {
         busy = !isCaptureAllowed();
     } else {
@@ -162,7 +154,7 @@ StartCaptureResponse QuorinCameraDeviceMtpUsbAdapter::doStartCapture(bool withFo
         busy = !isCaptureAllowed() || tries == 0;
     }
     if (busy) {
-        const bool noCard = movie && !anyStorageAvailable(*owner);
+        const bool noCard = movie && !owner->getStoragesImpl().anyAvailable();
         return startFailure(ErrorCode::DeviceError,
                             noCard ? "Write to storage is required." : "Device Busy");
     }

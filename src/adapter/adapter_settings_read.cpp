@@ -402,15 +402,7 @@ private:
 
     bool anyStorageAvailable() const {
         const auto owner = adapter.lockDeviceImpl();
-        if (owner == nullptr) {
-            return false;
-        }
-        for (const auto& storage : owner->getStoragesImpl().snapshot()) {
-            if (storage->isAvailable()) {
-                return true;
-            }
-        }
-        return false;
+        return owner != nullptr && owner->getStoragesImpl().anyAvailable();
     }
 
     QuorinCameraDeviceMtpUsbAdapter& adapter;

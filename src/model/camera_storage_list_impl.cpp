@@ -48,6 +48,12 @@ std::vector<std::shared_ptr<CameraStorage>> CameraStorageListImpl::snapshot() co
     return storages;
 }
 
+bool CameraStorageListImpl::anyAvailable() const {
+    const std::lock_guard<std::mutex> lock(mutex);
+    return std::any_of(storages.begin(), storages.end(),
+                       [](const auto& storage) { return storage->isAvailable(); });
+}
+
 void CameraStorageListImpl::assign(std::vector<std::shared_ptr<CameraStorage>> newStorages) {
     newStorages.erase(std::remove(newStorages.begin(), newStorages.end(), nullptr),
                       newStorages.end());

@@ -28,6 +28,8 @@ public:
     std::shared_ptr<CameraStorage> findById(const std::string& id) const;
     /// A copy of the current sequence, for iterating without holding the lock.
     std::vector<std::shared_ptr<CameraStorage>> snapshot() const;
+    /// True when a card is in at least one storage.
+    bool anyAvailable() const;
     /// Replaces the whole sequence at once.
     void assign(std::vector<std::shared_ptr<CameraStorage>> storages);
     void clear();
