@@ -663,12 +663,14 @@ TEST_F(FaultInjectionTest, UnplugAtAnyTransactionIsReportedOnceAndRecoverable) {
     report("unplug", indices.size(), reached);
 }
 
-TEST_F(FaultInjectionTest, ErrorCodeAtAnyTransactionLeavesTheCameraUsable) {
-    const std::vector<size_t> indices = indicesFor(FaultKind::ErrorCode);
+/// Runs the session with a fault of `kind` at each sampled transaction; the camera must never
+/// be reported as gone and must connect again afterwards.
+void expectCameraStaysUsable(Watchdog& watchdog, FaultKind kind, const std::string& label,
+                             const std::vector<size_t>& indices) {
     size_t reached = 0;
     for (const size_t k : indices) {
-        SCOPED_TRACE("error code at transaction " + std::to_string(k));
-        FaultSession session(*watchdog_, FaultKind::ErrorCode, k);
+        SCOPED_TRACE(label + " at transaction " + std::to_string(k));
+        FaultSession session(watchdog, kind, k);
         const SessionResult result = session.run();
         reached += result.faultInjected ? 1 : 0;
         EXPECT_EQ(result.disconnectedReports, 0) << callsOf(result);
@@ -676,23 +678,17 @@ TEST_F(FaultInjectionTest, ErrorCodeAtAnyTransactionLeavesTheCameraUsable) {
         EXPECT_EQ(again.getResult(), Result::Ok)
             << "after 0x" << std::hex << result.faultedOperation << ": " << describe(again);
     }
-    report("error code", indices.size(), reached);
+    report(label.c_str(), indices.size(), reached);
+}
+
+TEST_F(FaultInjectionTest, ErrorCodeAtAnyTransactionLeavesTheCameraUsable) {
+    expectCameraStaysUsable(*watchdog_, FaultKind::ErrorCode, "error code",
+                            indicesFor(FaultKind::ErrorCode));
 }
 
 TEST_F(FaultInjectionTest, TruncatedDataAtAnyTransactionLeavesTheCameraUsable) {
-    const std::vector<size_t> indices = indicesFor(FaultKind::Truncate);
-    size_t reached = 0;
-    for (const size_t k : indices) {
-        SCOPED_TRACE("truncated data at transaction " + std::to_string(k));
-        FaultSession session(*watchdog_, FaultKind::Truncate, k);
-        const SessionResult result = session.run();
-        reached += result.faultInjected ? 1 : 0;
-        EXPECT_EQ(result.disconnectedReports, 0) << callsOf(result);
-        const Response again = session.reconnect();
-        EXPECT_EQ(again.getResult(), Result::Ok)
-            << "after 0x" << std::hex << result.faultedOperation << ": " << describe(again);
-    }
-    report("truncated data", indices.size(), reached);
+    expectCameraStaysUsable(*watchdog_, FaultKind::Truncate, "truncated data",
+                            indicesFor(FaultKind::Truncate));
 }
 
 }  // namespace
