@@ -79,7 +79,7 @@ QuorinCameraDeviceMtpUsbAdapter::QuorinCameraDeviceMtpUsbAdapter(std::weak_ptr<C
     : device(std::move(owner)) {}
 
 QuorinCameraDeviceMtpUsbAdapter::~QuorinCameraDeviceMtpUsbAdapter() {
-    eventLoopStop->request();
+    currentEventLoopStop()->request();
     liveViewRunning = false;
     // One of the tasks dropped the last reference: it cannot wait for itself, so a helper
     // thread collects it. Every task holds the adapter while it uses it, so none touches it
@@ -103,6 +103,19 @@ QuorinCameraDeviceMtpUsbAdapter::~QuorinCameraDeviceMtpUsbAdapter() {
     if (eventLoopFuture.valid()) {
         eventLoopFuture.wait();
     }
+}
+
+void QuorinCameraDeviceMtpUsbAdapter::rebindTransport(const std::shared_ptr<MtpDevice>& transport) {
+    const auto previous = getMtpDevice();
+    setMtpDevice(transport);
+    if (previous == nullptr || previous == transport || !connected.exchange(false)) {
+        return;
+    }
+    // Runs under discovery's lock, on any thread: nothing here waits or calls a listener.
+    abandonPendingCaptures();
+    liveViewRunning = false;
+    connectionLost = true;
+    currentEventLoopStop()->request();
 }
 
 bool QuorinCameraDeviceMtpUsbAdapter::isConnected() const {
@@ -326,10 +339,15 @@ void QuorinCameraDeviceMtpUsbAdapter::stopBackgroundWork(CameraDeviceBaseImpl& o
     }
     abandonPendingCaptures();
     stopLiveView();
+    liveViewRunning = false;
+    if (runsOnOwnTask(AdapterTask::LiveView)) {
+        // A frame listener disconnecting: an application thread may hold liveViewMutex while
+        // it waits for this very task, so the task only ends after the listener returns.
+        return;
+    }
     // Also when stopLiveView refused for a vanished camera: the task must be gone before
     // the transport is closed.
     const std::lock_guard<std::mutex> lock(liveViewMutex);
-    liveViewRunning = false;
     joinLiveViewTask();
 }
 

@@ -66,6 +66,24 @@ constexpr std::array<RememberedWord, 11> kRememberedWords = {{
 
 constexpr uint32_t kIsoWordIndex = 77;
 
+/// The change kind whose words a write of `propertyCode` moves; none for the others.
+std::optional<ChangeKind> changeKindOf(uint16_t propertyCode) {
+    switch (propertyCode) {
+        case PropertyCode::WhiteBalance:
+            return kWhiteBalance;
+        case PropertyCode::FNumber:
+            return kFNumber;
+        case PropertyCode::ExposureBiasCompensation:
+            return kExposureCompensation;
+        case PropertyCode::ShutterSpeed:
+            return kShutterSpeed;
+        case PropertyCode::IsoSensitivity:
+            return kIso;
+        default:
+            return std::nullopt;
+    }
+}
+
 uint32_t rememberedWordOf(const QuorinCameraCondition& condition, uint32_t wordIndex) {
     if (wordIndex == kIsoWordIndex) {
         return condition.isoSensitivity();
@@ -143,7 +161,7 @@ bool pollsSlowly(const QuorinCameraCondition& condition) {
 
 void QuorinCameraDeviceMtpUsbAdapter::startEventLoop() {
     // An earlier task is asked to end first, so that two never poll side by side for long.
-    eventLoopStop->request();
+    currentEventLoopStop()->request();
     std::future<void> previous = std::move(eventLoopFuture);
     if (previous.valid()) {
         if (runsOnOwnTask(AdapterTask::Events)) {
@@ -153,14 +171,23 @@ void QuorinCameraDeviceMtpUsbAdapter::startEventLoop() {
             previous.wait();
         }
     }
-    eventLoopStop = std::make_shared<EventLoopStop>();
+    const auto stop = std::make_shared<EventLoopStop>();
+    {
+        const std::lock_guard<std::mutex> lock(eventLoopStopMutex);
+        eventLoopStop = stop;
+    }
     eventLoopRunning = false;
     eventLoopFuture = std::async(std::launch::async, &QuorinCameraDeviceMtpUsbAdapter::eventLoop,
-                                 this, weak_from_this(), eventLoopStop);
+                                 this, weak_from_this(), stop);
+}
+
+std::shared_ptr<EventLoopStop> QuorinCameraDeviceMtpUsbAdapter::currentEventLoopStop() const {
+    const std::lock_guard<std::mutex> lock(eventLoopStopMutex);
+    return eventLoopStop;
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::stopEventLoop() {
-    eventLoopStop->request();
+    currentEventLoopStop()->request();
     if (runsOnOwnTask(AdapterTask::Events)) {
         return;
     }
@@ -194,6 +221,12 @@ void QuorinCameraDeviceMtpUsbAdapter::eventLoop(const void* owner,
 }
 
 std::optional<milliseconds> QuorinCameraDeviceMtpUsbAdapter::eventStep(const EventLoopStop& stop) {
+    // Before the stop request: a replug noticed by discovery asks this task to stop and leaves
+    // the report to it.
+    if (connectionLost.exchange(false)) {
+        reportDisconnected();
+        return std::nullopt;
+    }
     if (stop.requested() || lockDevice() == nullptr) {
         return std::nullopt;
     }
@@ -217,8 +250,14 @@ std::optional<milliseconds> QuorinCameraDeviceMtpUsbAdapter::eventStep(const Eve
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::handleUnplugged() {
-    connected = false;
     abandonPendingCaptures();
+    // Once per loss: discovery may have seen the same loss first.
+    if (connected.exchange(false)) {
+        reportDisconnected();
+    }
+}
+
+void QuorinCameraDeviceMtpUsbAdapter::reportDisconnected() {
     notifyListeners(
         [](CameraEventListener& listener, const std::shared_ptr<const CameraDevice>& owner) {
             listener.deviceDisconnected(owner, DeviceInterface::USB);
@@ -244,11 +283,15 @@ void QuorinCameraDeviceMtpUsbAdapter::runEventPass() {
     const uint32_t flags = current->statusFlags();
     if ((flags & StatusFlag::anyMovie) == 0 && current->objectReady() == 1) {
         const std::shared_ptr<CameraImageImpl> image = createImageFromTetherImage();
-        if (image != nullptr) {
-            notifyListeners([&image](CameraEventListener& listener,
-                                     const std::shared_ptr<const CameraDevice>& owner) {
-                listener.imageAdded(owner, image);
-            });
+        // Also with a null image when the buffer could not be read, so that an application
+        // pairing imageAdded with captureComplete loses none.
+        notifyListeners([&image](CameraEventListener& listener,
+                                 const std::shared_ptr<const CameraDevice>& owner) {
+            listener.imageAdded(owner, image);
+        });
+        if (!connected) {
+            // A listener disconnected: the rest of the pass would run on a closed transport.
+            return;
         }
         deleteTetherImage();
         if (image != nullptr) {
@@ -261,6 +304,10 @@ void QuorinCameraDeviceMtpUsbAdapter::runEventPass() {
     }
     updateStorages();
     updateImageInfo();
+    if (!connected) {
+        return;
+    }
+    endMovieShortOfFiles();
     updateBatteryLevel();
     if (isOperationSupported(OperationCode::TetherImageTransfer)) {
         expireStillCaptures();
@@ -270,8 +317,8 @@ void QuorinCameraDeviceMtpUsbAdapter::runEventPass() {
         const std::lock_guard<std::mutex> lock(rememberedWordsMutex);
         tracking = changeTrackingEnabled;
     }
-    if (tracking && detectSettingChanges()) {
-        takeRememberedWords();
+    if (tracking) {
+        detectSettingChanges();
     }
 }
 
@@ -285,6 +332,20 @@ void QuorinCameraDeviceMtpUsbAdapter::takeRememberedWords() {
     const std::lock_guard<std::mutex> lock(rememberedWordsMutex);
     for (size_t i = 0; i < kRememberedWords.size(); ++i) {
         rememberedWords[i] = rememberedWordOf(*current, kRememberedWords[i].wordIndex);
+    }
+}
+
+void QuorinCameraDeviceMtpUsbAdapter::takeRememberedWordsOf(uint16_t propertyCode) {
+    const auto current = getCondition();
+    const auto kind = changeKindOf(propertyCode);
+    if (current == nullptr || !kind) {
+        return;
+    }
+    const std::lock_guard<std::mutex> lock(rememberedWordsMutex);
+    for (size_t i = 0; i < kRememberedWords.size(); ++i) {
+        if (kRememberedWords[i].kind == *kind) {
+            rememberedWords[i] = rememberedWordOf(*current, kRememberedWords[i].wordIndex);
+        }
     }
 }
 
@@ -337,6 +398,14 @@ bool QuorinCameraDeviceMtpUsbAdapter::detectSettingChanges() {
         // A failed read still reports the setting, with whatever value it then holds.
         getCaptureSettings({setting.get()});
         changed.push_back(setting);
+    }
+    if (counted) {
+        // From the record just compared, never a newer one: a dial turned while the settings
+        // above were read is then seen by the next comparison instead of being swallowed.
+        const std::lock_guard<std::mutex> lock(rememberedWordsMutex);
+        for (size_t i = 0; i < kRememberedWords.size(); ++i) {
+            rememberedWords[i] = rememberedWordOf(*current, kRememberedWords[i].wordIndex);
+        }
     }
     if (!changed.empty()) {
         notifyListeners([&changed](CameraEventListener& listener,

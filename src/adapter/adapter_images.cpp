@@ -521,6 +521,11 @@ Response QuorinCameraDeviceMtpUsbAdapter::deleteImage(const CameraImage& image) 
     if (!isConnected()) {
         return makeErrorResponse(ErrorCode::NotConnected, "");
     }
+    // Checked before the storage: the storages of a released device are gone too, and an
+    // image without one would otherwise read as a tether image deleted with success.
+    if (lockDevice() == nullptr) {
+        return makeErrorResponse(ErrorCode::Unknown, "camera object is deleted");
+    }
     const auto storage = image.getStorage();
     if (storage == nullptr) {
         return Response(Result::Ok);

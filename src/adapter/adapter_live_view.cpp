@@ -128,7 +128,9 @@ QuorinCameraDeviceMtpUsbAdapter::fetchLiveViewFrame() {
             writeDiagnostic("[warning] stopLiveView");
             return LiveViewStep::Exit;
         }
-        return LiveViewStep::Next;
+        // A refusing camera is asked again at the frame cadence, not at once: asking in a
+        // tight loop would keep one core busy and starve the event task.
+        return LiveViewStep::NextAfterPause;
     }
     if (!isJpeg(response)) {
         return LiveViewStep::Next;

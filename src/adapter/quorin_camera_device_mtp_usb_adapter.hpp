@@ -87,6 +87,11 @@ public:
     Response setTetherMode(bool on);
 
     // ---- connection and condition ----
+    /// Binds the camera's current transport object, for discovery. Binding another object
+    /// while connected ends that connection: the adapter reads disconnected, pending captures
+    /// end Unknown, live view and the event task stop, and the event task sends one
+    /// deviceDisconnected; the next connect() runs the whole connect sequence. Never blocks.
+    void rebindTransport(const std::shared_ptr<MtpDevice>& transport);
     /// Refreshes the condition from the camera (0x900F); false keeps the previous record.
     bool updateCondition();
     /// The current condition record; null before the first successful refresh.
@@ -121,8 +126,14 @@ protected:
     std::shared_ptr<QuorinCameraCondition> condition;
     std::atomic<bool> eventLoopRunning{false};
     std::future<void> eventLoopFuture;
-    /// The running event task's stop request; replaced for each new task.
+    /// The running event task's stop request; replaced for each new task. Copied out under
+    /// eventLoopStopMutex: discovery asks the task to stop from any thread.
     std::shared_ptr<EventLoopStop> eventLoopStop = std::make_shared<EventLoopStop>();
+    mutable std::mutex eventLoopStopMutex;
+    std::shared_ptr<EventLoopStop> currentEventLoopStop() const;
+    /// Set when discovery re-bound a connected adapter to a new transport object; the event
+    /// task reports the loss once, on its own thread.
+    std::atomic<bool> connectionLost{false};
     std::atomic<bool> connected{false};
     std::atomic<bool> storageWriting{false};
     mutable std::mutex conditionMutex;
@@ -167,6 +178,8 @@ private:
     /// Whether the calling thread runs `task` of this adapter (a listener called by it, say),
     /// which must then never wait for that task.
     bool runsOnOwnTask(AdapterTask task) const { return AdapterTaskMark::current(this) == task; }
+    /// On the event task (inside its listeners) reads the condition afresh: nobody else would.
+    void refreshConditionOnEventTask();
 
 public:
     // ---- events, capture, images, tether images ----
@@ -182,6 +195,9 @@ public:
     /// Copies the remembered condition words from the current condition (also after a
     /// setting was written, so that the write is not reported as a camera-side change).
     void takeRememberedWords();
+    /// After a write of `propertyCode`: copies from the current condition only the words that
+    /// property moves, so that camera-side changes of the others are still reported.
+    void takeRememberedWordsOf(uint16_t propertyCode);
     /// Disconnect, first steps: finishes a movie recording and drops movie captures.
     void finishMovieBeforeDisconnect();
     /// Every pending capture gets state Unknown; the list is emptied.
@@ -191,7 +207,8 @@ public:
 
     // -- events --
     /// Compares the remembered words with the current condition and reports camera-side
-    /// changes to the listeners; true when a change was counted.
+    /// changes to the listeners; true when a change was counted, and the remembered words are
+    /// then those of the compared record.
     bool detectSettingChanges();
     /// Ends still captures pending for 120 s or more (by the time in their IDs).
     void expireStillCaptures();
@@ -217,6 +234,9 @@ public:
     bool isCaptureAllowed() const;
     /// Counts one arrived file against the oldest pending capture; completes it at zero.
     void captureFileArrived();
+    /// Completes the oldest pending capture, a movie, with the files it got when its recording
+    /// ended 10 s ago and no file came since (Unknown when none came at all).
+    void endMovieShortOfFiles();
     /// A copy of the pending captures, oldest first.
     std::vector<std::shared_ptr<CaptureImpl>> getPendingCaptures() const;
 
@@ -255,6 +275,8 @@ private:
     void runEventPass();
     /// Ends the task for a camera that is no longer attached.
     void handleUnplugged();
+    /// Sends deviceDisconnected to every listener; on the event task only.
+    void reportDisconnected();
     /// A listing task: holds the adapter for the listing, which ends soon once the device is
     /// gone.
     static void listingTask(const void* owner, std::weak_ptr<CameraDeviceAdapter> adapter,
@@ -291,6 +313,13 @@ private:
     mutable std::mutex pendingCapturesMutex;
     std::vector<std::shared_ptr<CaptureImpl>> pendingCaptures;
     std::atomic<bool> movieStartPending{false};
+    /// The pending movie whose recording has ended, since when no file came for it.
+    struct QuietMovie {
+        std::weak_ptr<CaptureImpl> capture;
+        std::chrono::system_clock::time_point since;
+        bool gotFiles = false;
+    };
+    QuietMovie quietMovie;  // guarded by pendingCapturesMutex
     std::atomic<uint32_t> listingPauseRequested{0};
 
     /// Images made from the camera's transfer buffer, to tell them from stored images whose
