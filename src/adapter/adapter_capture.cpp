@@ -131,21 +131,22 @@ StartCaptureResponse QuorinCameraDeviceMtpUsbAdapter::startCapture(bool withFocu
     return doStartCapture(false);
 }
 
-void QuorinCameraDeviceMtpUsbAdapter::refreshConditionOnEventTask() {
+void QuorinCameraDeviceMtpUsbAdapter::refreshConditionOnTask() {
     // The event task refreshes the condition between its passes; a wait running inside one of
-    // its listeners would otherwise watch a record that never changes.
-    if (runsOnOwnTask(AdapterTask::Events)) {
+    // its listeners would otherwise watch a record that never changes, and one inside a frame
+    // listener may run while the event task waits for the frame task.
+    if (runsOnAnyTask()) {
         updateCondition();
     }
 }
 
 StartCaptureResponse QuorinCameraDeviceMtpUsbAdapter::doStartCapture(bool withFocus) {
-    const std::lock_guard<std::mutex> serialised(captureMutex);
+    const MutexLock serialised(captureMutex);
     const auto owner = asBase(lockDevice());
     if (owner == nullptr) {
         return startFailure(ErrorCode::Unknown, "camera object is deleted");
     }
-    refreshConditionOnEventTask();
+    refreshConditionOnTask();
     const bool movie = isMovieMode();
     const bool hasTransferBuffer = isOperationSupported(OperationCode::TetherImageTransfer);
 
@@ -158,7 +159,7 @@ StartCaptureResponse QuorinCameraDeviceMtpUsbAdapter::doStartCapture(bool withFo
     } else {
         int tries = kStillStartTries;
         while (true) {
-            refreshConditionOnEventTask();
+            refreshConditionOnTask();
             const auto current = getCondition();
             const uint32_t flags = current != nullptr ? current->statusFlags() : 0;
             if ((flags & StatusFlag::busyShooting) == 0 || tries < 1) {
@@ -215,7 +216,7 @@ StartCaptureResponse QuorinCameraDeviceMtpUsbAdapter::doStartCapture(bool withFo
         makeCaptureId(), movie ? CaptureMethod::Movie : CaptureMethod::StillImage,
         countExpectedFiles());
     {
-        const std::lock_guard<std::mutex> lock(pendingCapturesMutex);
+        const MutexLock lock(pendingCapturesMutex);
         pendingCaptures.push_back(capture);
     }
     owner->getStatusImpl().setCurrentCapture(capture);
@@ -228,7 +229,7 @@ StartCaptureResponse QuorinCameraDeviceMtpUsbAdapter::waitForCaptureStart(bool m
     }
     int tries = movie ? kMovieStartTries : kStillStartTries;
     while (true) {
-        refreshConditionOnEventTask();
+        refreshConditionOnTask();
         bool started = false;
         if (movie) {
             started = isMovieRecording();
@@ -283,17 +284,18 @@ Response QuorinCameraDeviceMtpUsbAdapter::stopCapture() {
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::finishMovieBeforeDisconnect() {
-    // Inside an event listener nothing else completes a capture: the waits below would only
-    // sit out their bounds, so the captures are ended at once.
-    const bool onEventTask = runsOnOwnTask(AdapterTask::Events);
-    refreshConditionOnEventTask();
+    // Inside an event listener nothing else completes a capture, and inside a frame listener
+    // the event task may be waiting for this very task: the waits below would only sit out
+    // their bounds, so the captures are ended at once.
+    const bool onTask = runsOnAnyTask();
+    refreshConditionOnTask();
     const Response stopped = stopCapture();
     const bool stopOk = stopped.getResult() == Result::Ok;
     int tries = kMovieStopTries;
     if (stopOk) {
         while (isConnected() && isMovieRecording() && tries > 0) {
             pause(kDisconnectPoll);
-            refreshConditionOnEventTask();
+            refreshConditionOnTask();
             --tries;
         }
     }
@@ -305,7 +307,7 @@ void QuorinCameraDeviceMtpUsbAdapter::finishMovieBeforeDisconnect() {
         if (current != nullptr && current->getMethod() == CaptureMethod::Movie &&
             current->getState() == CaptureState::Executing) {
             bool settled = false;
-            if (stopOk && isConnected() && tries > 0 && !onEventTask) {
+            if (stopOk && isConnected() && tries > 0 && !onTask) {
                 int waits = kMovieCaptureWaits;
                 while (isConnected() && current->getState() == CaptureState::Executing &&
                        waits > 0) {
@@ -324,7 +326,7 @@ void QuorinCameraDeviceMtpUsbAdapter::finishMovieBeforeDisconnect() {
     }
 
     {
-        const std::lock_guard<std::mutex> lock(pendingCapturesMutex);
+        const MutexLock lock(pendingCapturesMutex);
         for (auto it = pendingCaptures.begin(); it != pendingCaptures.end();) {
             if ((*it)->getMethod() == CaptureMethod::Movie) {
                 (*it)->finish(CaptureState::Unknown);
@@ -334,7 +336,7 @@ void QuorinCameraDeviceMtpUsbAdapter::finishMovieBeforeDisconnect() {
             }
         }
     }
-    for (int waits = 0; waits < kPendingCaptureWaits && !onEventTask; ++waits) {
+    for (int waits = 0; waits < kPendingCaptureWaits && !onTask; ++waits) {
         const auto current = owner != nullptr ? owner->getStatusImpl().getCurrentCapture()
                                               : std::shared_ptr<const Capture>();
         if (getPendingCaptures().empty() || !connected || current == nullptr ||
@@ -349,14 +351,14 @@ void QuorinCameraDeviceMtpUsbAdapter::finishMovieBeforeDisconnect() {
 
 std::vector<std::shared_ptr<CaptureImpl>> QuorinCameraDeviceMtpUsbAdapter::getPendingCaptures()
     const {
-    const std::lock_guard<std::mutex> lock(pendingCapturesMutex);
+    const MutexLock lock(pendingCapturesMutex);
     return pendingCaptures;
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::abandonPendingCaptures() {
     std::vector<std::shared_ptr<CaptureImpl>> abandoned;
     {
-        const std::lock_guard<std::mutex> lock(pendingCapturesMutex);
+        const MutexLock lock(pendingCapturesMutex);
         abandoned.swap(pendingCaptures);
     }
     for (const auto& capture : abandoned) {
@@ -370,7 +372,7 @@ void QuorinCameraDeviceMtpUsbAdapter::captureFileArrived() {
     }
     std::shared_ptr<CaptureImpl> completed;
     {
-        const std::lock_guard<std::mutex> lock(pendingCapturesMutex);
+        const MutexLock lock(pendingCapturesMutex);
         if (pendingCaptures.empty()) {
             return;
         }
@@ -404,7 +406,7 @@ void QuorinCameraDeviceMtpUsbAdapter::endMovieShortOfFiles() {
     std::shared_ptr<CaptureImpl> ended;
     bool gotFiles = false;
     {
-        const std::lock_guard<std::mutex> lock(pendingCapturesMutex);
+        const MutexLock lock(pendingCapturesMutex);
         const auto oldest = pendingCaptures.empty() ? nullptr : pendingCaptures.front();
         if (oldest == nullptr || oldest->getMethod() != CaptureMethod::Movie || recording) {
             quietMovie = QuietMovie{};

@@ -88,18 +88,24 @@ QuorinCameraDeviceMtpUsbAdapter::~QuorinCameraDeviceMtpUsbAdapter() {
         case AdapterTask::Events:
             collectLater(std::move(eventLoopFuture));
             break;
-        case AdapterTask::LiveView:
+        case AdapterTask::LiveView: {
+            const MutexLock lock(liveViewMutex);
             collectLater(std::move(liveViewTask));
             break;
+        }
         case AdapterTask::Listing: {
-            const std::lock_guard<std::mutex> lock(listingMutex);
+            const MutexLock lock(listingMutex);
             collectLater(std::move(listingTasks));
             break;
         }
         case AdapterTask::None:
             break;
     }
-    joinLiveViewTask();
+    {
+        // The task never takes this lock, so holding it while waiting cannot block the task.
+        const MutexLock lock(liveViewMutex);
+        joinLiveViewTask();
+    }
     if (eventLoopFuture.valid()) {
         eventLoopFuture.wait();
     }
@@ -173,7 +179,7 @@ std::string QuorinCameraDeviceMtpUsbAdapter::deviceModel() const {
 }
 
 std::shared_ptr<QuorinCameraCondition> QuorinCameraDeviceMtpUsbAdapter::getCondition() const {
-    const std::lock_guard<std::mutex> lock(conditionMutex);
+    const MutexLock lock(conditionMutex);
     return condition;
 }
 
@@ -186,7 +192,7 @@ bool QuorinCameraDeviceMtpUsbAdapter::updateCondition() {
         return false;
     }
     auto fresh = std::make_shared<QuorinCameraCondition>(response.data.get(), response.dataSize);
-    const std::lock_guard<std::mutex> lock(conditionMutex);
+    const MutexLock lock(conditionMutex);
     condition = std::move(fresh);
     return true;
 }
@@ -347,7 +353,7 @@ void QuorinCameraDeviceMtpUsbAdapter::stopBackgroundWork(CameraDeviceBaseImpl& o
     }
     // Also when stopLiveView refused for a vanished camera: the task must be gone before
     // the transport is closed.
-    const std::lock_guard<std::mutex> lock(liveViewMutex);
+    const MutexLock lock(liveViewMutex);
     joinLiveViewTask();
 }
 

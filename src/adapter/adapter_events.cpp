@@ -164,8 +164,9 @@ void QuorinCameraDeviceMtpUsbAdapter::startEventLoop() {
     currentEventLoopStop()->request();
     std::future<void> previous = std::move(eventLoopFuture);
     if (previous.valid()) {
-        if (runsOnOwnTask(AdapterTask::Events)) {
-            // Restarted from a listener of that very task, which ends after its pass.
+        if (runsOnAnyTask()) {
+            // Restarted from a listener: of that very task, which ends after its pass, or of
+            // the frame task, which must not wait for a task that may be waiting for it.
             collectLater(std::move(previous));
         } else {
             previous.wait();
@@ -173,7 +174,7 @@ void QuorinCameraDeviceMtpUsbAdapter::startEventLoop() {
     }
     const auto stop = std::make_shared<EventLoopStop>();
     {
-        const std::lock_guard<std::mutex> lock(eventLoopStopMutex);
+        const MutexLock lock(eventLoopStopMutex);
         eventLoopStop = stop;
     }
     eventLoopRunning = false;
@@ -182,13 +183,15 @@ void QuorinCameraDeviceMtpUsbAdapter::startEventLoop() {
 }
 
 std::shared_ptr<EventLoopStop> QuorinCameraDeviceMtpUsbAdapter::currentEventLoopStop() const {
-    const std::lock_guard<std::mutex> lock(eventLoopStopMutex);
+    const MutexLock lock(eventLoopStopMutex);
     return eventLoopStop;
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::stopEventLoop() {
     currentEventLoopStop()->request();
-    if (runsOnOwnTask(AdapterTask::Events)) {
+    if (runsOnAnyTask()) {
+        // A task never waits for another: the event task may itself be waiting for the
+        // frame task (a listener stopping live view). It ends after its current pass.
         return;
     }
     if (eventLoopFuture.valid()) {
@@ -267,12 +270,12 @@ void QuorinCameraDeviceMtpUsbAdapter::reportDisconnected() {
 void QuorinCameraDeviceMtpUsbAdapter::runEventPass() {
     bool firstPass = false;
     {
-        const std::lock_guard<std::mutex> lock(rememberedWordsMutex);
+        const MutexLock lock(rememberedWordsMutex);
         firstPass = !rememberedWordsTaken;
     }
     if (firstPass) {
         takeRememberedWords();
-        const std::lock_guard<std::mutex> lock(rememberedWordsMutex);
+        const MutexLock lock(rememberedWordsMutex);
         rememberedWordsTaken = true;
         changeTrackingEnabled = true;
     }
@@ -314,7 +317,7 @@ void QuorinCameraDeviceMtpUsbAdapter::runEventPass() {
     }
     bool tracking = false;
     {
-        const std::lock_guard<std::mutex> lock(rememberedWordsMutex);
+        const MutexLock lock(rememberedWordsMutex);
         tracking = changeTrackingEnabled;
     }
     if (tracking) {
@@ -329,7 +332,7 @@ void QuorinCameraDeviceMtpUsbAdapter::takeRememberedWords() {
     if (current == nullptr) {
         return;
     }
-    const std::lock_guard<std::mutex> lock(rememberedWordsMutex);
+    const MutexLock lock(rememberedWordsMutex);
     for (size_t i = 0; i < kRememberedWords.size(); ++i) {
         rememberedWords[i] = rememberedWordOf(*current, kRememberedWords[i].wordIndex);
     }
@@ -341,7 +344,7 @@ void QuorinCameraDeviceMtpUsbAdapter::takeRememberedWordsOf(uint16_t propertyCod
     if (current == nullptr || !kind) {
         return;
     }
-    const std::lock_guard<std::mutex> lock(rememberedWordsMutex);
+    const MutexLock lock(rememberedWordsMutex);
     for (size_t i = 0; i < kRememberedWords.size(); ++i) {
         if (kRememberedWords[i].kind == *kind) {
             rememberedWords[i] = rememberedWordOf(*current, kRememberedWords[i].wordIndex);
@@ -356,7 +359,7 @@ bool QuorinCameraDeviceMtpUsbAdapter::detectSettingChanges() {
     }
     std::array<uint32_t, 11> remembered{};
     {
-        const std::lock_guard<std::mutex> lock(rememberedWordsMutex);
+        const MutexLock lock(rememberedWordsMutex);
         remembered = rememberedWords;
     }
     const int32_t exposureMode = current->exposureMode();
@@ -402,7 +405,7 @@ bool QuorinCameraDeviceMtpUsbAdapter::detectSettingChanges() {
     if (counted) {
         // From the record just compared, never a newer one: a dial turned while the settings
         // above were read is then seen by the next comparison instead of being swallowed.
-        const std::lock_guard<std::mutex> lock(rememberedWordsMutex);
+        const MutexLock lock(rememberedWordsMutex);
         for (size_t i = 0; i < kRememberedWords.size(); ++i) {
             rememberedWords[i] = rememberedWordOf(*current, kRememberedWords[i].wordIndex);
         }
@@ -422,7 +425,7 @@ void QuorinCameraDeviceMtpUsbAdapter::expireStillCaptures() {
     const std::time_t nowSeconds = std::chrono::system_clock::to_time_t(now());
     std::vector<std::shared_ptr<CaptureImpl>> expired;
     {
-        const std::lock_guard<std::mutex> lock(pendingCapturesMutex);
+        const MutexLock lock(pendingCapturesMutex);
         auto isExpired = [nowSeconds](const std::shared_ptr<CaptureImpl>& capture) {
             if (capture->getMethod() != CaptureMethod::StillImage) {
                 return false;
@@ -448,7 +451,7 @@ void QuorinCameraDeviceMtpUsbAdapter::expireStillCaptures() {
 // ---- timing ----
 
 void QuorinCameraDeviceMtpUsbAdapter::setTimingForTesting(Clock newClock, Sleeper newSleeper) {
-    const std::lock_guard<std::mutex> lock(timingMutex);
+    const MutexLock lock(timingMutex);
     if (newClock) {
         clock = std::move(newClock);
     }
@@ -460,7 +463,7 @@ void QuorinCameraDeviceMtpUsbAdapter::setTimingForTesting(Clock newClock, Sleepe
 std::chrono::system_clock::time_point QuorinCameraDeviceMtpUsbAdapter::now() const {
     Clock current;
     {
-        const std::lock_guard<std::mutex> lock(timingMutex);
+        const MutexLock lock(timingMutex);
         current = clock;
     }
     return current ? current() : std::chrono::system_clock::now();
@@ -469,7 +472,7 @@ std::chrono::system_clock::time_point QuorinCameraDeviceMtpUsbAdapter::now() con
 void QuorinCameraDeviceMtpUsbAdapter::pause(milliseconds duration) const {
     Sleeper current;
     {
-        const std::lock_guard<std::mutex> lock(timingMutex);
+        const MutexLock lock(timingMutex);
         current = sleeper;
     }
     if (current) {

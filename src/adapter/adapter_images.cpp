@@ -114,7 +114,7 @@ ListImagesResponse QuorinCameraDeviceMtpUsbAdapter::listImages(
     const std::string id = storage->getId();
     std::shared_future<void> previous;
     {
-        const std::lock_guard<std::mutex> lock(listingMutex);
+        const MutexLock lock(listingMutex);
         previous = listingTasks[id];
     }
     if (previous.valid()) {
@@ -125,7 +125,7 @@ ListImagesResponse QuorinCameraDeviceMtpUsbAdapter::listImages(
                    weak_from_this(), id)
             .share();
     {
-        const std::lock_guard<std::mutex> lock(listingMutex);
+        const MutexLock lock(listingMutex);
         std::swap(listingTasks[id], task);
     }
     // `task` now holds the replaced future; it is released here, outside the lock.
@@ -183,7 +183,7 @@ void QuorinCameraDeviceMtpUsbAdapter::doListImagesAsync(const std::string& stora
     std::vector<uint32_t> handles;
     transport->getObjectHandles(*numericId, 0, handles);
     {
-        const std::lock_guard<std::mutex> lock(listingMutex);
+        const MutexLock lock(listingMutex);
         handleCache[storageId] = handles;
     }
     if (handles.empty()) {
@@ -274,7 +274,7 @@ void QuorinCameraDeviceMtpUsbAdapter::stopListing(const std::shared_ptr<CameraSt
     }
     std::shared_future<void> task;
     {
-        const std::lock_guard<std::mutex> lock(listingMutex);
+        const MutexLock lock(listingMutex);
         const auto found = listingTasks.find(impl->getId());
         if (found != listingTasks.end()) {
             task = found->second;
@@ -322,7 +322,7 @@ std::shared_ptr<CameraImageImpl> QuorinCameraDeviceMtpUsbAdapter::createImage(
 }
 
 bool QuorinCameraDeviceMtpUsbAdapter::isTetherImage(const CameraImage& image) const {
-    const std::lock_guard<std::mutex> lock(tetherImagesMutex);
+    const MutexLock lock(tetherImagesMutex);
     for (const auto& known : tetherImages) {
         if (known.lock().get() == &image) {
             return true;
@@ -333,7 +333,7 @@ bool QuorinCameraDeviceMtpUsbAdapter::isTetherImage(const CameraImage& image) co
 
 void QuorinCameraDeviceMtpUsbAdapter::rememberTetherImage(
     const std::shared_ptr<CameraImageImpl>& image) {
-    const std::lock_guard<std::mutex> lock(tetherImagesMutex);
+    const MutexLock lock(tetherImagesMutex);
     tetherImages.erase(std::remove_if(tetherImages.begin(), tetherImages.end(),
                                       [](const auto& known) { return known.expired(); }),
                        tetherImages.end());

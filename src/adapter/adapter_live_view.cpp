@@ -42,7 +42,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::startLiveView() {
         return liveViewRunning ? Response(Result::Ok)
                                : makeErrorResponse(ErrorCode::DeviceError, "Device Busy");
     }
-    const std::lock_guard<std::mutex> lock(liveViewMutex);
+    const MutexLock lock(liveViewMutex);
     if (liveViewRunning) {
         return Response(Result::Ok);
     }
@@ -67,7 +67,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::stopLiveView() {
         liveViewRunning = false;
         return Response(Result::Ok);
     }
-    const std::lock_guard<std::mutex> lock(liveViewMutex);
+    const MutexLock lock(liveViewMutex);
     if (liveViewRunning) {
         liveViewRunning = false;
         joinLiveViewTask();

@@ -20,6 +20,7 @@
 #include "adapter/adapter_tasks.hpp"
 #include "adapter/camera_device_mtp_usb_adapter.hpp"
 #include "adapter/quorin_camera_condition.hpp"
+#include "common/guarded_mutex.hpp"
 
 namespace Corvane::CameraController {
 class CameraDevice;
@@ -123,27 +124,29 @@ protected:
 
     // ---- fields of the connection ----
     std::weak_ptr<CameraDevice> device;
-    std::shared_ptr<QuorinCameraCondition> condition;
+    /// Replaced whole, never changed in place: readers copy the pointer and keep the record.
+    std::shared_ptr<QuorinCameraCondition> condition GUARDED_BY(conditionMutex);
     std::atomic<bool> eventLoopRunning{false};
     std::future<void> eventLoopFuture;
     /// The running event task's stop request; replaced for each new task. Copied out under
     /// eventLoopStopMutex: discovery asks the task to stop from any thread.
-    std::shared_ptr<EventLoopStop> eventLoopStop = std::make_shared<EventLoopStop>();
-    mutable std::mutex eventLoopStopMutex;
+    mutable Mutex eventLoopStopMutex;
+    std::shared_ptr<EventLoopStop> eventLoopStop GUARDED_BY(eventLoopStopMutex) =
+        std::make_shared<EventLoopStop>();
     std::shared_ptr<EventLoopStop> currentEventLoopStop() const;
     /// Set when discovery re-bound a connected adapter to a new transport object; the event
     /// task reports the loss once, on its own thread.
     std::atomic<bool> connectionLost{false};
     std::atomic<bool> connected{false};
     std::atomic<bool> storageWriting{false};
-    mutable std::mutex conditionMutex;
+    mutable Mutex conditionMutex;
 
     // ---- live view ----
     std::atomic<bool> liveViewRunning{false};
-    std::future<void> liveViewTask;
     /// Serialises starts and stops of live view and guards liveViewTask (never taken by the
     /// task itself).
-    std::mutex liveViewMutex;
+    Mutex liveViewMutex;
+    std::future<void> liveViewTask GUARDED_BY(liveViewMutex);
 
     /// Bounds of connect's waits for the event task's first pass and for the listings to
     /// start; a camera that stops answering meanwhile fails the connect instead of hanging.
@@ -174,12 +177,16 @@ private:
     LiveViewStep fetchLiveViewFrame();
     void finishLiveView();
     /// Waits for the frame task to end; does nothing on the task's own thread.
-    void joinLiveViewTask();
+    void joinLiveViewTask() REQUIRES(liveViewMutex);
     /// Whether the calling thread runs `task` of this adapter (a listener called by it, say),
     /// which must then never wait for that task.
     bool runsOnOwnTask(AdapterTask task) const { return AdapterTaskMark::current(this) == task; }
-    /// On the event task (inside its listeners) reads the condition afresh: nobody else would.
-    void refreshConditionOnEventTask();
+    /// Whether the calling thread runs any task of this adapter. Only application threads
+    /// wait for tasks, so no two tasks ever wait for each other.
+    bool runsOnAnyTask() const { return AdapterTaskMark::current(this) != AdapterTask::None; }
+    /// On a task of this adapter (inside its listeners) reads the condition afresh: the event
+    /// task, which otherwise does, is busy or waiting.
+    void refreshConditionOnTask();
 
 public:
     // ---- events, capture, images, tether images ----
@@ -298,20 +305,22 @@ private:
         const std::function<void(CameraEventListener&, const std::shared_ptr<const CameraDevice>&)>&
             call);
 
-    std::array<uint32_t, 11> rememberedWords{};
-    bool rememberedWordsTaken = false;
-    bool changeTrackingEnabled = false;
     /// Guards rememberedWords: the event task and setting writes both renew them.
-    mutable std::mutex rememberedWordsMutex;
+    mutable Mutex rememberedWordsMutex;
+    std::array<uint32_t, 11> rememberedWords GUARDED_BY(rememberedWordsMutex){};
+    bool rememberedWordsTaken GUARDED_BY(rememberedWordsMutex) = false;
+    bool changeTrackingEnabled GUARDED_BY(rememberedWordsMutex) = false;
 
-    mutable std::mutex timingMutex;
-    Clock clock;
-    Sleeper sleeper;
+    mutable Mutex timingMutex;
+    Clock clock GUARDED_BY(timingMutex);
+    Sleeper sleeper GUARDED_BY(timingMutex);
 
-    std::mutex captureMutex;
+    /// Serialises capture starts; held across the start's camera work and waits, so nothing
+    /// else is ever taken while waiting for it except the locks below.
+    Mutex captureMutex;
     CaptureGate captureGate;
-    mutable std::mutex pendingCapturesMutex;
-    std::vector<std::shared_ptr<CaptureImpl>> pendingCaptures;
+    mutable Mutex pendingCapturesMutex;
+    std::vector<std::shared_ptr<CaptureImpl>> pendingCaptures GUARDED_BY(pendingCapturesMutex);
     std::atomic<bool> movieStartPending{false};
     /// The pending movie whose recording has ended, since when no file came for it.
     struct QuietMovie {
@@ -319,20 +328,20 @@ private:
         std::chrono::system_clock::time_point since;
         bool gotFiles = false;
     };
-    QuietMovie quietMovie;  // guarded by pendingCapturesMutex
+    QuietMovie quietMovie GUARDED_BY(pendingCapturesMutex);
     std::atomic<uint32_t> listingPauseRequested{0};
 
     /// Images made from the camera's transfer buffer, to tell them from stored images whose
     /// storage has gone.
-    mutable std::mutex tetherImagesMutex;
-    std::vector<std::weak_ptr<CameraImageImpl>> tetherImages;
+    mutable Mutex tetherImagesMutex;
+    std::vector<std::weak_ptr<CameraImageImpl>> tetherImages GUARDED_BY(tetherImagesMutex);
 
     /// Guards handleCache and listingTasks.
-    mutable std::mutex listingMutex;
-    std::map<std::string, std::vector<uint32_t>> handleCache;
+    mutable Mutex listingMutex;
+    std::map<std::string, std::vector<uint32_t>> handleCache GUARDED_BY(listingMutex);
     // Last, so that it is destroyed first: destroying it waits for the listing tasks, which
     // still use the members above.
-    std::map<std::string, std::shared_future<void>> listingTasks;
+    std::map<std::string, std::shared_future<void>> listingTasks GUARDED_BY(listingMutex);
 
 public:
     // ---- end of events, capture, images, tether images ----

@@ -5,35 +5,16 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <cstdio>
-#include <cstdlib>
-#include <future>
 #include <mutex>
 #include <sstream>
 #include <thread>
 
 #include "corvane/camera_controller/capture_settings.hpp"
 #include "emulator_fixture.hpp"
+#include "support/watchdog.hpp"
 
 namespace Corvane::CameraController::Testing {
 namespace {
-
-/// Runs `body` on its own thread; a body still running after `limit` aborts the test program.
-template <class Body>
-void finishesWithin(std::chrono::seconds limit, const char* what, Body body) {
-    std::promise<void> done;
-    auto finished = done.get_future();
-    std::thread runner([&body, &done] {
-        body();
-        done.set_value();
-    });
-    if (finished.wait_for(limit) != std::future_status::ready) {
-        std::fprintf(stderr, "Watchdog: %s did not return within %llds\n", what,
-                     static_cast<long long>(limit.count()));
-        std::abort();
-    }
-    runner.join();
-}
 
 /// A one-shot gate a listener can wait on.
 class Latch {
