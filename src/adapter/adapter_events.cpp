@@ -91,6 +91,16 @@ uint32_t rememberedWordOf(const QuorinCameraCondition& condition, uint32_t wordI
     return condition.u32At(4 + 4 * static_cast<size_t>(wordIndex));
 }
 
+/// Copies the remembered words of `record` into `words`: all, or those of one kind.
+void copyWords(std::array<uint32_t, 11>& words, const QuorinCameraCondition& record,
+               std::optional<ChangeKind> only = std::nullopt) {
+    for (size_t i = 0; i < kRememberedWords.size(); ++i) {
+        if (!only || kRememberedWords[i].kind == *only) {
+            words[i] = rememberedWordOf(record, kRememberedWords[i].wordIndex);
+        }
+    }
+}
+
 /// Exposure modes in which the camera sets the shutter speed or aperture itself, so that a
 /// moving value is not a change made by the photographer.
 bool isSuppressed(ChangeKind kind, int32_t exposureMode) {
@@ -333,9 +343,7 @@ void QuorinCameraDeviceMtpUsbAdapter::takeRememberedWords() {
         return;
     }
     const MutexLock lock(rememberedWordsMutex);
-    for (size_t i = 0; i < kRememberedWords.size(); ++i) {
-        rememberedWords[i] = rememberedWordOf(*current, kRememberedWords[i].wordIndex);
-    }
+    copyWords(rememberedWords, *current);
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::takeRememberedWordsOf(uint16_t propertyCode) {
@@ -345,11 +353,7 @@ void QuorinCameraDeviceMtpUsbAdapter::takeRememberedWordsOf(uint16_t propertyCod
         return;
     }
     const MutexLock lock(rememberedWordsMutex);
-    for (size_t i = 0; i < kRememberedWords.size(); ++i) {
-        if (kRememberedWords[i].kind == *kind) {
-            rememberedWords[i] = rememberedWordOf(*current, kRememberedWords[i].wordIndex);
-        }
-    }
+    copyWords(rememberedWords, *current, kind);
 }
 
 bool QuorinCameraDeviceMtpUsbAdapter::detectSettingChanges() {
@@ -406,9 +410,7 @@ bool QuorinCameraDeviceMtpUsbAdapter::detectSettingChanges() {
         // From the record just compared, never a newer one: a dial turned while the settings
         // above were read is then seen by the next comparison instead of being swallowed.
         const MutexLock lock(rememberedWordsMutex);
-        for (size_t i = 0; i < kRememberedWords.size(); ++i) {
-            rememberedWords[i] = rememberedWordOf(*current, kRememberedWords[i].wordIndex);
-        }
+        copyWords(rememberedWords, *current);
     }
     if (!changed.empty()) {
         notifyListeners([&changed](CameraEventListener& listener,

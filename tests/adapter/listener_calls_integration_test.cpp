@@ -310,18 +310,23 @@ TEST_F(EmulatorTest, DeletingAnImageOfAReleasedDeviceAnswersLikeReadingIt) {
     withFile.files = {{"DCIM/100QUORN/QRN_0001.JPG", 0, false}};
     config.slots = {withFile, emptySlot()};
     start(config);
-    ASSERT_TRUE(eventually([&] { return device->getImages().size() == 1; }));
+    ASSERT_TRUE(eventually([&] {
+        return device->getStorages().get(0)->getListingState() == ListingState::Complete;
+    }));
+    ASSERT_EQ(device->getImages().size(), 1u);
     const auto image = device->getImages().get(0);
     device->removeEventListener(listener);
     device.reset();
     CameraDeviceDetector::detect(DeviceInterface::USB);  // prunes the released device
+    ASSERT_TRUE(eventually([&] { return image->getStorage() == nullptr; }));
 
     std::ostringstream out;
     const Response read = image->getData(out);
     const Response deleted = image->deleteData();
     ASSERT_EQ(read.getResult(), Result::Error);
     ASSERT_EQ(deleted.getResult(), Result::Error);
-    EXPECT_EQ(deleted.getErrors().at(0)->getMessage(), read.getErrors().at(0)->getMessage());
+    EXPECT_EQ(read.getErrors().at(0)->getMessage(), "camera object is deleted");
+    EXPECT_EQ(deleted.getErrors().at(0)->getMessage(), "camera object is deleted");
     EXPECT_FALSE(camera->objectData(static_cast<uint32_t>(std::stoul(image->getId()))).empty());
     EXPECT_TRUE(image->isValid());
 }
