@@ -6,6 +6,7 @@
 #include <corvane/emulator/emulated_camera.hpp>
 
 #include "binding.hpp"
+#include "camera_model.hpp"
 
 namespace corvane_python {
 
@@ -137,6 +138,9 @@ void bindEmulator(py::module_& m) {
              py::arg("battery_level") = 80, py::arg("attach") = true)
         .def_property_readonly("id", &Emulated::id)
         .def_property_readonly("model", &Emulated::model)
+        .def_property_readonly(
+            "serial_number",
+            [](const Emulated& e) { return e.modelState()->config().serialNumber; })
         .def("attach", &Emulated::attach)
         .def("detach", &Emulated::detach)
         .def("unplug", &Emulated::unplug, py::call_guard<py::gil_scoped_release>())
