@@ -15,6 +15,13 @@ void reportListenerFailure(const char* eventName, const std::string& what) {
                               "] event listener threw: " + what);
 }
 
+// pybind11 makes a new object for every enum value it converts; the class attributes are the
+// members that `is` compares with.
+py::object kindMember(EventKind kind) {
+    static const auto* type = new py::object(py::type::of<EventKind>());  // never destroyed
+    return type->attr(py::cast(kind).attr("name"));
+}
+
 std::string describe(const py::error_already_set& error) {
     try {
         std::string text = py::str(error.type().attr("__name__"));
@@ -57,7 +64,7 @@ void PythonListener::deliver(const char* eventName, EventKind kind,
     const py::object callable = *sink;  // close() from inside the callable must not free it
     try {
         Event event;
-        event.kind = kind;
+        event.kind = kindMember(kind);
         event.camera = std::const_pointer_cast<cc::CameraDevice>(device);
         event.data = py::none();
         event.settings = py::none();
@@ -132,7 +139,7 @@ void bindEvents(py::module_& m) {
         .def_readonly("data", &Event::data)
         .def_readonly("settings", &Event::settings)
         .def("__repr__", [](const Event& e) {
-            return "<Event " + std::string(py::str(py::cast(e.kind).attr("name"))) + ">";
+            return "<Event " + std::string(py::str(e.kind.attr("name"))) + ">";
         });
     py::class_<PythonListener, std::shared_ptr<PythonListener>>(m, "_ListenerHandle")
         .def("close", &PythonListener::close);

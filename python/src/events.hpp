@@ -17,7 +17,7 @@ enum class EventKind {
 };
 
 struct Event {
-    EventKind kind = EventKind::ImageAdded;
+    py::object kind;  ///< the EventKind member itself, so that `event.kind is EventKind.X` holds
     std::shared_ptr<cc::CameraDevice> camera;
     std::shared_ptr<cc::CameraImage> image;  ///< ImageAdded, ImageStored
     std::shared_ptr<cc::Capture> capture;    ///< CaptureComplete
