@@ -103,3 +103,29 @@ def test_failures_raise_with_the_library_code(emulator):
         camera.settings["ISO"]
     with pytest.raises(ValueError):
         camera.focus((0.5, 0.5), steps=3)
+
+
+def test_focus_by_steps_and_at_a_point(camera, emulator):
+    start = emulator.snapshot()["focus_position"]
+    camera.focus(steps=5)
+    camera.focus(steps=-2)
+    assert emulator.snapshot()["focus_position"] == start + 3
+    camera.focus((0.25, 0.75))
+    camera.focus()
+
+
+def test_movie_recording_stops_with_a_movie_file(camera, emulator):
+    emulator.set_movie_mode(True)
+    import time
+    start = time.monotonic()
+    while (camera.settings["CaptureMethod"].value != "Movie"
+           and time.monotonic() - start < TIMEOUT):
+        time.sleep(0.05)
+    with camera.events(timeout=TIMEOUT) as events:
+        capture = camera.capture()
+        assert capture.method == "Movie" and emulator.snapshot()["recording"]
+        camera.stop_capture()
+        movie = wait_for(events, corvane.EventKind.ImageStored).image
+        wait_for(events, corvane.EventKind.CaptureComplete)
+    assert movie.type == corvane.ImageType.Movie and movie.name.endswith(".MOV")
+    assert not emulator.snapshot()["recording"]
