@@ -22,7 +22,7 @@ from typing import (Any, Callable, Deque, Dict, Iterable, Iterator, List, Mappin
                     Set, Union)
 
 from . import _corvane
-from ._corvane import (CAPTURE_SETTINGS, Camera, Capture, CaptureState, DeviceInterface,
+from ._corvane import (CAPTURE_SETTINGS, WRITABLE_SETTINGS, Camera, Capture, CaptureState, DeviceInterface,
                        ErrorCode, Event, EventKind, Image, ImageFormat, ImageType, ListingState,
                        LiveViewGeometry, Setting, Storage, StoragePermission, StorageType,
                        detect)
@@ -38,7 +38,7 @@ __all__ = [
     "Listener", "ListingState", "LiveViewGeometry", "NotConnectedError", "NotSupportedError",
     "PartialDeletionError", "Setting", "Settings", "Storage", "StorageFullError",
     "StoragePermission", "StorageType", "UnclassifiedError", "UnknownError",
-    "VendorSpecificError", "detect",
+    "VendorSpecificError", "WRITABLE_SETTINGS", "detect",
 ]
 
 

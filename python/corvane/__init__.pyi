@@ -2,7 +2,7 @@ import datetime
 import enum
 import pathlib
 from types import TracebackType
-from typing import (Any, Callable, ContextManager, Dict, Iterable, Iterator, List, Mapping,
+from typing import (Any, FrozenSet, Callable, ContextManager, Dict, Iterable, Iterator, List, Mapping,
                     Optional, Sequence, Tuple, Type, Union)
 
 from os import PathLike
@@ -76,6 +76,8 @@ class EventKind(enum.IntEnum):
 
 # Every capture setting name with its value texts, in catalogue order.
 CAPTURE_SETTINGS: Dict[str, Tuple[str, ...]]
+# The settings a camera call writes; the others are set on the camera body.
+WRITABLE_SETTINGS: FrozenSet[str]
 
 class CorvaneError(Exception):
     code: ErrorCode

@@ -1,5 +1,7 @@
 #include "settings.hpp"
 
+#include <algorithm>
+
 #include <pybind11/stl.h>
 
 #include "model/capture_catalogue.hpp"
@@ -7,6 +9,25 @@
 namespace corvane_python {
 
 namespace {
+
+// The classes the library writes; it skips the others with a warning yet answers Ok, which a
+// script would read as success. Those are set on the camera body.
+const std::vector<std::string>& writableSettings() {
+    static const std::vector<std::string> names = {"FNumber",
+                                                   "ExposureCompensation",
+                                                   "ISO",
+                                                   "WhiteBalance",
+                                                   "ShutterSpeed",
+                                                   "StorageWriting",
+                                                   "StillImageCaptureFormat",
+                                                   "StillImageQuality"};
+    return names;
+}
+
+bool isWritable(const std::string& name) {
+    const auto& names = writableSettings();
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
 
 const cc::Impl::CatalogueClass& catalogueClass(const std::string& name) {
     const auto* entry = cc::Impl::findCatalogueClass(name);
@@ -80,7 +101,11 @@ void writeSettings(cc::CameraDevice& camera,
                    const std::vector<std::pair<std::string, std::string>>& values) {
     std::vector<const cc::CaptureSetting*> settings;
     for (const auto& [name, text] : values) {
-        settings.push_back(&singletonWithText(catalogueClass(name), text));
+        const auto& entry = catalogueClass(name);
+        if (!isWritable(name)) {
+            raiseError(cc::ErrorCode::NotSupported, name + " is set on the camera itself");
+        }
+        settings.push_back(&singletonWithText(entry, text));
     }
     check(withoutGil([&] { return camera.setCaptureSettings(settings); }));
 }
@@ -97,6 +122,7 @@ void bindSettings(py::module_& m) {
             return "<Setting " + s.name + "=" + (s.value ? "'" + *s.value + "'" : "None") + ">";
         });
     m.attr("CAPTURE_SETTINGS") = catalogueTexts();
+    m.attr("WRITABLE_SETTINGS") = py::frozenset(py::cast(writableSettings()));
 }
 
 }  // namespace corvane_python

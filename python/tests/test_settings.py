@@ -52,6 +52,15 @@ def test_bad_names_and_texts_are_refused_before_the_camera(camera):
     assert "ISO" in camera.settings and "Iso" not in camera.settings
 
 
+def test_settings_set_on_the_body_are_refused_not_skipped(camera):
+    # The library would skip them and answer Ok; the script must not take that for a write.
+    assert "CaptureMethod" not in corvane.WRITABLE_SETTINGS
+    assert "ISO" in corvane.WRITABLE_SETTINGS <= set(corvane.CAPTURE_SETTINGS)
+    with pytest.raises(corvane.NotSupportedError, match="CaptureMethod"):
+        camera.settings["CaptureMethod"] = "Movie"
+    assert camera.settings["CaptureMethod"].value == "StillImage"
+
+
 def test_clock_round_trip_and_live_view_geometry(camera):
     moment = datetime.datetime(2031, 5, 17, 8, 30, 0, tzinfo=datetime.timezone.utc)
     camera.clock = moment
