@@ -223,7 +223,20 @@ uint32_t QuorinCameraDeviceMtpUsbAdapter::storageSlotCount(const std::string& mo
     return 0;
 }
 
+std::unique_lock<std::mutex> QuorinCameraDeviceMtpUsbAdapter::lockLifecycle() {
+    // Inside a listener the lock may be held by an application thread that waits for the very
+    // task running the listener: try it instead of waiting.
+    if (runsOnAnyTask()) {
+        return std::unique_lock<std::mutex>(lifecycleMutex, std::try_to_lock);
+    }
+    return std::unique_lock<std::mutex>(lifecycleMutex);
+}
+
 Response QuorinCameraDeviceMtpUsbAdapter::connect() {
+    const auto serialised = lockLifecycle();
+    if (!serialised.owns_lock()) {
+        return makeErrorResponse(ErrorCode::DeviceError, "Device Busy");
+    }
     // Re-binds this adapter to the camera's current transport object if it was replugged.
     enumerateCameras();
     const auto transport = getMtpDevice();
@@ -370,6 +383,10 @@ void QuorinCameraDeviceMtpUsbAdapter::abandonConnection(CameraDeviceBaseImpl& ow
 }
 
 Response QuorinCameraDeviceMtpUsbAdapter::disconnect() {
+    const auto serialised = lockLifecycle();
+    if (!serialised.owns_lock()) {
+        return makeErrorResponse(ErrorCode::DeviceError, "Device Busy");
+    }
     finishMovieBeforeDisconnect();
     const auto owner = lockDeviceImpl();
     if (owner != nullptr) {

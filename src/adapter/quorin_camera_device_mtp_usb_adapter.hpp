@@ -141,6 +141,12 @@ protected:
     std::atomic<bool> storageWriting{false};
     mutable Mutex conditionMutex;
 
+    /// Serialises connect and disconnect: the event task's future and stop request are
+    /// replaced by them. Guards no field of its own; taken before every other adapter lock.
+    std::mutex lifecycleMutex;
+    /// Takes lifecycleMutex; on a task thread only when free (the result then owns nothing).
+    std::unique_lock<std::mutex> lockLifecycle();
+
     // ---- live view ----
     std::atomic<bool> liveViewRunning{false};
     /// Serialises starts and stops of live view and guards liveViewTask (never taken by the
