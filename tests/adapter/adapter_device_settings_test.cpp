@@ -16,21 +16,8 @@ namespace {
 class DeviceSettingsTest : public AdapterTest {
 protected:
     void SetUp() override {
-        const char* zone = std::getenv("TZ");
-        savedZone = zone == nullptr ? std::nullopt : std::optional<std::string>(zone);
-        setenv("TZ", "UTC", 1);
-        tzset();
         makeCamera("QUORIN Delta");
         camera->on(0x1016, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
-    }
-    void TearDown() override {
-        if (savedZone) {
-            setenv("TZ", savedZone->c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-        AdapterTest::TearDown();
     }
 
     void serveClock(const std::string& text) {
@@ -42,7 +29,7 @@ protected:
         camera->on(0x1015, [bytes](const RecordedRequest&) { return ScriptedResponse::ok(bytes); });
     }
 
-    std::optional<std::string> savedZone;
+    const ScopedTimeZone utc{"UTC"};
 };
 
 TEST_F(DeviceSettingsTest, ClockIsReadAsLocalTime) {
