@@ -361,10 +361,11 @@ void QuorinCameraDeviceMtpUsbAdapter::captureFileArrived() {
     }
     if (completed != nullptr) {
         const std::shared_ptr<const Capture> handle = completed;
-        notifyListeners([&handle](CameraEventListener& listener,
+        notifyListeners("captureComplete",
+                        [&handle](CameraEventListener& listener,
                                   const std::shared_ptr<const CameraDevice>& owner) {
-            listener.captureComplete(owner, handle);
-        });
+                            listener.captureComplete(owner, handle);
+                        });
     }
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "common/classic_text.hpp"
 #include "corvane/camera_controller/response.hpp"
 #include "mtp/mtp_device.hpp"
 
@@ -69,8 +70,6 @@ Response makeResponseFromMtpCode(const MtpResponse& response);
 Response makeErrorResponse(ErrorCode code, const std::string& message);
 /// Writes "<tag> res = 0x<code>" as one diagnostic line (just the tag for 0xA001 to 0xA00D).
 void logResponseError(uint16_t code, const std::string& tag);
-/// The code in lower-case hexadecimal without prefix or leading zeros.
-std::string lowerHex(uint64_t value);
 
 /// Whether the DeviceInfo of `device` listed `operationCode`.
 bool isOperationSupported(MtpDevice& device, uint16_t operationCode);

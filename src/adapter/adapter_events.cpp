@@ -219,10 +219,10 @@ std::optional<milliseconds> QuorinCameraDeviceMtpUsbAdapter::eventStep(const Eve
 void QuorinCameraDeviceMtpUsbAdapter::handleUnplugged() {
     connected = false;
     abandonPendingCaptures();
-    notifyListeners(
-        [](CameraEventListener& listener, const std::shared_ptr<const CameraDevice>& owner) {
-            listener.deviceDisconnected(owner, DeviceInterface::USB);
-        });
+    notifyListeners("deviceDisconnected", [](CameraEventListener& listener,
+                                             const std::shared_ptr<const CameraDevice>& owner) {
+        listener.deviceDisconnected(owner, DeviceInterface::USB);
+    });
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::runEventPass() {
@@ -245,10 +245,11 @@ void QuorinCameraDeviceMtpUsbAdapter::runEventPass() {
     if ((flags & StatusFlag::anyMovie) == 0 && current->objectReady() == 1) {
         const std::shared_ptr<CameraImageImpl> image = createImageFromTetherImage();
         if (image != nullptr) {
-            notifyListeners([&image](CameraEventListener& listener,
+            notifyListeners("imageAdded",
+                            [&image](CameraEventListener& listener,
                                      const std::shared_ptr<const CameraDevice>& owner) {
-                listener.imageAdded(owner, image);
-            });
+                                listener.imageAdded(owner, image);
+                            });
         }
         deleteTetherImage();
         if (image != nullptr) {
@@ -339,10 +340,11 @@ bool QuorinCameraDeviceMtpUsbAdapter::detectSettingChanges() {
         changed.push_back(setting);
     }
     if (!changed.empty()) {
-        notifyListeners([&changed](CameraEventListener& listener,
+        notifyListeners("captureSettingsChanged",
+                        [&changed](CameraEventListener& listener,
                                    const std::shared_ptr<const CameraDevice>& owner) {
-            listener.captureSettingsChanged(owner, changed);
-        });
+                            listener.captureSettingsChanged(owner, changed);
+                        });
     }
     return counted;
 }
@@ -413,13 +415,14 @@ void QuorinCameraDeviceMtpUsbAdapter::pause(milliseconds duration) const {
 // ---- listener delivery ----
 
 void QuorinCameraDeviceMtpUsbAdapter::notifyListeners(
+    const std::string& eventName,
     const std::function<void(CameraEventListener&, const std::shared_ptr<const CameraDevice>&)>&
         call) {
     const auto owner = std::dynamic_pointer_cast<CameraDeviceBaseImpl>(lockDevice());
     if (owner == nullptr) {
         return;
     }
-    owner->deliverEvent(call);
+    owner->deliverEvent(eventName, call);
 }
 
 }  // namespace Corvane::CameraController::Impl

@@ -11,6 +11,7 @@
 
 #include "adapter/adapter_codes.hpp"
 #include "adapter/adapter_image_format.hpp"
+#include "adapter/adapter_transfer_stream.hpp"
 #include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
 #include "common/diagnostics.hpp"
 #include "device/camera_device_base_impl.hpp"
@@ -470,8 +471,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::transferTetherBuffer(std::ostream& out
         const auto direction = instruction == kSeekFromBeginning ? std::ios_base::beg
                                : instruction == kSeekFromCurrent ? std::ios_base::cur
                                                                  : std::ios_base::end;
-        out.seekp(static_cast<std::streamoff>(value), direction);
-        if (!out) {
+        if (!seekOrZeroFill(out, direction, static_cast<std::streamoff>(value))) {
             return streamFailure();
         }
     }

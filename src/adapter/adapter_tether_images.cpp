@@ -273,13 +273,14 @@ void QuorinCameraDeviceMtpUsbAdapter::updateStorageImages(
         impl->getImagesImpl().add(image);
         owner->getImagesImpl().add(image);
         if (movie) {
-            notifyListeners([&image](CameraEventListener& listener,
+            notifyListeners("imageAdded",
+                            [&image](CameraEventListener& listener,
                                      const std::shared_ptr<const CameraDevice>& device) {
-                listener.imageAdded(device, image);
-            });
+                                listener.imageAdded(device, image);
+                            });
         }
-        notifyListeners([&image](CameraEventListener& listener,
-                                 const std::shared_ptr<const CameraDevice>& device) {
+        notifyListeners("imageStored", [&image](CameraEventListener& listener,
+                                                const std::shared_ptr<const CameraDevice>& device) {
             listener.imageStored(device, image);
         });
         captureFileArrived();

@@ -271,8 +271,10 @@ private:
     /// device's list.
     void forgetImage(CameraDeviceBaseImpl& owner, const std::string& storageId,
                      const CameraImage& image);
-    /// Gives every listener of the device one call, outside every adapter lock.
+    /// Gives every listener of the device one call, outside every adapter lock; a listener
+    /// that throws is logged under `eventName` (the listener operation called).
     void notifyListeners(
+        const std::string& eventName,
         const std::function<void(CameraEventListener&, const std::shared_ptr<const CameraDevice>&)>&
             call);
 

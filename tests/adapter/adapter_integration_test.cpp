@@ -13,6 +13,7 @@
 #include "corvane/camera_controller/capture_settings.hpp"
 #include "corvane/camera_controller/device_settings.hpp"
 #include "corvane/emulator/emulated_camera.hpp"
+#include "support/application_environment.hpp"
 
 namespace Corvane::CameraController {
 namespace {
@@ -20,6 +21,7 @@ namespace {
 using namespace std::chrono_literals;
 using Emulator::CameraConfig;
 using Emulator::EmulatedCamera;
+using Testing::ApplicationEnvironment;
 
 std::string messageOf(const Response& response) {
     return response.getErrors().empty() ? "<no error>" : response.getErrors()[0]->getMessage();
@@ -205,6 +207,21 @@ TEST_F(AdapterIntegrationTest, ClockIsSetAndReadBack) {
     EXPECT_EQ(
         dynamic_cast<const LiveViewSpecificationValue&>(liveViewSetting.getValue()).get().width,
         640);
+}
+
+TEST_F(AdapterIntegrationTest, ClockSetInSummerTimeReadsBackUnchanged) {
+    // Set up before any library thread runs, and restored after they ended.
+    const ApplicationEnvironment environment;
+    ASSERT_TRUE(environment.ready()) << environment.problem();
+    start();
+    ASSERT_EQ(device->connect(DeviceInterface::USB).getResult(), Result::Ok);
+    const CameraTime summer(1719828000);
+    ASSERT_EQ(device->setCameraDeviceSettings({&summer}).getResult(), Result::Ok);
+    CameraTime read;
+    ASSERT_EQ(device->getCameraDeviceSettings({&read}).getResult(), Result::Ok);
+    EXPECT_LE(std::abs(dynamic_cast<const CameraTimeValue&>(read.getValue()).get() - 1719828000),
+              2);
+    device->disconnect(DeviceInterface::USB);
 }
 
 TEST_F(AdapterIntegrationTest, FocusPointLandsInLiveViewPixels) {

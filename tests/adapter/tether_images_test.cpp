@@ -1,15 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "event_capture_fixture.hpp"
 #include "model/capture_impl.hpp"
+#include "support/application_environment.hpp"
 
 namespace Corvane::CameraController::Testing {
 namespace {
 
+using namespace std::string_literals;
 using Impl::ConditionOffset::objectHandle;
 using Impl::ConditionOffset::objectReady;
 using Impl::ConditionOffset::statusFlags;
@@ -78,6 +81,27 @@ TEST_F(TetherImageTest, DataAndThumbnailComeThroughTheTransferBuffer) {
     EXPECT_EQ(requests[1].parameters, (std::vector<uint32_t>{0}));
     EXPECT_EQ(requests[2].parameters, (std::vector<uint32_t>{0xFE}));
     EXPECT_EQ(camera->countOf(0x101B), 0u);
+}
+
+TEST_F(TetherImageTest, ATransferThatSeeksPastTheEndArrivesInAStringStream) {
+    const ApplicationEnvironment environment;
+    ASSERT_TRUE(environment.ready()) << environment.problem();
+    camera->queue(kTransfer, ScriptedResponse::ok(transferStart(1, "T0001.JPG")));
+    const auto image = adapter->createImageFromTetherImage();
+    ASSERT_NE(image, nullptr);
+    camera->on(kTransfer, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
+    camera->on(0x900D, [](const RecordedRequest& request) {
+        const uint32_t count = request.parameters.at(0);
+        return ScriptedResponse::ok(std::vector<uint8_t>(count, 'x'), {count});
+    });
+    for (const auto& step : {DatasetBuilder().u8(3).u32(4), DatasetBuilder().u8(4).u32(8),
+                             DatasetBuilder().u8(3).u32(2), DatasetBuilder().u8(5).u32(3),
+                             DatasetBuilder().u8(2).u32(0)}) {
+        camera->queue(kInstruction, ScriptedResponse::ok(step.bytes()));
+    }
+    std::stringstream out;
+    EXPECT_EQ(image->getData(out).getResult(), Result::Ok);
+    EXPECT_EQ(out.str(), "xxxx\0\0\0\0xx\0\0\0"s);
 }
 
 TEST_F(TetherImageTest, FailuresAreWrittenWithTheCodeOutsideTheVendorRange) {
@@ -158,6 +182,38 @@ TEST_F(ImageUpdateTest, NewFilesAreStoredReportedAndCountedAgainstTheCapture) {
     cameraHolds({1, 2, 4});
     adapter->updateStorageImages(storage);
     EXPECT_EQ(camera->countOf(kGetObjectInfo), 0u);
+    EXPECT_EQ(listener->events().size(), 3u);
+}
+
+TEST_F(ImageUpdateTest, AListenerThatThrowsIsLoggedUnderTheEventItWasGiven) {
+    const ApplicationEnvironment environment;
+    ASSERT_TRUE(environment.ready()) << environment.problem();
+    class Throwing : public RecordingListener {
+        void imageStored(const std::shared_ptr<const CameraDevice>&,
+                         const std::shared_ptr<const CameraImage>&) override {
+            throw std::runtime_error("disk full");
+        }
+        void captureComplete(const std::shared_ptr<const CameraDevice>&,
+                             const std::shared_ptr<const Capture>&) override {
+            throw 42;
+        }
+    };
+    device->removeEventListener(listener);
+    device->addEventListener(std::make_shared<Throwing>());
+    device->addEventListener(listener);
+    cameraHolds({1});
+    adapter->doListImagesAsync("65536");
+    camera->on(kShutter, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
+    ASSERT_NE(adapter->startCapture(false).getCapture(), nullptr);
+
+    DiagnosticCapture diagnostics;
+    cameraHolds({1, 2, 3});
+    adapter->updateStorageImages(storage);
+    EXPECT_EQ(diagnostics.get(),
+              (std::vector<std::string>{"[error][imageStored] event listener threw: disk full",
+                                        "[error][imageStored] event listener threw: disk full",
+                                        "[error][captureComplete] event listener threw"}));
+    // The listeners after it still hear every event.
     EXPECT_EQ(listener->events().size(), 3u);
 }
 
