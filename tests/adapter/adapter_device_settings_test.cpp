@@ -7,6 +7,7 @@
 #include "adapter/adapter_wire.hpp"
 #include "adapter_fixture.hpp"
 #include "corvane/camera_controller/device_settings.hpp"
+#include "support/environment.hpp"
 
 namespace Corvane::CameraController::Testing {
 namespace {
@@ -15,20 +16,12 @@ namespace {
 class DeviceSettingsTest : public AdapterTest {
 protected:
     void SetUp() override {
-        const char* zone = std::getenv("TZ");
-        savedZone = zone == nullptr ? std::nullopt : std::optional<std::string>(zone);
-        setenv("TZ", "UTC", 1);
-        tzset();
+        zone.emplace("UTC");
         makeCamera("QUORIN Delta");
         camera->on(0x1016, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
     }
     void TearDown() override {
-        if (savedZone) {
-            setenv("TZ", savedZone->c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
+        zone.reset();
         AdapterTest::TearDown();
     }
 
@@ -41,7 +34,7 @@ protected:
         camera->on(0x1015, [bytes](const RecordedRequest&) { return ScriptedResponse::ok(bytes); });
     }
 
-    std::optional<std::string> savedZone;
+    std::optional<TimeZoneGuard> zone;
 };
 
 TEST_F(DeviceSettingsTest, ClockIsReadAsLocalTime) {
@@ -106,12 +99,18 @@ TEST_F(DeviceSettingsTest, ReadSkipsUnknownEntriesAndStopsAtAFailure) {
     EXPECT_FALSE(untouched.hasValue());
 }
 
+#if defined(_WIN32)
+constexpr const char* kOtherLocale = "German_Germany.1252";  // no UTF-8 locale in MSVCRT
+#else
+constexpr const char* kOtherLocale = "C.UTF-8";
+#endif
+
 TEST_F(DeviceSettingsTest, ClockIsWrittenAsAPtpStringWithoutTouchingTheLocale) {
     CapturedDiagnostics diagnostics;
     // A locale other than the environment's default, so that resetting it would show.
     const std::string original = std::setlocale(LC_ALL, nullptr);
-    setenv("LC_ALL", "C", 1);
-    ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
+    setEnvironment("LC_ALL", "C");
+    ASSERT_NE(std::setlocale(LC_ALL, kOtherLocale), nullptr);
     const std::string localeBefore = std::setlocale(LC_ALL, nullptr);
     const CameraTime time(1706745599);  // 2024-01-31 23:59:59 UTC
     const LiveViewSpecification liveViewSetting;
@@ -120,7 +119,7 @@ TEST_F(DeviceSettingsTest, ClockIsWrittenAsAPtpStringWithoutTouchingTheLocale) {
               Result::Ok);
     EXPECT_EQ(std::setlocale(LC_ALL, nullptr), localeBefore);
     std::setlocale(LC_ALL, original.c_str());
-    unsetenv("LC_ALL");
+    unsetEnvironment("LC_ALL");
     EXPECT_EQ(diagnostics.lines(), std::vector<std::string>{"[warning] Unknown setting type"});
 
     const auto written = camera->requestsFor(0x1016);
