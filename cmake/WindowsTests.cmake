@@ -33,7 +33,9 @@ list(REMOVE_DUPLICATES _wine_dll_dirs)
 list(JOIN _wine_dll_dirs ";" CORVANE_WINE_DLL_PATH)
 
 find_program(CORVANE_WINE NAMES wine64 wine PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
-if(NOT CORVANE_WINE)
+find_program(CORVANE_WINESERVER NAMES wineserver64 wineserver PATHS /usr/lib/wine
+             NO_CMAKE_FIND_ROOT_PATH)
+if(NOT CORVANE_WINE OR NOT CORVANE_WINESERVER)
     message(FATAL_ERROR "Wine is needed to run the Windows tests (Debian: wine64)")
 endif()
 set(CORVANE_WINE_PREFIX ${CMAKE_BINARY_DIR}/wine-prefix)
