@@ -16,8 +16,13 @@ namespace {
 class DeviceSettingsTest : public AdapterTest {
 protected:
     void SetUp() override {
+        zone.emplace("UTC");
         makeCamera("QUORIN Delta");
         camera->on(0x1016, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
+    }
+    void TearDown() override {
+        zone.reset();
+        AdapterTest::TearDown();
     }
 
     void serveClock(const std::string& text) {
@@ -29,7 +34,7 @@ protected:
         camera->on(0x1015, [bytes](const RecordedRequest&) { return ScriptedResponse::ok(bytes); });
     }
 
-    const ScopedTimeZone utc{"UTC"};
+    std::optional<TimeZoneGuard> zone;
 };
 
 TEST_F(DeviceSettingsTest, ClockIsReadAsLocalTime) {
@@ -94,12 +99,18 @@ TEST_F(DeviceSettingsTest, ReadSkipsUnknownEntriesAndStopsAtAFailure) {
     EXPECT_FALSE(untouched.hasValue());
 }
 
+#if defined(_WIN32)
+constexpr const char* kOtherLocale = "German_Germany.1252";  // no UTF-8 locale in MSVCRT
+#else
+constexpr const char* kOtherLocale = "C.UTF-8";
+#endif
+
 TEST_F(DeviceSettingsTest, ClockIsWrittenAsAPtpStringWithoutTouchingTheLocale) {
     CapturedDiagnostics diagnostics;
     // A locale other than the environment's default, so that resetting it would show.
     const std::string original = std::setlocale(LC_ALL, nullptr);
-    setenv("LC_ALL", "C", 1);
-    ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
+    setEnvironment("LC_ALL", "C");
+    ASSERT_NE(std::setlocale(LC_ALL, kOtherLocale), nullptr);
     const std::string localeBefore = std::setlocale(LC_ALL, nullptr);
     const CameraTime time(1706745599);  // 2024-01-31 23:59:59 UTC
     const LiveViewSpecification liveViewSetting;
@@ -108,7 +119,7 @@ TEST_F(DeviceSettingsTest, ClockIsWrittenAsAPtpStringWithoutTouchingTheLocale) {
               Result::Ok);
     EXPECT_EQ(std::setlocale(LC_ALL, nullptr), localeBefore);
     std::setlocale(LC_ALL, original.c_str());
-    unsetenv("LC_ALL");
+    unsetEnvironment("LC_ALL");
     EXPECT_EQ(diagnostics.lines(), std::vector<std::string>{"[warning] Unknown setting type"});
 
     const auto written = camera->requestsFor(0x1016);

@@ -12,6 +12,7 @@ namespace Corvane::CameraController {
 namespace {
 
 using Impl::CameraDeviceSettingAccess;
+using Testing::TimeZoneGuard;
 
 LiveViewImage middleHalf() {
     LiveViewImage image;
@@ -22,20 +23,26 @@ LiveViewImage middleHalf() {
     return image;
 }
 
-using Testing::ScopedTimeZone;
-
 TEST(CameraTimeTest, TextIsTheLocalCtimeRendering) {
+#if !defined(_WIN32)
+    // Windows' own ctime pads the day with a zero ("Jan 01"); the text keeps the standard form.
     std::time_t epoch = 0;
     EXPECT_EQ(CameraTime(0).toString(), std::string("CameraTime: ") + std::ctime(&epoch));
+#endif
 
-    const ScopedTimeZone utc("UTC");
+    const TimeZoneGuard utc("UTC");
     EXPECT_EQ(CameraTime(0).toString(), "CameraTime: Thu Jan  1 00:00:00 1970\n");
     EXPECT_EQ(CameraTimeValue(1700000000).toString(), "Tue Nov 14 22:13:20 2023\n");
+#if defined(_WIN32)
+    // The Windows C runtime converts no time before 1970 to local time.
+    EXPECT_EQ(CameraTimeValue(-1).toString(), "");
+#else
     EXPECT_EQ(CameraTimeValue(-1).toString(), "Wed Dec 31 23:59:59 1969\n");
+#endif
 }
 
 TEST(CameraTimeTest, UnrenderableTimesGiveAnEmptyText) {
-    const ScopedTimeZone utc("UTC");
+    const TimeZoneGuard utc("UTC");
     // Year 10000 does not fit the 26-byte form.
     EXPECT_EQ(CameraTimeValue(253402300800).toString(), "");
     EXPECT_EQ(CameraTimeValue(INT64_MAX).toString(), "");

@@ -10,43 +10,23 @@
 #pragma once
 
 #include <clocale>
-#include <cstdlib>
-#include <ctime>
 #include <locale>
 #include <optional>
 #include <stdexcept>
 #include <string>
 
+#include "support/environment.hpp"
+
 namespace Corvane::CameraController::Testing {
-
-/// Sets TZ for the lifetime of the object.
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const char* zone) {
-        if (const char* old = std::getenv("TZ")) {
-            saved = old;
-        }
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~ScopedTimeZone() {
-        if (saved) {
-            setenv("TZ", saved->c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
-    ScopedTimeZone(const ScopedTimeZone&) = delete;
-    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
-
-private:
-    std::optional<std::string> saved;
-};
 
 /// Central European time: UTC+1, UTC+2 from the last Sunday of March to the last of October.
 inline constexpr const char* kDaylightSavingZone = "CET-1CEST,M3.5.0,M10.5.0/3";
+#if defined(_WIN32)
+// The Windows C runtime has no UTF-8 locales; its German one has the same separators.
+inline constexpr const char* kCommaDecimalLocale = "German_Germany.1252";
+#else
 inline constexpr const char* kCommaDecimalLocale = "de_DE.UTF-8";
+#endif
 
 class ApplicationEnvironment {
 public:
@@ -74,7 +54,7 @@ public:
     const std::string& problem() const { return failure; }
 
 private:
-    ScopedTimeZone zone;
+    TimeZoneGuard zone;
     std::locale savedGlobal;
     std::string savedC;
     std::string failure;
