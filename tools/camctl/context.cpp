@@ -25,8 +25,8 @@ public:
               std::unique_lock<std::mutex> lock(mutex);
               if (!done.wait_for(lock, std::chrono::seconds(2), [this] { return finished; })) {
                   output.note(
-                      "camctl: waiting for the camera to finish its pending capture before "
-                      "disconnecting ...");
+                      "camctl: waiting for the camera to finish before disconnecting (a "
+                      "capture still in progress) ...");
               }
           }) {}
     ~SlowDisconnectNotice() {
@@ -123,10 +123,6 @@ std::shared_ptr<cc::CameraDevice> Context::cameraPointer() {
     device = selected;
     return device;
 }
-
-}  // namespace camctl
-
-namespace camctl {
 
 bool Context::cameraGone() {
     if (device) {

@@ -31,63 +31,48 @@ std::optional<uint16_t> responseCodeIn(const std::string& message) {
     return static_cast<uint16_t>(value);
 }
 
+struct NamedCode {
+    uint16_t code;
+    const char* name;
+};
+
+// Names as in the PTP standard.
+constexpr NamedCode responseCodeNames[] = {
+    {0x2000, "Undefined"},
+    {0x2002, "General Error"},
+    {0x2003, "Session Not Open"},
+    {0x2004, "Invalid TransactionID"},
+    {0x2005, "Operation Not Supported"},
+    {0x2006, "Parameter Not Supported"},
+    {0x2007, "Incomplete Transfer"},
+    {0x2008, "Invalid StorageID"},
+    {0x2009, "Invalid ObjectHandle"},
+    {0x200A, "DeviceProp Not Supported"},
+    {0x200B, "Invalid ObjectFormatCode"},
+    {0x200C, "Store Full"},
+    {0x200D, "Object WriteProtected"},
+    {0x200E, "Store Read-Only"},
+    {0x200F, "Access Denied"},
+    {0x2010, "No Thumbnail Present"},
+    {0x2012, "Partial Deletion"},
+    {0x2013, "Store Not Available"},
+    {0x2014, "Specification By Format Unsupported"},
+    {0x2016, "Invalid Code Format"},
+    {0x2017, "Unknown Vendor Code"},
+    {0x2019, "Device Busy"},
+    {0x201B, "Invalid DeviceProp Format"},
+    {0x201C, "Invalid DeviceProp Value"},
+    {0x201D, "Invalid Parameter"},
+    {0x201F, "Transaction Cancelled"},
+};
+
 const char* responseCodeName(uint16_t code) {
-    switch (code) {
-        case 0x2000:
-            return "Undefined";
-        case 0x2002:
-            return "General Error";
-        case 0x2003:
-            return "Session Not Open";
-        case 0x2004:
-            return "Invalid TransactionID";
-        case 0x2005:
-            return "Operation Not Supported";
-        case 0x2006:
-            return "Parameter Not Supported";
-        case 0x2007:
-            return "Incomplete Transfer";
-        case 0x2008:
-            return "Invalid StorageID";
-        case 0x2009:
-            return "Invalid ObjectHandle";
-        case 0x200A:
-            return "DeviceProp Not Supported";
-        case 0x200B:
-            return "Invalid ObjectFormatCode";
-        case 0x200C:
-            return "Store Full";
-        case 0x200D:
-            return "Object WriteProtected";
-        case 0x200E:
-            return "Store Read-Only";
-        case 0x200F:
-            return "Access Denied";
-        case 0x2010:
-            return "No Thumbnail Present";
-        case 0x2012:
-            return "Partial Deletion";
-        case 0x2013:
-            return "Store Not Available";
-        case 0x2014:
-            return "Specification By Format Unsupported";
-        case 0x2016:
-            return "Invalid Code Format";
-        case 0x2017:
-            return "Unknown Vendor Code";
-        case 0x2019:
-            return "Device Busy";
-        case 0x201B:
-            return "Invalid DeviceProp Format";
-        case 0x201C:
-            return "Invalid DeviceProp Value";
-        case 0x201D:
-            return "Invalid Parameter";
-        case 0x201F:
-            return "Transaction Cancelled";
-        default:
-            return nullptr;
+    for (const auto& entry : responseCodeNames) {
+        if (entry.code == code) {
+            return entry.name;
+        }
     }
+    return nullptr;
 }
 
 }  // namespace
