@@ -49,7 +49,7 @@ CLI::Validator nonEmpty() {
         [](std::string& text) -> std::string {
             return text.empty() ? "must not be empty" : std::string();
         },
-        "TEXT");
+        "not empty");
 }
 
 cc::Point parsePoint(const std::string& text) {
