@@ -89,7 +89,7 @@ std::string failureReason(const std::string& codeName, const std::string& messag
     }
     if (*code == 0) {
         return cameraGone ? "camera disconnected"
-                          : "timed out: the camera did not answer (or the connection failed)";
+                          : "timed out: the camera did not answer, or the connection failed";
     }
     if (*code == busyCode) {
         return "camera busy: Device Busy";
