@@ -48,6 +48,8 @@ std::string listingStateName(cc::ListingState state) {
             return "Complete";
         case cc::ListingState::Stopped:
             return "Stopped";
+        case cc::ListingState::Failed:
+            return "Failed";
     }
     return "Unknown";
 }
