@@ -18,6 +18,7 @@
 #include "model/camera_storage_impl.hpp"
 #include "model/list_images_response.hpp"
 #include "mtp/mtp_datasets.hpp"
+#include "mtp/mtp_response.hpp"
 
 namespace Corvane::CameraController::Impl {
 
@@ -77,10 +78,6 @@ MtpRequest readRequest(uint16_t operationCode, std::vector<uint32_t> parameters)
     request.parameters = std::move(parameters);
     request.dataPhase = MtpDataPhase::Read;
     return request;
-}
-
-bool hasOkData(const MtpResponse& answer) {
-    return answer.responseCode == kResponseOk && answer.data != nullptr && answer.dataSize > 0;
 }
 
 uint32_t readU32(const uint8_t* bytes) {
@@ -396,32 +393,13 @@ MtpResponse QuorinCameraDeviceMtpUsbAdapter::readRetryingBusy(const MtpRequest& 
 
 bool QuorinCameraDeviceMtpUsbAdapter::readObjectHandles(uint32_t storageId,
                                                         std::vector<uint32_t>& handles) {
-    handles.clear();
-    const MtpResponse answer =
-        readRetryingBusy(readRequest(OperationCode::GetObjectHandles, {storageId, 0, 0}));
-    if (!hasOkData(answer)) {
-        return false;
-    }
-    auto decoded = decodeU32Array(answer.data.get(), answer.dataSize);
-    if (!decoded) {
-        return false;
-    }
-    handles = std::move(*decoded);
-    return true;
+    return objectHandlesOf(
+        readRetryingBusy(readRequest(OperationCode::GetObjectHandles, {storageId, 0, 0})), handles);
 }
 
 std::unique_ptr<MtpObjectInfo> QuorinCameraDeviceMtpUsbAdapter::readObjectInfo(uint32_t handle) {
-    const MtpResponse answer =
-        readRetryingBusy(readRequest(OperationCode::GetObjectInfo, {handle}));
-    if (!hasOkData(answer)) {
-        return nullptr;
-    }
-    auto info = decodeObjectInfo(answer.data.get(), answer.dataSize);
-    if (!info) {
-        return nullptr;
-    }
-    info->objectHandle = handle;
-    return std::make_unique<MtpObjectInfo>(std::move(*info));
+    return objectInfoOf(readRetryingBusy(readRequest(OperationCode::GetObjectInfo, {handle})),
+                        handle);
 }
 
 uint64_t QuorinCameraDeviceMtpUsbAdapter::objectSizeOf(const MtpObjectInfo& info) {

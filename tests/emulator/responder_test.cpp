@@ -171,9 +171,10 @@ TEST(ResponderLargeFiles, FilesOf4GiBAndMoreAreMadeOnTheFlyAndSizedBy64BitProper
     ASSERT_EQ(low.dataSize, 0x200u);
     EXPECT_EQ(bytesOf(low), bytesOf(wide));
     EXPECT_EQ(bytesOf(low), camera->objectData(big, 0xFFFFFF00, 0x200));
-    const auto tail = read(*device, 0x95C1, {big, 0, 5, 0x100});
+    // 5 GiB is 0x1'40000000.
+    const auto tail = read(*device, 0x95C1, {big, 0x40000000, 1, 0x100});
     EXPECT_EQ(tail.dataSize, 7u);
-    EXPECT_EQ(read(*device, 0x95C1, {big, 8, 5, 0x100}).responseCode, 0x201D);
+    EXPECT_EQ(read(*device, 0x95C1, {big, 0x40000008, 1, 0x100}).responseCode, 0x201D);
     // One data phase cannot carry it whole.
     EXPECT_EQ(read(*device, 0x1009, {big}).responseCode, 0x2002);
 }
