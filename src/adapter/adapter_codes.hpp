@@ -26,6 +26,9 @@ constexpr uint16_t GetDevicePropDesc = 0x1014;
 constexpr uint16_t GetDevicePropValue = 0x1015;
 constexpr uint16_t SetDevicePropValue = 0x1016;
 constexpr uint16_t GetPartialObject = 0x101B;
+/// MTP extensions for objects of 4 GiB and more.
+constexpr uint16_t GetPartialObject64 = 0x95C1;
+constexpr uint16_t GetObjectPropValue = 0x9803;
 constexpr uint16_t TetherMode = 0x9001;
 constexpr uint16_t ImageInformationRequest = 0x9003;
 constexpr uint16_t StorageWriting = 0x9004;
@@ -56,6 +59,9 @@ constexpr uint16_t AutofocusPoint = 0xD036;
 }  // namespace PropertyCode
 
 constexpr uint16_t kResponseOk = 0x2001;
+constexpr uint16_t kResponseDeviceBusy = 0x2019;
+/// MTP object property ObjectSize: the size as an unsigned 64-bit value.
+constexpr uint16_t kObjectPropertySize = 0xDC04;
 
 /// MTP response code to ErrorCode; built once, never changed. Codes absent from it are Unknown.
 const std::map<uint16_t, ErrorCode>& responseCodeTable();

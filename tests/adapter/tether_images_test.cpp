@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "event_capture_fixture.hpp"
 #include "model/capture_impl.hpp"
 #include "support/application_environment.hpp"
+#include "model/list_images_response.hpp"
 
 namespace Corvane::CameraController::Testing {
 namespace {
@@ -217,6 +221,50 @@ TEST_F(ImageUpdateTest, AListenerThatThrowsIsLoggedUnderTheEventItWasGiven) {
     EXPECT_EQ(listener->events().size(), 3u);
 }
 
+TEST_F(ImageUpdateTest, FilesOnTheCardBeforeTheListingTookThemAreNeverNew) {
+    // At connect the event task's update may run before the listing has read the card.
+    cameraHolds({1, 2, 3});
+    adapter->updateStorageImages(storage);
+    EXPECT_TRUE(listener->events().empty());
+    EXPECT_EQ(storage->getImages().size(), 0u);
+
+    adapter->doListImagesAsync("65536");
+    EXPECT_EQ(storage->getImages().size(), 3u);
+    cameraHolds({1, 2, 3, 4});
+    adapter->updateStorageImages(storage);
+    EXPECT_EQ(listener->events(), (std::vector<std::string>{"imageStored IMG_4.JPG"}));
+    EXPECT_EQ(device->getImages().size(), 4u);
+}
+
+TEST_F(ImageUpdateTest, UpdatesBesideARunningListingListEachFileOnce) {
+    std::vector<uint32_t> onCard(60);
+    for (uint32_t i = 0; i < onCard.size(); ++i) {
+        onCard[i] = i + 1;
+    }
+    cameraHolds(onCard);
+    adapter->listImages(storage);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (uint32_t added = 100; storage->getListingState() != ListingState::Complete; ++added) {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the listing never completed";
+        onCard.push_back(added);
+        cameraHolds(onCard);
+        adapter->updateStorageImages(storage);
+        std::this_thread::sleep_for(std::chrono::milliseconds(3));
+    }
+    std::set<std::string> ids;
+    const auto listed = device->getImages().clone();
+    for (size_t i = 0; i < listed->size(); ++i) {
+        EXPECT_TRUE(ids.insert(listed->get(i)->getId()).second) << listed->get(i)->getId();
+    }
+    // Every file that was on the card before the listing is listed, none of them as new.
+    for (uint32_t handle = 1; handle <= 60; ++handle) {
+        EXPECT_EQ(ids.count(std::to_string(handle)), 1u) << handle;
+    }
+    for (const auto& event : listener->events()) {
+        EXPECT_GE(std::stoul(event.substr(event.find('_') + 1)), 100u) << event;
+    }
+}
+
 TEST_F(ImageUpdateTest, InMovieModeEachListenerHearsImageAddedBeforeImageStored) {
     device->addEventListener(listener);  // registered twice: called twice per event
     cameraHolds({1});
@@ -233,6 +281,8 @@ TEST_F(ImageUpdateTest, AfterAMovieOnlyTheSlotThatReceivedItIsUpdated) {
     const auto second = addStorage("131072", true);
     adapter->setTimingForTesting(nullptr, [](std::chrono::milliseconds) {});
     camera->on(kInformationRequest, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
+    cameraHolds({});
+    adapter->doListImagesAsync("131072");
     cameraHolds({1});
     setCondition([](ConditionBuilder& c) {
         c.set(Impl::ConditionOffset::headerWord, 0x8C)

@@ -359,6 +359,32 @@ TEST_F(CamctlCli, CameraFailureDuringDownloadLeavesNoFile) {
     }
 }
 
+TEST_F(CamctlCli, ListingTheCameraCouldNotFinishFailsInsteadOfLookingEmpty) {
+    const Args files{"file=DCIM/100QUORN/QRN_0001.JPG:1000",
+                     "file=DCIM/100QUORN/QRN_0002.JPG:1000"};
+    // One busy answer is asked again: nothing is lost.
+    Args busy = files;
+    busy.push_back("failnext=0x1008:0x2019");
+    const auto listed = run(emulated({"--json", "ls"}, busy));
+    ASSERT_EQ(listed.exitCode, 0) << listed.err;
+    EXPECT_EQ(json(listed)["images"].array().size(), 2u);
+
+    // Handles or object details refused: neither an empty card nor a short one passes.
+    for (const std::string fault : {"fail=0x1007:0x2002", "fail=0x1008:0x2002"}) {
+        Args failing = files;
+        failing.push_back(fault);
+        const auto ls = run(emulated({"ls"}, failing));
+        EXPECT_EQ(ls.exitCode, 1) << fault << "\n" << ls.out;
+        EXPECT_EQ(ls.out.find("No images."), std::string::npos) << fault;
+        EXPECT_NE(ls.err.find("could not all be listed"), std::string::npos) << ls.err;
+
+        const fs::path folder = work / "all";
+        const auto download = run(emulated({"download", "--all", folder.string()}, failing));
+        EXPECT_EQ(download.exitCode, 1) << fault << "\n" << download.err;
+        EXPECT_TRUE(filesIn(folder).empty()) << fault;
+    }
+}
+
 TEST_F(CamctlCli, CameraClockCanBeSetAndReadBack) {
     const auto result = run(emulated({"--json", "time", "--set", "1700000000"}));
     ASSERT_EQ(result.exitCode, 0) << result.err;

@@ -50,6 +50,8 @@ std::string listingStateName(cc::ListingState state) {
             return "Complete";
         case cc::ListingState::Stopped:
             return "Stopped";
+        case cc::ListingState::Failed:
+            return "Failed";
     }
     return "Unknown";
 }

@@ -25,7 +25,8 @@ struct DownloadOptions {
 };
 
 bool listingDone(cc::ListingState state) {
-    return state == cc::ListingState::Complete || state == cc::ListingState::Stopped;
+    return state == cc::ListingState::Complete || state == cc::ListingState::Stopped ||
+           state == cc::ListingState::Failed;
 }
 
 // The library lists the cards in the background after connecting; wait (bounded) until every
@@ -51,8 +52,23 @@ uint64_t numericId(const std::string& id) {
     return std::strtoull(id.c_str(), nullptr, 10);
 }
 
+// A card the camera could not list completely: what is known is not everything, so a
+// command that acts on all images must not go on as if it were.
+void throwIfAListingFailed(cc::CameraDevice& camera) {
+    const auto& storages = camera.getStorages();
+    for (size_t i = 0; i < storages.size(); ++i) {
+        const auto storage = storages.get(i);
+        if (storage->isAvailable() && storage->getListingState() == cc::ListingState::Failed) {
+            throw CameraError("ListingFailed", "the images of storage " + storage->getId() +
+                                                   " could not all be listed; the list is "
+                                                   "incomplete");
+        }
+    }
+}
+
 std::vector<ImagePtr> allImages(Context& context, cc::CameraDevice& camera) {
     waitForListings(context, camera);
+    throwIfAListingFailed(camera);
     const auto snapshot = camera.getImages().clone();
     std::vector<ImagePtr> images;
     for (size_t i = 0; i < snapshot->size(); ++i) {
