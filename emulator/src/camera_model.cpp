@@ -137,6 +137,10 @@ Reply CameraModel::dispatch(const Operation& op, Clock::time_point now) {
             return setPropValue(op, now);
         case Code::GetPartialObject:
             return getPartialObject(op);
+        case Code::GetPartialObject64:
+            return getPartialObject64(op);
+        case Code::GetObjectPropValue:
+            return getObjectPropValue(op);
         case Code::TetherMode:
             return tetherMode(op);
         case Code::ImageInfoRequest:

@@ -21,6 +21,11 @@ constexpr uint16_t GetDevicePropDesc = 0x1014;
 constexpr uint16_t GetDevicePropValue = 0x1015;
 constexpr uint16_t SetDevicePropValue = 0x1016;
 constexpr uint16_t GetPartialObject = 0x101B;
+// MTP extensions for objects of 4 GiB and more.
+constexpr uint16_t GetPartialObject64 = 0x95C1;
+constexpr uint16_t GetObjectPropValue = 0x9803;
+constexpr uint16_t ObjectPropSize = 0xDC04;
+constexpr uint16_t InvalidObjectPropCode = 0xA801;
 
 // Vendor operations.
 constexpr uint16_t TetherMode = 0x9001;

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "byte_writer.hpp"
+#include "common/local_time.hpp"
 
 namespace Corvane::CameraController::Emulator::Wire {
 
@@ -187,7 +188,7 @@ Bytes encodeLiveViewGeometry(uint16_t width, uint16_t height, uint16_t pointX, u
 std::string formatDateTime(int64_t secondsSinceEpoch) {
     const auto t = static_cast<std::time_t>(secondsSinceEpoch);
     std::tm parts{};
-    if (localtime_r(&t, &parts) == nullptr) {
+    if (!Impl::toLocalTime(t, parts)) {
         return "19700101T000000";
     }
     char text[32];

@@ -102,7 +102,7 @@ std::vector<uint16_t> CameraConfig::allOperations() {
             Code::LiveViewFrame,      Code::TetherTransferStart, Code::TetherTransferNext,
             Code::TetherTransferData, Code::TetherRelease,       Code::Condition,
             Code::ShutterPress,       Code::ShutterRelease,      Code::FocusMoveCoarse,
-            Code::FocusMoveSteps};
+            Code::FocusMoveSteps,     Code::GetPartialObject64,  Code::GetObjectPropValue};
 }
 
 std::vector<uint16_t> CameraConfig::operationsWithout(const std::vector<uint16_t>& codes) {
@@ -226,8 +226,9 @@ uint32_t EmulatedCamera::addFile(unsigned slot, const FileSpec& file) {
 std::vector<ObjectSummary> EmulatedCamera::objects() const {
     return model_->objects();
 }
-std::vector<uint8_t> EmulatedCamera::objectData(uint32_t handle) const {
-    return model_->objectData(handle);
+std::vector<uint8_t> EmulatedCamera::objectData(uint32_t handle, uint64_t offset,
+                                                uint64_t count) const {
+    return model_->objectData(handle, offset, count);
 }
 
 void EmulatedCamera::failNext(uint16_t operation, uint16_t responseCode, unsigned times) {

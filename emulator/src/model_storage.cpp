@@ -16,6 +16,34 @@ constexpr uint32_t kRootOnly = 0xFFFFFFFF;
 constexpr uint16_t kInvalidParentObject = 0x201A;
 constexpr uint64_t kDefaultFileSize = 1u << 20;
 constexpr const char* kCaptureFolder = "DCIM/100QUORN";
+/// Files from this size on are generated as they are read instead of held in memory.
+constexpr uint64_t kGeneratedFileSize = 256ull << 20;
+/// The largest data phase a PTP container length can describe (after its 12-byte header).
+constexpr uint64_t kLargestDataPhase = 0xFFFFFFFFull - 12;
+constexpr uint64_t kGoldenGamma = 0x9E3779B97F4A7C15ull;
+
+uint64_t mixedWord(uint64_t seed, uint64_t index) {
+    uint64_t z = seed * kGoldenGamma + 1 + (index + 1) * kGoldenGamma;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+// The bytes of a generated file at any offset, without the bytes before it: each 8-byte word
+// depends on its position, so a misplaced piece shows up.
+Bytes generatedBytes(uint64_t seed, uint64_t offset, size_t count) {
+    Bytes bytes(count);
+    size_t i = 0;
+    while (i < count) {
+        const uint64_t position = offset + i;
+        const uint64_t word = mixedWord(seed, position / 8);
+        const size_t skip = position % 8;
+        const size_t take = std::min<size_t>(8 - skip, count - i);
+        std::memcpy(bytes.data() + i, reinterpret_cast<const uint8_t*>(&word) + skip, take);
+        i += take;
+    }
+    return bytes;
+}
 
 // Deterministic bytes that differ at every offset, so a misplaced piece shows up.
 SharedBytes syntheticBytes(uint64_t size, const char* magic, uint64_t seed) {
@@ -196,7 +224,10 @@ uint32_t CameraModel::loadCard(unsigned slot, const std::vector<FileSpec>& files
         SharedBytes thumbnail;
         uint32_t width = 0;
         uint32_t height = 0;
-        if (format == Code::FormatExifJpeg) {
+        const bool generated = format != Code::FormatExifJpeg && file.size >= kGeneratedFileSize;
+        if (generated) {
+            // Bytes made when read; see StoredObject::window.
+        } else if (format == Code::FormatExifJpeg) {
             StillPicture picture = pictures_.still(0, 2, file.path);
             if (file.size > picture.file->size()) {
                 // Padding after the end-of-image marker keeps the picture decodable.
@@ -218,7 +249,13 @@ uint32_t CameraModel::loadCard(unsigned slot, const std::vector<FileSpec>& files
         }
         last = createFile(slot, parent, name, format, std::move(data), std::move(thumbnail), width,
                           height);
-        objects_[last].writeProtected = file.writeProtected;
+        StoredObject& created = objects_[last];
+        created.writeProtected = file.writeProtected;
+        created.sizeAnnouncedAsZero = file.sizeAnnouncedAsZero;
+        if (generated) {
+            created.generatedSize = file.size;
+            created.seed = number;
+        }
     }
     return last;
 }
@@ -280,10 +317,24 @@ std::vector<ObjectSummary> CameraModel::objects() {
     return result;
 }
 
-Bytes CameraModel::objectData(uint32_t handle) const {
+Bytes CameraModel::objectData(uint32_t handle, uint64_t offset, uint64_t count) const {
     std::lock_guard<std::mutex> lock(mutex_);
     const StoredObject* object = findObject(handle);
-    return object != nullptr && object->data ? *object->data : Bytes{};
+    if (object == nullptr || offset >= object->size()) {
+        return {};
+    }
+    const Payload piece = object->window(offset, count);
+    return Bytes(piece.data(), piece.data() + piece.size);
+}
+
+Payload CameraModel::StoredObject::window(uint64_t offset, uint64_t count) const {
+    const uint64_t total = size();
+    const uint64_t start = std::min(offset, total);
+    const uint64_t length = std::min(count, total - start);
+    if (data) {
+        return Payload::slice(data, start, length);
+    }
+    return Payload::of(generatedBytes(seed, start, length));
 }
 
 // --- Captured files ------------------------------------------------------------------------
@@ -522,7 +573,7 @@ Reply CameraModel::getObjectInfo(const Operation& op) const {
     info.storageId = object->slot != 0 ? storageIdOf(object->slot) : 0;
     info.objectFormat = object->format;
     info.protectionStatus = object->writeProtected ? 1 : 0;
-    info.compressedSize = object->size();
+    info.compressedSize = object->sizeAnnouncedAsZero ? 0 : object->size();
     if (object->thumbnail) {
         info.thumbFormat = Code::FormatJfif;
         info.thumbCompressedSize = static_cast<uint32_t>(object->thumbnail->size());
@@ -545,22 +596,46 @@ Reply CameraModel::getObject(const Operation& op) const {
     if (object == nullptr || object->isFolder()) {
         return Reply::error(Code::InvalidObjectHandle);
     }
-    return Reply::withData(Payload::slice(object->data, 0, object->size()));
+    if (object->size() > kLargestDataPhase) {
+        // One data phase cannot carry it; such files are read in pieces.
+        return Reply::error(Code::GeneralError);
+    }
+    return Reply::withData(object->window(0, object->size()));
 }
 
 Reply CameraModel::getPartialObject(const Operation& op) const {
-    const StoredObject* object = findObject(op.param(0));
+    return partialObject(op.param(0), op.param(1), op.param(2));
+}
+
+Reply CameraModel::getPartialObject64(const Operation& op) const {
+    const uint64_t offset = op.param(1) | (static_cast<uint64_t>(op.param(2)) << 32);
+    return partialObject(op.param(0), offset, op.param(3));
+}
+
+Reply CameraModel::partialObject(uint32_t handle, uint64_t offset, uint32_t count) const {
+    const StoredObject* object = findObject(handle);
     if (object == nullptr || object->isFolder()) {
         return Reply::error(Code::InvalidObjectHandle);
     }
-    const uint64_t offset = op.param(1);
     if (offset > object->size()) {
         return Reply::error(Code::InvalidParameter);
     }
-    const uint64_t count = std::min<uint64_t>(op.param(2), object->size() - offset);
-    Reply reply = Reply::withData(Payload::slice(object->data, offset, count));
-    reply.parameters = {static_cast<uint32_t>(count)};
+    Reply reply = Reply::withData(object->window(offset, count));
+    reply.parameters = {static_cast<uint32_t>(reply.data.size)};
     return reply;
+}
+
+Reply CameraModel::getObjectPropValue(const Operation& op) const {
+    const StoredObject* object = findObject(op.param(0));
+    if (object == nullptr) {
+        return Reply::error(Code::InvalidObjectHandle);
+    }
+    if (op.param(1) != Code::ObjectPropSize) {
+        return Reply::error(Code::InvalidObjectPropCode);
+    }
+    Wire::ByteWriter w;
+    w.u64(object->size());
+    return Reply::withData(w.take());
 }
 
 Reply CameraModel::getThumb(const Operation& op) const {

@@ -60,6 +60,7 @@ class ListingState(enum.IntEnum):
     Paused = 2
     Complete = 3
     Stopped = 4
+    Failed = 5
 
 class CaptureState(enum.IntEnum):
     Unknown = 0

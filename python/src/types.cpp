@@ -86,7 +86,8 @@ void bindTypes(py::module_& m) {
         .value("Running", cc::ListingState::Running)
         .value("Paused", cc::ListingState::Paused)
         .value("Complete", cc::ListingState::Complete)
-        .value("Stopped", cc::ListingState::Stopped);
+        .value("Stopped", cc::ListingState::Stopped)
+        .value("Failed", cc::ListingState::Failed);
     py::enum_<cc::CaptureState>(m, "CaptureState")
         .value("Unknown", cc::CaptureState::Unknown)
         .value("Executing", cc::CaptureState::Executing)

@@ -389,10 +389,11 @@ void QuorinCameraDeviceMtpUsbAdapter::captureFileArrived() {
     }
     if (completed != nullptr) {
         const std::shared_ptr<const Capture> handle = completed;
-        notifyListeners([&handle](CameraEventListener& listener,
+        notifyListeners("captureComplete",
+                        [&handle](CameraEventListener& listener,
                                   const std::shared_ptr<const CameraDevice>& owner) {
-            listener.captureComplete(owner, handle);
-        });
+                            listener.captureComplete(owner, handle);
+                        });
     }
 }
 
@@ -431,10 +432,10 @@ void QuorinCameraDeviceMtpUsbAdapter::endMovieShortOfFiles() {
     }
     ended->finish(CaptureState::Complete);
     const std::shared_ptr<const Capture> handle = ended;
-    notifyListeners(
-        [&handle](CameraEventListener& listener, const std::shared_ptr<const CameraDevice>& owner) {
-            listener.captureComplete(owner, handle);
-        });
+    notifyListeners("captureComplete", [&handle](CameraEventListener& listener,
+                                                 const std::shared_ptr<const CameraDevice>& owner) {
+        listener.captureComplete(owner, handle);
+    });
 }
 
 }  // namespace Corvane::CameraController::Impl

@@ -2,7 +2,6 @@
 #include "adapter/adapter_codes.hpp"
 
 #include <algorithm>
-#include <sstream>
 
 #include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
 #include "common/diagnostics.hpp"
@@ -48,12 +47,6 @@ std::map<uint16_t, ErrorCode> buildResponseCodeTable() {
 const std::map<uint16_t, ErrorCode>& responseCodeTable() {
     static const std::map<uint16_t, ErrorCode> table = buildResponseCodeTable();
     return table;
-}
-
-std::string lowerHex(uint64_t value) {
-    std::ostringstream text;
-    text << std::hex << value;
-    return text.str();
 }
 
 std::shared_ptr<Error> makeErrorFromMtpCode(uint16_t code) {

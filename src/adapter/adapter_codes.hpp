@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "common/classic_text.hpp"
 #include "corvane/camera_controller/response.hpp"
 #include "mtp/mtp_device.hpp"
 
@@ -25,6 +26,9 @@ constexpr uint16_t GetDevicePropDesc = 0x1014;
 constexpr uint16_t GetDevicePropValue = 0x1015;
 constexpr uint16_t SetDevicePropValue = 0x1016;
 constexpr uint16_t GetPartialObject = 0x101B;
+/// MTP extensions for objects of 4 GiB and more.
+constexpr uint16_t GetPartialObject64 = 0x95C1;
+constexpr uint16_t GetObjectPropValue = 0x9803;
 constexpr uint16_t TetherMode = 0x9001;
 constexpr uint16_t ImageInformationRequest = 0x9003;
 constexpr uint16_t StorageWriting = 0x9004;
@@ -55,6 +59,9 @@ constexpr uint16_t AutofocusPoint = 0xD036;
 }  // namespace PropertyCode
 
 constexpr uint16_t kResponseOk = 0x2001;
+constexpr uint16_t kResponseDeviceBusy = 0x2019;
+/// MTP object property ObjectSize: the size as an unsigned 64-bit value.
+constexpr uint16_t kObjectPropertySize = 0xDC04;
 
 /// MTP response code to ErrorCode; built once, never changed. Codes absent from it are Unknown.
 const std::map<uint16_t, ErrorCode>& responseCodeTable();
@@ -69,8 +76,6 @@ Response makeResponseFromMtpCode(const MtpResponse& response);
 Response makeErrorResponse(ErrorCode code, const std::string& message);
 /// Writes "<tag> res = 0x<code>" as one diagnostic line (just the tag for 0xA001 to 0xA00D).
 void logResponseError(uint16_t code, const std::string& tag);
-/// The code in lower-case hexadecimal without prefix or leading zeros.
-std::string lowerHex(uint64_t value);
 
 /// Whether the DeviceInfo of `device` listed `operationCode`.
 bool isOperationSupported(MtpDevice& device, uint16_t operationCode);

@@ -341,7 +341,9 @@ bool QuorinCameraDeviceMtpUsbAdapter::waitForFirstPass() const {
 bool QuorinCameraDeviceMtpUsbAdapter::waitForListingsToStart(CameraDeviceBaseImpl& owner) const {
     const auto deadline = std::chrono::steady_clock::now() + listingStartTimeout;
     for (const auto& storage : owner.getStoragesImpl().snapshot()) {
-        while (storage->isAvailable() && storage->getListingState() == ListingState::Idle) {
+        // Connect returns only once each listing has the card's handles, so that an update
+        // after a capture never mistakes the files already there for new ones.
+        while (storage->isAvailable() && !listingTookHandles(storage->getId())) {
             if (std::chrono::steady_clock::now() >= deadline) {
                 return false;
             }

@@ -31,6 +31,21 @@ LiveViewImage liveViewImageFrom(const LiveViewGeometry& geometry) {
     return image;
 }
 
+/// The clock text of a 0x5011 answer; nullopt when it is cut short of the length its count
+/// byte declares or is not a complete camera date.
+std::optional<std::tm> parseCameraDateText(const MtpResponse& answer) {
+    const uint8_t* data = answer.data.get();
+    if (data == nullptr || answer.dataSize == 0) {
+        return std::nullopt;
+    }
+    const std::string text = decodePtpString(data, answer.dataSize);
+    const size_t declaredUnits = data[0] == 0 ? 0 : data[0] - 1U;
+    if (text.size() < declaredUnits) {
+        return std::nullopt;
+    }
+    return parseCameraDateTime(text);
+}
+
 }  // namespace
 
 /// Reads and writes the device settings over the adapter's transport.
@@ -44,7 +59,11 @@ public:
         if (value.responseCode != kResponseOk) {
             return makeResponseFromMtpCode(value);
         }
-        std::tm broken = parseCameraDateTime(decodePtpString(value.data.get(), value.dataSize));
+        const auto parsed = parseCameraDateText(value);
+        if (!parsed) {
+            return makeErrorResponse(ErrorCode::DeviceError, "DateTime parse error");
+        }
+        std::tm broken = *parsed;
         const std::time_t time = std::mktime(&broken);
         if (time == static_cast<std::time_t>(-1)) {
             return makeErrorResponse(ErrorCode::NotSupported, "DateTime parse error");

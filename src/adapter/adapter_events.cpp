@@ -271,10 +271,10 @@ void QuorinCameraDeviceMtpUsbAdapter::handleUnplugged() {
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::reportDisconnected() {
-    notifyListeners(
-        [](CameraEventListener& listener, const std::shared_ptr<const CameraDevice>& owner) {
-            listener.deviceDisconnected(owner, DeviceInterface::USB);
-        });
+    notifyListeners("deviceDisconnected", [](CameraEventListener& listener,
+                                             const std::shared_ptr<const CameraDevice>& owner) {
+        listener.deviceDisconnected(owner, DeviceInterface::USB);
+    });
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::runEventPass() {
@@ -298,8 +298,8 @@ void QuorinCameraDeviceMtpUsbAdapter::runEventPass() {
         const std::shared_ptr<CameraImageImpl> image = createImageFromTetherImage();
         // Also with a null image when the buffer could not be read, so that an application
         // pairing imageAdded with captureComplete loses none.
-        notifyListeners([&image](CameraEventListener& listener,
-                                 const std::shared_ptr<const CameraDevice>& owner) {
+        notifyListeners("imageAdded", [&image](CameraEventListener& listener,
+                                               const std::shared_ptr<const CameraDevice>& owner) {
             listener.imageAdded(owner, image);
         });
         if (!connected) {
@@ -413,10 +413,11 @@ bool QuorinCameraDeviceMtpUsbAdapter::detectSettingChanges() {
         copyWords(rememberedWords, *current);
     }
     if (!changed.empty()) {
-        notifyListeners([&changed](CameraEventListener& listener,
+        notifyListeners("captureSettingsChanged",
+                        [&changed](CameraEventListener& listener,
                                    const std::shared_ptr<const CameraDevice>& owner) {
-            listener.captureSettingsChanged(owner, changed);
-        });
+                            listener.captureSettingsChanged(owner, changed);
+                        });
     }
     return counted;
 }
@@ -487,13 +488,14 @@ void QuorinCameraDeviceMtpUsbAdapter::pause(milliseconds duration) const {
 // ---- listener delivery ----
 
 void QuorinCameraDeviceMtpUsbAdapter::notifyListeners(
+    const std::string& eventName,
     const std::function<void(CameraEventListener&, const std::shared_ptr<const CameraDevice>&)>&
         call) {
     const auto owner = std::dynamic_pointer_cast<CameraDeviceBaseImpl>(lockDevice());
     if (owner == nullptr) {
         return;
     }
-    owner->deliverEvent(call);
+    owner->deliverEvent(eventName, call);
 }
 
 }  // namespace Corvane::CameraController::Impl

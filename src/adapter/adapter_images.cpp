@@ -11,12 +11,15 @@
 
 #include "adapter/adapter_codes.hpp"
 #include "adapter/adapter_image_format.hpp"
+#include "adapter/adapter_transfer_stream.hpp"
 #include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
 #include "common/diagnostics.hpp"
 #include "device/camera_device_base_impl.hpp"
 #include "model/camera_image_impl.hpp"
 #include "model/camera_storage_impl.hpp"
 #include "model/list_images_response.hpp"
+#include "mtp/mtp_datasets.hpp"
+#include "mtp/mtp_response.hpp"
 
 namespace Corvane::CameraController::Impl {
 
@@ -30,6 +33,15 @@ constexpr milliseconds kListingThrottle = 10ms;
 constexpr milliseconds kGateDeadline = 1000ms;
 constexpr int kMovieStartChecks = 11;
 constexpr milliseconds kMovieStartCheckPeriod = 100ms;
+
+// A busy camera (storing a picture, say) is asked again for up to about one second before its
+// answer counts as a failure.
+constexpr int kBusyRetries = 10;
+constexpr milliseconds kBusyRetryPause = 100ms;
+
+/// Announced sizes that say nothing: 0 (unknown) and the 32-bit maximum (4 GiB or more).
+constexpr uint32_t kSizeAtLeast4GiB = 0xFFFFFFFF;
+constexpr uint64_t kLargest32BitOffset = 0xFFFFFFFF;
 
 // Bounds on a camera that never finishes a buffer transfer.
 constexpr int kMaxTransferInstructions = 100000;
@@ -50,6 +62,23 @@ Response incompleteTransfer() {
 
 Response streamFailure() {
     return makeErrorResponse(ErrorCode::Unknown, "Write to output stream failed");
+}
+
+Response offsetBeyond4GiB() {
+    return makeErrorResponse(ErrorCode::NotSupported,
+                             "Camera cannot read an image beyond its first 4 GiB");
+}
+
+bool sizeIsUntrusted(uint64_t size) {
+    return size == 0 || size == kSizeAtLeast4GiB;
+}
+
+MtpRequest readRequest(uint16_t operationCode, std::vector<uint32_t> parameters) {
+    MtpRequest request;
+    request.operationCode = operationCode;
+    request.parameters = std::move(parameters);
+    request.dataPhase = MtpDataPhase::Read;
+    return request;
 }
 
 uint32_t readU32(const uint8_t* bytes) {
@@ -120,6 +149,12 @@ ListImagesResponse QuorinCameraDeviceMtpUsbAdapter::listImages(
     if (previous.valid()) {
         previous.wait();
     }
+    {
+        // Until the new listing has taken the card's handles there is nothing to compare an
+        // update with; a baseline left from an earlier listing would make old files look new.
+        const MutexLock lock(listingMutex);
+        handleCache.erase(id);
+    }
     std::shared_future<void> task =
         std::async(std::launch::async, &QuorinCameraDeviceMtpUsbAdapter::listingTask, this,
                    weak_from_this(), id)
@@ -181,7 +216,11 @@ void QuorinCameraDeviceMtpUsbAdapter::doListImagesAsync(const std::string& stora
     const ListingEnd listingEnd(*storage);
 
     std::vector<uint32_t> handles;
-    transport->getObjectHandles(*numericId, 0, handles);
+    if (!readObjectHandles(*numericId, handles)) {
+        // The card was not read: an empty list here would pass for an empty card.
+        storage->changeListingState(ListingState::Running, ListingState::Failed);
+        return;
+    }
     {
         const MutexLock lock(listingMutex);
         handleCache[storageId] = handles;
@@ -190,8 +229,23 @@ void QuorinCameraDeviceMtpUsbAdapter::doListImagesAsync(const std::string& stora
         storage->setListingState(ListingState::Stopped);
         return;
     }
+    removeVanishedImages(*storage, handles);
+    for (auto it = handles.rbegin(); it != handles.rend(); ++it) {
+        if (!awaitListingTurn(*storage)) {
+            return;
+        }
+        if (!listObject(storage, *it)) {
+            writeDiagnostic("mtpObject is null");
+            storage->changeListingState(ListingState::Running, ListingState::Failed);
+            return;
+        }
+    }
+    storage->changeListingState(ListingState::Running, ListingState::Complete);
+}
 
-    const auto vanished = storage->getImagesImpl().removeIf([&handles](const CameraImage& image) {
+void QuorinCameraDeviceMtpUsbAdapter::removeVanishedImages(CameraStorageImpl& storage,
+                                                           const std::vector<uint32_t>& handles) {
+    const auto vanished = storage.getImagesImpl().removeIf([&handles](const CameraImage& image) {
         const auto handle = parseU32(image.getId());
         return !handle || std::find(handles.begin(), handles.end(), *handle) == handles.end();
     });
@@ -205,44 +259,60 @@ void QuorinCameraDeviceMtpUsbAdapter::doListImagesAsync(const std::string& stora
             impl->invalidate();
         }
     }
+}
 
-    for (auto it = handles.rbegin(); it != handles.rend(); ++it) {
-        std::this_thread::sleep_for(kListingThrottle);
-        if (listingPauseRequested != 0) {
-            storage->changeListingState(ListingState::Running, ListingState::Paused);
-        }
-        // A paused listing also ends when the camera or its device goes away, since nobody
-        // resumes it then (and the adapter's destruction waits for this task).
-        while (storage->getListingState() == ListingState::Paused && connected &&
-               !device.expired()) {
-            std::this_thread::sleep_for(kListingThrottle);
-        }
-        if (storage->getListingState() != ListingState::Running || !storage->isAvailable() ||
-            !connected) {
-            return;
-        }
-        const std::string id = std::to_string(*it);
-        if (storage->getImagesImpl().findById(id) != nullptr) {
-            continue;
-        }
-        const auto info = transport->getObjectInfo(*it);
-        if (info == nullptr) {
-            writeDiagnostic("mtpObject is null");
-            storage->setListingState(ListingState::Stopped);
-            return;
-        }
-        if (info->objectFormat == ObjectFormat::Association) {
-            continue;
-        }
-        const auto owner = asBase(lockDevice());
-        if (owner == nullptr) {
-            return;
-        }
-        const auto image = createImage(storage, *info);
-        storage->getImagesImpl().add(image);
-        owner->getImagesImpl().add(image);
+bool QuorinCameraDeviceMtpUsbAdapter::awaitListingTurn(CameraStorageImpl& storage) {
+    std::this_thread::sleep_for(kListingThrottle);
+    if (listingPauseRequested != 0) {
+        storage.changeListingState(ListingState::Running, ListingState::Paused);
     }
-    storage->changeListingState(ListingState::Running, ListingState::Complete);
+    // A paused listing also ends when the camera or its device goes away, since nobody
+    // resumes it then (and the adapter's destruction waits for this task).
+    while (storage.getListingState() == ListingState::Paused && connected && !device.expired()) {
+        std::this_thread::sleep_for(kListingThrottle);
+    }
+    if (!connected) {
+        // The camera went away before every object was seen.
+        storage.changeListingState(ListingState::Running, ListingState::Failed);
+        storage.changeListingState(ListingState::Paused, ListingState::Failed);
+        return false;
+    }
+    return storage.getListingState() == ListingState::Running && storage.isAvailable() &&
+           !device.expired();
+}
+
+bool QuorinCameraDeviceMtpUsbAdapter::listObject(const std::shared_ptr<CameraStorageImpl>& storage,
+                                                 uint32_t handle) {
+    if (storage->getImagesImpl().findById(std::to_string(handle)) != nullptr) {
+        return true;
+    }
+    const auto info = readObjectInfo(handle);
+    if (info == nullptr) {
+        return false;
+    }
+    if (info->objectFormat == ObjectFormat::Association) {
+        return true;
+    }
+    const auto owner = asBase(lockDevice());
+    if (owner == nullptr) {
+        return true;
+    }
+    // An update after a capture may have listed it meanwhile.
+    const auto image = createImage(storage, *info);
+    if (storage->getImagesImpl().addIfAbsent(image)) {
+        owner->getImagesImpl().addIfAbsent(image);
+    }
+    return true;
+}
+
+bool QuorinCameraDeviceMtpUsbAdapter::listingTookHandles(const std::string& storageId) const {
+    const MutexLock lock(listingMutex);
+    if (handleCache.count(storageId) != 0) {
+        return true;
+    }
+    const auto task = listingTasks.find(storageId);
+    return task == listingTasks.end() || !task->second.valid() ||
+           task->second.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::pauseAllListings() {
@@ -267,8 +337,9 @@ void QuorinCameraDeviceMtpUsbAdapter::stopListing(const std::shared_ptr<CameraSt
     if (impl == nullptr) {
         return;
     }
+    // A failed listing stays Failed: the application must still see that it is incomplete.
     ListingState state = impl->getListingState();
-    while (state != ListingState::Complete &&
+    while (state != ListingState::Complete && state != ListingState::Failed &&
            !impl->changeListingState(state, ListingState::Stopped)) {
         state = impl->getListingState();
     }
@@ -306,7 +377,42 @@ bool QuorinCameraDeviceMtpUsbAdapter::fetchObjectHandles(const std::string& stor
         }
         pause(kMovieStartCheckPeriod);
     }
-    return transport->getObjectHandles(*numericId, 0, handles);
+    return readObjectHandles(*numericId, handles);
+}
+
+// ---- reads that a busy camera may delay ----
+
+MtpResponse QuorinCameraDeviceMtpUsbAdapter::readRetryingBusy(const MtpRequest& request) {
+    MtpResponse answer = execute(request);
+    for (int retry = 0;
+         retry < kBusyRetries && answer.responseCode == kResponseDeviceBusy && connected; ++retry) {
+        pause(kBusyRetryPause);
+        answer = execute(request);
+    }
+    return answer;
+}
+
+bool QuorinCameraDeviceMtpUsbAdapter::readObjectHandles(uint32_t storageId,
+                                                        std::vector<uint32_t>& handles) {
+    return objectHandlesOf(
+        readRetryingBusy(readRequest(OperationCode::GetObjectHandles, {storageId, 0, 0})), handles);
+}
+
+std::unique_ptr<MtpObjectInfo> QuorinCameraDeviceMtpUsbAdapter::readObjectInfo(uint32_t handle) {
+    return objectInfoOf(readRetryingBusy(readRequest(OperationCode::GetObjectInfo, {handle})),
+                        handle);
+}
+
+uint64_t QuorinCameraDeviceMtpUsbAdapter::objectSizeOf(const MtpObjectInfo& info) {
+    const uint64_t announced = info.objectCompressedSize;
+    if (!sizeIsUntrusted(announced) || !isOperationSupported(OperationCode::GetObjectPropValue)) {
+        return announced;
+    }
+    const MtpResponse answer = readRetryingBusy(
+        readRequest(OperationCode::GetObjectPropValue, {info.objectHandle, kObjectPropertySize}));
+    MtpDataReader reader(answer.data.get(), answer.dataSize);
+    uint64_t size = 0;
+    return answer.responseCode == kResponseOk && reader.readU64(size) ? size : announced;
 }
 
 // ---- image handles ----
@@ -317,7 +423,7 @@ std::shared_ptr<CameraImageImpl> QuorinCameraDeviceMtpUsbAdapter::createImage(
         info.thumbFormat == ObjectFormat::Jfif || info.thumbFormat == ObjectFormat::ExifJpeg;
     return std::make_shared<CameraImageImpl>(
         weak_from_this().lock(), storage, std::to_string(info.objectHandle), info.filename,
-        info.objectCompressedSize, imageFormatOf(info.objectFormat, info.filename), thumbnail,
+        objectSizeOf(info), imageFormatOf(info.objectFormat, info.filename), thumbnail,
         info.captureDate);
 }
 
@@ -373,26 +479,43 @@ Response QuorinCameraDeviceMtpUsbAdapter::getImageData(const CameraImage& image,
 
 Response QuorinCameraDeviceMtpUsbAdapter::downloadObject(uint32_t handle, uint64_t size,
                                                          std::ostream& out) {
+    // A size that says nothing is not trusted: the object is read until the camera's data
+    // ends (a piece shorter than asked for), never taken as empty.
+    const bool untilDataEnds = sizeIsUntrusted(size);
     uint64_t offset = 0;
-    while (offset < size) {
-        MtpRequest request;
-        request.operationCode = OperationCode::GetPartialObject;
-        request.parameters = {handle, static_cast<uint32_t>(offset), kPartialObjectChunk};
-        request.dataPhase = MtpDataPhase::Read;
-        const MtpResponse piece = execute(request);
+    while (untilDataEnds || offset < size) {
+        if (offset > kLargest32BitOffset &&
+            !isOperationSupported(OperationCode::GetPartialObject64)) {
+            return offsetBeyond4GiB();
+        }
+        const MtpResponse piece = execute(pieceRequest(handle, offset));
         if (piece.responseCode != kResponseOk) {
             return makeResponseFromMtpCode(piece);
         }
-        if (piece.dataSize == 0 || piece.data == nullptr) {
-            return incompleteTransfer();
+        const uint32_t received = piece.data != nullptr ? piece.dataSize : 0;
+        if (received == 0) {
+            return untilDataEnds ? Response(Result::Ok) : incompleteTransfer();
         }
-        out.write(reinterpret_cast<const char*>(piece.data.get()), piece.dataSize);
+        out.write(reinterpret_cast<const char*>(piece.data.get()), received);
         if (!out) {
             return streamFailure();
         }
-        offset += piece.dataSize;
+        offset += received;
+        if (untilDataEnds && received < kPartialObjectChunk) {
+            break;
+        }
     }
     return Response(Result::Ok);
+}
+
+MtpRequest QuorinCameraDeviceMtpUsbAdapter::pieceRequest(uint32_t handle, uint64_t offset) {
+    if (offset <= kLargest32BitOffset) {
+        return readRequest(OperationCode::GetPartialObject,
+                           {handle, static_cast<uint32_t>(offset), kPartialObjectChunk});
+    }
+    return readRequest(OperationCode::GetPartialObject64,
+                       {handle, static_cast<uint32_t>(offset), static_cast<uint32_t>(offset >> 32),
+                        kPartialObjectChunk});
 }
 
 Response QuorinCameraDeviceMtpUsbAdapter::getImageThumbnail(const CameraImage& image,
@@ -470,8 +593,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::transferTetherBuffer(std::ostream& out
         const auto direction = instruction == kSeekFromBeginning ? std::ios_base::beg
                                : instruction == kSeekFromCurrent ? std::ios_base::cur
                                                                  : std::ios_base::end;
-        out.seekp(static_cast<std::streamoff>(value), direction);
-        if (!out) {
+        if (!seekOrZeroFill(out, direction, static_cast<std::streamoff>(value))) {
             return streamFailure();
         }
     }

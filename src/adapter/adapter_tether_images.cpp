@@ -83,8 +83,7 @@ std::shared_ptr<CameraImageImpl> QuorinCameraDeviceMtpUsbAdapter::createImageFro
     const uint32_t objectHandle =
         current != nullptr ? current->u32At(ConditionOffset::objectHandle) : 0;
     if (!isOperationSupported(OperationCode::TetherImageTransfer)) {
-        const auto transport = getMtpDevice();
-        const auto info = transport != nullptr ? transport->getObjectInfo(objectHandle) : nullptr;
+        const auto info = readObjectInfo(objectHandle);
         if (info == nullptr) {
             writeDiagnostic("Error[1] createImageFromTetherImage");
             return nullptr;
@@ -232,9 +231,12 @@ void QuorinCameraDeviceMtpUsbAdapter::updateStorageImages(
     {
         const MutexLock lock(listingMutex);
         const auto found = handleCache.find(id);
-        if (found != handleCache.end()) {
-            cached = found->second;
+        if (found == handleCache.end()) {
+            // No listing has taken the card's handles yet: every file would look new. The
+            // listing that is due lists them all, without telling anyone.
+            return;
         }
+        cached = found->second;
     }
     if (!fetched || fresh.size() == cached.size()) {
         return;
@@ -255,9 +257,8 @@ void QuorinCameraDeviceMtpUsbAdapter::updateStorageImages(
         }
     }
 
-    const auto transport = getMtpDevice();
     for (auto it = added.rbegin(); it != added.rend(); ++it) {
-        const auto info = transport != nullptr ? transport->getObjectInfo(*it) : nullptr;
+        const auto info = readObjectInfo(*it);
         if (info == nullptr) {
             // Leave the cache as it is, so that the next update sees the difference again.
             return;
@@ -270,16 +271,21 @@ void QuorinCameraDeviceMtpUsbAdapter::updateStorageImages(
             return;
         }
         const std::shared_ptr<CameraImageImpl> image = createImage(storage, *info);
-        impl->getImagesImpl().add(image);
-        owner->getImagesImpl().add(image);
-        if (movie) {
-            notifyListeners([&image](CameraEventListener& listener,
-                                     const std::shared_ptr<const CameraDevice>& device) {
-                listener.imageAdded(device, image);
-            });
+        // A listing running beside the update may have found this file first: then it was
+        // on the card before, and nobody is told.
+        if (!impl->getImagesImpl().addIfAbsent(image)) {
+            continue;
         }
-        notifyListeners([&image](CameraEventListener& listener,
-                                 const std::shared_ptr<const CameraDevice>& device) {
+        owner->getImagesImpl().addIfAbsent(image);
+        if (movie) {
+            notifyListeners("imageAdded",
+                            [&image](CameraEventListener& listener,
+                                     const std::shared_ptr<const CameraDevice>& device) {
+                                listener.imageAdded(device, image);
+                            });
+        }
+        notifyListeners("imageStored", [&image](CameraEventListener& listener,
+                                                const std::shared_ptr<const CameraDevice>& device) {
             listener.imageStored(device, image);
         });
         captureFileArrived();

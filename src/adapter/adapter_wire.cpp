@@ -37,18 +37,25 @@ void appendUtf8(std::string& out, uint32_t codePoint) {
 }
 
 // Reads up to `width` decimal digits at `pos`, as "%0<width>d" would; nullopt without a digit.
-std::optional<int> scanField(const std::string& text, size_t& pos, size_t width) {
-    int value = 0;
-    size_t digits = 0;
-    while (digits < width && pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
-        value = value * 10 + (text[pos] - '0');
-        ++pos;
-        ++digits;
-    }
-    if (digits == 0) {
+/// The number written in text[pos, pos + width) when all of it is digits.
+std::optional<int> fixedDigits(const std::string& text, size_t pos, size_t width) {
+    if (pos > text.size() || text.size() - pos < width) {
         return std::nullopt;
     }
+    int value = 0;
+    for (size_t i = pos; i < pos + width; ++i) {
+        if (text[i] < '0' || text[i] > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + (text[i] - '0');
+    }
     return value;
+}
+
+int daysInMonth(int year, int month) {
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : kDays[month - 1];
 }
 
 }  // namespace
@@ -308,33 +315,36 @@ std::vector<uint8_t> encodePtpAsciiString(const std::string& text) {
     return out;
 }
 
-std::tm parseCameraDateTime(const std::string& text) {
+std::optional<std::tm> parseCameraDateTime(const std::string& text) {
+    constexpr size_t kLength = 15;
+    constexpr size_t kSeparator = 8;
+    if (text.size() != kLength || text[kSeparator] != 'T') {
+        return std::nullopt;
+    }
+    const auto year = fixedDigits(text, 0, 4);
+    const auto month = fixedDigits(text, 4, 2);
+    const auto day = fixedDigits(text, 6, 2);
+    const auto hour = fixedDigits(text, 9, 2);
+    const auto minute = fixedDigits(text, 11, 2);
+    const auto second = fixedDigits(text, 13, 2);
+    if (!year || !month || !day || !hour || !minute || !second) {
+        return std::nullopt;
+    }
+    // mktime would quietly roll an impossible field into a different, made-up date.
+    if (*month < 1 || *month > 12 || *day < 1 || *day > daysInMonth(*year, *month) || *hour > 23 ||
+        *minute > 59 || *second > 60) {
+        return std::nullopt;
+    }
     std::tm broken{};
-    int* const fields[] = {&broken.tm_year, &broken.tm_mon, &broken.tm_mday,
-                           &broken.tm_hour, &broken.tm_min, &broken.tm_sec};
-    static constexpr size_t kWidths[] = {4, 2, 2, 2, 2, 2};
-    size_t pos = 0;
-    size_t scanned = 0;
-    for (; scanned < 6; ++scanned) {
-        if (scanned == 3) {
-            if (pos >= text.size() || text[pos] != 'T') {
-                break;
-            }
-            ++pos;
-        }
-        const auto value = scanField(text, pos, kWidths[scanned]);
-        if (!value) {
-            break;
-        }
-        *fields[scanned] = *value;
-    }
-    if (scanned >= 1) {
-        broken.tm_year -= 1900;
-    }
-    if (scanned >= 2) {
-        broken.tm_mon -= 1;
-    }
-    broken.tm_isdst = 0;
+    broken.tm_year = *year - 1900;
+    broken.tm_mon = *month - 1;
+    broken.tm_mday = *day;
+    broken.tm_hour = *hour;
+    broken.tm_min = *minute;
+    broken.tm_sec = *second;
+    // The camera shows wall-clock time, with daylight saving when it applies (that is how the
+    // clock is written); let the C library decide whether it does.
+    broken.tm_isdst = -1;
     return broken;
 }
 
@@ -346,10 +356,12 @@ std::optional<std::string> formatCameraDateTime(int64_t time) {
     }
     char buffer[32];
     const size_t length = std::strftime(buffer, sizeof buffer, "%Y%m%dT%H%M%S", &local);
-    if (length == 0) {
+    const std::string text(buffer, length);
+    // Years outside 1000 to 9999 have no place in the camera's fixed-width form.
+    if (!parseCameraDateTime(text)) {
         return std::nullopt;
     }
-    return std::string(buffer, length);
+    return text;
 }
 
 }  // namespace Corvane::CameraController::Impl

@@ -87,10 +87,12 @@ std::string decodePtpString(const uint8_t* data, size_t size);
 /// units are taken.
 std::vector<uint8_t> encodePtpAsciiString(const std::string& text);
 
-/// Broken-down time from a camera date text "YYYYMMDDThhmmss"; fields the text does not hold
-/// stay 0. Daylight saving is taken as off.
-std::tm parseCameraDateTime(const std::string& text);
-/// The camera date text of `time` in local time; nullopt when the host cannot render it.
+/// Broken-down local time from a camera date text, exactly "YYYYMMDDThhmmss" with every field
+/// in its calendar range; nullopt for anything else (short, cut, trailing characters, month 13).
+/// Daylight saving is left for mktime to decide (tm_isdst -1).
+std::optional<std::tm> parseCameraDateTime(const std::string& text);
+/// The camera date text of `time` in local time; nullopt when the host cannot render it or the
+/// year does not have exactly four digits.
 std::optional<std::string> formatCameraDateTime(int64_t time);
 
 }  // namespace Corvane::CameraController::Impl

@@ -268,6 +268,9 @@ public:
     void resumeListing(const std::shared_ptr<CameraStorage>& storage);
     /// GetObjectHandles of one storage, never while a capture is being started.
     bool fetchObjectHandles(const std::string& storageId, std::vector<uint32_t>& handles);
+    /// Whether the latest listing of the storage with this id has taken the card's object
+    /// handles (the baseline that tells new files from old ones) or has ended without them.
+    bool listingTookHandles(const std::string& storageId) const;
 
     // -- tether images and the update after a capture --
     std::shared_ptr<CameraImageImpl> createImageFromTetherImage();
@@ -297,8 +300,24 @@ private:
     void pause(std::chrono::milliseconds duration) const;
     bool isTetherImage(const CameraImage& image) const;
     void rememberTetherImage(const std::shared_ptr<CameraImageImpl>& image);
-    /// GetPartialObject in 1 MiB pieces, each written to `out` as it arrives.
+    /// GetPartialObject in 1 MiB pieces, each written to `out` as it arrives; an untrusted
+    /// size (0 or 0xFFFFFFFF) is read until the camera's data ends.
     Response downloadObject(uint32_t handle, uint64_t size, std::ostream& out);
+    /// The piece at `offset`: GetPartialObject, or its 64-bit form beyond 4 GiB.
+    static MtpRequest pieceRequest(uint32_t handle, uint64_t offset);
+    /// One read transaction, asked again while the camera answers Device Busy (bounded).
+    MtpResponse readRetryingBusy(const MtpRequest& request);
+    /// GetObjectHandles (all formats) and GetObjectInfo, each with busy answers retried.
+    bool readObjectHandles(uint32_t storageId, std::vector<uint32_t>& handles);
+    std::unique_ptr<MtpObjectInfo> readObjectInfo(uint32_t handle);
+    /// The announced size, or the 64-bit ObjectSize property where the announced one says
+    /// nothing and the camera offers the property.
+    uint64_t objectSizeOf(const MtpObjectInfo& info);
+    /// Listing steps: drops images whose handles are gone; throttles, pauses on request and
+    /// tells whether to go on; lists one handle (false when its ObjectInfo could not be read).
+    void removeVanishedImages(CameraStorageImpl& storage, const std::vector<uint32_t>& handles);
+    bool awaitListingTurn(CameraStorageImpl& storage);
+    bool listObject(const std::shared_ptr<CameraStorageImpl>& storage, uint32_t handle);
     /// One transfer instruction 3: fetches `count` bytes with 0x900D into `out`.
     Response fetchTransferData(uint32_t count, std::ostream& out);
     std::chrono::system_clock::time_point now() const;
@@ -306,8 +325,10 @@ private:
     /// device's list.
     void forgetImage(CameraDeviceBaseImpl& owner, const std::string& storageId,
                      const CameraImage& image);
-    /// Gives every listener of the device one call, outside every adapter lock.
+    /// Gives every listener of the device one call, outside every adapter lock; a listener
+    /// that throws is logged under `eventName` (the listener operation called).
     void notifyListeners(
+        const std::string& eventName,
         const std::function<void(CameraEventListener&, const std::shared_ptr<const CameraDevice>&)>&
             call);
 

@@ -79,10 +79,6 @@ std::vector<std::shared_ptr<CameraEventListener>> CameraDeviceBaseImpl::copyEven
     return eventListeners;
 }
 
-void CameraDeviceBaseImpl::deliverEvent(const EventCall& call) const {
-    deliverEvent("deliverEvent", call);
-}
-
 void CameraDeviceBaseImpl::deliverEvent(const std::string& eventName, const EventCall& call) const {
     const std::shared_ptr<const CameraDevice> self = weak_from_this().lock();
     if (!self || !call) {

@@ -86,9 +86,9 @@ public:
     std::vector<std::shared_ptr<CameraEventListener>> copyEventListeners() const;
     /// Calls `call` on every registered listener in order with this device, on the calling
     /// thread, over a copy of the list; a listener that throws is reported as one diagnostic
-    /// line and the others are still called. Nothing is sent when the device is not owned by a
-    /// shared_ptr any more (it is being destroyed).
-    void deliverEvent(const EventCall& call) const;
+    /// line naming `eventName` (the listener operation) and the others are still called.
+    /// Nothing is sent when the device is not owned by a shared_ptr any more (it is being
+    /// destroyed).
     void deliverEvent(const std::string& eventName, const EventCall& call) const;
 
 private:

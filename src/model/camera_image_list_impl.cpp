@@ -48,6 +48,20 @@ void CameraImageListImpl::add(const std::shared_ptr<CameraImage>& image) {
     images.push_back(image);
 }
 
+bool CameraImageListImpl::addIfAbsent(const std::shared_ptr<CameraImage>& image) {
+    if (!image) {
+        return false;
+    }
+    const std::lock_guard<std::mutex> lock(mutex);
+    const bool listed = std::any_of(images.begin(), images.end(), [&](const auto& known) {
+        return known->getId() == image->getId();
+    });
+    if (!listed) {
+        images.push_back(image);
+    }
+    return !listed;
+}
+
 bool CameraImageListImpl::remove(const std::shared_ptr<const CameraImage>& image) {
     const std::lock_guard<std::mutex> lock(mutex);
     const auto end = std::remove(images.begin(), images.end(), image);

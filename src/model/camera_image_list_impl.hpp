@@ -28,6 +28,10 @@ public:
 
     /// Appends `image` (a null pointer is ignored).
     void add(const std::shared_ptr<CameraImage>& image);
+    /// Appends `image` unless an image with the same id is listed already; returns whether it
+    /// was appended. The check and the append are one step, so two threads that find the same
+    /// object never list it twice.
+    bool addIfAbsent(const std::shared_ptr<CameraImage>& image);
     /// Removes every entry that is `image` itself; returns whether one was found.
     bool remove(const std::shared_ptr<const CameraImage>& image);
     /// Removes every entry for which `predicate` holds and returns them in list order.

@@ -1,5 +1,6 @@
 #include "corvane/camera_controller/device_settings.hpp"
 
+#include "common/classic_text.hpp"
 #include "common/local_time.hpp"
 
 #include <cstdio>
@@ -62,21 +63,13 @@ bool LiveViewSpecificationValue::operator==(const CameraDeviceSettingValue& othe
 }
 
 std::string LiveViewSpecificationValue::toString() const {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "Image: %dx%d,", static_cast<int>(image.width),
-                  static_cast<int>(image.height));
-    std::string text = buffer;
-    text += "FocusArea: ";
+    // Built in the classic locale: under a comma-decimal locale "%f" would make the
+    // coordinates impossible to tell apart from their separators.
+    std::string text = "Image: " + std::to_string(image.width) + "x" +
+                       std::to_string(image.height) + ",FocusArea: ";
     for (const Point& corner : image.focusArea) {
-        // Large coordinates print long in %f; measure first instead of truncating.
-        const int length = std::snprintf(nullptr, 0, "  (%f,%f)", corner.x, corner.y);
-        if (length <= 0) {
-            continue;
-        }
-        std::string part(static_cast<size_t>(length) + 1, '\0');
-        std::snprintf(part.data(), part.size(), "  (%f,%f)", corner.x, corner.y);
-        part.resize(static_cast<size_t>(length));
-        text += part;
+        text +=
+            "  (" + Impl::fixedSixDecimals(corner.x) + "," + Impl::fixedSixDecimals(corner.y) + ")";
     }
     return text;
 }

@@ -196,7 +196,8 @@ std::optional<int64_t> parseMtpDate(const std::string& text) {
     local.tm_hour = hour;
     local.tm_min = minute;
     local.tm_sec = second;
-    local.tm_isdst = 0;
+    // The camera writes its wall-clock time; in summer that time has daylight saving applied.
+    local.tm_isdst = -1;
     return static_cast<int64_t>(std::mktime(&local));
 }
 

@@ -70,30 +70,12 @@ std::unique_ptr<MtpStorageInfo> MtpDevice::getStorageInfo(uint32_t storageId) {
 bool MtpDevice::getObjectHandles(uint32_t storageId, uint16_t objectFormat,
                                  std::vector<uint32_t>& handles) {
     handles.clear();
-    const MtpResponse response =
-        execute(readRequest(kGetObjectHandles, {storageId, objectFormat, 0}));
-    if (!hasOkData(response)) {
-        return false;
-    }
-    auto decoded = decodeU32Array(response.data.get(), response.dataSize);
-    if (!decoded) {
-        return false;
-    }
-    handles = std::move(*decoded);
-    return true;
+    return objectHandlesOf(execute(readRequest(kGetObjectHandles, {storageId, objectFormat, 0})),
+                           handles);
 }
 
 std::unique_ptr<MtpObjectInfo> MtpDevice::getObjectInfo(uint32_t objectHandle) {
-    const MtpResponse response = execute(readRequest(kGetObjectInfo, {objectHandle}));
-    if (!hasOkData(response)) {
-        return nullptr;
-    }
-    auto info = decodeObjectInfo(response.data.get(), response.dataSize);
-    if (!info) {
-        return nullptr;
-    }
-    info->objectHandle = objectHandle;
-    return std::make_unique<MtpObjectInfo>(std::move(*info));
+    return objectInfoOf(execute(readRequest(kGetObjectInfo, {objectHandle})), objectHandle);
 }
 
 std::vector<std::shared_ptr<MtpDevice>> MtpDevice::enumerateDevices() {

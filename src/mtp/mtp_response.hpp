@@ -21,4 +21,12 @@ MtpBuffer makeMtpBuffer(const uint8_t* data, size_t size);
 MtpResponse makeMtpResponse(uint16_t responseCode, const std::vector<uint32_t>& parameters,
                             const uint8_t* data = nullptr, size_t size = 0);
 
+/// The handles of a GetObjectHandles answer: false unless it is 0x2001 with a whole array
+/// (which may be empty). `handles` is emptied first.
+bool objectHandlesOf(const MtpResponse& response, std::vector<uint32_t>& handles);
+
+/// The ObjectInfo of a GetObjectInfo answer for `objectHandle`; null unless it is 0x2001 with
+/// a whole dataset.
+std::unique_ptr<MtpObjectInfo> objectInfoOf(const MtpResponse& response, uint32_t objectHandle);
+
 }  // namespace Corvane::CameraController::Impl

@@ -5,6 +5,7 @@
 
 #include "adapter/adapter_codes.hpp"
 #include "common/diagnostics.hpp"
+#include "support/application_environment.hpp"
 
 namespace Corvane::CameraController::Impl {
 namespace {
@@ -78,6 +79,22 @@ TEST(AdapterCodes, LogLinesAppendTheCodeOutsideTheVendorRange) {
     EXPECT_EQ(lines,
               (std::vector<std::string>{"Error[1] connect res = 0x2019", "[Error] updateImageInfo",
                                         "Error[1] deleteTetherImage res = 0x0"}));
+}
+
+TEST(AdapterCodes, NumbersInTextsIgnoreTheApplicationsLocale) {
+    const Testing::ApplicationEnvironment environment;
+    ASSERT_TRUE(environment.ready()) << environment.problem();
+    // Digit grouping would give "0x2.019" and "700.000.001".
+    EXPECT_EQ(makeErrorFromMtpCode(0x2019)->getMessage(), "0x2019");
+    EXPECT_EQ(makeErrorFromMtpCode(0xFFFF)->getMessage(), "Unknown MTP response code: 0xffff");
+    EXPECT_EQ(lowerHex(0x700000001), "700000001");
+    EXPECT_EQ(lowerHex(0xD01B), "d01b");
+    std::vector<std::string> lines;
+    const auto previous =
+        setDiagnosticSink([&](const std::string& line) { lines.push_back(line); });
+    logResponseError(0x2019, "Error[1] connect");
+    setDiagnosticSink(previous);
+    EXPECT_EQ(lines, std::vector<std::string>{"Error[1] connect res = 0x2019"});
 }
 
 }  // namespace

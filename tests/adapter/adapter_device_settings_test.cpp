@@ -7,6 +7,7 @@
 #include "adapter/adapter_wire.hpp"
 #include "adapter_fixture.hpp"
 #include "corvane/camera_controller/device_settings.hpp"
+#include "support/application_environment.hpp"
 
 namespace Corvane::CameraController::Testing {
 namespace {
@@ -15,20 +16,12 @@ namespace {
 class DeviceSettingsTest : public AdapterTest {
 protected:
     void SetUp() override {
-        const char* zone = std::getenv("TZ");
-        savedZone = zone == nullptr ? std::nullopt : std::optional<std::string>(zone);
-        setenv("TZ", "UTC", 1);
-        tzset();
+        zone.emplace("UTC");
         makeCamera("QUORIN Delta");
         camera->on(0x1016, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
     }
     void TearDown() override {
-        if (savedZone) {
-            setenv("TZ", savedZone->c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
+        zone.reset();
         AdapterTest::TearDown();
     }
 
@@ -41,7 +34,7 @@ protected:
         camera->on(0x1015, [bytes](const RecordedRequest&) { return ScriptedResponse::ok(bytes); });
     }
 
-    std::optional<std::string> savedZone;
+    std::optional<TimeZoneGuard> zone;
 };
 
 TEST_F(DeviceSettingsTest, ClockIsReadAsLocalTime) {
@@ -106,12 +99,18 @@ TEST_F(DeviceSettingsTest, ReadSkipsUnknownEntriesAndStopsAtAFailure) {
     EXPECT_FALSE(untouched.hasValue());
 }
 
+#if defined(_WIN32)
+constexpr const char* kOtherLocale = "German_Germany.1252";  // no UTF-8 locale in MSVCRT
+#else
+constexpr const char* kOtherLocale = "C.UTF-8";
+#endif
+
 TEST_F(DeviceSettingsTest, ClockIsWrittenAsAPtpStringWithoutTouchingTheLocale) {
     CapturedDiagnostics diagnostics;
     // A locale other than the environment's default, so that resetting it would show.
     const std::string original = std::setlocale(LC_ALL, nullptr);
-    setenv("LC_ALL", "C", 1);
-    ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
+    setEnvironment("LC_ALL", "C");
+    ASSERT_NE(std::setlocale(LC_ALL, kOtherLocale), nullptr);
     const std::string localeBefore = std::setlocale(LC_ALL, nullptr);
     const CameraTime time(1706745599);  // 2024-01-31 23:59:59 UTC
     const LiveViewSpecification liveViewSetting;
@@ -120,7 +119,7 @@ TEST_F(DeviceSettingsTest, ClockIsWrittenAsAPtpStringWithoutTouchingTheLocale) {
               Result::Ok);
     EXPECT_EQ(std::setlocale(LC_ALL, nullptr), localeBefore);
     std::setlocale(LC_ALL, original.c_str());
-    unsetenv("LC_ALL");
+    unsetEnvironment("LC_ALL");
     EXPECT_EQ(diagnostics.lines(), std::vector<std::string>{"[warning] Unknown setting type"});
 
     const auto written = camera->requestsFor(0x1016);
@@ -148,6 +147,90 @@ TEST_F(DeviceSettingsTest, NothingIsSentWithoutAClockValue) {
     const Response onlyNull = adapter->setCameraDeviceSettings({nullptr});
     EXPECT_EQ(onlyNull.getResult(), Result::Error);
     EXPECT_TRUE(camera->requests().empty());
+}
+
+/// 00:00:00 UTC on 1 January of `year`.
+int64_t startOfYear(int year) {
+    std::tm broken{};
+    broken.tm_year = year - 1900;
+    broken.tm_mday = 1;
+    return static_cast<int64_t>(timegm(&broken));
+}
+
+TEST_F(DeviceSettingsTest, AClockWrittenInSummerReadsBackUnchanged) {
+    const ApplicationEnvironment environment;
+    ASSERT_TRUE(environment.ready()) << environment.problem();
+    struct Case {
+        int64_t time;
+        const char* text;
+    };
+    // 10:00 UTC is noon in summer time; 23:59:59 UTC is 00:59:59 in winter.
+    for (const Case& c :
+         {Case{1719828000, "20240701T120000"}, Case{1706745599, "20240201T005959"}}) {
+        SCOPED_TRACE(c.text);
+        camera->clearRequests();
+        const CameraTime written(c.time);
+        ASSERT_EQ(adapter->setCameraDeviceSettings({&written}).getResult(), Result::Ok);
+        const auto sent = camera->requestsFor(0x1016);
+        ASSERT_EQ(sent.size(), 1u);
+        EXPECT_EQ(sent[0].data, DatasetBuilder().string(c.text).bytes());
+
+        serveClock(c.text);
+        CameraTime read;
+        ASSERT_EQ(adapter->getCameraDeviceSettings({&read}).getResult(), Result::Ok);
+        EXPECT_EQ(dynamic_cast<const CameraTimeValue&>(read.getValue()).get(), c.time);
+    }
+}
+
+TEST_F(DeviceSettingsTest, ATimeOutsideTheFourDigitYearIsNotSent) {
+    const ApplicationEnvironment environment;
+    ASSERT_TRUE(environment.ready()) << environment.problem();
+    // Years 100 and -100 render short or signed, 10000 and 100000 too long.
+    for (const int year : {100, -100, 999, 10000, 100000}) {
+        SCOPED_TRACE(year);
+        const CameraTime time(startOfYear(year) + 86400 * 180);
+        const Response refused = adapter->setCameraDeviceSettings({&time});
+        EXPECT_EQ(codeOf(refused), ErrorCode::InvalidValue);
+        EXPECT_EQ(messageOf(refused), "CameraTime out of range");
+    }
+    EXPECT_EQ(camera->countOf(0x1016), 0u);
+    const CameraTime lastOfNineThousand(startOfYear(10000) - 86400);
+    EXPECT_EQ(adapter->setCameraDeviceSettings({&lastOfNineThousand}).getResult(), Result::Ok);
+}
+
+TEST_F(DeviceSettingsTest, AClockTextThatDoesNotParseIsADeviceError) {
+    const ApplicationEnvironment environment;
+    ASSERT_TRUE(environment.ready()) << environment.problem();
+    serveClock("20240229T120000");
+    CameraTime time;
+    ASSERT_EQ(adapter->getCameraDeviceSettings({&time}).getResult(), Result::Ok);
+    const int64_t before = dynamic_cast<const CameraTimeValue&>(time.getValue()).get();
+
+    const auto whole = DatasetBuilder().string("20240229T120000").bytes();
+    auto declaredLonger = whole;
+    declaredLonger[0] = 20;
+    const std::vector<std::vector<uint8_t>> answers = {
+        {},
+        {0},
+        // Cut after eight, and after fourteen, of its sixteen declared units.
+        std::vector<uint8_t>(whole.begin(), whole.begin() + 17),
+        std::vector<uint8_t>(whole.begin(), whole.end() - 4),
+        declaredLonger,
+        DatasetBuilder().string("20240229").bytes(),
+        DatasetBuilder().string("20240229T12000").bytes(),
+        DatasetBuilder().string("20240229T120000Z").bytes(),
+        DatasetBuilder().string("20240230T120000").bytes(),
+        DatasetBuilder().string("2024022xT120000").bytes(),
+    };
+    for (size_t i = 0; i < answers.size(); ++i) {
+        SCOPED_TRACE(i);
+        const auto bytes = answers[i];
+        camera->on(0x1015, [bytes](const RecordedRequest&) { return ScriptedResponse::ok(bytes); });
+        const Response refused = adapter->getCameraDeviceSettings({&time});
+        EXPECT_EQ(codeOf(refused), ErrorCode::DeviceError);
+        EXPECT_EQ(messageOf(refused), "DateTime parse error");
+        EXPECT_EQ(dynamic_cast<const CameraTimeValue&>(time.getValue()).get(), before);
+    }
 }
 
 }  // namespace

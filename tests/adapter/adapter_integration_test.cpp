@@ -2,17 +2,26 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <set>
+#include <sstream>
+#include <streambuf>
 #include <thread>
 
 #include "corvane/camera_controller/camera_device.hpp"
 #include "corvane/camera_controller/camera_device_detector.hpp"
 #include "corvane/camera_controller/camera_event_listener.hpp"
+#include "corvane/camera_controller/camera_image.hpp"
+#include "corvane/camera_controller/camera_image_list.hpp"
 #include "corvane/camera_controller/camera_status.hpp"
+#include "corvane/camera_controller/camera_storage.hpp"
 #include "corvane/camera_controller/camera_storage_list.hpp"
 #include "corvane/camera_controller/capture_settings.hpp"
 #include "corvane/camera_controller/device_settings.hpp"
 #include "corvane/emulator/emulated_camera.hpp"
+#include "support/application_environment.hpp"
+#include "support/sanitizer_build.hpp"
 
 namespace Corvane::CameraController {
 namespace {
@@ -20,6 +29,8 @@ namespace {
 using namespace std::chrono_literals;
 using Emulator::CameraConfig;
 using Emulator::EmulatedCamera;
+using Testing::ApplicationEnvironment;
+using Emulator::FileSpec;
 
 std::string messageOf(const Response& response) {
     return response.getErrors().empty() ? "<no error>" : response.getErrors()[0]->getMessage();
@@ -207,6 +218,21 @@ TEST_F(AdapterIntegrationTest, ClockIsSetAndReadBack) {
         640);
 }
 
+TEST_F(AdapterIntegrationTest, ClockSetInSummerTimeReadsBackUnchanged) {
+    // Set up before any library thread runs, and restored after they ended.
+    const ApplicationEnvironment environment;
+    ASSERT_TRUE(environment.ready()) << environment.problem();
+    start();
+    ASSERT_EQ(device->connect(DeviceInterface::USB).getResult(), Result::Ok);
+    const CameraTime summer(1719828000);
+    ASSERT_EQ(device->setCameraDeviceSettings({&summer}).getResult(), Result::Ok);
+    CameraTime read;
+    ASSERT_EQ(device->getCameraDeviceSettings({&read}).getResult(), Result::Ok);
+    EXPECT_LE(std::abs(dynamic_cast<const CameraTimeValue&>(read.getValue()).get() - 1719828000),
+              2);
+    device->disconnect(DeviceInterface::USB);
+}
+
 TEST_F(AdapterIntegrationTest, FocusPointLandsInLiveViewPixels) {
     start();
     ASSERT_EQ(device->connect(DeviceInterface::USB).getResult(), Result::Ok);
@@ -214,6 +240,151 @@ TEST_F(AdapterIntegrationTest, FocusPointLandsInLiveViewPixels) {
     EXPECT_EQ(emulated->snapshot().focusPointX, 160);
     EXPECT_EQ(emulated->snapshot().focusPointY, 240);
     EXPECT_EQ(messageOf(device->focus(Point{1.5f, 0.5f})), "Out of range");
+}
+
+constexpr uint16_t kGetObjectPropValue = 0x9803;
+
+class StoredImageCounter : public CameraEventListener {
+public:
+    void imageStored(const std::shared_ptr<const CameraDevice>&,
+                     const std::shared_ptr<const CameraImage>&) override {
+        ++stored;
+    }
+    std::atomic<int> stored{0};
+};
+
+/// Keeps only the bytes inside the given windows of the stream, and counts the rest.
+class SamplingSink : public std::streambuf {
+public:
+    struct Window {
+        uint64_t offset;
+        uint64_t size;
+    };
+    explicit SamplingSink(std::vector<Window> windows)
+        : windows(std::move(windows)), samples(this->windows.size()) {}
+
+    uint64_t received = 0;
+    std::vector<Window> windows;
+    std::vector<std::string> samples;
+
+protected:
+    std::streamsize xsputn(const char* bytes, std::streamsize count) override {
+        const uint64_t end = received + static_cast<uint64_t>(count);
+        for (size_t i = 0; i < windows.size(); ++i) {
+            const uint64_t from = std::max(received, windows[i].offset);
+            const uint64_t to = std::min(end, windows[i].offset + windows[i].size);
+            if (from < to) {
+                samples[i].append(bytes + (from - received), to - from);
+            }
+        }
+        received = end;
+        return count;
+    }
+    int_type overflow(int_type c) override {
+        if (c != traits_type::eof()) {
+            const char byte = traits_type::to_char_type(c);
+            xsputn(&byte, 1);
+        }
+        return traits_type::not_eof(c);
+    }
+};
+
+/// Connects to a camera whose first card holds `files` and waits for the card's listing.
+class CardFilesTest : public AdapterIntegrationTest {
+protected:
+    void startWithCard(std::vector<FileSpec> files,
+                       std::vector<uint16_t> operations = CameraConfig::allOperations()) {
+        CameraConfig config;
+        config.operations = std::move(operations);
+        Emulator::CardSlotConfig slot;
+        slot.files = std::move(files);
+        config.slots = {slot};
+        ASSERT_NO_FATAL_FAILURE(start(config));
+        device->addEventListener(counter);
+        ASSERT_EQ(device->connect(DeviceInterface::USB).getResult(), Result::Ok);
+        ASSERT_EQ(device->getStorages().size(), 1u);
+        const auto storage = device->getStorages().get(0);
+        const auto deadline = std::chrono::steady_clock::now() + 60s;
+        while (storage->getListingState() != ListingState::Complete &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(10ms);
+        }
+        ASSERT_EQ(storage->getListingState(), ListingState::Complete);
+    }
+
+    std::shared_ptr<const CameraImage> imageNamed(const std::string& name) const {
+        const auto& images = device->getImages();
+        for (size_t i = 0; i < images.size(); ++i) {
+            if (images.get(i)->getName() == name) {
+                return images.get(i);
+            }
+        }
+        return nullptr;
+    }
+
+    std::string onCamera(const CameraImage& image, uint64_t offset, uint64_t size) const {
+        const auto bytes =
+            emulated->objectData(static_cast<uint32_t>(std::stoul(image.getId())), offset, size);
+        return std::string(bytes.begin(), bytes.end());
+    }
+
+    std::shared_ptr<StoredImageCounter> counter = std::make_shared<StoredImageCounter>();
+};
+
+TEST_F(CardFilesTest, FileJustOver4GiBHasItsRealSizeAndDownloadsWhole) {
+    SKIP_GIGABYTE_TEST_IF_SANITIZED();
+    constexpr uint64_t kSize = (4ull << 30) + 0x100000 + 3;
+    ASSERT_NO_FATAL_FAILURE(startWithCard({{"DCIM/100QUORN/MVI_0001.MOV", kSize}}));
+    const auto movie = imageNamed("MVI_0001.MOV");
+    ASSERT_NE(movie, nullptr);
+    EXPECT_EQ(movie->getSize(), kSize);
+
+    // The start, both sides of the 4 GiB line and the end: a cut offset shows up here.
+    SamplingSink sink({{0, 64}, {(4ull << 30) - 32, 64}, {kSize - 64, 64}});
+    std::ostream out(&sink);
+    ASSERT_EQ(movie->getData(out).getResult(), Result::Ok);
+    EXPECT_EQ(sink.received, kSize);
+    for (size_t i = 0; i < sink.windows.size(); ++i) {
+        EXPECT_TRUE(sink.samples[i] ==
+                    onCamera(*movie, sink.windows[i].offset, sink.windows[i].size))
+            << "window at " << sink.windows[i].offset;
+    }
+}
+
+TEST_F(CardFilesTest, FileAnnouncedAsEmptyIsReadUntilItsDataEnds) {
+    FileSpec file{"DCIM/100QUORN/MVI_0002.MOV", 5000000};
+    file.sizeAnnouncedAsZero = true;
+    // Without the size property the size stays unknown, but the download is whole.
+    ASSERT_NO_FATAL_FAILURE(
+        startWithCard({file}, CameraConfig::operationsWithout({kGetObjectPropValue})));
+    const auto movie = imageNamed("MVI_0002.MOV");
+    ASSERT_NE(movie, nullptr);
+    EXPECT_EQ(movie->getSize(), 0u);
+    std::ostringstream out;
+    ASSERT_EQ(movie->getData(out).getResult(), Result::Ok);
+    EXPECT_EQ(out.str().size(), 5000000u);
+    EXPECT_TRUE(out.str() == onCamera(*movie, 0, 5000000));
+    TearDown();
+
+    // With it, the image carries its real size.
+    ASSERT_NO_FATAL_FAILURE(startWithCard({file}));
+    EXPECT_EQ(imageNamed("MVI_0002.MOV")->getSize(), 5000000u);
+}
+
+TEST_F(CardFilesTest, ConnectToAFullCardReportsNoFileAsNewAndListsEachOnce) {
+    std::vector<FileSpec> files;
+    for (int i = 1; i <= 150; ++i) {
+        files.push_back({"DCIM/100QUORN/IMG_" + std::to_string(1000 + i) + ".MOV", 1000});
+    }
+    ASSERT_NO_FATAL_FAILURE(startWithCard(files));
+    const auto listed = device->getImages().clone();
+    std::set<std::string> ids;
+    for (size_t i = 0; i < listed->size(); ++i) {
+        ids.insert(listed->get(i)->getId());
+    }
+    EXPECT_EQ(listed->size(), 150u);
+    EXPECT_EQ(ids.size(), 150u);
+    EXPECT_EQ(counter->stored.load(), 0);
 }
 
 }  // namespace

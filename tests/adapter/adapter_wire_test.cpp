@@ -183,17 +183,25 @@ TEST(PtpStrings, ClockTextRoundTrip) {
 }
 
 TEST(PtpStrings, CameraDateTextToBrokenDownTime) {
-    const std::tm leap = parseCameraDateTime("20240229T120005");
-    EXPECT_EQ(leap.tm_year, 124);
-    EXPECT_EQ(leap.tm_mon, 1);
-    EXPECT_EQ(leap.tm_mday, 29);
-    EXPECT_EQ(leap.tm_hour, 12);
-    EXPECT_EQ(leap.tm_min, 0);
-    EXPECT_EQ(leap.tm_sec, 5);
-    EXPECT_EQ(leap.tm_isdst, 0);
-    const std::tm partial = parseCameraDateTime("20240229");
-    EXPECT_EQ(partial.tm_mday, 29);
-    EXPECT_EQ(partial.tm_hour, 0);
+    const auto leap = parseCameraDateTime("20240229T120005");
+    ASSERT_TRUE(leap);
+    EXPECT_EQ(leap->tm_year, 124);
+    EXPECT_EQ(leap->tm_mon, 1);
+    EXPECT_EQ(leap->tm_mday, 29);
+    EXPECT_EQ(leap->tm_hour, 12);
+    EXPECT_EQ(leap->tm_min, 0);
+    EXPECT_EQ(leap->tm_sec, 5);
+    EXPECT_EQ(leap->tm_isdst, -1);
+    EXPECT_TRUE(parseCameraDateTime("99991231T235960"));
+
+    // Anything but the complete form would otherwise become a made-up date.
+    for (const char* text :
+         {"", "20240229", "20240229T1200", "20240229T12000", "20240229T1200051", "20240229 120005",
+          "2024-229T120005", "+0240229T120005", "20241301T000000", "20240000T000000",
+          "20230229T000000", "20240431T000000", "20240229T240000", "20240229T126000",
+          "20240229T120061"}) {
+        EXPECT_FALSE(parseCameraDateTime(text)) << text;
+    }
     EXPECT_EQ(formatCameraDateTime(0).value_or("").size(), 15u);
 }
 

@@ -13,6 +13,7 @@
 #include "adapter/adapter_image_format.hpp"
 #include "event_capture_fixture.hpp"
 #include "model/list_images_response.hpp"
+#include "support/sanitizer_build.hpp"
 
 namespace Corvane::CameraController::Testing {
 namespace {
@@ -22,6 +23,9 @@ constexpr uint16_t kGetObjectInfo = 0x1008;
 constexpr uint16_t kGetThumb = 0x100A;
 constexpr uint16_t kDeleteObject = 0x100B;
 constexpr uint16_t kGetPartialObject = 0x101B;
+constexpr uint16_t kGetPartialObject64 = 0x95C1;
+constexpr uint16_t kGetObjectPropValue = 0x9803;
+constexpr uint16_t kDeviceBusy = 0x2019;
 constexpr uint16_t kTetherMode = 0x9001;
 constexpr uint16_t kInstruction = 0x900C;
 constexpr uint16_t kTransferData = 0x900D;
@@ -217,11 +221,144 @@ TEST_F(StoredImageTest, DownloadIsFetchedInOneMebibytePieces) {
     EXPECT_TRUE(out.str() == std::string(file.begin(), file.end()));
 }
 
-TEST_F(StoredImageTest, EmptyImageNeedsNoRequest) {
+TEST_F(StoredImageTest, SizeAnnouncedAsZeroIsReadUntilTheCameraDataEnds) {
+    // The camera holds 2.5 MiB behind a size of 0: read until a piece comes back short.
+    const auto file = pattern(0x280000);
+    serve(file);
     std::ostringstream out;
-    EXPECT_EQ(image(7, 0)->getData(out).getResult(), Result::Ok);
-    EXPECT_EQ(camera->countOf(kGetPartialObject), 0u);
-    EXPECT_TRUE(out.str().empty());
+    ASSERT_EQ(image(7, 0)->getData(out).getResult(), Result::Ok);
+    EXPECT_EQ(camera->countOf(kGetPartialObject), 3u);
+    EXPECT_TRUE(out.str() == std::string(file.begin(), file.end()));
+
+    // Exactly two pieces: the third answer, empty, ends it.
+    camera->clearRequests();
+    serve(pattern(0x200000));
+    std::ostringstream whole;
+    ASSERT_EQ(image(8, 0)->getData(whole).getResult(), Result::Ok);
+    EXPECT_EQ(camera->countOf(kGetPartialObject), 3u);
+    EXPECT_EQ(whole.str().size(), 0x200000u);
+
+    // An object that really is empty is confirmed by the camera, not assumed.
+    camera->clearRequests();
+    serve({});
+    std::ostringstream empty;
+    ASSERT_EQ(image(9, 0)->getData(empty).getResult(), Result::Ok);
+    EXPECT_EQ(camera->countOf(kGetPartialObject), 1u);
+    EXPECT_TRUE(empty.str().empty());
+
+    // A refusal is still a failure.
+    camera->on(kGetPartialObject,
+               [](const RecordedRequest&) { return ScriptedResponse::withCode(0x2002); });
+    EXPECT_EQ(image(10, 0)->getData(out).getResult(), Result::Error);
+}
+
+class LargeObjectTest : public StoredImageTest {
+protected:
+    static constexpr uint64_t kOver4GiB = (4ull << 30) + 0x100000 + 3;
+
+    void SetUp() override {
+        StoredImageTest::SetUp();
+        useOperations({0x1001, 0x9001, 0x900F, 0x9011, kGetObjectPropValue, kGetPartialObject64});
+    }
+    void useOperations(std::vector<uint16_t> operations) {
+        bind("QUORIN Alto II", "1.50", std::move(operations));
+        storage = addStorage("65536", true);
+    }
+    void answerSizeProperty(uint64_t size) {
+        camera->on(kGetObjectPropValue, [size](const RecordedRequest&) {
+            return ScriptedResponse::ok(DatasetBuilder().u64(size).bytes());
+        });
+    }
+    // Pieces of a file of `size` bytes whose first eight bytes tell their own offset.
+    void servePiecesTellingTheirOffset(uint64_t size) {
+        const auto piece = [size](uint64_t offset, uint32_t wanted) {
+            const uint64_t count = offset < size ? std::min<uint64_t>(wanted, size - offset) : 0;
+            std::vector<uint8_t> bytes(count);
+            for (size_t i = 0; i < 8 && i < bytes.size(); ++i) {
+                bytes[i] = static_cast<uint8_t>(offset >> (8 * i));
+            }
+            return ScriptedResponse::ok(std::move(bytes));
+        };
+        camera->on(kGetPartialObject, [piece](const RecordedRequest& request) {
+            return piece(request.parameters.at(1), request.parameters.at(2));
+        });
+        camera->on(kGetPartialObject64, [piece](const RecordedRequest& request) {
+            const uint64_t offset =
+                request.parameters.at(1) | (uint64_t{request.parameters.at(2)} << 32);
+            return piece(offset, request.parameters.at(3));
+        });
+    }
+};
+
+/// Counts what it receives and checks that every 1 MiB piece starts with its own offset.
+class OffsetCheckingSink : public std::streambuf {
+public:
+    uint64_t received = 0;
+    uint64_t misplaced = 0;
+
+protected:
+    std::streamsize xsputn(const char* bytes, std::streamsize count) override {
+        if (received % 0x100000 == 0 && count >= 8) {
+            uint64_t told = 0;
+            for (int i = 7; i >= 0; --i) {
+                told = (told << 8) | static_cast<uint8_t>(bytes[i]);
+            }
+            misplaced += told != received ? 1 : 0;
+        }
+        received += static_cast<uint64_t>(count);
+        return count;
+    }
+};
+
+TEST_F(LargeObjectTest, SizeThatSaysNothingIsAskedForAsThe64BitProperty) {
+    answerSizeProperty(4400000000ull);
+    EXPECT_EQ(image(5, 0xFFFFFFFF)->getSize(), 4400000000ull);
+    const auto asked = camera->requestsFor(kGetObjectPropValue);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].parameters, (std::vector<uint32_t>{5, 0xDC04}));
+
+    answerSizeProperty(5000000);
+    EXPECT_EQ(image(6, 0)->getSize(), 5000000u);
+    // A size that can be trusted costs no question.
+    EXPECT_EQ(image(7, 1234)->getSize(), 1234u);
+    EXPECT_EQ(camera->countOf(kGetObjectPropValue), 2u);
+
+    // A camera that refuses the property leaves the announced size, read until its data ends.
+    camera->on(kGetObjectPropValue,
+               [](const RecordedRequest&) { return ScriptedResponse::withCode(0xA801); });
+    EXPECT_EQ(image(8, 0xFFFFFFFF)->getSize(), 0xFFFFFFFFu);
+}
+
+TEST_F(LargeObjectTest, FileJustOver4GiBIsReadWith64BitOffsets) {
+    SKIP_GIGABYTE_TEST_IF_SANITIZED();
+    answerSizeProperty(kOver4GiB);
+    servePiecesTellingTheirOffset(kOver4GiB);
+    const auto big = image(12, 0xFFFFFFFF, "MVI_0001.MOV");
+    ASSERT_EQ(big->getSize(), kOver4GiB);
+    OffsetCheckingSink sink;
+    std::ostream out(&sink);
+    ASSERT_EQ(big->getData(out).getResult(), Result::Ok);
+    EXPECT_EQ(sink.received, kOver4GiB);
+    EXPECT_EQ(sink.misplaced, 0u);
+    EXPECT_EQ(camera->countOf(kGetPartialObject), 4096u);
+    const auto beyond = camera->requestsFor(kGetPartialObject64);
+    ASSERT_EQ(beyond.size(), 2u);
+    EXPECT_EQ(beyond[0].parameters, (std::vector<uint32_t>{12, 0, 1, 0x100000}));
+    EXPECT_EQ(beyond[1].parameters, (std::vector<uint32_t>{12, 0x100000, 1, 0x100000}));
+}
+
+TEST_F(LargeObjectTest, WithoutThe64BitReadTheRestIsRefusedNotWrappedOrCut) {
+    SKIP_GIGABYTE_TEST_IF_SANITIZED();
+    useOperations({0x1001, 0x9001, 0x900F, 0x9011});
+    servePiecesTellingTheirOffset(kOver4GiB);
+    OffsetCheckingSink sink;
+    std::ostream out(&sink);
+    const auto result = image(13, 0xFFFFFFFF, "MVI_0002.MOV")->getData(out);
+    ASSERT_EQ(result.getResult(), Result::Error);
+    EXPECT_EQ(result.getErrors().at(0)->getCode(), ErrorCode::NotSupported);
+    EXPECT_EQ(sink.misplaced, 0u);
+    EXPECT_EQ(sink.received, 4ull << 30);
+    EXPECT_EQ(camera->countOf(kGetPartialObject64), 0u);
 }
 
 TEST_F(StoredImageTest, DownloadFailuresAreReportedNeverAsSuccess) {
@@ -363,7 +500,7 @@ TEST_F(ListingTest, VanishedStorageOrFailedObjectInfoEndsTheListing) {
     camera->on(kGetObjectInfo,
                [](const RecordedRequest&) { return ScriptedResponse::withCode(0x2009); });
     adapter->doListImagesAsync("65536");
-    EXPECT_EQ(storage->getListingState(), ListingState::Stopped);
+    EXPECT_EQ(storage->getListingState(), ListingState::Failed);
     EXPECT_EQ(diagnostics.get(), (std::vector<std::string>{"mtpObject is null"}));
 
     camera->clearRequests();
@@ -373,6 +510,63 @@ TEST_F(ListingTest, VanishedStorageOrFailedObjectInfoEndsTheListing) {
     adapter->setConnected(false);
     adapter->doListImagesAsync("65536");
     EXPECT_EQ(diagnostics.get().back(), "[error][doListImagesAsync] Device is NOT Connected.");
+}
+
+TEST_F(ListingTest, ListingTheCameraCutShortReadsFailedNotEmptyOrComplete) {
+    DiagnosticCapture diagnostics;
+    image(1, 10);
+    // Handles refused: that is not an empty card, and what was listed stays.
+    camera->on(kGetObjectHandles,
+               [](const RecordedRequest&) { return ScriptedResponse::withCode(0x2002); });
+    adapter->doListImagesAsync("65536");
+    EXPECT_EQ(storage->getListingState(), ListingState::Failed);
+    EXPECT_EQ(storage->getImages().size(), 1u);
+
+    // The second of three objects cannot be read: the newest one was listed, then it ends.
+    answerObjects({2, 3, 4});
+    camera->on(kGetObjectInfo, [](const RecordedRequest& request) {
+        const uint32_t handle = request.parameters.at(0);
+        if (handle == 3) {
+            return ScriptedResponse::withCode(0x2002);
+        }
+        return ScriptedResponse::ok(
+            objectInfoDataset(0x10001, 0x3801, 10, "IMG_000" + std::to_string(handle) + ".JPG"));
+    });
+    adapter->doListImagesAsync("65536");
+    EXPECT_EQ(storage->getListingState(), ListingState::Failed);
+    ASSERT_EQ(storage->getImages().size(), 1u);
+    EXPECT_EQ(storage->getImages().get(0)->getId(), "4");
+    EXPECT_EQ(diagnostics.get().back(), "mtpObject is null");
+
+    // Ending the listings (at disconnect) does not hide the failure.
+    adapter->stopListing(storage);
+    EXPECT_EQ(storage->getListingState(), ListingState::Failed);
+}
+
+TEST_F(ListingTest, BusyCameraIsAskedAgainWithinABound) {
+    adapter->setTimingForTesting(nullptr, [this](std::chrono::milliseconds) { ++pauses; });
+    answerObjects({1, 2});
+    camera->queue(kGetObjectHandles, ScriptedResponse::withCode(kDeviceBusy));
+    camera->queue(kGetObjectInfo, ScriptedResponse::withCode(kDeviceBusy));
+    camera->queue(kGetObjectInfo, ScriptedResponse::withCode(kDeviceBusy));
+    camera->on(kGetObjectInfo, [](const RecordedRequest& request) {
+        return ScriptedResponse::ok(objectInfoDataset(
+            0x10001, 0x3801, 10, "IMG_000" + std::to_string(request.parameters.at(0)) + ".JPG"));
+    });
+    adapter->doListImagesAsync("65536");
+    EXPECT_EQ(storage->getListingState(), ListingState::Complete);
+    EXPECT_EQ(storage->getImages().size(), 2u);
+    EXPECT_EQ(pauses.load(), 3);
+
+    // A camera that stays busy fails the listing after a bounded number of questions.
+    storage->getImagesImpl().clear();
+    device->getImagesImpl().clear();
+    camera->clearRequests();
+    camera->on(kGetObjectInfo,
+               [](const RecordedRequest&) { return ScriptedResponse::withCode(kDeviceBusy); });
+    adapter->doListImagesAsync("65536");
+    EXPECT_EQ(storage->getListingState(), ListingState::Failed);
+    EXPECT_EQ(camera->countOf(kGetObjectInfo), 11u);
 }
 
 TEST_F(ListingTest, BackgroundListingPausesForACaptureStartAndStops) {

@@ -1,15 +1,22 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <set>
 #include <sstream>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "event_capture_fixture.hpp"
 #include "model/capture_impl.hpp"
+#include "support/application_environment.hpp"
+#include "model/list_images_response.hpp"
 
 namespace Corvane::CameraController::Testing {
 namespace {
 
+using namespace std::string_literals;
 using Impl::ConditionOffset::objectHandle;
 using Impl::ConditionOffset::objectReady;
 using Impl::ConditionOffset::statusFlags;
@@ -78,6 +85,27 @@ TEST_F(TetherImageTest, DataAndThumbnailComeThroughTheTransferBuffer) {
     EXPECT_EQ(requests[1].parameters, (std::vector<uint32_t>{0}));
     EXPECT_EQ(requests[2].parameters, (std::vector<uint32_t>{0xFE}));
     EXPECT_EQ(camera->countOf(0x101B), 0u);
+}
+
+TEST_F(TetherImageTest, ATransferThatSeeksPastTheEndArrivesInAStringStream) {
+    const ApplicationEnvironment environment;
+    ASSERT_TRUE(environment.ready()) << environment.problem();
+    camera->queue(kTransfer, ScriptedResponse::ok(transferStart(1, "T0001.JPG")));
+    const auto image = adapter->createImageFromTetherImage();
+    ASSERT_NE(image, nullptr);
+    camera->on(kTransfer, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
+    camera->on(0x900D, [](const RecordedRequest& request) {
+        const uint32_t count = request.parameters.at(0);
+        return ScriptedResponse::ok(std::vector<uint8_t>(count, 'x'), {count});
+    });
+    for (const auto& step : {DatasetBuilder().u8(3).u32(4), DatasetBuilder().u8(4).u32(8),
+                             DatasetBuilder().u8(3).u32(2), DatasetBuilder().u8(5).u32(3),
+                             DatasetBuilder().u8(2).u32(0)}) {
+        camera->queue(kInstruction, ScriptedResponse::ok(step.bytes()));
+    }
+    std::stringstream out;
+    EXPECT_EQ(image->getData(out).getResult(), Result::Ok);
+    EXPECT_EQ(out.str(), "xxxx\0\0\0\0xx\0\0\0"s);
 }
 
 TEST_F(TetherImageTest, FailuresAreWrittenWithTheCodeOutsideTheVendorRange) {
@@ -161,6 +189,82 @@ TEST_F(ImageUpdateTest, NewFilesAreStoredReportedAndCountedAgainstTheCapture) {
     EXPECT_EQ(listener->events().size(), 3u);
 }
 
+TEST_F(ImageUpdateTest, AListenerThatThrowsIsLoggedUnderTheEventItWasGiven) {
+    const ApplicationEnvironment environment;
+    ASSERT_TRUE(environment.ready()) << environment.problem();
+    class Throwing : public RecordingListener {
+        void imageStored(const std::shared_ptr<const CameraDevice>&,
+                         const std::shared_ptr<const CameraImage>&) override {
+            throw std::runtime_error("disk full");
+        }
+        void captureComplete(const std::shared_ptr<const CameraDevice>&,
+                             const std::shared_ptr<const Capture>&) override {
+            throw 42;
+        }
+    };
+    device->removeEventListener(listener);
+    device->addEventListener(std::make_shared<Throwing>());
+    device->addEventListener(listener);
+    cameraHolds({1});
+    adapter->doListImagesAsync("65536");
+    camera->on(kShutter, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
+    ASSERT_NE(adapter->startCapture(false).getCapture(), nullptr);
+
+    DiagnosticCapture diagnostics;
+    cameraHolds({1, 2, 3});
+    adapter->updateStorageImages(storage);
+    EXPECT_EQ(diagnostics.get(),
+              (std::vector<std::string>{"[error][imageStored] event listener threw: disk full",
+                                        "[error][imageStored] event listener threw: disk full",
+                                        "[error][captureComplete] event listener threw"}));
+    // The listeners after it still hear every event.
+    EXPECT_EQ(listener->events().size(), 3u);
+}
+
+TEST_F(ImageUpdateTest, FilesOnTheCardBeforeTheListingTookThemAreNeverNew) {
+    // At connect the event task's update may run before the listing has read the card.
+    cameraHolds({1, 2, 3});
+    adapter->updateStorageImages(storage);
+    EXPECT_TRUE(listener->events().empty());
+    EXPECT_EQ(storage->getImages().size(), 0u);
+
+    adapter->doListImagesAsync("65536");
+    EXPECT_EQ(storage->getImages().size(), 3u);
+    cameraHolds({1, 2, 3, 4});
+    adapter->updateStorageImages(storage);
+    EXPECT_EQ(listener->events(), (std::vector<std::string>{"imageStored IMG_4.JPG"}));
+    EXPECT_EQ(device->getImages().size(), 4u);
+}
+
+TEST_F(ImageUpdateTest, UpdatesBesideARunningListingListEachFileOnce) {
+    std::vector<uint32_t> onCard(60);
+    for (uint32_t i = 0; i < onCard.size(); ++i) {
+        onCard[i] = i + 1;
+    }
+    cameraHolds(onCard);
+    adapter->listImages(storage);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (uint32_t added = 100; storage->getListingState() != ListingState::Complete; ++added) {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the listing never completed";
+        onCard.push_back(added);
+        cameraHolds(onCard);
+        adapter->updateStorageImages(storage);
+        std::this_thread::sleep_for(std::chrono::milliseconds(3));
+    }
+    std::set<std::string> ids;
+    const auto listed = device->getImages().clone();
+    for (size_t i = 0; i < listed->size(); ++i) {
+        EXPECT_TRUE(ids.insert(listed->get(i)->getId()).second) << listed->get(i)->getId();
+    }
+    // Every file that was on the card before the listing is listed, none of them as new.
+    for (uint32_t handle = 1; handle <= 60; ++handle) {
+        EXPECT_EQ(ids.count(std::to_string(handle)), 1u) << handle;
+    }
+    for (const auto& event : listener->events()) {
+        EXPECT_GE(std::stoul(event.substr(event.find('_') + 1)), 100u) << event;
+    }
+}
+
 TEST_F(ImageUpdateTest, InMovieModeEachListenerHearsImageAddedBeforeImageStored) {
     device->addEventListener(listener);  // registered twice: called twice per event
     cameraHolds({1});
@@ -177,6 +281,8 @@ TEST_F(ImageUpdateTest, AfterAMovieOnlyTheSlotThatReceivedItIsUpdated) {
     const auto second = addStorage("131072", true);
     adapter->setTimingForTesting(nullptr, [](std::chrono::milliseconds) {});
     camera->on(kInformationRequest, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
+    cameraHolds({});
+    adapter->doListImagesAsync("131072");
     cameraHolds({1});
     setCondition([](ConditionBuilder& c) {
         c.set(Impl::ConditionOffset::headerWord, 0x8C)

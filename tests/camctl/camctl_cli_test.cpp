@@ -271,9 +271,11 @@ TEST_F(CamctlCli, ListedImagesDownloadWholeAndDeleteByTheirIds) {
 }
 
 TEST_F(CamctlCli, HostileCameraFileNamesStayInsideTheTargetFolder) {
+    const std::string rightToLeftOverride = "\xe2\x80\xae";  // "\u202Egpj.exe" shows as "exe.jpg"
     const Args files{"file=DCIM/100QUORN/..\\..\\escape.JPG:1000",
                      "file=DCIM/100QUORN/\x1b]0;pwned\x07\x1b[31mred.JPG:1000",
-                     "file=DCIM/100QUORN/.hidden.JPG:1000", "file=DCIM/100QUORN/..:1000"};
+                     "file=DCIM/100QUORN/.hidden.JPG:1000", "file=DCIM/100QUORN/..:1000",
+                     "file=DCIM/100QUORN/" + rightToLeftOverride + "gpj.exe:1000"};
     const fs::path folder = work / "inside" / "target";
     const auto result = run(emulated({"--json", "download", "--all", folder.string()}, files));
     ASSERT_EQ(result.exitCode, 0) << result.err;
@@ -286,20 +288,28 @@ TEST_F(CamctlCli, HostileCameraFileNamesStayInsideTheTargetFolder) {
         EXPECT_EQ(name.find(".."), std::string::npos) << name;
         EXPECT_EQ(name.find('\\'), std::string::npos) << name;
         EXPECT_EQ(name.find('\x1b'), std::string::npos) << name;
+        EXPECT_EQ(name.find(rightToLeftOverride), std::string::npos) << name;
         EXPECT_TRUE(fs::is_regular_file(path));
     }
+    EXPECT_TRUE(fs::exists(folder / "_gpj.exe"));
     // Nothing was written beside or above the target folder.
     EXPECT_EQ(filesIn(work / "inside"), std::vector<fs::path>{folder});
     EXPECT_EQ(filesIn(work), std::vector<fs::path>{work / "inside"});
-    // And nothing from the camera reached the terminal as an escape sequence.
+    // And nothing from the camera reached the terminal as an escape sequence or a reordering.
     EXPECT_EQ(result.err.find('\x1b'), std::string::npos);
+    EXPECT_EQ(result.out.find(rightToLeftOverride), std::string::npos);
+    const auto ls = run(emulated({"ls"}, files));
+    ASSERT_EQ(ls.exitCode, 0) << ls.err;
+    EXPECT_EQ(ls.out.find(rightToLeftOverride), std::string::npos) << ls.out;
+    EXPECT_NE(ls.out.find("?gpj.exe"), std::string::npos) << ls.out;
 }
 
 TEST_F(CamctlCli, InterruptedDownloadLeavesNoFileUnderTheFinalName) {
     // Slow transactions make the download last seconds; it is interrupted once its temporary
     // file exists.
     const Args controls{"file=DCIM/100QUORN/BIG.JPG:6000000", "latency=300000"};
-    for (const int signal : {SIGINT, SIGKILL}) {
+    // SIGHUP: the terminal was closed.
+    for (const int signal : {SIGINT, SIGHUP, SIGKILL}) {
         const fs::path folder = work / ("cut" + std::to_string(signal));
         const auto result =
             run(emulated({"download", "--all", folder.string()}, controls),
@@ -314,12 +324,26 @@ TEST_F(CamctlCli, InterruptedDownloadLeavesNoFileUnderTheFinalName) {
                     return false;
                 });
         EXPECT_FALSE(fs::exists(folder / "BIG.JPG")) << "signal " << signal;
-        if (signal == SIGINT) {
-            EXPECT_EQ(result.exitCode, 130) << result.err;
-            EXPECT_TRUE(filesIn(folder).empty());  // the temporary file is cleaned up too
-        } else {
-            EXPECT_EQ(result.signal, SIGKILL);
+        if (signal != SIGKILL) {
+            EXPECT_EQ(result.exitCode, 130) << "signal " << signal << "\n" << result.err;
+            EXPECT_TRUE(filesIn(folder).empty()) << "signal " << signal;  // no temporary file
+            continue;
         }
+        EXPECT_EQ(result.signal, SIGKILL);
+        // Nothing can clean up after SIGKILL; the next download into the folder removes the
+        // temporary file once it is old, and only then.
+        const auto leftovers = filesIn(folder);
+        ASSERT_EQ(leftovers.size(), 1u);
+        const auto again = [&] {
+            return run(emulated({"download", "--all", folder.string()}, {controls[0]}));
+        };
+        ASSERT_EQ(again().exitCode, 0);
+        EXPECT_TRUE(fs::exists(leftovers[0]));
+        fs::last_write_time(leftovers[0],
+                            fs::file_time_type::clock::now() - std::chrono::hours(25));
+        ASSERT_EQ(again().exitCode, 0);
+        EXPECT_FALSE(fs::exists(leftovers[0]));
+        EXPECT_EQ(filesIn(folder).size(), 2u);  // BIG.JPG and BIG-1.JPG
     }
 }
 
@@ -332,6 +356,32 @@ TEST_F(CamctlCli, CameraFailureDuringDownloadLeavesNoFile) {
         EXPECT_EQ(result.exitCode, 1) << fault << "\n" << result.err;
         EXPECT_TRUE(filesIn(folder).empty()) << fault;
         fs::remove_all(folder);
+    }
+}
+
+TEST_F(CamctlCli, ListingTheCameraCouldNotFinishFailsInsteadOfLookingEmpty) {
+    const Args files{"file=DCIM/100QUORN/QRN_0001.JPG:1000",
+                     "file=DCIM/100QUORN/QRN_0002.JPG:1000"};
+    // One busy answer is asked again: nothing is lost.
+    Args busy = files;
+    busy.push_back("failnext=0x1008:0x2019");
+    const auto listed = run(emulated({"--json", "ls"}, busy));
+    ASSERT_EQ(listed.exitCode, 0) << listed.err;
+    EXPECT_EQ(json(listed)["images"].array().size(), 2u);
+
+    // Handles or object details refused: neither an empty card nor a short one passes.
+    for (const std::string fault : {"fail=0x1007:0x2002", "fail=0x1008:0x2002"}) {
+        Args failing = files;
+        failing.push_back(fault);
+        const auto ls = run(emulated({"ls"}, failing));
+        EXPECT_EQ(ls.exitCode, 1) << fault << "\n" << ls.out;
+        EXPECT_EQ(ls.out.find("No images."), std::string::npos) << fault;
+        EXPECT_NE(ls.err.find("could not all be listed"), std::string::npos) << ls.err;
+
+        const fs::path folder = work / "all";
+        const auto download = run(emulated({"download", "--all", folder.string()}, failing));
+        EXPECT_EQ(download.exitCode, 1) << fault << "\n" << download.err;
+        EXPECT_TRUE(filesIn(folder).empty()) << fault;
     }
 }
 
@@ -358,6 +408,123 @@ TEST_F(CamctlCli, WatchPrintsEventsAsJsonLines) {
         }
     }
     EXPECT_TRUE(sawChange) << result.out;
+}
+
+// NaN passes every range check, so it would reach the camera (and an integer conversion).
+TEST_F(CamctlCli, NonFiniteNumbersAndEmptyTextsAreUsageErrors) {
+    const std::string folder = (work / "never").string();
+    const std::vector<Args> commands{
+        {"capture", "--timeout", "nan", "--download", folder},
+        {"capture", "--count", "2", "--interval", "nan", "--download", folder},
+        {"capture", "--timeout", "inf", "--download", folder},
+        {"movie", "--duration", "nan", "--download", folder},
+        {"movie", "--duration", "1", "--timeout", "-nan", "--download", folder},
+        {"watch", "--seconds", "nan"},
+        {"liveview", "--frames", "1", "--timeout", "nan", "--out", folder},
+        {"liveview", "--frames", "1", "--out", ""},
+        {"time", "--set", ""},
+        {"capture", "--download", ""},
+        {"download", "--all", ""},
+    };
+    for (const auto& command : commands) {
+        const auto result = run(emulated(command, {"movie=1"}), std::chrono::seconds(60));
+        std::string line;
+        for (const auto& word : command) {
+            line += " '" + word + "'";
+        }
+        EXPECT_EQ(result.exitCode, 2) << line << "\n" << result.err;
+    }
+    EXPECT_FALSE(fs::exists(folder));
+}
+
+TEST_F(CamctlCli, BusyCameraWhileReadingATransferBufferPictureIsAskedAgain) {
+    // Without a card the picture is gone once the event handler returns: two busy answers to
+    // the first read must not lose it.
+    const fs::path folder = work / "tether";
+    const auto result = run({"--emulate", "Alto II", "--emulate-no-card", "--emulate-with",
+                             "timescale=0.01", "--emulate-with", "failnext=0x900C:0x2019:2",
+                             "--json", "capture", "--no-focus", "--download", folder.string()});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const auto images = json(result)["captures"][0]["images"].array();
+    ASSERT_FALSE(images.empty()) << result.out;
+    ASSERT_TRUE(images[0]["file"].isString()) << result.out;
+    EXPECT_TRUE(isDecodableJpeg(images[0]["file"].str()));
+}
+
+TEST_F(CamctlCli, JsonDownloadReportsEveryFileAndGoesOnAfterALocalWriteError) {
+    const Args files{"file=DCIM/100QUORN/QRN_0001.JPG:300000",
+                     "file=DCIM/100QUORN/QRN_0002.JPG:2500000",
+                     "file=DCIM/100QUORN/QRN_0003.JPG:300000"};
+    const fs::path folder = work / "limited";
+    // A file-size limit of about 1 MB: the big file hits it the way it would hit a full disk,
+    // the small ones still fit. SIGXFSZ is ignored so the write fails with EFBIG instead.
+    Args args{"-c", "trap '' XFSZ; ulimit -f 2000; exec \"$0\" \"$@\"", CAMCTL_PATH};
+    for (const auto& arg : emulated({"--json", "download", "--all", folder.string()}, files)) {
+        args.push_back(arg);
+    }
+    const auto result = camctl::test::runProcess("/bin/sh", args);
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    const auto reported = json(result)["files"].array();
+    ASSERT_EQ(reported.size(), 3u) << result.out;
+    EXPECT_EQ(reported[0]["bytes"].number(), 300000);
+    EXPECT_EQ(reported[1]["error"]["code"].str(), "WriteError");
+    EXPECT_FALSE(reported[1].has("file"));
+    EXPECT_EQ(reported[2]["bytes"].number(), 300000);
+    EXPECT_EQ(filesIn(folder),
+              (std::vector<fs::path>{folder / "QRN_0001.JPG", folder / "QRN_0003.JPG"}));
+}
+
+TEST_F(CamctlCli, CaptureSeriesReportsEachCaptureAndGoesOnAfterAFailedDownload) {
+    const fs::path folder = work / "series";
+    const auto result =
+        run(emulated({"--json", "capture", "--count", "3", "--download", folder.string()},
+                     {"failnext=0x101B:0x2002"}));
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    const auto captures = json(result)["captures"].array();
+    ASSERT_EQ(captures.size(), 3u) << result.out;
+    EXPECT_FALSE(captures[0]["id"].str().empty());
+    EXPECT_EQ(captures[0]["state"].str(), "Complete");
+    const auto failed = captures[0]["images"].array();
+    ASSERT_FALSE(failed.empty());
+    EXPECT_TRUE(failed[0]["file"].isNull());
+    EXPECT_NE(failed[0]["error"].str().find("DeviceError: 0x2002"), std::string::npos)
+        << result.out;
+    for (size_t i = 1; i < captures.size(); ++i) {
+        for (const auto& image : captures[i]["images"].array()) {
+            EXPECT_TRUE(image["file"].isString()) << result.out;
+        }
+    }
+}
+
+TEST_F(CamctlCli, ErrorTextsSayWhatHappenedAndKeepTheLibrarysCodes) {
+    const Args files{"file=DCIM/100QUORN/QRN_0001.JPG:300000", "failnext=0x100B:0x2019"};
+    const auto ls = run(emulated({"--json", "ls"}, {files[0]}));
+    ASSERT_EQ(ls.exitCode, 0) << ls.err;
+    const std::string id = json(ls)["images"][0]["id"].str();
+
+    const auto busy = run(emulated({"--json", "delete", id}, files));
+    EXPECT_EQ(busy.exitCode, 1);
+    const auto error = json(busy)["deleted"][0]["error"];
+    EXPECT_EQ(error["code"].str(), "DeviceError");
+    EXPECT_EQ(error["message"].str(), "0x2019");
+    EXPECT_NE(error["reason"].str().find("camera busy"), std::string::npos) << busy.out;
+    EXPECT_NE(busy.err.find("DeviceError: 0x2019 (camera busy"), std::string::npos) << busy.err;
+
+    // A camera busy when its session is opened is found once it is free.
+    const auto busyAtOpen = run(emulated({"--json", "info"}, {"failnext=0x1002:0x2019"}));
+    EXPECT_EQ(busyAtOpen.exitCode, 0) << busyAtOpen.err;
+
+    // Pulled out in the middle of a slow download: at this latency connecting and listing take
+    // about 3 s and the download more than 12 s, so the cable is pulled during the download.
+    const fs::path folder = work / "unplugged";
+    const auto unplugged = run(emulated(
+        {"download", "--all", folder.string()},
+        {"file=DCIM/100QUORN/BIG.JPG:120000000", "latency=100000", "after=8000:unplug=1"}));
+    EXPECT_EQ(unplugged.exitCode, 1);
+    EXPECT_NE(unplugged.err.find("camera disconnected"), std::string::npos) << unplugged.err;
+    EXPECT_EQ(unplugged.err.find("Unknown MTP response code: 0x0\n"), std::string::npos)
+        << unplugged.err;
+    EXPECT_TRUE(filesIn(folder).empty());
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <algorithm>
 #include <filesystem>
@@ -10,7 +11,9 @@
 #include "arguments.hpp"
 #include "atomic_file.hpp"
 #include "errors.hpp"
+#include "failure_reason.hpp"
 #include "file_names.hpp"
+#include "formatting.hpp"
 #include "json.hpp"
 #include "json_reader.hpp"
 #include "model/capture_setting_access.hpp"
@@ -60,6 +63,37 @@ TEST(FileNameSanitiser, HostileNamesBecomeOneSafeComponent) {
     EXPECT_EQ(camctl::sanitizeFileName("x\x01y.JPG", "f"), "x_y.JPG");
     // Nothing usable left: the fallback is used.
     EXPECT_EQ(camctl::sanitizeFileName("", "image-7"), "image-7");
+}
+
+// Characters that reorder or hide what follows must neither be saved nor shown as they come:
+// "\u202Egpj.exe" displays as "exe.jpg".
+TEST(FileNameSanitiser, DisplayControlsAreReplacedInNamesOutputAndJson) {
+    const std::string rlo = "\xe2\x80\xae";  // U+202E
+    const std::string controls[] = {rlo,
+                                    "\xe2\x80\xaa",  // U+202A
+                                    "\xe2\x81\xa6",  // U+2066
+                                    "\xe2\x81\xa9",  // U+2069
+                                    "\xe2\x80\x8f",  // U+200F
+                                    "\xd8\x9c",      // U+061C
+                                    "\xc2\x9b",      // U+009B, read as CSI by some terminals
+                                    "\xc2\x85"};     // U+0085
+    for (const auto& control : controls) {
+        const std::string name = "a" + control + "gpj.exe";
+        EXPECT_EQ(camctl::sanitizeFileName(name, "f"), "a_gpj.exe");
+        EXPECT_EQ(camctl::printable(name), "a?gpj.exe");
+        EXPECT_EQ(camctl::jsonQuote(name).find(control), std::string::npos);
+    }
+    // In JSON the name stays what the camera sent, only escaped.
+    const std::string json = camctl::Json::object().set("name", rlo + "gpj.exe").dump();
+    EXPECT_NE(json.find("\\u202e"), std::string::npos) << json;
+    EXPECT_EQ(camctl::test::JsonValue::parse(json)["name"].str(), rlo + "gpj.exe");
+    // Neighbours of the controls are ordinary characters: U+2010 (hyphen), U+202F, U+00A0.
+    for (const std::string kept : {"\xe2\x80\x90", "\xe2\x80\xaf", "\xc2\xa0", "\xe2\x81\xa5"}) {
+        EXPECT_EQ(camctl::sanitizeFileName("a" + kept + ".JPG", "f"), "a" + kept + ".JPG");
+        EXPECT_EQ(camctl::printable("a" + kept), "a" + kept);
+    }
+    // A control cut short at the end of the text is no control, and nothing is read past it.
+    EXPECT_EQ(camctl::sanitizeFileName("a\xe2\x80", "f"), "a\xe2\x80");
 }
 
 TEST(FileNameSanitiser, OrdinaryNamesAreKept) {
@@ -142,6 +176,33 @@ TEST_F(AtomicFileTest, CreatesMissingFolders) {
     EXPECT_EQ(camctl::writeFileAtomically(nested, "f.bin", "x", 1), nested / "f.bin");
 }
 
+// Old temporary files of a killed run are removed; nothing else is, however it is named.
+TEST_F(AtomicFileTest, OnlyStaleTemporaryFilesOfOurOwnNamingAreRemoved) {
+    const auto make = [&](const std::string& name, std::chrono::hours age) {
+        std::ofstream(folder / name) << "x";
+        const auto when = fs::file_time_type::clock::now() - age;
+        fs::last_write_time(folder / name, when);
+    };
+    const std::chrono::hours old(25);
+    make(".QRN_0001.JPG.part-a1B2c3", old);                    // stale: removed
+    make(".QRN_0002.JPG.part-XyZ789", std::chrono::hours(1));  // maybe still being written
+    make("QRN_0003.JPG.part-a1B2c3", old);                     // not hidden: not ours
+    make(".QRN_0004.JPG.part-a1B2", old);                      // not six characters
+    make(".QRN_0005.JPG.part-a1B2c3.bak", old);                // something else
+    make(".part-a1B2c3", old);                                 // no name before the marker
+    make("keep.JPG", old);
+    fs::create_directory(folder / ".dir.JPG.part-a1B2c3");
+    fs::create_symlink(folder / "keep.JPG", folder / ".link.JPG.part-a1B2c3");
+    const auto when = fs::file_time_type::clock::now() - old;
+    fs::last_write_time(folder / ".dir.JPG.part-a1B2c3", when);
+
+    EXPECT_EQ(camctl::removeStaleTemporaryFiles(folder), 1u);
+    EXPECT_FALSE(fs::exists(folder / ".QRN_0001.JPG.part-a1B2c3"));
+    EXPECT_EQ(entries().size(), 8u);
+    EXPECT_TRUE(fs::exists(folder / "keep.JPG"));  // the link was not followed
+    EXPECT_EQ(camctl::removeStaleTemporaryFiles(folder / "missing"), 0u);
+}
+
 TEST(Arguments, PointsAreFractionsOfTheFrame) {
     const auto point = camctl::parsePoint("0.25,1");
     EXPECT_FLOAT_EQ(point.x, 0.25f);
@@ -166,6 +227,20 @@ TEST(Arguments, AssignmentsSplitAtTheFirstEquals) {
     EXPECT_EQ(camctl::splitAssignment("ISO="), std::make_pair(std::string("ISO"), std::string()));
     EXPECT_THROW(camctl::splitAssignment("ISO"), UsageError);
     EXPECT_THROW(camctl::splitAssignment("=400"), UsageError);
+}
+
+// NaN fails every comparison, so a plain range check lets it through to the camera.
+TEST(Arguments, NumbersMustBeFiniteAndInRange) {
+    const CLI::Validator seconds = camctl::finiteRange(1.0, 3600.0);
+    for (std::string good : {"1", "2.5", "3600", "1e3"}) {
+        EXPECT_EQ(seconds(good), "") << good;
+    }
+    for (std::string bad : {"nan", "NaN", "-nan", "inf", "-inf", "infinity", "1e400", "0.5",
+                            "3600.5", "", "5s", "0x"}) {
+        EXPECT_NE(seconds(bad), "") << bad;
+    }
+    std::string empty;
+    EXPECT_NE(camctl::nonEmpty()(empty), "");
 }
 
 TEST(SettingValues, MatchExactlyThenLooselyOnlyAmongAcceptedValues) {
@@ -207,6 +282,35 @@ TEST(JsonOutput, AnyCameraTextStaysParseable) {
     EXPECT_EQ(back, hostile);
     EXPECT_TRUE(parsed["none"].isNull());
     EXPECT_EQ(json.dump().find('\n'), std::string::npos);
+}
+
+TEST(FailureTexts, SayWhatHappenedBesideTheLibrarysMessage) {
+    EXPECT_EQ(camctl::failureReason("DeviceError", "0x2019", false), "camera busy: Device Busy");
+    EXPECT_EQ(camctl::failureReason("DeviceError", "Device Busy", false), "camera busy");
+    EXPECT_EQ(camctl::failureReason("DeviceError", "Unknown MTP response code: 0x0", true),
+              "camera disconnected");
+    EXPECT_NE(camctl::failureReason("DeviceError", "Unknown MTP response code: 0x0", false)
+                  .find("timed out"),
+              std::string::npos);
+    EXPECT_EQ(camctl::failureReason("DeviceError", "0x2002", false), "General Error");
+    EXPECT_EQ(camctl::failureReason("DeviceError", "Unknown MTP response code: 0x2007", false),
+              "Incomplete Transfer");
+    // Messages that are no bare code, or codes without a name, get no reason.
+    for (const char* plain : {"", "0x", "0x12345", "QRN_0x2019.JPG", "0x20zz", "0xa004"}) {
+        EXPECT_EQ(camctl::failureReason("DeviceError", plain, false), "") << plain;
+    }
+    EXPECT_EQ(camctl::failureReason("NotConnected", "", false), "camera disconnected");
+    EXPECT_EQ(camctl::describeFailure("DeviceError", "0x2019", "camera busy: Device Busy"),
+              "DeviceError: 0x2019 (camera busy: Device Busy)");
+    EXPECT_EQ(camctl::describeFailure("VendorSpecific", "", ""), "VendorSpecific");
+    EXPECT_EQ(camctl::describeFailure("ImageNotFound", "\x1b[2Jx", ""), "ImageNotFound: ?[2Jx");
+
+    EXPECT_TRUE(camctl::isBusy(camctl::CameraError("DeviceError", "0x2019")));
+    EXPECT_TRUE(camctl::isBusy(camctl::CameraError("DeviceError", "Device Busy")));
+    EXPECT_FALSE(camctl::isBusy(camctl::CameraError("DeviceError", "0x2002")));
+    EXPECT_TRUE(
+        camctl::gotNoAnswer(camctl::CameraError("Unknown", "Unknown MTP response code: 0x0")));
+    EXPECT_FALSE(camctl::gotNoAnswer(camctl::CameraError("Unknown", "0x2019")));
 }
 
 }  // namespace

@@ -170,8 +170,18 @@ private:
                     }
                     const unsigned code = std::stoul(text.substr(pos, 4), nullptr, 16);
                     pos += 4;
-                    // Only the escapes camctl writes (single bytes) need to round-trip here.
-                    out += static_cast<char>(code & 0xFF);
+                    // camctl writes bytes that are not UTF-8 as \u00XX of the byte; anything
+                    // above is a character (no surrogates: camctl escapes none outside the BMP).
+                    if (code < 0x100) {
+                        out += static_cast<char>(code);
+                    } else if (code < 0x800) {
+                        out += static_cast<char>(0xC0 | (code >> 6));
+                        out += static_cast<char>(0x80 | (code & 0x3F));
+                    } else {
+                        out += static_cast<char>(0xE0 | (code >> 12));
+                        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+                        out += static_cast<char>(0x80 | (code & 0x3F));
+                    }
                     break;
                 }
                 default:

@@ -48,9 +48,23 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     }
     argv.push_back(nullptr);
 
+    // camctl leaves a signal alone that was ignored when it started (nohup, background jobs),
+    // so the child starts with the default handling whatever ran these tests.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaddset(&defaults, signal);
+    }
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+
     pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    const int spawned =
+        posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     ::close(outPipe[1]);
     ::close(errPipe[1]);
     ProcessResult result;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <thread>
 
 #include "emulator_test_support.hpp"
@@ -129,6 +130,53 @@ TEST_F(Responder, ObjectsListFoldersAndFilesWithTheirInfo) {
     ASSERT_EQ(read(*device_, 0x1007, {0xFFFFFFFF, 0, 0xFFFFFFFF}).responseCode, 0x2001);
     EXPECT_EQ(read(*device_, 0x1008, {0x7777}).responseCode, 0x2009);
     EXPECT_EQ(read(*device_, 0x1007, {0x00090001, 0, 0}).responseCode, 0x2008);
+}
+
+TEST(ResponderLargeFiles, FilesOf4GiBAndMoreAreMadeOnTheFlyAndSizedBy64BitProperty) {
+    CameraConfig config = fastConfig();
+    CardSlotConfig slot;
+    const uint64_t size = (5ull << 30) + 7;
+    FileSpec unsized{"DCIM/100QUORN/QRN_0002.MOV", 3000};
+    unsized.sizeAnnouncedAsZero = true;
+    slot.files = {{"DCIM/100QUORN/QRN_0001.MOV", size}, unsized};
+    config.slots = {slot};
+    const auto camera = EmulatedCamera::create(config);
+    const auto device = camera->openDevice();
+    ASSERT_NE(device, nullptr);
+    uint32_t big = 0;
+    uint32_t small = 0;
+    for (const auto& object : camera->objects()) {
+        if (object.path == "DCIM/100QUORN/QRN_0001.MOV") {
+            big = object.handle;
+        } else if (object.path == "DCIM/100QUORN/QRN_0002.MOV") {
+            small = object.handle;
+        }
+    }
+    ASSERT_NE(big, 0u);
+    ASSERT_NE(small, 0u);
+
+    EXPECT_EQ(device->getObjectInfo(big)->objectCompressedSize, 0xFFFFFFFFu);
+    EXPECT_EQ(device->getObjectInfo(small)->objectCompressedSize, 0u);
+    const auto property = read(*device, 0x9803, {big, 0xDC04});
+    ASSERT_EQ(property.responseCode, 0x2001);
+    ASSERT_EQ(property.dataSize, 8u);
+    uint64_t told = 0;
+    std::memcpy(&told, property.data.get(), 8);
+    EXPECT_EQ(told, size);
+    EXPECT_EQ(read(*device, 0x9803, {big, 0xDC01}).responseCode, 0xA801);
+
+    // The same bytes through both partial reads, and the last piece ends short.
+    const auto low = read(*device, 0x101B, {big, 0xFFFFFF00, 0x200});
+    const auto wide = read(*device, 0x95C1, {big, 0xFFFFFF00, 0, 0x200});
+    ASSERT_EQ(low.dataSize, 0x200u);
+    EXPECT_EQ(bytesOf(low), bytesOf(wide));
+    EXPECT_EQ(bytesOf(low), camera->objectData(big, 0xFFFFFF00, 0x200));
+    // 5 GiB is 0x1'40000000.
+    const auto tail = read(*device, 0x95C1, {big, 0x40000000, 1, 0x100});
+    EXPECT_EQ(tail.dataSize, 7u);
+    EXPECT_EQ(read(*device, 0x95C1, {big, 0x40000008, 1, 0x100}).responseCode, 0x201D);
+    // One data phase cannot carry it whole.
+    EXPECT_EQ(read(*device, 0x1009, {big}).responseCode, 0x2002);
 }
 
 TEST_F(Responder, PartialReadsReturnTheRightBytes) {

@@ -4,6 +4,7 @@
 
 #include <ctime>
 
+#include "support/application_environment.hpp"
 #include "support/dataset_builder.hpp"
 
 namespace Corvane::CameraController::Impl {
@@ -71,11 +72,18 @@ TEST(MtpDate, ReadsLocalTimeAndIgnoresTrailingFields) {
     expected.tm_hour = 3;
     expected.tm_min = 4;
     expected.tm_sec = 5;
-    expected.tm_isdst = 0;
+    expected.tm_isdst = -1;
     const int64_t seconds = static_cast<int64_t>(std::mktime(&expected));
     EXPECT_EQ(parseMtpDate("20180102T030405.0"), seconds);
     EXPECT_EQ(parseMtpDate("20180102T030405+0900"), seconds);
     EXPECT_EQ(parseMtpDate("20180102T030405"), seconds);
+}
+
+TEST(MtpDate, SummerDatesAreReadWithDaylightSaving) {
+    const Testing::TimeZoneGuard zone(Testing::kDaylightSavingZone);
+    // 12:00 in Central European summer time is 10:00 UTC.
+    EXPECT_EQ(parseMtpDate("20240715T120000"), 1721037600);
+    EXPECT_EQ(parseMtpDate("20240115T120000"), 1705316400);
 }
 
 TEST(MtpDate, EmptyIsZeroAndGarbageIsRejected) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cwchar>
 #include <string>
 
 #include "mtp/mtp_device_provider.hpp"
@@ -102,10 +103,21 @@ TEST_F(WpdDeviceProviderTest, IdentityThatCannotBeReadDecidesByFirmwareVersion) 
     EXPECT_EQ(devices[0]->getFirmwareVersion(), "1.10");
 }
 
-TEST_F(WpdDeviceProviderTest, IdentityKeepsCharactersThatTakeSeveralBytes) {
+#if defined(_WIN32)
+// MSVCRT has no UTF-8 locale; Western European text still proves the locale is used.
+constexpr const char* kNonAsciiLocale = "German_Germany.1252";
+constexpr const char* kModelBytes = "QUORIN \xc5lto \xe9t\xe9";
+constexpr const char* kManufacturerBytes = "Qu\xf6rin \x80";
+#else
+constexpr const char* kNonAsciiLocale = "C.UTF-8";
+constexpr const char* kModelBytes = "QUORIN \xc3\x85lto \xc3\xa9t\xc3\xa9";
+constexpr const char* kManufacturerBytes = "Qu\xc3\xb6rin \xe2\x82\xac";
+#endif
+
+TEST_F(WpdDeviceProviderTest, IdentityIsConvertedWithTheCurrentLocale) {
     const std::string previous = std::setlocale(LC_ALL, nullptr);
-    if (!std::setlocale(LC_ALL, "C.UTF-8")) {
-        GTEST_SKIP() << "no UTF-8 locale";
+    if (!std::setlocale(LC_ALL, kNonAsciiLocale)) {
+        GTEST_SKIP() << "no " << kNonAsciiLocale << " locale";
     }
     auto device = camera(L"usb#a", L"1");
     device.identity.model.value = L"QUORIN \u00c5lto \u00e9t\u00e9";
@@ -115,9 +127,19 @@ TEST_F(WpdDeviceProviderTest, IdentityKeepsCharactersThatTakeSeveralBytes) {
     std::setlocale(LC_ALL, previous.c_str());
 
     ASSERT_EQ(devices.size(), 1u);
-    EXPECT_EQ(devices[0]->getModel(), "QUORIN \xc3\x85lto \xc3\xa9t\xc3\xa9");
-    EXPECT_EQ(devices[0]->getManufacturer(), "Qu\xc3\xb6rin \xe2\x82\xac");
+    EXPECT_EQ(devices[0]->getModel(), kModelBytes);
+    EXPECT_EQ(devices[0]->getManufacturer(), kManufacturerBytes);
 }
+
+#if WCHAR_MAX <= 0xFFFF
+TEST(WpdStrings, ACharacterBeyondTheBasicPlaneIsOneQuestionMark) {
+    // U+1F4F7 as UTF-16, which the C locale cannot express.
+    const std::wstring camera = L"QUORIN \xD83D\xDCF7 Alto";
+    EXPECT_EQ(wpdToMultibyte(camera), "QUORIN ? Alto");
+    // Halves that do not form a pair stay one '?' each.
+    EXPECT_EQ(wpdToMultibyte(L"\xDCF7\xD83D"), "??");
+}
+#endif
 
 TEST_F(WpdDeviceProviderTest, OpeningAsksForReadAccessOnceWhenRefused) {
     auto guarded = camera(L"usb#a", L"1");

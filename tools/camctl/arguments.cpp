@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "errors.hpp"
+#include "formatting.hpp"
 
 namespace camctl {
 
@@ -25,6 +26,31 @@ bool parseFraction(const std::string& text, float& value) {
 }
 
 }  // namespace
+
+CLI::Validator finiteRange(double min, double max) {
+    const std::string range = "[" + formatNumber(min) + " - " + formatNumber(max) + "]";
+    return CLI::Validator(
+        [min, max, range](std::string& text) -> std::string {
+            char* end = nullptr;
+            const double value = std::strtod(text.c_str(), &end);
+            if (text.empty() || end != text.c_str() + text.size()) {
+                return "\"" + text + "\" is not a number";
+            }
+            if (!std::isfinite(value) || value < min || value > max) {
+                return "\"" + text + "\" is not in the range " + range;
+            }
+            return {};
+        },
+        "FLOAT in " + range);
+}
+
+CLI::Validator nonEmpty() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            return text.empty() ? "must not be empty" : std::string();
+        },
+        "not empty");
+}
 
 cc::Point parsePoint(const std::string& text) {
     const size_t comma = text.find(',');

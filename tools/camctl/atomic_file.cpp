@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -18,8 +20,23 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::runtime_error systemError(const std::string& what, const fs::path& path) {
-    return std::runtime_error(what + " " + path.string() + ": " + std::strerror(errno));
+LocalFileError systemError(const std::string& what, const fs::path& path) {
+    const int number = errno;
+    return LocalFileError(what + " " + path.string() + ": " + std::strerror(number), number);
+}
+
+constexpr char tempMarker[] = ".part-";
+constexpr size_t tempSuffixLength = 6;  // mkstemp's XXXXXX
+
+// ".NAME.part-XXXXXX" with six letters or digits, as the constructor names them.
+bool isTemporaryName(const std::string& name) {
+    const size_t marker = name.rfind(tempMarker);
+    if (name.size() < 2 || name[0] != '.' || marker == std::string::npos || marker < 2 ||
+        name.size() - marker != sizeof tempMarker - 1 + tempSuffixLength) {
+        return false;
+    }
+    return std::all_of(name.end() - tempSuffixLength, name.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
 }
 
 // Renames without ever replacing `to`. Returns 0, or -1 with errno (EEXIST when `to` is taken).
@@ -67,10 +84,11 @@ AtomicFile::AtomicFile(const fs::path& folder, const std::string& name)
     std::error_code error;
     fs::create_directories(folder, error);
     if (error) {
-        throw std::runtime_error("cannot create folder " + folder.string() + ": " +
-                                 error.message());
+        throw LocalFileError("cannot create folder " + folder.string() + ": " + error.message(),
+                             error.value());
     }
-    std::string pattern = (folder / ("." + name + ".part-XXXXXX")).string();
+    std::string pattern =
+        (folder / ("." + name + tempMarker + std::string(tempSuffixLength, 'X'))).string();
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     descriptor = ::mkostemp(buffer.data(), O_CLOEXEC);
@@ -123,6 +141,32 @@ fs::path AtomicFile::commit() {
     const auto failure = systemError("no free name for", folder / name);
     discard();
     throw failure;
+}
+
+bool LocalFileError::concernsThisFileOnly() const {
+    return number == ENOSPC || number == EFBIG || number == EDQUOT;
+}
+
+unsigned removeStaleTemporaryFiles(const fs::path& folder, std::chrono::seconds age) {
+    std::error_code error;
+    fs::directory_iterator entries(folder, error);
+    if (error) {
+        return 0;
+    }
+    const auto cutoff = fs::file_time_type::clock::now() - age;
+    unsigned removed = 0;
+    for (const auto& entry : entries) {
+        // symlink_status: a link is never followed, whatever it is called.
+        if (!isTemporaryName(entry.path().filename().string()) ||
+            !fs::is_regular_file(entry.symlink_status(error)) ||
+            entry.last_write_time(error) >= cutoff || error) {
+            continue;
+        }
+        if (fs::remove(entry.path(), error)) {
+            ++removed;
+        }
+    }
+    return removed;
 }
 
 fs::path writeFileAtomically(const fs::path& folder, const std::string& name, const void* data,

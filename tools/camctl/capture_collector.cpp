@@ -1,5 +1,6 @@
 #include "capture_collector.hpp"
 
+#include "failure_reason.hpp"
 #include "interrupt.hpp"
 
 namespace camctl {
@@ -7,7 +8,23 @@ namespace camctl {
 CaptureCollector::CaptureCollector(std::filesystem::path tetherFolder)
     : tetherFolder(std::move(tetherFolder)) {}
 
-void CaptureCollector::imageAdded(const std::shared_ptr<const cc::CameraDevice>&,
+DownloadedFile CaptureCollector::saveFromTransferBuffer(const cc::CameraImage& image) const {
+    // The picture is released when this handler returns, so a busy camera is asked again here
+    // rather than later; the bound keeps the library's event task from stalling for long.
+    const auto deadline = std::chrono::steady_clock::now() + busyRetryLimit;
+    while (true) {
+        try {
+            return downloadImage(image, tetherFolder);
+        } catch (const CameraError& failure) {
+            if (!isBusy(failure) || std::chrono::steady_clock::now() >= deadline ||
+                !sleepUnlessInterrupted(busyRetryPause)) {
+                throw;
+            }
+        }
+    }
+}
+
+void CaptureCollector::imageAdded(const std::shared_ptr<const cc::CameraDevice>& device,
                                   const std::shared_ptr<const cc::CameraImage>& image) {
     // Files on a card are also announced here in movie mode; imageStored reports them.
     if (!image || image->getStorage()) {
@@ -16,7 +33,11 @@ void CaptureCollector::imageAdded(const std::shared_ptr<const cc::CameraDevice>&
     ProducedImage item{image, std::nullopt, {}};
     // Nothing may escape a handler: an exception would end the library's event task.
     try {
-        item.file = downloadImage(*image, tetherFolder);
+        item.file = saveFromTransferBuffer(*image);
+    } catch (const CameraError& failure) {
+        const bool gone = device && !device->isConnected(cc::DeviceInterface::USB);
+        item.error = describeFailure(failure.codeName(), failure.what(),
+                                     failureReason(failure.codeName(), failure.what(), gone));
     } catch (const std::exception& failure) {
         item.error = failure.what();
     }

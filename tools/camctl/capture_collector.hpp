@@ -50,7 +50,14 @@ public:
     /// The images reported since the last call.
     std::vector<ProducedImage> take();
 
+    /// How long a picture in the transfer buffer is asked for again while the camera answers
+    /// that it is busy, and the pause between two tries.
+    static constexpr std::chrono::seconds busyRetryLimit{10};
+    static constexpr std::chrono::milliseconds busyRetryPause{200};
+
 private:
+    DownloadedFile saveFromTransferBuffer(const cc::CameraImage& image) const;
+
     std::filesystem::path tetherFolder;
     std::mutex mutex;
     std::condition_variable changed;

@@ -8,6 +8,7 @@
 #include <corvane/camera_controller.hpp>
 
 #include "emulation.hpp"
+#include "errors.hpp"
 #include "output.hpp"
 
 namespace camctl {
@@ -38,13 +39,25 @@ public:
     cc::CameraDevice& camera();
     std::shared_ptr<cc::CameraDevice> cameraPointer();
 
+    /// The camera was connected and no longer is, or failed to connect and is no longer
+    /// attached (unplugged, or its transport died).
+    bool cameraGone();
+    /// The plain-words reason for a failure of the camera (see failureReason).
+    std::string reasonFor(const CameraError& error);
+    /// "code: message (reason)" for a failure of one item of a command.
+    std::string describe(const CameraError& error);
+    /// The JSON form of a failure of one item of a command.
+    Json errorJson(const CameraError& error);
+
 private:
     std::shared_ptr<cc::CameraDevice> select();
+    std::vector<std::shared_ptr<cc::CameraDevice>> matchingCameras();
 
     GlobalOptions globalOptions;
     Output& output;
     std::shared_ptr<void> emulator;
-    std::shared_ptr<cc::CameraDevice> device;
+    std::shared_ptr<cc::CameraDevice> selected;  ///< chosen, perhaps not yet connected
+    std::shared_ptr<cc::CameraDevice> device;    ///< chosen and connected
     bool connectedHere = false;
 };
 

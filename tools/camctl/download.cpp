@@ -144,8 +144,9 @@ DownloadedFile downloadImage(const cc::CameraImage& image, const std::filesystem
         response = image.getData(out);
         out.flush();
     } catch (const std::ios_base::failure&) {
-        throw std::runtime_error("cannot write " + (folder / name).string() + ": " +
-                                 std::strerror(buffer.lastError() ? buffer.lastError() : EIO));
+        const int number = buffer.lastError() ? buffer.lastError() : EIO;
+        throw LocalFileError(
+            "cannot write " + (folder / name).string() + ": " + std::strerror(number), number);
     }
     throwIfFailed(response, "download of " + name);
 

@@ -20,7 +20,7 @@ struct DownloadedFile {
 
 /// Downloads `image` into `folder` (created if needed) under its sanitised name. Shows a progress
 /// bar when standard error is a terminal. Throws CameraError when the camera fails or delivers a
-/// different number of bytes than it announced, Interrupted on Ctrl-C, std::runtime_error on a
+/// different number of bytes than it announced, Interrupted on Ctrl-C, LocalFileError on a
 /// local write failure; in each case no file is left under the final name.
 DownloadedFile downloadImage(const cc::CameraImage& image, const std::filesystem::path& folder);
 

@@ -42,7 +42,7 @@ public:
     ReportedFailure() : std::runtime_error("failed") {}
 };
 
-/// The user pressed Ctrl-C (or the process got SIGTERM) while a command ran.
+/// The user pressed Ctrl-C (or the process got SIGTERM or SIGHUP) while a command ran.
 class Interrupted : public std::runtime_error {
 public:
     Interrupted() : std::runtime_error("interrupted") {}

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "display_controls.hpp"
+
 namespace camctl {
 
 namespace {
@@ -34,8 +36,10 @@ size_t extensionStart(const std::string& name) {
 std::string clean(const std::string& name) {
     std::string out;
     out.reserve(name.size());
-    for (const char ch : name) {
-        out += isUnsafeByte(static_cast<unsigned char>(ch)) ? '_' : ch;
+    for (size_t i = 0; i < name.size();) {
+        const size_t control = displayControlAt(name, i).length;
+        out += control > 0 || isUnsafeByte(static_cast<unsigned char>(name[i])) ? '_' : name[i];
+        i += control > 0 ? control : 1;
     }
     // A leading dot would hide the file, and no name may hold "..": every dot of a leading run
     // or of a run of two or more becomes '_'.

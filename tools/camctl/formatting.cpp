@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "display_controls.hpp"
+
 namespace camctl {
 
 std::string storageTypeName(cc::StorageType type) {
@@ -48,6 +50,8 @@ std::string listingStateName(cc::ListingState state) {
             return "Complete";
         case cc::ListingState::Stopped:
             return "Stopped";
+        case cc::ListingState::Failed:
+            return "Failed";
     }
     return "Unknown";
 }
@@ -123,12 +127,13 @@ std::string formatNumber(double value) {
 }
 
 std::string printable(const std::string& text) {
-    std::string out = text;
-    for (char& ch : out) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x20 || c == 0x7F) {
-            ch = '?';
-        }
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const size_t control = displayControlAt(text, i).length;
+        const auto c = static_cast<unsigned char>(text[i]);
+        out += control > 0 || c < 0x20 || c == 0x7F ? '?' : text[i];
+        i += control > 0 ? control : 1;
     }
     return out;
 }

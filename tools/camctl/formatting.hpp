@@ -26,7 +26,8 @@ std::string timestampNow();
 /// "2.5", "4", "0.25": seconds and the like without trailing zeros.
 std::string formatNumber(double value);
 
-/// Text that is safe to show on a terminal: control characters from the camera become '?'.
+/// Text that is safe to show on a terminal: control characters from the camera, and characters
+/// that reorder the display (see DisplayControl), become '?'.
 std::string printable(const std::string& text);
 
 /// The storage id of an image, or "" for an image that is on no card.

@@ -35,8 +35,15 @@ void installInterruptHandlers() {
     struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    // SIGHUP: the terminal was closed; the download in progress must be cleaned up the same way.
+    // A signal that was ignored when camctl started (nohup, a background job) stays ignored.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction previous {};
+        if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) {
+            continue;
+        }
+        sigaction(signal, &action, nullptr);
+    }
 }
 
 bool interrupted() {

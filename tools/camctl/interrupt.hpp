@@ -5,8 +5,8 @@
 
 namespace camctl {
 
-/// Installs handlers for SIGINT and SIGTERM. The first signal only raises a flag that waits and
-/// downloads check, so the camera is left in a clean state; a second one removes the download
+/// Installs handlers for SIGINT, SIGTERM and SIGHUP. The first signal only raises a flag that waits
+/// and downloads check, so the camera is left in a clean state; a second one removes the download
 /// in progress (if any) and ends the process at once.
 void installInterruptHandlers();
 

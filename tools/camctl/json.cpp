@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "display_controls.hpp"
+
 namespace camctl {
 
 namespace {
@@ -55,6 +57,11 @@ std::string jsonQuote(const std::string& text) {
             out += "\\r";
         } else if (c < 0x20 || c == 0x7F) {
             appendEscape(out, c);
+        } else if (const DisplayControl control = displayControlAt(text, i); control.length > 0) {
+            // Valid, but it would reorder the document where it is displayed.
+            appendEscape(out, static_cast<unsigned>(control.codePoint));
+            i += control.length;
+            continue;
         } else if (c >= 0x80) {
             const size_t length = utf8SequenceLength(text, i);
             if (length == 0) {

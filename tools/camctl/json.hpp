@@ -47,7 +47,8 @@ private:
 };
 
 /// `text` as a JSON string literal, quotes included. Bytes that do not form valid UTF-8 (a
-/// camera may send anything) are written as \u00XX escapes of the byte, so the output parses.
+/// camera may send anything) are written as \u00XX escapes of the byte, so the output parses;
+/// characters that reorder the display (see DisplayControl) are escaped as well.
 std::string jsonQuote(const std::string& text);
 
 }  // namespace camctl

@@ -6,6 +6,7 @@
 #include "commands/commands.hpp"
 #include "context.hpp"
 #include "errors.hpp"
+#include "failure_reason.hpp"
 #include "interrupt.hpp"
 #include "output.hpp"
 
@@ -13,17 +14,19 @@ using namespace camctl;
 
 namespace {
 
-void reportError(Output& out, const std::string& code, const std::string& message) {
-    out.note("camctl: error: " + (code.empty() ? "" : code + ": ") + message);
+void reportError(Output& out, const std::string& code, const std::string& message,
+                 const std::string& reason = {}) {
+    out.note("camctl: error: " + describeFailure(code, message, reason));
     if (out.json()) {
-        out.document(
-            Json::object().set("error", Json::object().set("code", code).set("message", message)));
+        out.document(Json::object().set("error", failureJson(code, message, reason)));
     }
 }
 
 int run(const Action& action, const GlobalOptions& options, Output& out) {
+    // The context outlives the error report: the reason for a failure may depend on whether
+    // the camera is still there, and the report comes before the (possibly slow) disconnect.
+    Context context(options, out);
     try {
-        Context context(options, out);
         action(context);
         return ExitOk;
     } catch (const UsageError& error) {
@@ -31,7 +34,7 @@ int run(const Action& action, const GlobalOptions& options, Output& out) {
         out.note("Run with --help for more information.");
         return ExitUsageError;
     } catch (const CameraError& error) {
-        reportError(out, error.codeName(), error.what());
+        reportError(out, error.codeName(), error.what(), context.reasonFor(error));
         return ExitCameraError;
     } catch (const ReportedFailure&) {
         return ExitCameraError;

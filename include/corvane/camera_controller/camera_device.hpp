@@ -90,9 +90,12 @@ public:
     virtual Response stopLiveView() = 0;
 
     /// Reads the values of `settings` (owned by the caller) and the values the camera offers;
-    /// stops at the first failure.
+    /// stops at the first failure. The camera's clock is local wall-clock time, daylight saving
+    /// included; a clock text that is not a complete date is DeviceError "DateTime parse error".
     virtual Response getCameraDeviceSettings(const std::vector<CameraDeviceSetting*>& settings) = 0;
-    /// Writes the values held by `settings`; stops at the first failure.
+    /// Writes the values held by `settings`; stops at the first failure. A CameraTime whose
+    /// local year is not between 1000 and 9999 is InvalidValue "CameraTime out of range", and
+    /// nothing is sent.
     virtual Response setCameraDeviceSettings(
         const std::vector<const CameraDeviceSetting*>& settings) = 0;
     /// Reads the values of `settings` and the values the camera offers; stops at the first

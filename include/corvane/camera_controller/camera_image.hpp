@@ -44,7 +44,9 @@ public:
     /// storage object no longer exists.
     virtual std::shared_ptr<const CameraStorage> getStorage() const = 0;
     /// Downloads the file into `output` as it arrives. On failure the bytes written so far stay
-    /// in `output`.
+    /// in `output`. A picture in the transfer buffer may be sent out of order; `output` is then
+    /// moved within what was written, and a gap is filled with zero bytes, so any seekable
+    /// stream works (one that cannot seek as long as the camera only moves forward).
     virtual Response getData(std::ostream& output) const = 0;
     /// Downloads the image's thumbnail into `output`.
     virtual Response getThumbnail(std::ostream& output) const = 0;

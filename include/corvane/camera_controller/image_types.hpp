@@ -48,7 +48,8 @@ enum class ListingState : uint32_t {
     Running = 1,   ///< the listing is working
     Paused = 2,    ///< the listing waits for a capture start to pass
     Complete = 3,  ///< every object was examined
-    Stopped = 4,   ///< the listing ended early (stopped, failed, or no objects)
+    Stopped = 4,   ///< the listing ended early: stopped, card removed, or no objects
+    Failed = 5,    ///< the camera's answers ended the listing; the image list may be partial
 };
 
 /// State of a capture.

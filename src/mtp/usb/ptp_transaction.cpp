@@ -46,6 +46,10 @@ uint8_t* allocatePayload(size_t size) {
     if (size < kHugePageThreshold) {
         return static_cast<uint8_t*>(std::malloc(size));
     }
+#if defined(_WIN32)
+    // No posix_memalign there, and the buffer must stay one that free() releases.
+    return static_cast<uint8_t*>(std::malloc(size));
+#else
     void* buffer = nullptr;
     if (posix_memalign(&buffer, kHugePage, size) != 0) {
         return nullptr;
@@ -57,6 +61,7 @@ uint8_t* allocatePayload(size_t size) {
     }
 #endif
     return static_cast<uint8_t*>(buffer);
+#endif
 }
 
 bool isWrite(MtpDataPhase phase) {

@@ -18,6 +18,15 @@ std::size_t convertCharacter(char (&buffer)[MB_LEN_MAX], wchar_t c, std::mbstate
 #endif
 }
 
+// Where wchar_t is UTF-16 (Windows), a character beyond U+FFFF is a surrogate pair.
+bool startsSurrogatePair(const std::wstring& text, std::size_t i) {
+    if constexpr (sizeof(wchar_t) != 2) {
+        return false;
+    }
+    return i + 1 < text.size() && text[i] >= 0xD800 && text[i] <= 0xDBFF && text[i + 1] >= 0xDC00 &&
+           text[i + 1] <= 0xDFFF;
+}
+
 }  // namespace
 
 std::string wpdToMultibyte(const std::wstring& text) {
@@ -25,14 +34,15 @@ std::string wpdToMultibyte(const std::wstring& text) {
     result.reserve(text.size());
     std::mbstate_t state{};
     char buffer[MB_LEN_MAX];
-    for (wchar_t c : text) {
-        if (c == L'\0') {
-            break;
-        }
-        const std::size_t length = convertCharacter(buffer, c, state);
+    for (std::size_t i = 0; i < text.size() && text[i] != L'\0'; ++i) {
+        const std::size_t length = convertCharacter(buffer, text[i], state);
         if (length == kConversionFailed) {
+            // One '?' per character: the C runtime refuses each half of a pair on its own.
             result.push_back('?');
             state = std::mbstate_t{};
+            if (startsSurrogatePair(text, i)) {
+                ++i;
+            }
             continue;
         }
         result.append(buffer, length);

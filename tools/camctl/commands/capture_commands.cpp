@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "../arguments.hpp"
+#include "../atomic_file.hpp"
 #include "../capture_collector.hpp"
 #include "../errors.hpp"
 #include "../formatting.hpp"
@@ -38,8 +39,10 @@ std::chrono::milliseconds toMillis(double seconds) {
 }
 
 // Stored files are downloaded after the capture completed; pictures from the transfer buffer
-// were already saved by the collector.
-void downloadStored(std::vector<ProducedImage>& images, const std::optional<fs::path>& folder) {
+// were already saved by the collector. A failed download is kept with its image, so the
+// capture is still reported and a series goes on.
+void downloadStored(Context& context, std::vector<ProducedImage>& images,
+                    const std::optional<fs::path>& folder) {
     if (!folder) {
         return;
     }
@@ -47,8 +50,23 @@ void downloadStored(std::vector<ProducedImage>& images, const std::optional<fs::
         if (item.file || !item.error.empty() || !item.image->getStorage()) {
             continue;
         }
-        item.file = downloadImage(*item.image, *folder);
+        try {
+            item.file = downloadImage(*item.image, *folder);
+        } catch (const CameraError& error) {
+            item.error = context.describe(error);
+        } catch (const LocalFileError& error) {
+            item.error = error.what();
+        }
     }
+}
+
+// The folder given with --download; stale temporary files of killed runs are removed from it.
+std::optional<fs::path> downloadFolder(const std::string& option) {
+    if (option.empty()) {
+        return std::nullopt;
+    }
+    removeStaleTemporaryFiles(option);
+    return fs::path(option);
 }
 
 Json producedJson(const ProducedImage& item) {
@@ -138,10 +156,7 @@ void runCapture(Context& context, const CaptureOptions& options) {
     if (!options.focusPoint.empty()) {
         point = parsePoint(options.focusPoint);
     }
-    std::optional<fs::path> folder;
-    if (!options.download.empty()) {
-        folder = fs::path(options.download);
-    }
+    const std::optional<fs::path> folder = downloadFolder(options.download);
     auto& camera = context.camera();
     // Without a card the picture exists only until the event handler returns; losing it silently
     // would be worse than saving it where the user stands.
@@ -163,7 +178,7 @@ void runCapture(Context& context, const CaptureOptions& options) {
         const CaptureOutcome outcome = collector->waitFor(*capture, toMillis(options.timeout));
         auto images = collector->take();
         if (outcome == CaptureOutcome::Complete) {
-            downloadStored(images, folder);
+            downloadStored(context, images, folder);
         }
         for (const auto& item : images) {
             if (!folder && item.file) {
@@ -190,10 +205,7 @@ bool inMovieMode(cc::CameraDevice& camera) {
 }
 
 void runMovie(Context& context, const MovieOptions& options) {
-    std::optional<fs::path> folder;
-    if (!options.download.empty()) {
-        folder = fs::path(options.download);
-    }
+    const std::optional<fs::path> folder = downloadFolder(options.download);
     auto& camera = context.camera();
     if (!inMovieMode(camera)) {
         throw CameraError("NotInMovieMode",
@@ -218,7 +230,7 @@ void runMovie(Context& context, const MovieOptions& options) {
     const CaptureOutcome outcome = collector->waitFor(*capture, toMillis(options.timeout));
     auto images = collector->take();
     if (outcome == CaptureOutcome::Complete) {
-        downloadStored(images, folder);
+        downloadStored(context, images, folder);
     }
     Json captures = Json::array();
     report(context, captures, *capture, images);
@@ -237,20 +249,22 @@ void addCaptureCommands(CLI::App& app, CommandSet& commands) {
     cmd->add_option("--count", capture->count, "Number of pictures")
         ->check(CLI::Range(1u, 100000u));
     cmd->add_option("--interval", capture->interval, "Seconds from one start to the next")
-        ->check(CLI::Range(0.0, 86400.0));
-    cmd->add_option("--download", capture->download, "Download the new files into this folder");
+        ->check(finiteRange(0.0, 86400.0));
+    cmd->add_option("--download", capture->download, "Download the new files into this folder")
+        ->check(nonEmpty());
     cmd->add_option("--timeout", capture->timeout, "Seconds to wait for each capture's files")
-        ->check(CLI::Range(1.0, 3600.0));
+        ->check(finiteRange(1.0, 3600.0));
     commands.add(cmd, [capture](Context& context) { runCapture(context, *capture); });
 
     auto movie = std::make_shared<MovieOptions>();
     auto* mv = app.add_subcommand("movie", "Record a movie (the camera must be in movie mode)");
     mv->add_option("--duration", movie->duration, "Seconds to record")
         ->required()
-        ->check(CLI::Range(0.1, 86400.0));
-    mv->add_option("--download", movie->download, "Download the movie into this folder");
+        ->check(finiteRange(0.1, 86400.0));
+    mv->add_option("--download", movie->download, "Download the movie into this folder")
+        ->check(nonEmpty());
     mv->add_option("--timeout", movie->timeout, "Seconds to wait for the files after stopping")
-        ->check(CLI::Range(1.0, 3600.0));
+        ->check(finiteRange(1.0, 3600.0));
     commands.add(mv, [movie](Context& context) { runMovie(context, *movie); });
 }
 

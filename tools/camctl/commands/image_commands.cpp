@@ -5,8 +5,10 @@
 #include <cstdlib>
 #include <set>
 
+#include "../atomic_file.hpp"
 #include "../download.hpp"
 #include "../errors.hpp"
+#include "../failure_reason.hpp"
 #include "../formatting.hpp"
 #include "../interrupt.hpp"
 #include "../progress.hpp"
@@ -23,7 +25,8 @@ struct DownloadOptions {
 };
 
 bool listingDone(cc::ListingState state) {
-    return state == cc::ListingState::Complete || state == cc::ListingState::Stopped;
+    return state == cc::ListingState::Complete || state == cc::ListingState::Stopped ||
+           state == cc::ListingState::Failed;
 }
 
 // The library lists the cards in the background after connecting; wait (bounded) until every
@@ -49,8 +52,23 @@ uint64_t numericId(const std::string& id) {
     return std::strtoull(id.c_str(), nullptr, 10);
 }
 
+// A card the camera could not list completely: what is known is not everything, so a
+// command that acts on all images must not go on as if it were.
+void throwIfAListingFailed(cc::CameraDevice& camera) {
+    const auto& storages = camera.getStorages();
+    for (size_t i = 0; i < storages.size(); ++i) {
+        const auto storage = storages.get(i);
+        if (storage->isAvailable() && storage->getListingState() == cc::ListingState::Failed) {
+            throw CameraError("ListingFailed", "the images of storage " + storage->getId() +
+                                                   " could not all be listed; the list is "
+                                                   "incomplete");
+        }
+    }
+}
+
 std::vector<ImagePtr> allImages(Context& context, cc::CameraDevice& camera) {
     waitForListings(context, camera);
+    throwIfAListingFailed(camera);
     const auto snapshot = camera.getImages().clone();
     std::vector<ImagePtr> images;
     for (size_t i = 0; i < snapshot->size(); ++i) {
@@ -115,9 +133,78 @@ void runLs(Context& context) {
     }
 }
 
-Json errorJson(const std::string& code, const std::string& message) {
-    return Json::object().set("code", code).set("message", message);
-}
+// Downloads `images` one by one and reports each file's outcome. A camera failure or a file too
+// big for the space left does not stop the others; a folder that cannot be written at all
+// does, and the files after it are reported as not tried.
+class DownloadSeries {
+public:
+    DownloadSeries(Context& context, std::filesystem::path folder)
+        : context(context), folder(std::move(folder)) {}
+
+    void run(const std::vector<ImagePtr>& images) {
+        // A run that was killed leaves its hidden temporary file behind; clean up old ones.
+        removeStaleTemporaryFiles(folder);
+        for (const auto& image : images) {
+            Json entry = Json::object().set("id", image->getId()).set("name", image->getName());
+            try {
+                download(*image, entry);
+            } catch (const Interrupted&) {
+                entry.set("error", failureJson("Interrupted", "interrupted", ""));
+                files.push(std::move(entry));
+                finish();
+                throw;
+            }
+            files.push(std::move(entry));
+        }
+        finish();
+        if (failed) {
+            throw ReportedFailure();
+        }
+    }
+
+private:
+    void download(const cc::CameraImage& image, Json& entry) {
+        if (!stopReason.empty()) {
+            fail(image, entry, "NotTried", "not tried: " + stopReason, "");
+            return;
+        }
+        try {
+            const DownloadedFile file = downloadImage(image, folder);
+            entry.set("file", file.path.string()).set("bytes", file.size);
+            if (!context.out().json()) {
+                context.out().line(image.getId() + "  " + printable(image.getName()) + " -> " +
+                                   file.path.string() + "  (" + formatBytes(file.size) + ")");
+            }
+        } catch (const CameraError& error) {
+            fail(image, entry, error.codeName(), error.what(), context.reasonFor(error));
+        } catch (const LocalFileError& error) {
+            fail(image, entry, "WriteError", error.what(), "");
+            if (!error.concernsThisFileOnly()) {
+                stopReason = error.what();
+            }
+        }
+    }
+
+    void fail(const cc::CameraImage& image, Json& entry, const std::string& code,
+              const std::string& message, const std::string& reason) {
+        failed = true;
+        entry.set("error", failureJson(code, message, reason));
+        context.out().note("error: " + image.getId() + ": " +
+                           describeFailure(code, message, reason));
+    }
+
+    void finish() {
+        if (context.out().json()) {
+            context.out().document(Json::object().set("files", std::move(files)));
+        }
+    }
+
+    Context& context;
+    const std::filesystem::path folder;
+    Json files = Json::array();
+    std::string stopReason;
+    bool failed = false;
+};
 
 void runDownload(Context& context, const DownloadOptions& options) {
     const auto& arguments = options.arguments;
@@ -130,6 +217,9 @@ void runDownload(Context& context, const DownloadOptions& options) {
     if (!options.all && arguments.size() < 2) {
         throw UsageError("download needs image ids (or --all) and a target folder");
     }
+    if (arguments.back().empty()) {
+        throw UsageError("the target folder must not be empty (use . for this folder)");
+    }
     const std::filesystem::path folder = arguments.back();
     auto& camera = context.camera();
     const auto images = options.all
@@ -139,31 +229,7 @@ void runDownload(Context& context, const DownloadOptions& options) {
     if (images.empty() && !context.out().json()) {
         context.out().line("No images.");
     }
-    bool failed = false;
-    Json files = Json::array();
-    for (const auto& image : images) {
-        Json entry = Json::object().set("id", image->getId()).set("name", image->getName());
-        try {
-            const DownloadedFile file = downloadImage(*image, folder);
-            entry.set("file", file.path.string()).set("bytes", file.size);
-            if (!context.out().json()) {
-                context.out().line(image->getId() + "  " + printable(image->getName()) + " -> " +
-                                   file.path.string() + "  (" + formatBytes(file.size) + ")");
-            }
-        } catch (const CameraError& error) {
-            failed = true;
-            entry.set("error", errorJson(error.codeName(), error.what()));
-            context.out().note("error: " + image->getId() + ": " + error.codeName() + ": " +
-                               error.what());
-        }
-        files.push(std::move(entry));
-    }
-    if (context.out().json()) {
-        context.out().document(Json::object().set("files", std::move(files)));
-    }
-    if (failed) {
-        throw ReportedFailure();
-    }
+    DownloadSeries(context, folder).run(images);
 }
 
 void runDelete(Context& context, const std::vector<std::string>& ids) {
@@ -183,9 +249,8 @@ void runDelete(Context& context, const std::vector<std::string>& ids) {
             }
         } catch (const CameraError& error) {
             failed = true;
-            entry.set("deleted", false).set("error", errorJson(error.codeName(), error.what()));
-            context.out().note("error: " + image->getId() + ": " + error.codeName() + ": " +
-                               error.what());
+            entry.set("deleted", false).set("error", context.errorJson(error));
+            context.out().note("error: " + image->getId() + ": " + context.describe(error));
         }
         deleted.push(std::move(entry));
     }

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 
+#include "../arguments.hpp"
 #include "../atomic_file.hpp"
 #include "../errors.hpp"
 #include "../formatting.hpp"
@@ -137,9 +138,9 @@ void addLiveViewCommand(CLI::App& app, CommandSet& commands) {
     cmd->add_option("--frames", options->frames, "Number of frames to save")
         ->required()
         ->check(CLI::Range(1u, 100000u));
-    cmd->add_option("--out", options->out, "Folder for the frames")->required();
+    cmd->add_option("--out", options->out, "Folder for the frames")->required()->check(nonEmpty());
     cmd->add_option("--timeout", options->timeout, "Seconds to wait for each frame")
-        ->check(CLI::Range(1.0, 3600.0));
+        ->check(finiteRange(1.0, 3600.0));
     commands.add(cmd, [options](Context& context) { runLiveView(context, *options); });
 }
 

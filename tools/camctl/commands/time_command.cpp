@@ -42,7 +42,7 @@ void runTime(Context& context, const std::string& setTo) {
 void addTimeCommand(CLI::App& app, CommandSet& commands) {
     auto setTo = std::make_shared<std::string>();
     auto* cmd = app.add_subcommand("time", "Show the camera's clock, or set it");
-    cmd->add_option("--set", *setTo, "\"now\" or seconds since 1970-01-01 UTC");
+    cmd->add_option("--set", *setTo, "\"now\" or seconds since 1970-01-01 UTC")->check(nonEmpty());
     commands.add(cmd, [setTo](Context& context) { runTime(context, *setTo); });
 }
 

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <optional>
 
+#include "../arguments.hpp"
 #include "../formatting.hpp"
 #include "../interrupt.hpp"
 #include "../listener_registration.hpp"
@@ -126,7 +127,7 @@ void addWatchCommand(CLI::App& app, CommandSet& commands) {
     auto seconds = std::make_shared<std::optional<double>>();
     auto* cmd = app.add_subcommand("watch", "Print camera events as they arrive");
     cmd->add_option("--seconds", *seconds, "Stop after this many seconds (default: Ctrl-C)")
-        ->check(CLI::Range(0.0, 1e7));
+        ->check(finiteRange(0.0, 1e7));
     commands.add(cmd, [seconds](Context& context) { runWatch(context, *seconds); });
 }
 

@@ -14,9 +14,14 @@ struct FileSpec {
     /// (.JPG, .QRW, .DNG, .TIF, .MOV, .MP4; anything else is an undefined object).
     std::string path;
     /// Size in bytes. JPEG files are real pictures padded to this size when it is larger
-    /// than the picture; 0 keeps the picture's natural size (other formats get 1 MiB).
+    /// than the picture; 0 keeps the picture's natural size (other formats get 1 MiB). Other
+    /// files of 256 MiB and more are generated on the fly as they are read, never held in
+    /// memory, so a card may hold files of 4 GiB and more.
     uint64_t size = 0;
     bool writeProtected = false;
+    /// The camera's ObjectInfo gives 0 as the file's size although the file has its bytes (as
+    /// cameras do for files they cannot size in 32 bits or have not finished writing).
+    bool sizeAnnouncedAsZero = false;
 };
 
 /// One card slot of the body.

@@ -137,8 +137,10 @@ public:
     /// Adds a file on the card in `slot`; returns its object handle, 0 when there is no card.
     uint32_t addFile(unsigned slot, const FileSpec& file);
     std::vector<ObjectSummary> objects() const;
-    /// The bytes of an object (empty when there is none).
-    std::vector<uint8_t> objectData(uint32_t handle) const;
+    /// The bytes of an object from `offset`, at most `count` of them (empty when there is no
+    /// such object). Use a window for files generated on the fly.
+    std::vector<uint8_t> objectData(uint32_t handle, uint64_t offset = 0,
+                                    uint64_t count = UINT64_MAX) const;
 
     // --- Faults and timing --------------------------------------------------------------
     /// Answers operation `operation` with `responseCode` (and no data) the next `times` times.

@@ -1,0 +1,63 @@
+// Runs a test where an application might run the library: a German locale set as the global
+// C++ locale (and so the C locale: comma decimal point, '.' digit grouping) and a time zone
+// with daylight saving. Both are restored afterwards.
+//
+//   const ApplicationEnvironment environment;
+//   ASSERT_TRUE(environment.ready()) << environment.problem();
+//
+// A machine without the locale fails the test instead of skipping it: scripts/setup
+// generates it.
+#pragma once
+
+#include <clocale>
+#include <locale>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "support/environment.hpp"
+
+namespace Corvane::CameraController::Testing {
+
+/// Central European time: UTC+1, UTC+2 from the last Sunday of March to the last of October.
+inline constexpr const char* kDaylightSavingZone = "CET-1CEST,M3.5.0,M10.5.0/3";
+#if defined(_WIN32)
+// The Windows C runtime has no UTF-8 locales; its German one has the same separators.
+inline constexpr const char* kCommaDecimalLocale = "German_Germany.1252";
+#else
+inline constexpr const char* kCommaDecimalLocale = "de_DE.UTF-8";
+#endif
+
+class ApplicationEnvironment {
+public:
+    ApplicationEnvironment()
+        : zone(kDaylightSavingZone),
+          savedGlobal(std::locale()),
+          savedC(std::setlocale(LC_ALL, nullptr)) {
+        try {
+            // As an application's std::locale::global(std::locale("")) would; this also sets
+            // the C library's locale.
+            std::locale::global(std::locale(kCommaDecimalLocale));
+        } catch (const std::runtime_error& e) {
+            failure = std::string("locale ") + kCommaDecimalLocale +
+                      " is missing (scripts/setup generates it): " + e.what();
+        }
+    }
+    ~ApplicationEnvironment() {
+        std::locale::global(savedGlobal);
+        std::setlocale(LC_ALL, savedC.c_str());
+    }
+    ApplicationEnvironment(const ApplicationEnvironment&) = delete;
+    ApplicationEnvironment& operator=(const ApplicationEnvironment&) = delete;
+
+    bool ready() const { return failure.empty(); }
+    const std::string& problem() const { return failure; }
+
+private:
+    TimeZoneGuard zone;
+    std::locale savedGlobal;
+    std::string savedC;
+    std::string failure;
+};
+
+}  // namespace Corvane::CameraController::Testing
