@@ -386,11 +386,12 @@ bool PtpTransactionRunner::settle(bool untilOk, PipeDeviceStatus& last) {
         if (noteGone(result) || result != PipeStatus::Ok) {
             return false;
         }
-        if (last.code == kResponseDeviceBusy) {
-            continue;
-        }
         if (!untilOk) {
-            return true;
+            // After a stall the halts stay until the reason has been read.
+            if (last.code != kResponseDeviceBusy) {
+                return true;
+            }
+            continue;
         }
         // Halts reported while winding down are cleared at once; some cameras report OK only
         // after that.
