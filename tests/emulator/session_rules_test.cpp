@@ -33,12 +33,12 @@ protected:
     void SetUp() override { start(); }
 
     /// One transaction without data phase; the response code, 0 when none came.
-    uint16_t transact(uint16_t code, uint32_t transactionId, std::vector<uint32_t> parameters = {}) {
+    uint16_t transact(uint16_t code, uint32_t transactionId,
+                      std::vector<uint32_t> parameters = {}) {
         const auto command = Ptp::encodeContainer(
             {Ptp::ContainerType::Command, code, transactionId, std::move(parameters)});
         size_t moved = 0;
-        if (pipe_->writeBulk(command.data(), command.size(), moved, 1000, true) !=
-            PipeStatus::Ok) {
+        if (pipe_->writeBulk(command.data(), command.size(), moved, 1000, true) != PipeStatus::Ok) {
             return 0;
         }
         // Skips a data container (GetDeviceInfo, GetStorageIDs) up to the response.
@@ -100,8 +100,8 @@ TEST_F(SessionRules, DeviceResetEndsTheSession) {
 // the reason waits in GET_DEVICE_STATUS until the host clears the halt.
 TEST_F(SessionRules, RefusedDataPhaseStallsWithTheReasonInTheDeviceStatus) {
     ASSERT_EQ(transact(kOpenSession, 0, {1}), kOk);
-    const auto command = Ptp::encodeContainer(
-        {Ptp::ContainerType::Command, kSetDevicePropValue, 1, {0x5001}});
+    const auto command =
+        Ptp::encodeContainer({Ptp::ContainerType::Command, kSetDevicePropValue, 1, {0x5001}});
     size_t moved = 0;
     ASSERT_EQ(pipe_->writeBulk(command.data(), command.size(), moved, 1000, true), PipeStatus::Ok);
     std::vector<uint8_t> data(13);
