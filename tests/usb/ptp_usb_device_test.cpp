@@ -76,6 +76,16 @@ protected:
         EXPECT_THAT(response.parameters, ElementsAre(7u));
     }
 
+    // Scripts OpenSession and GetDeviceInfo (transaction 1) answered plainly, and opens.
+    void openPlainly() {
+        chat->expectTransfer(commandBytes(kOpenSession, 0, {1}));
+        chat->deviceSends(responseBytes(kOk, 0));
+        chat->expectTransfer(commandBytes(kGetDeviceInfo, 1));
+        chat->deviceSends(dataBytes(kGetDeviceInfo, 1, deviceInfoBytes("Q", "M", "1", "S", {})));
+        chat->deviceSends(responseBytes(kOk, 1));
+        ASSERT_TRUE(device->open());
+    }
+
     // Checks the script so far and starts over with a new device on a new pipe.
     void freshDevice() {
         EXPECT_THAT(chat->errors(), IsEmpty());
@@ -139,24 +149,14 @@ TEST_F(PtpUsbDeviceTest, SessionLeftOpenByAnotherProgramIsResetAndOpenedAnew) {
     chat->expectReset();
     chat->expectClearHalt(PipeEndpoint::BulkIn);
     chat->expectClearHalt(PipeEndpoint::BulkOut);
-    chat->expectTransfer(commandBytes(kOpenSession, 0, {1}));
-    chat->deviceSends(responseBytes(kOk, 0));
-    chat->expectTransfer(commandBytes(kGetDeviceInfo, 1));
-    chat->deviceSends(dataBytes(kGetDeviceInfo, 1, deviceInfoBytes("Q", "M", "1", "S", {})));
-    chat->deviceSends(responseBytes(kOk, 1));
-    ASSERT_TRUE(device->open());
+    openPlainly();
     expectHealthyTransaction(2);
 }
 
 // connect() opens a device discovery already opened: the session goes on with its ids.
 TEST_F(PtpUsbDeviceTest, OpeningAnOpenDeviceAgainKeepsItsSessionAndTransactionIds) {
     const auto info = deviceInfoBytes("Q", "M", "1", "S", {});
-    chat->expectTransfer(commandBytes(kOpenSession, 0, {1}));
-    chat->deviceSends(responseBytes(kOk, 0));
-    chat->expectTransfer(commandBytes(kGetDeviceInfo, 1));
-    chat->deviceSends(dataBytes(kGetDeviceInfo, 1, info));
-    chat->deviceSends(responseBytes(kOk, 1));
-    ASSERT_TRUE(device->open());
+    openPlainly();
     const uint64_t session = device->sessionNumber();
 
     chat->expectTransfer(commandBytes(kGetDeviceInfo, 2));
@@ -169,13 +169,7 @@ TEST_F(PtpUsbDeviceTest, OpeningAnOpenDeviceAgainKeepsItsSessionAndTransactionId
 
 // Other programs must be able to claim the camera after close(), and find no session of ours.
 TEST_F(PtpUsbDeviceTest, CloseEndsTheSessionReleasesTheInterfaceAndOpenTakesItBack) {
-    const auto info = deviceInfoBytes("Q", "M", "1", "S", {});
-    chat->expectTransfer(commandBytes(kOpenSession, 0, {1}));
-    chat->deviceSends(responseBytes(kOk, 0));
-    chat->expectTransfer(commandBytes(kGetDeviceInfo, 1));
-    chat->deviceSends(dataBytes(kGetDeviceInfo, 1, info));
-    chat->deviceSends(responseBytes(kOk, 1));
-    ASSERT_TRUE(device->open());
+    openPlainly();
 
     chat->expectTransfer(commandBytes(kCloseSession, 2));
     chat->deviceSends(responseBytes(kOk, 2));
@@ -186,12 +180,7 @@ TEST_F(PtpUsbDeviceTest, CloseEndsTheSessionReleasesTheInterfaceAndOpenTakesItBa
     EXPECT_EQ(chat->calls().size(), callsAfterClose);
     EXPECT_TRUE(device->isConnected());
 
-    chat->expectTransfer(commandBytes(kOpenSession, 0, {1}));
-    chat->deviceSends(responseBytes(kOk, 0));
-    chat->expectTransfer(commandBytes(kGetDeviceInfo, 1));
-    chat->deviceSends(dataBytes(kGetDeviceInfo, 1, info));
-    chat->deviceSends(responseBytes(kOk, 1));
-    ASSERT_TRUE(device->open());
+    openPlainly();
     EXPECT_EQ(chat->calls()[callsAfterClose], "reclaim");
     expectHealthyTransaction(2);
 }
@@ -484,12 +473,7 @@ TEST_F(PtpUsbDeviceTest, DeviceThatNeverSettlesIsResetAndTheSessionReopenedVisib
     chat = pipe->state();
     device = std::make_unique<PtpUsbDevice>(std::move(pipe), limits);
 
-    chat->expectTransfer(commandBytes(kOpenSession, 0, {1}));
-    chat->deviceSends(responseBytes(kOk, 0));
-    chat->expectTransfer(commandBytes(kGetDeviceInfo, 1));
-    chat->deviceSends(dataBytes(kGetDeviceInfo, 1, deviceInfoBytes("Q", "M", "1", "S", {})));
-    chat->deviceSends(responseBytes(kOk, 1));
-    ASSERT_TRUE(device->open());
+    openPlainly();
     const uint64_t session = device->sessionNumber();
 
     chat->expectTransfer(commandBytes(kVendorRelease, 2));
