@@ -189,7 +189,7 @@ public:
         return expected_.size();
     }
     int openCount() const { return openCount_; }
-    /// What sessionNumber() answers (default 1); a change stands for a session the binding
+    /// What sessionNumber() answers (default 0); a change stands for a session the binding
     /// had to open anew.
     void setSessionNumber(uint64_t number) { sessionNumber_ = number; }
     int closeCount() const { return closeCount_; }
@@ -300,7 +300,7 @@ private:
     std::atomic<bool> recording_{true};
     std::atomic<int> openCount_{0};
     std::atomic<int> closeCount_{0};
-    std::atomic<uint64_t> sessionNumber_{1};
+    std::atomic<uint64_t> sessionNumber_{0};
     std::chrono::milliseconds latency_{0};
     std::map<uint16_t, std::deque<ScriptedResponse>> perOperation_;
     std::deque<std::pair<uint16_t, ScriptedResponse>> expected_;
