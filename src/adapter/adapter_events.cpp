@@ -226,6 +226,7 @@ void QuorinCameraDeviceMtpUsbAdapter::handleUnplugged() {
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::runEventPass() {
+    restoreSessionIfReopened();
     bool firstPass = false;
     {
         const std::lock_guard<std::mutex> lock(rememberedWordsMutex);
