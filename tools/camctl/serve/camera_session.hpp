@@ -1,11 +1,8 @@
-// The camera the server drives, and getting it back after it was unplugged and plugged in again.
+// The camera the server drives, with the server's listeners registered for as long as it serves.
 #pragma once
 
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include <corvane/camera_controller.hpp>
@@ -16,33 +13,31 @@ namespace cc = Corvane::CameraController;
 
 class CameraSession {
 public:
-    /// Registers `listeners` on `camera` (connected by the caller). `changed(true/false)` is
-    /// called on the session's own thread when the camera comes back or is found gone.
+    /// Registers `listeners` on `camera` (connected by the caller); `lost` is called on the
+    /// library's event thread when the camera goes away.
     CameraSession(std::shared_ptr<cc::CameraDevice> camera,
                   std::vector<std::shared_ptr<cc::CameraEventListener>> listeners,
-                  std::function<void(bool connected)> changed);
-    /// Removes the listeners; disconnects a camera this session reconnected.
+                  std::function<void()> lost);
+    /// Removes the listeners.
     ~CameraSession();
     CameraSession(const CameraSession&) = delete;
     CameraSession& operator=(const CameraSession&) = delete;
 
-    /// The camera now; calls on it fail with NotConnected while it is away.
-    std::shared_ptr<cc::CameraDevice> camera() const;
+    /// The camera; calls on it fail with NotConnected once it is gone.
+    std::shared_ptr<cc::CameraDevice> camera() const { return device; }
 
 private:
-    void watch();
-    bool tryReconnect();
+    struct LossListener : cc::CameraEventListener {
+        explicit LossListener(std::function<void()> lost) : lost(std::move(lost)) {}
+        void deviceDisconnected(const std::shared_ptr<const cc::CameraDevice>&,
+                                cc::DeviceInterface) override {
+            lost();
+        }
+        std::function<void()> lost;
+    };
 
-    const std::string serial;
-    const std::vector<std::shared_ptr<cc::CameraEventListener>> listeners;
-    const std::function<void(bool)> changed;
-    const std::shared_ptr<cc::CameraDevice> original;
-
-    mutable std::mutex mutex;
-    std::condition_variable stopRequested;
-    std::shared_ptr<cc::CameraDevice> current;
-    bool stopping = false;
-    std::thread watcher;
+    const std::shared_ptr<cc::CameraDevice> device;
+    std::vector<std::shared_ptr<cc::CameraEventListener>> listeners;
 };
 
 }  // namespace camctl::serve

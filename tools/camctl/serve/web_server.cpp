@@ -59,7 +59,7 @@ WebServer::WebServer(std::shared_ptr<cc::CameraDevice> camera, ServerConfig serv
     }
     session = std::make_unique<CameraSession>(
         std::move(camera), std::vector<std::shared_ptr<cc::CameraEventListener>>{liveView, events},
-        [this](bool connected) { cameraChanged(connected); });
+        [this] { cameraLost(); });
     addRoutes();
 }
 
@@ -102,13 +102,10 @@ std::string WebServer::url() const {
            (config.token.empty() ? "" : "?token=" + config.token);
 }
 
-void WebServer::cameraChanged(bool connected) {
-    // The lost camera took its live view with it; streams end and the page opens new ones.
+void WebServer::cameraLost() {
+    // The camera took its live view with it; the streams end instead of waiting for frames.
     liveView->reset();
     liveView->wake();
-    if (connected) {
-        events->publish("deviceConnected", {{"camera", identityJson(*session->camera())}});
-    }
 }
 
 void WebServer::addRoutes() {

@@ -59,7 +59,7 @@ private:
     void addApiRoutes();
     void addStreamRoutes();
     void addPageRoutes();
-    void cameraChanged(bool connected);
+    void cameraLost();
 
     const ServerConfig config;
     AccessPolicy policy;
