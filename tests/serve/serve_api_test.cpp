@@ -350,6 +350,7 @@ TEST_F(ServeApiTest, UnplugReachesThePageAndLaterRequestsFailQuickly) {
     emulated->unplug();
     ASSERT_TRUE(events.waitFor("event: deviceDisconnected")) << events.received();
     viewer.join();
+    EXPECT_FALSE(getJson("/api/camera")["connected"]);
     EXPECT_EQ(getJson("/api/settings")["settings"][0]["error"]["code"], "NotConnected");
     EXPECT_EQ(send("POST", "/api/capture", "", 503)["error"]["code"], "NotConnected");
 }

@@ -267,7 +267,8 @@ void WebServer::addApiRoutes() {
              guarded([this, camera](const httplib::Request&, httplib::Response& res) {
                  const auto device = camera();
                  json info = identityJson(*device);
-                 info["connected"] = device->isConnected(cc::DeviceInterface::USB);
+                 info["connected"] =
+                     session->present() && device->isConnected(cc::DeviceInterface::USB);
                  info["battery"] = device->getStatus().getBatteryLevel();
                  info["storages"] = storagesJson(*device);
                  info["liveViewers"] = liveView->viewers();
