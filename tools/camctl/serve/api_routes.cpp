@@ -263,17 +263,16 @@ void WebServer::addApiRoutes() {
             setJson(res, {{"cameras", list}});
         }));
 
-    http.Get("/api/camera",
-             guarded([this, camera](const httplib::Request&, httplib::Response& res) {
-                 const auto device = camera();
-                 json info = identityJson(*device);
-                 info["connected"] =
-                     session->present() && device->isConnected(cc::DeviceInterface::USB);
-                 info["battery"] = device->getStatus().getBatteryLevel();
-                 info["storages"] = storagesJson(*device);
-                 info["liveViewers"] = liveView->viewers();
-                 setJson(res, info);
-             }));
+    http.Get(
+        "/api/camera", guarded([this, camera](const httplib::Request&, httplib::Response& res) {
+            const auto device = camera();
+            json info = identityJson(*device);
+            info["connected"] = session->present() && device->isConnected(cc::DeviceInterface::USB);
+            info["battery"] = device->getStatus().getBatteryLevel();
+            info["storages"] = storagesJson(*device);
+            info["liveViewers"] = liveView->viewers();
+            setJson(res, info);
+        }));
 
     http.Get("/api/settings", guarded([camera](const httplib::Request&, httplib::Response& res) {
                  const auto device = camera();

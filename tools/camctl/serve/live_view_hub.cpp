@@ -4,6 +4,10 @@ namespace camctl::serve {
 
 cc::Response LiveViewHub::join(cc::CameraDevice& camera, uint64_t& ticket) {
     std::lock_guard<std::mutex> lock(viewerMutex);
+    if (countGeneration != generation) {
+        countGeneration = generation;
+        viewerCount = 0;
+    }
     if (viewerCount == 0) {
         cc::Response response = camera.startLiveView();
         if (response.getResult() != cc::Result::Ok) {
@@ -11,30 +15,28 @@ cc::Response LiveViewHub::join(cc::CameraDevice& camera, uint64_t& ticket) {
         }
     }
     ++viewerCount;
-    ticket = generation;
+    ticket = countGeneration;
     return cc::Response(cc::Result::Ok);
 }
 
 void LiveViewHub::leave(cc::CameraDevice& camera, uint64_t ticket) {
     std::lock_guard<std::mutex> lock(viewerMutex);
-    if (ticket == generation && viewerCount > 0 && --viewerCount == 0) {
+    if (ticket == generation && ticket == countGeneration && viewerCount > 0 &&
+        --viewerCount == 0) {
         camera.stopLiveView();
     }
 }
 
 unsigned LiveViewHub::viewers() const {
     std::lock_guard<std::mutex> lock(viewerMutex);
-    return viewerCount;
+    return countGeneration == generation ? viewerCount : 0;
 }
 
 bool LiveViewHub::isCurrent(uint64_t ticket) const {
-    std::lock_guard<std::mutex> lock(viewerMutex);
     return ticket == generation;
 }
 
 void LiveViewHub::reset() {
-    std::lock_guard<std::mutex> lock(viewerMutex);
-    viewerCount = 0;
     ++generation;
 }
 

@@ -1,6 +1,7 @@
 // Live view shared by every viewer: started for the first, stopped after the last.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -38,7 +39,8 @@ public:
     unsigned viewers() const;
     /// False once reset() made `ticket` stale.
     bool isCurrent(uint64_t ticket) const;
-    /// Forgets that live view runs (the camera left; a new one starts without it).
+    /// Forgets that live view runs (the camera left; a new one starts without it). Safe from a
+    /// listener: it takes no lock that a library call is made under.
     void reset();
 
     void liveViewFrameUpdated(const std::shared_ptr<const cc::CameraDevice>& device,
@@ -49,7 +51,8 @@ private:
     // Start and stop go to the camera under their own lock, so frames keep flowing meanwhile.
     mutable std::mutex viewerMutex;
     unsigned viewerCount = 0;
-    uint64_t generation = 0;
+    uint64_t countGeneration = 0;  ///< the generation viewerCount belongs to
+    std::atomic<uint64_t> generation{0};
 
     std::mutex frameMutex;
     std::condition_variable frameArrived;
