@@ -26,21 +26,20 @@ const char* const hostileName = "<b>\"x\";..%0A.JPG";
 // Reads a server-sent-event stream on a thread of its own and keeps what arrived.
 class EventReader {
 public:
-    EventReader(const std::string& host, int port) {
-        worker = std::thread([this, host, port] {
-            httplib::Client client(host, port);
-            client.set_read_timeout(30, 0);
+    EventReader(const std::string& host, int port) : client(host, port) {
+        client.set_read_timeout(30, 0);
+        worker = std::thread([this] {
             client.Get("/api/events", [this](const char* data, size_t size) {
                 std::lock_guard<std::mutex> lock(mutex);
                 text.append(data, size);
                 changed.notify_all();
-                return !stopping;
+                return true;
             });
         });
     }
     ~EventReader() {
-        stopping = true;
-        worker.join();  // ends at the next keep-alive at the latest
+        client.stop();
+        worker.join();
     }
     /// True when "event: NAME" arrived within `timeout` (counting from the stream's start).
     bool waitFor(const std::string& what, std::chrono::seconds timeout = std::chrono::seconds(30)) {
@@ -57,7 +56,7 @@ private:
     std::mutex mutex;
     std::condition_variable changed;
     std::string text;
-    std::atomic<bool> stopping{false};
+    httplib::Client client;
     std::thread worker;
 };
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <set>
 
+#include "../camera_queries.hpp"
 #include "../download.hpp"
 #include "../errors.hpp"
 #include "../formatting.hpp"
@@ -45,24 +46,9 @@ void waitForListings(Context& context, cc::CameraDevice& camera) {
     }
 }
 
-uint64_t numericId(const std::string& id) {
-    return std::strtoull(id.c_str(), nullptr, 10);
-}
-
 std::vector<ImagePtr> allImages(Context& context, cc::CameraDevice& camera) {
     waitForListings(context, camera);
-    const auto snapshot = camera.getImages().clone();
-    std::vector<ImagePtr> images;
-    for (size_t i = 0; i < snapshot->size(); ++i) {
-        images.push_back(snapshot->get(i));
-    }
-    std::sort(images.begin(), images.end(), [](const ImagePtr& a, const ImagePtr& b) {
-        const auto storageA = numericId(storageIdOf(*a));
-        const auto storageB = numericId(storageIdOf(*b));
-        return storageA != storageB ? storageA < storageB
-                                    : numericId(a->getId()) < numericId(b->getId());
-    });
-    return images;
+    return imagesInOrder(camera);
 }
 
 // The images named by `ids`, in the order given, each once. Unknown ids are a usage error.

@@ -8,6 +8,7 @@
 
 #include <httplib.h>
 
+#include "camera_queries.hpp"
 #include "errors.hpp"
 #include "file_names.hpp"
 #include "formatting.hpp"
@@ -77,25 +78,6 @@ std::optional<cc::Point> pointIn(const json& body) {
     }
     return cc::Point{static_cast<float>(fraction(*found, "x")),
                      static_cast<float>(fraction(*found, "y"))};
-}
-
-uint64_t numericId(const std::string& id) {
-    return std::strtoull(id.c_str(), nullptr, 10);
-}
-
-std::vector<ImagePtr> sortedImages(const cc::CameraDevice& camera) {
-    const auto snapshot = camera.getImages().clone();
-    std::vector<ImagePtr> images;
-    for (size_t i = 0; i < snapshot->size(); ++i) {
-        images.push_back(snapshot->get(i));
-    }
-    std::sort(images.begin(), images.end(), [](const ImagePtr& a, const ImagePtr& b) {
-        const auto storageA = numericId(storageIdOf(*a));
-        const auto storageB = numericId(storageIdOf(*b));
-        return storageA != storageB ? storageA < storageB
-                                    : numericId(a->getId()) < numericId(b->getId());
-    });
-    return images;
 }
 
 ImagePtr imageById(const cc::CameraDevice& camera, const std::string& id) {
@@ -173,17 +155,6 @@ json writeSettings(cc::CameraDevice& camera, const json& body) {
         settings.push_back(settingJson(camera, *kind));
     }
     return {{"settings", settings}};
-}
-
-int64_t cameraTime(cc::CameraDevice& camera) {
-    cc::CameraTime time;
-    throwIfFailed(camera.getCameraDeviceSettings({&time}), "reading the camera's clock");
-    const auto* value =
-        time.hasValue() ? dynamic_cast<const cc::CameraTimeValue*>(&time.getValue()) : nullptr;
-    if (value == nullptr) {
-        throw CameraError("Unknown", "the camera reported no time");
-    }
-    return value->get();
 }
 
 json storagesJson(const cc::CameraDevice& camera) {
@@ -335,7 +306,7 @@ void WebServer::addApiRoutes() {
 
     http.Get("/api/images", guarded([camera](const httplib::Request&, httplib::Response& res) {
                  json list = json::array();
-                 for (const auto& image : sortedImages(*camera())) {
+                 for (const auto& image : imagesInOrder(*camera())) {
                      list.push_back(imageJsonOf(*image));
                  }
                  setJson(res, {{"images", list}});
@@ -378,7 +349,7 @@ void WebServer::addApiRoutes() {
                 }));
 
     http.Get("/api/time", guarded([camera](const httplib::Request&, httplib::Response& res) {
-                 const int64_t now = cameraTime(*camera());
+                 const int64_t now = readCameraTime(*camera());
                  setJson(res, {{"time", now}, {"local", formatLocalTime(now)}});
              }));
 
@@ -398,7 +369,7 @@ void WebServer::addApiRoutes() {
             const auto device = camera();
             const cc::CameraTime time(wanted);
             throwIfFailed(device->setCameraDeviceSettings({&time}), "setting the camera's clock");
-            const int64_t now = cameraTime(*device);
+            const int64_t now = readCameraTime(*device);
             setJson(res, {{"time", now}, {"local", formatLocalTime(now)}});
         }));
 }

@@ -17,6 +17,13 @@ void runServe(Context& context, const ServeOptions& options) {
     serve::ServerConfig config;
     config.address = serve::parseListenAddress(options.listen);
     config.token = options.token;
+    // The token travels in a cookie and a query string, so it keeps to characters safe in both.
+    if (!options.token.empty() &&
+        (options.token.size() < 8 ||
+         options.token.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                         "0123456789-_.~") != std::string::npos)) {
+        throw UsageError("--token: use at least 8 letters, digits or -_.~");
+    }
     const bool generated = config.token.empty() && !serve::isLocalOnlyAddress(config.address.host);
     if (generated) {
         config.token = serve::generateToken();
