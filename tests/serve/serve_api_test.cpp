@@ -253,6 +253,7 @@ TEST_F(ServeApiTest, ImagesDownloadByteForByteAndDelete) {
     ASSERT_TRUE(thumbnail);
     EXPECT_EQ(thumbnail->status, 200);
     EXPECT_EQ(thumbnail->body.substr(0, 2), "\xFF\xD8");
+    EXPECT_EQ(thumbnail->get_header_value_count("Cache-Control"), 1u);
 
     send("DELETE", "/api/images/" + id, "", 200);
     EXPECT_EQ(getJson("/api/images/" + id + "/data", 404)["error"]["code"], "ImageNotFound");
@@ -363,6 +364,7 @@ TEST_F(ServeApiTest, OtherAddressesNeedTheTokenOnEveryRequest) {
         ASSERT_TRUE(refused) << path;
         EXPECT_EQ(refused->status, 401) << path;
         EXPECT_EQ(json::parse(refused->body)["error"]["code"], "Unauthorized");
+        EXPECT_EQ(refused->get_header_value("X-Frame-Options"), "DENY") << path;
     }
     EXPECT_EQ(http.Get("/api/camera", {{"Authorization", "Bearer wrong"}})->status, 401);
     EXPECT_EQ(http.Get("/api/camera?token=s3cret-tokeN")->status, 401);

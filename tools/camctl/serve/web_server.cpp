@@ -117,7 +117,6 @@ void WebServer::addRoutes() {
     server->set_payload_max_length(ServerLimits::maxRequestBody);
     server->set_pre_routing_handler(
         [this](const httplib::Request& request, httplib::Response& response) {
-            addSecurityHeaders(response);
             if (const auto refusal = policy.check(request)) {
                 setError(response, refusal->status, refusal->code, refusal->message);
                 return httplib::Server::HandlerResponse::Handled;
@@ -127,6 +126,8 @@ void WebServer::addRoutes() {
             }
             return httplib::Server::HandlerResponse::Unhandled;
         });
+    server->set_post_routing_handler(
+        [](const httplib::Request&, httplib::Response& response) { addSecurityHeaders(response); });
     server->set_error_handler([](const httplib::Request&, httplib::Response& response) {
         if (response.body.empty()) {
             const bool notFound = response.status == 404;
@@ -166,7 +167,6 @@ void WebServer::addStreamRoutes() {
         auto lastSequence = std::make_shared<uint64_t>(0);
         auto idleSince = std::make_shared<std::chrono::steady_clock::time_point>(
             std::chrono::steady_clock::now());
-        response.set_header("Cache-Control", "no-store");
         response.set_chunked_content_provider(
             std::string("multipart/x-mixed-replace; boundary=") + frameBoundary,
             [this, lastSequence, idleSince, ticket](size_t, httplib::DataSink& sink) {
