@@ -73,7 +73,9 @@ Reply CameraModel::execute(const Operation& operation) {
     const auto now = Clock::now();
     settle(now);
     Reply reply;
-    if (!takeFailure(operation.code, reply)) {
+    if (const uint16_t refusal = sessionRefusal(operation, true)) {
+        reply = Reply::error(refusal);
+    } else if (!takeFailure(operation.code, reply)) {
         reply = dispatch(operation, now);
         takeTruncation(operation.code, reply);
     }
@@ -101,17 +103,12 @@ Reply CameraModel::dispatch(const Operation& op, Clock::time_point now) {
             return Reply::error(Code::SessionAlreadyOpen);
         }
         sessionOpen_ = true;
+        lastTransactionId_ = op.transactionId;
         return Reply::ok();
-    }
-    if (!sessionOpen_) {
-        return Reply::error(Code::SessionNotOpen);
     }
     switch (op.code) {
         case Code::CloseSession:
-            sessionOpen_ = false;
-            tetherMode_ = false;
-            liveView_ = false;
-            transfer_.reset();
+            closeSessionLocked();
             return Reply::ok();
         case Code::GetStorageIDs:
             return getStorageIds();
@@ -169,6 +166,69 @@ Reply CameraModel::dispatch(const Operation& op, Clock::time_point now) {
         default:
             return Reply::error(Code::OperationNotSupported);
     }
+}
+
+uint16_t CameraModel::sessionRefusal(const Operation& op, bool useId) {
+    const SessionRules& rules = config_.sessionRules;
+    if (op.code == Code::OpenSession) {
+        return 0;
+    }
+    if (!sessionOpen_) {
+        const bool allowed = op.code == Code::GetDeviceInfo || !rules.requireSession;
+        return allowed ? 0 : Code::SessionNotOpen;
+    }
+    if (rules.checkTransactionIds && op.transactionId != lastTransactionId_ + 1) {
+        return Code::InvalidTransactionId;
+    }
+    if (useId) {
+        lastTransactionId_ = op.transactionId;
+    }
+    return 0;
+}
+
+void CameraModel::closeSessionLocked() {
+    sessionOpen_ = false;
+    tetherMode_ = false;
+    liveView_ = false;
+    transfer_.reset();
+}
+
+uint16_t CameraModel::refuseDataPhase(const Operation& operation) {
+    if (!config_.sessionRules.stallRefusedData) {
+        return 0;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    // An accepted transaction uses its id when its data has arrived and it runs.
+    uint16_t refusal =
+        supports(operation.code) ? sessionRefusal(operation, false) : Code::OperationNotSupported;
+    if (refusal == 0 && operation.code == Code::SetDevicePropValue) {
+        const auto property = static_cast<uint16_t>(operation.param(0));
+        if (property == Code::PropBatteryLevel || property == Code::PropLiveViewGeometry) {
+            refusal = Code::AccessDenied;
+        }
+    }
+    if (refusal != 0) {
+        if (sessionOpen_ && refusal != Code::InvalidTransactionId) {
+            lastTransactionId_ = operation.transactionId;
+        }
+        record(operation, Reply::error(refusal));
+    }
+    return refusal;
+}
+
+void CameraModel::resetSession() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    closeSessionLocked();
+}
+
+std::chrono::microseconds CameraModel::cancelWindDown() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return cancelWindDown_;
+}
+
+void CameraModel::setCancelWindDown(std::chrono::microseconds duration) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    cancelWindDown_ = duration;
 }
 
 bool CameraModel::takeFailure(uint16_t code, Reply& reply) {
@@ -308,10 +368,7 @@ void CameraModel::unplug() {
         std::lock_guard<std::mutex> lock(mutex_);
         plugged_ = false;
         ++generation_;
-        sessionOpen_ = false;
-        tetherMode_ = false;
-        liveView_ = false;
-        transfer_.reset();
+        closeSessionLocked();
     }
     std::vector<std::shared_ptr<UsbFunction>> live;
     {

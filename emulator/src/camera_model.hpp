@@ -37,6 +37,15 @@ public:
     Reply execute(const Operation& operation);
     /// Whether the host sends a data phase with this operation.
     static bool takesData(uint16_t operationCode);
+    /// For an operation that takes data: the response code with which the camera refuses it
+    /// from the command alone (its data phase is then stalled), or 0 when it takes the data.
+    /// A refused transaction is logged and uses up its transaction id.
+    uint16_t refuseDataPhase(const Operation& operation);
+    /// The class reset: the session ends.
+    void resetSession();
+    /// How long the camera reports Busy after a cancel before it is idle again.
+    std::chrono::microseconds cancelWindDown() const;
+    void setCancelWindDown(std::chrono::microseconds duration);
 
     const std::string& id() const { return id_; }
     const CameraConfig& config() const { return config_; }
@@ -141,6 +150,10 @@ private:
 
     // camera_model.cpp: dispatch, faults, log, condition, clock.
     Reply dispatch(const Operation& op, Clock::time_point now);
+    /// The session rules' answer to `op`, 0 when it may run; with `useId`, an operation that
+    /// runs inside the session uses up its transaction id.
+    uint16_t sessionRefusal(const Operation& op, bool useId);
+    void closeSessionLocked();
     /// Consumes an injected failure of this operation; true when `reply` was replaced.
     bool takeFailure(uint16_t code, Reply& reply);
     void takeTruncation(uint16_t code, Reply& reply);
@@ -221,6 +234,8 @@ private:
     mutable std::mutex mutex_;
     // Connection.
     bool sessionOpen_ = false;
+    uint32_t lastTransactionId_ = 0;
+    std::chrono::microseconds cancelWindDown_{0};
     bool tetherMode_ = false;
     bool writeToCard_ = false;
     // Body.

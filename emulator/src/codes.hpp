@@ -59,6 +59,7 @@ constexpr uint16_t PropFocusPoint = 0xD036;
 constexpr uint16_t Ok = 0x2001;
 constexpr uint16_t GeneralError = 0x2002;
 constexpr uint16_t SessionNotOpen = 0x2003;
+constexpr uint16_t InvalidTransactionId = 0x2004;
 constexpr uint16_t OperationNotSupported = 0x2005;
 constexpr uint16_t InvalidStorageId = 0x2008;
 constexpr uint16_t InvalidObjectHandle = 0x2009;

@@ -252,6 +252,9 @@ void EmulatedCamera::setTimeScale(double scale) {
 void EmulatedCamera::setTetherTransferStyle(TetherTransferStyle style) {
     model_->setTetherTransferStyle(style);
 }
+void EmulatedCamera::setCancelWindDown(std::chrono::microseconds duration) {
+    model_->setCancelWindDown(duration);
+}
 
 std::vector<TransactionRecord> EmulatedCamera::transactions() const {
     return model_->transactions();

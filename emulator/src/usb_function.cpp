@@ -122,6 +122,13 @@ std::optional<size_t> UsbFunction::consume(const uint8_t* data, size_t size,
         operation.transactionId = container->transactionId;
         operation.parameters = container->parameters;
         if (CameraModel::takesData(operation.code)) {
+            // A camera that refuses from the command alone stalls the data phase and gives
+            // its reason through GET_DEVICE_STATUS; no response container follows.
+            if (const uint16_t refusal = model_->refuseDataPhase(operation)) {
+                outHalted_ = true;
+                statusCode_ = refusal;
+                return taken;
+            }
             pending_ = std::move(operation);
             outState_ = OutState::Data;
         } else {
@@ -327,6 +334,7 @@ PipeStatus UsbFunction::cancel(uint32_t transactionId) {
         dataExpected_ = 0;
         dataUntilShort_ = false;
     }
+    busyUntil_ = std::chrono::steady_clock::now() + model_->cancelWindDown();
     return PipeStatus::Ok;
 }
 
@@ -335,7 +343,8 @@ PipeStatus UsbFunction::deviceStatus(Impl::PipeDeviceStatus& status) {
     if (!attached()) {
         return PipeStatus::Disconnected;
     }
-    status.code = statusCode_;
+    const bool windingDown = std::chrono::steady_clock::now() < busyUntil_;
+    status.code = windingDown && statusCode_ == 0x2001 ? 0x2019 : statusCode_;
     status.bulkInHalted = inHalted_;
     status.bulkOutHalted = outHalted_;
     return PipeStatus::Ok;
@@ -350,6 +359,8 @@ PipeStatus UsbFunction::reset() {
     inHalted_ = false;
     outHalted_ = false;
     statusCode_ = 0x2001;
+    busyUntil_ = {};
+    model_->resetSession();
     return PipeStatus::Ok;
 }
 

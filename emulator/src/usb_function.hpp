@@ -2,6 +2,7 @@
 // the responder's answers are queued as bulk-IN transfers with USB packet semantics.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -82,6 +83,8 @@ private:
     bool inHalted_ = false;
     bool outHalted_ = false;
     uint16_t statusCode_ = 0x2001;
+    /// Until then a cancelled transaction is still winding down: the camera reports Busy.
+    std::chrono::steady_clock::time_point busyUntil_{};
 };
 
 /// Host side of an in-memory connection: a BulkPipe over a UsbFunction.

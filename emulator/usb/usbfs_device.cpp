@@ -198,6 +198,7 @@ UrbPtr UsbfsDevice::reap(ClientId client, bool& gone) {
 
 void UsbfsDevice::clientGone(ClientId client) {
     std::lock_guard<std::mutex> lock(mutex_);
+    departed_.insert(client);
     for (auto& entry : endpoints_) {
         auto& queue = entry.second.queue;
         for (auto it = queue.begin(); it != queue.end();) {
@@ -258,7 +259,10 @@ void UsbfsDevice::completeLocked(const UrbPtr& urb, int status) {
     if (log_.size() > kMaxLoggedUrbs) {
         log_.pop_front();
     }
-    completed_[urb->client].push_back(urb);
+    // Nobody will reap it: the URB being served when its client left ends up here.
+    if (departed_.count(urb->client) == 0) {
+        completed_[urb->client].push_back(urb);
+    }
 }
 
 void UsbfsDevice::cancelContinuationsLocked(Endpoint& endpoint) {

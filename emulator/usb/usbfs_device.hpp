@@ -91,7 +91,8 @@ public:
     /// Called (without locks held) whenever a URB completes or the device goes away.
     void setCompletionListener(std::function<void()> listener);
 
-    /// The client closed its descriptor: its URBs are discarded and its claims released.
+    /// The client closed its descriptor (or its process died): its URBs are discarded, its
+    /// claims released, and URBs of it that complete later are dropped. Idempotent.
     void clientGone(ClientId client);
     /// The cable is pulled: URBs in flight complete with -ESHUTDOWN, every later request
     /// fails with -ENODEV.
@@ -140,6 +141,7 @@ private:
     std::map<uint8_t, Endpoint> endpoints_;
     std::map<ClientId, std::deque<UrbPtr>> completed_;
     std::map<unsigned, ClientId> claims_;
+    std::set<ClientId> departed_;
     std::set<uint8_t> halted_;
     std::set<uint8_t> stallNext_;
     std::deque<UrbRecord> log_;

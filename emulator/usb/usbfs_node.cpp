@@ -4,6 +4,7 @@
 #include <sys/ioctl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
@@ -20,9 +21,19 @@ constexpr unsigned kReapPollMs = 2;
 constexpr unsigned kBlockingReapMs = 1000;
 constexpr long kUsbSpeedHigh = 3;
 
-ClientId idOf(UMockdevIoctlClient* client) {
-    return reinterpret_cast<uintptr_t>(client);
-}
+constexpr const char* kClientKey = "corvane-usbfs-client";
+
+/// What the node keeps on each client object. A client whose process died may be finalized
+/// without the vanished signal; dropping this with it still releases what the client held.
+struct ClientTag {
+    ClientId id = 0;
+    std::weak_ptr<UsbfsDevice> device;
+    ~ClientTag() {
+        if (const auto held = device.lock()) {
+            held->clientGone(id);
+        }
+    }
+};
 
 GObjectPtr<UMockdevIoctlData> resolve(UMockdevIoctlData* data, size_t offset, size_t length) {
     ErrorSlot error;
@@ -115,8 +126,21 @@ gboolean UsbfsNode::onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpo
 
 void UsbfsNode::onVanished(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
     if (const auto node = static_cast<WeakNode*>(self)->lock()) {
-        node->device_->clientGone(idOf(client));
+        node->device_->clientGone(node->idOf(client));
     }
+}
+
+// Ids are never reused: a new client object may sit at the address of one that left, and
+// must not inherit its claims or its completed URBs.
+ClientId UsbfsNode::idOf(UMockdevIoctlClient* client) const {
+    static std::atomic<ClientId> lastId{0};
+    auto* tag = static_cast<ClientTag*>(g_object_get_data(G_OBJECT(client), kClientKey));
+    if (tag == nullptr) {
+        tag = new ClientTag{++lastId, device_};
+        g_object_set_data_full(G_OBJECT(client), kClientKey, tag,
+                               [](gpointer data) { delete static_cast<ClientTag*>(data); });
+    }
+    return tag->id;
 }
 
 long UsbfsNode::dispatch(UMockdevIoctlClient* client) {
@@ -323,7 +347,13 @@ void UsbfsNode::serviceWaiters() {
     std::vector<Waiter> still;
     for (Waiter& waiter : waiting) {
         UMockdevIoctlClient* client = waiter.client.get();
-        if (!umockdev_ioctl_client_get_connected(client) || completeReap(client)) {
+        if (!umockdev_ioctl_client_get_connected(client)) {
+            // A process killed while it waited for a URB: umockdev may not report it gone
+            // while this reap still holds the client.
+            device_->clientGone(idOf(client));
+            continue;
+        }
+        if (completeReap(client)) {
             continue;
         }
         if (now >= waiter.deadline) {

@@ -41,6 +41,8 @@ private:
     static gboolean onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self);
     static void onVanished(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self);
 
+    /// The client's id, given at its first ioctl.
+    ClientId idOf(UMockdevIoctlClient* client) const;
     /// Returns the ioctl's result (>= 0) or a negative errno; kDeferred when it completes later.
     long dispatch(UMockdevIoctlClient* client);
     long submitUrb(ClientId id, UMockdevIoctlData* arg);

@@ -249,6 +249,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::connect() {
     if (!transport->open()) {
         return makeErrorResponse(ErrorCode::NotConnected, "");
     }
+    sessionSetUp = transport->sessionNumber();
     const Response tether = setTetherMode(true);
     if (tether.getResult() != Result::Ok) {
         return tether;
@@ -288,6 +289,23 @@ Response QuorinCameraDeviceMtpUsbAdapter::connect() {
         return makeErrorResponse(ErrorCode::DeviceError, "Image listing did not start");
     }
     return Response(Result::Ok);
+}
+
+void QuorinCameraDeviceMtpUsbAdapter::restoreSessionIfReopened() {
+    const auto transport = getMtpDevice();
+    if (transport == nullptr) {
+        return;
+    }
+    const uint64_t session = transport->sessionNumber();
+    if (sessionSetUp.exchange(session) == session) {
+        return;
+    }
+    setTetherMode(true);
+    const MtpResponse written =
+        execute(OperationCode::StorageWriting, {storageWriting ? kWriteToCard : 0u, 0});
+    if (written.responseCode != kResponseOk) {
+        logResponseError(written.responseCode, "Error[1] connect");
+    }
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::connectStorages(CameraDeviceBaseImpl& owner,

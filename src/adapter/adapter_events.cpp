@@ -278,6 +278,7 @@ void QuorinCameraDeviceMtpUsbAdapter::reportDisconnected() {
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::runEventPass() {
+    restoreSessionIfReopened();
     bool firstPass = false;
     {
         const MutexLock lock(rememberedWordsMutex);

@@ -99,6 +99,9 @@ public:
     std::shared_ptr<QuorinCameraCondition> getCondition() const;
     /// Refreshes the battery level in the device's status from property 0x5001.
     void updateBatteryLevel();
+    /// Sets tether mode and storage writing again when the transport had to open a new
+    /// session since connect (a device reset ends the camera's session and both with it).
+    void restoreSessionIfReopened();
     /// Number of card slots considered for `model`; 0 for a model the adapter does not know.
     static uint32_t storageSlotCount(const std::string& model);
 
@@ -139,6 +142,8 @@ protected:
     std::atomic<bool> connectionLost{false};
     std::atomic<bool> connected{false};
     std::atomic<bool> storageWriting{false};
+    /// The transport's session number that tether mode and storage writing were set in.
+    std::atomic<uint64_t> sessionSetUp{0};
     mutable Mutex conditionMutex;
 
     /// Serialises connect and disconnect: the event task's future and stop request are

@@ -95,7 +95,8 @@ public:
     /// True when the device can take transactions. Devices from getDevices() are already open
     /// with their session started.
     virtual bool open() = 0;
-    /// Ends the library's use of the device. Sends nothing to the camera (no CloseSession).
+    /// Ends the library's use of the device. A binding that gives the device back to the
+    /// system (so that other programs can use it) ends its session first.
     virtual bool close() = 0;
     /// True while the device is still attached. Must not block for long (no transaction).
     virtual bool isConnected() = 0;
@@ -126,6 +127,12 @@ public:
     /// no data. May block for as long as the transfer takes (bounded by the binding's
     /// timeouts); returns at once with code 0 when the device is gone.
     virtual MtpResponse execute(const MtpRequest& request) = 0;
+
+    /// Counts the MTP sessions the binding has opened on the camera. It changes when the
+    /// binding had to open a new one by itself (after a device reset), so a caller that set
+    /// up session state (tether mode, storage writing) learns that it must do so again. Does
+    /// not block; 0 for bindings that do not track sessions.
+    virtual uint64_t sessionNumber() { return 0; }
 
     /// The base returns an empty list; discovery goes through getDevices().
     virtual std::vector<std::shared_ptr<MtpDevice>> enumerateDevices();

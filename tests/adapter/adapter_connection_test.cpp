@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "adapter/adapter_codes.hpp"
 #include "adapter_fixture.hpp"
 #include "corvane/camera_controller/camera_storage.hpp"
@@ -141,6 +144,26 @@ TEST_F(ConnectionTest, ConnectBuildsStoragesAndDisconnectReleasesTheCamera) {
     // Reconnecting reuses the storages.
     ASSERT_EQ(adapter->connect().getResult(), Result::Ok);
     EXPECT_EQ(device->getStorages().size(), 2u);
+    ASSERT_EQ(adapter->disconnect().getResult(), Result::Ok);
+}
+
+// A device reset in the transport ends the camera's session, and tether mode and storage
+// writing with it: the event task sets both again.
+TEST_F(ConnectionTest, SessionOpenedAnewByTheTransportGetsTetherModeAndStorageWritingBack) {
+    scriptCamera("QUORIN Alto", {0x00010001});
+    ASSERT_EQ(adapter->connect().getResult(), Result::Ok);
+    const auto tetherOn = camera->requestsFor(0x9001).at(0).parameters;
+    camera->clearRequests();
+    camera->setSessionNumber(2);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (camera->countOf(0x9004) == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const auto tether = camera->requestsFor(0x9001);
+    ASSERT_EQ(tether.size(), 1u);
+    EXPECT_EQ(tether[0].parameters, tetherOn);
+    ASSERT_EQ(camera->countOf(0x9004), 1u);
+    EXPECT_EQ(camera->requestsFor(0x9004)[0].parameters, (std::vector<uint32_t>{3, 0}));
     ASSERT_EQ(adapter->disconnect().getResult(), Result::Ok);
 }
 

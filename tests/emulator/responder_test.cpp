@@ -274,6 +274,14 @@ TEST_F(Responder, InjectedFaultsAndTheTransactionLog) {
 }
 
 TEST_F(Responder, ConcurrentHostsAndBodyControlsKeepEveryAnswerWhole) {
+    // Two hosts on one camera share its session, which no real USB camera allows: the
+    // session rules are relaxed so that only the responder's own thread safety is tested.
+    CameraConfig config = cardsConfig();
+    config.sessionRules.requireSession = false;
+    config.sessionRules.checkTransactionIds = false;
+    camera_ = EmulatedCamera::create(config);
+    device_ = camera_->openDevice();
+    ASSERT_NE(device_, nullptr);
     const uint32_t raw = handleOf("DCIM/100QUORN/QRN_0002.QRW");
     const auto expected = camera_->objectData(raw);
     auto second = camera_->openDevice();

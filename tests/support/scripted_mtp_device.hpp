@@ -189,6 +189,9 @@ public:
         return expected_.size();
     }
     int openCount() const { return openCount_; }
+    /// What sessionNumber() answers (default 0); a change stands for a session the binding
+    /// had to open anew.
+    void setSessionNumber(uint64_t number) { sessionNumber_ = number; }
     int closeCount() const { return closeCount_; }
 
     // --- MtpDevice --------------------------------------------------------------------------
@@ -197,6 +200,7 @@ public:
         ++openCount_;
         return openResult_;
     }
+    uint64_t sessionNumber() override { return sessionNumber_; }
     bool close() override {
         ++closeCount_;
         return true;
@@ -296,6 +300,7 @@ private:
     std::atomic<bool> recording_{true};
     std::atomic<int> openCount_{0};
     std::atomic<int> closeCount_{0};
+    std::atomic<uint64_t> sessionNumber_{0};
     std::chrono::milliseconds latency_{0};
     std::map<uint16_t, std::deque<ScriptedResponse>> perOperation_;
     std::deque<std::pair<uint16_t, ScriptedResponse>> expected_;

@@ -20,6 +20,10 @@ using ::testing::IsEmpty;
 
 constexpr uint16_t kGetDeviceInfo = 0x1001;
 constexpr uint16_t kOpenSession = 0x1002;
+constexpr uint16_t kCloseSession = 0x1003;
+constexpr uint16_t kSetDevicePropValue = 0x1016;
+constexpr uint16_t kSessionAlreadyOpen = 0x201E;
+constexpr uint16_t kAccessDenied = 0x200F;
 constexpr uint16_t kGetObject = 0x1009;
 constexpr uint16_t kSendObject = 0x100D;
 constexpr uint16_t kVendorRelease = 0x9011;
@@ -72,6 +76,16 @@ protected:
         EXPECT_THAT(response.parameters, ElementsAre(7u));
     }
 
+    // Scripts OpenSession and GetDeviceInfo (transaction 1) answered plainly, and opens.
+    void openPlainly() {
+        chat->expectTransfer(commandBytes(kOpenSession, 0, {1}));
+        chat->deviceSends(responseBytes(kOk, 0));
+        chat->expectTransfer(commandBytes(kGetDeviceInfo, 1));
+        chat->deviceSends(dataBytes(kGetDeviceInfo, 1, deviceInfoBytes("Q", "M", "1", "S", {})));
+        chat->deviceSends(responseBytes(kOk, 1));
+        ASSERT_TRUE(device->open());
+    }
+
     // Checks the script so far and starts over with a new device on a new pipe.
     void freshDevice() {
         EXPECT_THAT(chat->errors(), IsEmpty());
@@ -113,14 +127,13 @@ TEST_F(PtpUsbDeviceTest, OpenStartsSessionOneAndFixesIdentity) {
     expectHealthyTransaction(2);
 }
 
-TEST_F(PtpUsbDeviceTest, OpenAcceptsSessionAlreadyOpenAndFailsOnRefusalOrBadDeviceInfo) {
+TEST_F(PtpUsbDeviceTest, OpenFailsOnRefusalOrBadDeviceInfo) {
     chat->expectTransfer(commandBytes(kOpenSession, 0, {1}));
     chat->deviceSends(responseBytes(kGeneralError, 0));
     EXPECT_FALSE(device->open());
 
-    // Session already open (left by an earlier process), but DeviceInfo cut short.
     chat->expectTransfer(commandBytes(kOpenSession, 0, {1}));
-    chat->deviceSends(responseBytes(0x201E, 0));
+    chat->deviceSends(responseBytes(kOk, 0));
     chat->expectTransfer(commandBytes(kGetDeviceInfo, 1));
     chat->deviceSends(dataBytes(kGetDeviceInfo, 1, {0x64, 0x00, 0x06}));
     chat->deviceSends(responseBytes(kOk, 1));
@@ -128,11 +141,54 @@ TEST_F(PtpUsbDeviceTest, OpenAcceptsSessionAlreadyOpenAndFailsOnRefusalOrBadDevi
     EXPECT_EQ(device->getModel(), "");
 }
 
-TEST_F(PtpUsbDeviceTest, CloseStopsTransactionsWithoutSendingAnything) {
+// A session some other program left open has transaction ids this device cannot know: the
+// class reset ends it, and ids start over only in a session of its own.
+TEST_F(PtpUsbDeviceTest, SessionLeftOpenByAnotherProgramIsResetAndOpenedAnew) {
+    chat->expectTransfer(commandBytes(kOpenSession, 0, {1}));
+    chat->deviceSends(responseBytes(kSessionAlreadyOpen, 0));
+    chat->expectReset();
+    chat->expectClearHalt(PipeEndpoint::BulkIn);
+    chat->expectClearHalt(PipeEndpoint::BulkOut);
+    openPlainly();
+    expectHealthyTransaction(2);
+}
+
+// connect() opens a device discovery already opened: the session goes on with its ids.
+TEST_F(PtpUsbDeviceTest, OpeningAnOpenDeviceAgainKeepsItsSessionAndTransactionIds) {
+    const auto info = deviceInfoBytes("Q", "M", "1", "S", {});
+    openPlainly();
+    const uint64_t session = device->sessionNumber();
+
+    chat->expectTransfer(commandBytes(kGetDeviceInfo, 2));
+    chat->deviceSends(dataBytes(kGetDeviceInfo, 2, info));
+    chat->deviceSends(responseBytes(kOk, 2));
+    ASSERT_TRUE(device->open());
+    EXPECT_EQ(device->sessionNumber(), session);
+    expectHealthyTransaction(3);
+}
+
+// Other programs must be able to claim the camera after close(), and find no session of ours.
+TEST_F(PtpUsbDeviceTest, CloseEndsTheSessionReleasesTheInterfaceAndOpenTakesItBack) {
+    openPlainly();
+
+    chat->expectTransfer(commandBytes(kCloseSession, 2));
+    chat->deviceSends(responseBytes(kOk, 2));
+    ASSERT_TRUE(device->close());
+    EXPECT_EQ(chat->calls().back(), "release");
+    const size_t callsAfterClose = chat->calls().size();
+    EXPECT_EQ(device->execute(request(kVendorRelease)).responseCode, 0);
+    EXPECT_EQ(chat->calls().size(), callsAfterClose);
+    EXPECT_TRUE(device->isConnected());
+
+    openPlainly();
+    EXPECT_EQ(chat->calls()[callsAfterClose], "reclaim");
+    expectHealthyTransaction(2);
+}
+
+TEST_F(PtpUsbDeviceTest, CloseBeforeAnySessionSendsNothing) {
     ASSERT_TRUE(device->close());
     EXPECT_EQ(device->execute(request(kVendorRelease)).responseCode, 0);
-    EXPECT_THAT(chat->calls(), IsEmpty());
-    EXPECT_TRUE(device->isConnected());
+    EXPECT_THAT(chat->calls(), ElementsAre("release"));
 }
 
 TEST_F(PtpUsbDeviceTest, CommandCarriesAtMostFiveParametersAndAtLeastOneWord) {
@@ -269,6 +325,7 @@ TEST_F(PtpUsbDeviceTest, SuperSpeedPacketsKeepTransfersWhole) {
 TEST_F(PtpUsbDeviceTest, WrongTransactionIdGivesCodeZeroAndTheNextTransactionWorks) {
     chat->expectTransfer(commandBytes(kVendorRelease, 1));
     chat->deviceSends(responseBytes(kOk, 7));
+    chat->expectCancel(7);
     chat->expectStatus(kOk);
     const MtpResponse response = device->execute(request(kVendorRelease));
     EXPECT_EQ(response.responseCode, 0);
@@ -276,10 +333,15 @@ TEST_F(PtpUsbDeviceTest, WrongTransactionIdGivesCodeZeroAndTheNextTransactionWor
     expectHealthyTransaction(2);
 }
 
-TEST_F(PtpUsbDeviceTest, StaleDataIsDrainedAfterAWrongDataContainer) {
+// A program that died mid-download leaves the camera streaming its transaction: that one is
+// cancelled and everything it still sends is drained, however large.
+TEST_F(PtpUsbDeviceTest, StaleDataOfAnotherTransactionIsCancelledAndDrainedWhole) {
     chat->expectTransfer(commandBytes(kGetObject, 1));
-    chat->deviceSends(dataBytes(kGetObject, 9, pattern(40000)));
+    chat->deviceSends(dataBytes(kGetObject, 9, pattern(6 * 1024 * 1024)));
     chat->deviceSends(responseBytes(kOk, 9));
+    chat->deviceSends(responseBytes(kOk, 1));
+    chat->expectCancel(9);
+    chat->expectStatus(kBusy);
     chat->expectStatus(kOk);
     const MtpResponse response = device->execute(request(kGetObject, {}, MtpDataPhase::Read));
     EXPECT_EQ(response.responseCode, 0);
@@ -301,6 +363,7 @@ TEST_F(PtpUsbDeviceTest, ContainersOfTheWrongTypeOrShapeGiveCodeZero) {
     for (const auto& answer : answers) {
         chat->expectTransfer(commandBytes(kVendorRelease, 1));
         chat->deviceSends(answer);
+        chat->expectCancel(1);
         chat->expectStatus(kOk);
         EXPECT_EQ(device->execute(request(kVendorRelease)).responseCode, 0);
         expectHealthyTransaction(2);
@@ -308,21 +371,35 @@ TEST_F(PtpUsbDeviceTest, ContainersOfTheWrongTypeOrShapeGiveCodeZero) {
     }
 }
 
-TEST_F(PtpUsbDeviceTest, StallOnBulkInIsClearedAndTheDeviceStaysUsable) {
+// A stall is the camera refusing: its reason is read before clearing the halt resets it.
+TEST_F(PtpUsbDeviceTest, StallGivesTheCameraReasonReadBeforeTheHaltIsCleared) {
     chat->expectTransfer(commandBytes(kGetObject, 1));
     chat->failIn(PipeStatus::Stall);
+    chat->expectStatus(kBusy, true);
+    chat->expectStatus(0x2009, true);
     chat->expectClearHalt(PipeEndpoint::BulkIn);
-    chat->expectStatus(kOk);
-    EXPECT_EQ(device->execute(request(kGetObject, {}, MtpDataPhase::Read)).responseCode, 0);
+    EXPECT_EQ(device->execute(request(kGetObject, {}, MtpDataPhase::Read)).responseCode, 0x2009);
     expectHealthyTransaction(2);
+
+    const std::vector<uint8_t> value = {1, 0};
+    MtpRequest set = writeRequest(kSetDevicePropValue, value);
+    set.parameters = {0x5001};
+    chat->expectTransfer(commandBytes(kSetDevicePropValue, 3, {0x5001}));
+    chat->failOut(PipeStatus::Stall);
+    chat->expectStatus(kAccessDenied, false, true);
+    chat->expectClearHalt(PipeEndpoint::BulkOut);
+    const MtpResponse refused = device->execute(set);
+    EXPECT_EQ(refused.responseCode, kAccessDenied);
+    EXPECT_THAT(refused.parameters, IsEmpty());
+    expectHealthyTransaction(4);
 }
 
-TEST_F(PtpUsbDeviceTest, StallOnBulkOutDuringWriteIsCleared) {
+TEST_F(PtpUsbDeviceTest, StallWithoutAReasonGivesCodeZero) {
     const auto payload = pattern(100000);
     chat->expectTransfer(commandBytes(kSendObject, 1, {0}));
     chat->failOut(PipeStatus::Stall);
-    chat->expectClearHalt(PipeEndpoint::BulkOut);
     chat->expectStatus(kOk);
+    chat->expectClearHalt(PipeEndpoint::BulkOut);
     EXPECT_EQ(device->execute(writeRequest(kSendObject, payload)).responseCode, 0);
     expectHealthyTransaction(2);
 }
@@ -330,23 +407,10 @@ TEST_F(PtpUsbDeviceTest, StallOnBulkOutDuringWriteIsCleared) {
 TEST_F(PtpUsbDeviceTest, HaltsReportedByStatusAreClearedWhileTheDeviceIsBusy) {
     chat->expectTransfer(commandBytes(kGetObject, 1));
     chat->deviceSends(Ptp::encodeContainer({Ptp::ContainerType::Event, 0x4002, 1, {}}));
+    chat->expectCancel(1);
     chat->expectStatus(kBusy, true, true);
     chat->expectClearHalt(PipeEndpoint::BulkIn);
     chat->expectClearHalt(PipeEndpoint::BulkOut);
-    chat->expectStatus(kBusy);
-    chat->expectStatus(kOk);
-    EXPECT_EQ(device->execute(request(kGetObject, {}, MtpDataPhase::Read)).responseCode, 0);
-    expectHealthyTransaction(2);
-}
-
-TEST_F(PtpUsbDeviceTest, TimeoutMidDataCancelsTheTransaction) {
-    // The header promises 100000 bytes; the device stops after four full packets.
-    auto bytes = dataBytes(kGetObject, 1, pattern(100000));
-    bytes.resize(2048);
-    chat->expectTransfer(commandBytes(kGetObject, 1));
-    chat->deviceSends(bytes, false);
-    chat->failIn(PipeStatus::Timeout);
-    chat->expectCancel(1);
     chat->expectStatus(kBusy);
     chat->expectStatus(kOk);
     EXPECT_EQ(device->execute(request(kGetObject, {}, MtpDataPhase::Read)).responseCode, 0);
@@ -359,6 +423,7 @@ TEST_F(PtpUsbDeviceTest, DataPhaseEndingEarlyIsAShortRead) {
     chat->expectTransfer(commandBytes(kGetObject, 1));
     chat->deviceSends(bytes);
     chat->deviceSends(responseBytes(kOk, 1));
+    chat->expectCancel(1);
     chat->expectStatus(kOk);
     const MtpResponse response = device->execute(request(kGetObject, {}, MtpDataPhase::Read));
     EXPECT_EQ(response.responseCode, 0);
@@ -375,6 +440,7 @@ TEST_F(PtpUsbDeviceTest, ImplausibleDataLengthsAreRefusedBeforeAllocating) {
         bytes[3] = static_cast<uint8_t>(length >> 24);
         chat->expectTransfer(commandBytes(kGetObject, 1));
         chat->deviceSends(bytes);
+        chat->expectCancel(1);
         chat->expectStatus(kOk);
         EXPECT_EQ(device->execute(request(kGetObject, {}, MtpDataPhase::Read)).responseCode, 0);
         expectHealthyTransaction(2);
@@ -382,32 +448,54 @@ TEST_F(PtpUsbDeviceTest, ImplausibleDataLengthsAreRefusedBeforeAllocating) {
     }
 }
 
-TEST_F(PtpUsbDeviceTest, DeviceThatStaysBusyIsResetAndTheSessionReopened) {
-    chat->expectTransfer(commandBytes(kOpenSession, 0, {1}));
-    chat->deviceSends(responseBytes(kOk, 0));
-    chat->expectTransfer(commandBytes(kGetDeviceInfo, 1));
-    chat->deviceSends(dataBytes(kGetDeviceInfo, 1, deviceInfoBytes("Q", "M", "1", "S", {})));
-    chat->deviceSends(responseBytes(kOk, 1));
-    ASSERT_TRUE(device->open());
+// A camera that finishes writing a file before it takes the cancel reports Busy for seconds;
+// that is waited out (with pauses), not met with a reset that would end its session.
+TEST_F(PtpUsbDeviceTest, CameraBusyForSecondsAfterACancelIsWaitedOutWithoutAReset) {
+    auto bytes = dataBytes(kGetObject, 1, pattern(100000));
+    bytes.resize(2048);
+    chat->expectTransfer(commandBytes(kGetObject, 1));
+    chat->deviceSends(bytes, false);
+    chat->failIn(PipeStatus::Timeout);
+    chat->expectCancel(1);
+    for (int i = 0; i < 30; ++i) {
+        chat->expectStatus(kBusy);
+    }
+    chat->expectStatus(kOk);
+    EXPECT_EQ(device->execute(request(kGetObject, {}, MtpDataPhase::Read)).responseCode, 0);
+    EXPECT_EQ(callsNamed("reset"), 0u);
+    expectHealthyTransaction(2);
+}
+
+TEST_F(PtpUsbDeviceTest, DeviceThatNeverSettlesIsResetAndTheSessionReopenedVisibly) {
+    PtpLimits limits;
+    limits.settleMs = 0;  // one status poll, then the reset
+    auto pipe = std::make_unique<ScriptedPipe>(512);
+    chat = pipe->state();
+    device = std::make_unique<PtpUsbDevice>(std::move(pipe), limits);
+
+    openPlainly();
+    const uint64_t session = device->sessionNumber();
 
     chat->expectTransfer(commandBytes(kVendorRelease, 2));
     chat->failIn(PipeStatus::Error);
-    for (int i = 0; i < 25; ++i) {
-        chat->expectStatus(kGeneralError);
-    }
+    chat->expectCancel(2);
+    chat->expectStatus(kGeneralError);
     chat->expectReset();
     chat->expectClearHalt(PipeEndpoint::BulkIn);
     chat->expectClearHalt(PipeEndpoint::BulkOut);
     EXPECT_EQ(device->execute(request(kVendorRelease)).responseCode, 0);
 
-    // The reset may have closed the session: it is opened again before the next request, and
-    // while the camera refuses, nothing else goes out.
+    // The reset ended the session: it is opened again before the next request, and while the
+    // camera refuses, nothing else goes out.
     chat->expectTransfer(commandBytes(kOpenSession, 0, {1}));
     chat->deviceSends(responseBytes(kBusy, 0));
     EXPECT_EQ(device->execute(request(kVendorRelease)).responseCode, 0);
+    EXPECT_EQ(device->sessionNumber(), session);
     chat->expectTransfer(commandBytes(kOpenSession, 0, {1}));
     chat->deviceSends(responseBytes(kOk, 0));
     expectHealthyTransaction(1);
+    // The layer above learns that what it set up in the old session is gone.
+    EXPECT_NE(device->sessionNumber(), session);
     expectHealthyTransaction(2);
 }
 

@@ -192,6 +192,9 @@ PipeStatus ScriptedPipe::writeBulk(const uint8_t* data, size_t size, size_t& wri
     Device device{s};
     written = 0;
     s.callLog.push_back("write " + std::to_string(size) + (terminate ? " end" : ""));
+    if (s.released) {
+        device.fail("write on a released interface");
+    }
     if (device.gone()) {
         return PipeStatus::Disconnected;
     }
@@ -326,6 +329,20 @@ PipeStatus ScriptedPipe::resetDevice() {
     while (device.front(Kind::DeviceSends)) {
         s.steps.pop_front();
     }
+    return PipeStatus::Ok;
+}
+
+PipeStatus ScriptedPipe::release() {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->callLog.push_back("release");
+    state_->released = true;
+    return PipeStatus::Ok;
+}
+
+PipeStatus ScriptedPipe::reclaim() {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->callLog.push_back("reclaim");
+    state_->released = false;
     return PipeStatus::Ok;
 }
 

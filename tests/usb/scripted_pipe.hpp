@@ -39,6 +39,9 @@ public:
     PipeStatus getDeviceStatus(PipeDeviceStatus& status) override;
     PipeStatus resetDevice() override;
     PipeStatus clearHalt(PipeEndpoint endpoint) override;
+    /// Logged as "release" and "reclaim"; transfers while released are a script error.
+    PipeStatus release() override;
+    PipeStatus reclaim() override;
     size_t packetSize() const override;
     bool isAttached() override;
 
@@ -103,6 +106,7 @@ struct ScriptedPipe::State {
     /// Host bytes of the transfer in progress.
     std::vector<uint8_t> outgoing;
     bool attached = true;
+    bool released = false;
 };
 
 }  // namespace Corvane::CameraController::Impl::Testing

@@ -80,6 +80,9 @@ int main(int argc, char** argv) {
     addFocusCommand(app, commands);
     addTimeCommand(app, commands);
     addWatchCommand(app, commands);
+#ifdef CAMCTL_WITH_SERVE
+    addServeCommand(app, commands);
+#endif
 
     try {
         app.parse(argc, argv);

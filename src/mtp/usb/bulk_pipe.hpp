@@ -10,15 +10,15 @@ namespace Corvane::CameraController::Impl {
 /// Outcome of one transfer or class request.
 enum class PipeStatus {
     Ok,
-    Timeout,      ///< nothing (or not everything) moved within the timeout
-    Stall,        ///< the endpoint is halted; clearHalt() before using it again
-    Disconnected, ///< the device is gone; every later call fails the same way at once
-    Error,        ///< any other failure
+    Timeout,       ///< nothing (or not everything) moved within the timeout
+    Stall,         ///< the endpoint is halted; clearHalt() before using it again
+    Disconnected,  ///< the device is gone; every later call fails the same way at once
+    Error,         ///< any other failure
 };
 
 /// What GET_DEVICE_STATUS (class request 0x67) answered.
 struct PipeDeviceStatus {
-    uint16_t code = 0;           ///< a PTP response code: 0x2001 OK, 0x2019 Device Busy, ...
+    uint16_t code = 0;  ///< a PTP response code: 0x2001 OK, 0x2019 Device Busy, ...
     bool bulkInHalted = false;
     bool bulkOutHalted = false;
 };
@@ -56,6 +56,12 @@ public:
     virtual PipeStatus resetDevice() = 0;
     /// CLEAR_FEATURE(ENDPOINT_HALT) on the endpoint.
     virtual PipeStatus clearHalt(PipeEndpoint endpoint) = 0;
+
+    /// Gives the interface back so other programs may claim the device; transfers fail until
+    /// reclaim(). The default suits pipes that hold nothing exclusive.
+    virtual PipeStatus release() { return PipeStatus::Ok; }
+    /// Claims the interface again after release(). Ok when it is held again.
+    virtual PipeStatus reclaim() { return PipeStatus::Ok; }
 
     /// wMaxPacketSize of the bulk endpoints (512 on high speed, 1024 on super speed).
     virtual size_t packetSize() const = 0;

@@ -175,6 +175,32 @@ PipeStatus LibusbBulkPipe::clearHalt(PipeEndpoint endpoint) {
     return statusOf(libusb_clear_halt(handle_.get(), address));
 }
 
+PipeStatus LibusbBulkPipe::release() {
+    claim_.reset();
+    return PipeStatus::Ok;
+}
+
+PipeStatus LibusbBulkPipe::reclaim() {
+    if (claim_) {
+        return PipeStatus::Ok;
+    }
+    if (gone_) {
+        return PipeStatus::Disconnected;
+    }
+    const int rc = libusb_claim_interface(handle_.get(), endpoints_.interfaceNumber);
+    if (rc != LIBUSB_SUCCESS) {
+        return statusOf(rc);
+    }
+    claim_ = std::make_unique<LibusbClaim>(handle_.get(), endpoints_.interfaceNumber);
+    if (endpoints_.altSetting != 0 &&
+        libusb_set_interface_alt_setting(handle_.get(), endpoints_.interfaceNumber,
+                                         endpoints_.altSetting) != LIBUSB_SUCCESS) {
+        claim_.reset();
+        return PipeStatus::Error;
+    }
+    return PipeStatus::Ok;
+}
+
 bool LibusbBulkPipe::isAttached() {
     if (gone_) {
         return false;

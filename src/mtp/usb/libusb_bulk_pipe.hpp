@@ -17,7 +17,8 @@ namespace Corvane::CameraController::Impl {
 bool parseDeviceStatus(const uint8_t* data, size_t size, uint8_t bulkIn, uint8_t bulkOut,
                        PipeDeviceStatus& status);
 
-/// Owns the device handle and the claimed interface for as long as the pipe lives. Thread
+/// Owns the device handle for as long as the pipe lives, and the claimed interface until
+/// release(). Thread
 /// safety follows BulkPipe: one caller at a time, except cancel() and isAttached(), which any
 /// thread may call at any time (libusb serialises control transfers itself).
 class LibusbBulkPipe : public BulkPipe {
@@ -36,6 +37,8 @@ public:
     PipeStatus getDeviceStatus(PipeDeviceStatus& status) override;
     PipeStatus resetDevice() override;
     PipeStatus clearHalt(PipeEndpoint endpoint) override;
+    PipeStatus release() override;
+    PipeStatus reclaim() override;
     size_t packetSize() const override { return endpoints_.packetSize; }
     bool isAttached() override;
 

@@ -22,8 +22,6 @@ constexpr size_t kMaxResponseLength = Ptp::kHeaderSize + 4 * Ptp::kMaxParameters
 /// Zero-length packets tolerated where a container should start (one is normal after a data
 /// phase that ended on a packet boundary).
 constexpr int kMaxEmptyReads = 3;
-constexpr int kMaxStatusPolls = 25;
-constexpr int kMaxDrainReads = 256;
 /// glibc serves smaller blocks from memory it keeps and reuses; from this size on every
 /// allocation is a fresh mapping.
 constexpr size_t kHugePageThreshold = size_t{32} << 20;
@@ -95,6 +93,7 @@ MtpResponse PtpTransactionRunner::run(const MtpRequest& request, uint32_t transa
 
     MtpResponse response;
     Fault fault = sendCommand(request, transactionId);
+    commandDelivered_ = !fault;
     if (!fault && isWrite(request.dataPhase)) {
         fault = sendData(request, transactionId);
     }
@@ -103,8 +102,9 @@ MtpResponse PtpTransactionRunner::run(const MtpRequest& request, uint32_t transa
     }
     pending_.clear();
     if (fault) {
-        recover(fault, transactionId);
-        return {};
+        MtpResponse refused;
+        refused.responseCode = recover(fault, transactionId);
+        return refused;
     }
     return response;
 }
@@ -165,6 +165,9 @@ PtpTransactionRunner::Fault PtpTransactionRunner::receive(const MtpRequest& requ
     }
     // A Read may end early with a response (the camera refused); other phases expect none.
     if (start.header.type == Ptp::ContainerType::Data) {
+        if (start.header.transactionId != transactionId) {
+            return foreign(start.header.transactionId);
+        }
         if (request.dataPhase != MtpDataPhase::Read) {
             return protocolError();
         }
@@ -206,9 +209,12 @@ PtpTransactionRunner::Fault PtpTransactionRunner::readDataPayload(const Containe
                                                                   uint32_t transactionId,
                                                                   MtpResponse& response) {
     const Ptp::ContainerHeader& header = start.header;
+    if (header.transactionId != transactionId) {
+        return foreign(header.transactionId);
+    }
     // 0xFFFFFFFF announces a container beyond 4 GiB, more than a response can carry.
-    if (header.transactionId != transactionId || header.length < Ptp::kHeaderSize ||
-        header.length == 0xFFFFFFFFu || header.length - Ptp::kHeaderSize > limits_.maxDataPhase) {
+    if (header.length < Ptp::kHeaderSize || header.length == 0xFFFFFFFFu ||
+        header.length - Ptp::kHeaderSize > limits_.maxDataPhase) {
         return protocolError();
     }
     const size_t payload = header.length - Ptp::kHeaderSize;
@@ -258,8 +264,11 @@ PtpTransactionRunner::Fault PtpTransactionRunner::finishResponse(ContainerStart&
                                                                  uint32_t transactionId,
                                                                  MtpResponse& response) {
     const Ptp::ContainerHeader& header = start.header;
-    if (header.type != Ptp::ContainerType::Response || header.transactionId != transactionId ||
-        header.length < Ptp::kHeaderSize || header.length > kMaxResponseLength) {
+    if (header.transactionId != transactionId) {
+        return foreign(header.transactionId);
+    }
+    if (header.type != Ptp::ContainerType::Response || header.length < Ptp::kHeaderSize ||
+        header.length > kMaxResponseLength) {
         return protocolError();
     }
     while (start.have < header.length) {
@@ -321,64 +330,120 @@ bool PtpTransactionRunner::noteGone(PipeStatus status) {
     return gone_;
 }
 
-void PtpTransactionRunner::recover(const Fault& fault, uint32_t transactionId) {
+// The still-image class recovery. A stall is the camera refusing the transaction: its reason
+// is read before the halts are cleared, since clearing them resets it. Anything else (a
+// timeout, a container that does not belong here) may leave the camera in its data phase: the
+// transaction is cancelled and the pipe drained. The device is reset only when that fails.
+uint16_t PtpTransactionRunner::recover(const Fault& fault, uint32_t transactionId) {
     pending_.clear();
     if (noteGone(fault.status)) {
-        return;
+        return 0;
     }
-    if (fault.status == PipeStatus::Timeout && noteGone(pipe_.cancel(transactionId))) {
-        return;
+    if (fault.status == PipeStatus::Stall) {
+        return recoverFromStall(fault);
     }
-    if (fault.status == PipeStatus::Stall && noteGone(pipe_.clearHalt(fault.endpoint))) {
-        return;
+    if (!cancelAndSettle(fault.foreignTransaction.value_or(transactionId)) && !gone_) {
+        resetDevice();
     }
-    if (!waitUntilIdle()) {
-        if (gone_ || noteGone(pipe_.resetDevice())) {
-            return;
-        }
-        wasReset_ = true;
-        if (noteGone(pipe_.clearHalt(PipeEndpoint::BulkIn)) ||
-            noteGone(pipe_.clearHalt(PipeEndpoint::BulkOut))) {
-            return;
-        }
-    }
-    drainBulkIn();
+    return 0;
 }
 
-bool PtpTransactionRunner::waitUntilIdle() {
-    for (int poll = 0; poll < kMaxStatusPolls; ++poll) {
-        PipeDeviceStatus status;
-        const PipeStatus result = pipe_.getDeviceStatus(status);
+uint16_t PtpTransactionRunner::recoverFromStall(const Fault& fault) {
+    PipeDeviceStatus status;
+    const bool settled = settle(false, status);
+    if (gone_) {
+        return 0;
+    }
+    const bool inHalted = status.bulkInHalted || fault.endpoint == PipeEndpoint::BulkIn;
+    const bool outHalted = status.bulkOutHalted || fault.endpoint == PipeEndpoint::BulkOut;
+    if (!settled || !clearHalts(inHalted, outHalted) || !drainBulkIn()) {
+        if (!gone_) {
+            resetDevice();
+        }
+        return 0;
+    }
+    // OK after a stall says nothing about why; Busy only that the camera never settled.
+    const bool reason = status.code != kMtpResponseOk && status.code != kResponseDeviceBusy;
+    return reason ? status.code : 0;
+}
+
+bool PtpTransactionRunner::cancelAndSettle(uint32_t transactionId) {
+    // A camera without the Cancel request still gets its status polled and its pipe drained.
+    const PipeStatus cancelled = pipe_.cancel(transactionId);
+    if (noteGone(cancelled)) {
+        return false;
+    }
+    PipeDeviceStatus status;
+    return settle(true, status) && drainBulkIn();
+}
+
+bool PtpTransactionRunner::settle(bool untilOk, PipeDeviceStatus& last) {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(limits_.settleMs);
+    for (bool first = true;; first = false) {
+        if (!first) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(limits_.statusPollMs));
+        }
+        const PipeStatus result = pipe_.getDeviceStatus(last);
         if (noteGone(result) || result != PipeStatus::Ok) {
             return false;
         }
-        if (status.bulkInHalted && noteGone(pipe_.clearHalt(PipeEndpoint::BulkIn))) {
+        if (!untilOk) {
+            // After a stall the halts stay until the reason has been read.
+            if (last.code != kResponseDeviceBusy) {
+                return true;
+            }
+            continue;
+        }
+        // Halts reported while winding down are cleared at once; some cameras report OK only
+        // after that.
+        if (!clearHalts(last.bulkInHalted, last.bulkOutHalted)) {
             return false;
         }
-        if (status.bulkOutHalted && noteGone(pipe_.clearHalt(PipeEndpoint::BulkOut))) {
-            return false;
-        }
-        if (status.code == kMtpResponseOk) {
+        if (last.code == kMtpResponseOk) {
             return true;
         }
-        // Busy while a cancelled transaction winds down; any other code may be followed by OK
-        // once the halts are cleared, so poll again either way.
-        if (status.code == kResponseDeviceBusy) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(limits_.statusPollMs));
+    }
+}
+
+bool PtpTransactionRunner::clearHalts(bool bulkIn, bool bulkOut) {
+    if (bulkIn && noteGone(pipe_.clearHalt(PipeEndpoint::BulkIn))) {
+        return false;
+    }
+    if (bulkOut && noteGone(pipe_.clearHalt(PipeEndpoint::BulkOut))) {
+        return false;
+    }
+    return true;
+}
+
+bool PtpTransactionRunner::drainBulkIn() {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(limits_.drainLimitMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        size_t received = 0;
+        const PipeStatus status =
+            pipe_.readBulk(staging_.data(), stagingTransfer_, received, limits_.drainMs);
+        if (status == PipeStatus::Timeout && received == 0) {
+            return true;
+        }
+        if (status != PipeStatus::Ok && status != PipeStatus::Timeout) {
+            noteGone(status);
+            return false;
         }
     }
     return false;
 }
 
-void PtpTransactionRunner::drainBulkIn() {
-    for (int i = 0; i < kMaxDrainReads; ++i) {
-        size_t received = 0;
-        const PipeStatus status =
-            pipe_.readBulk(staging_.data(), stagingTransfer_, received, limits_.drainMs);
-        if (status != PipeStatus::Ok) {
-            noteGone(status);
-            return;
-        }
+void PtpTransactionRunner::resetDevice() {
+    if (noteGone(pipe_.resetDevice())) {
+        return;
+    }
+    wasReset_ = true;
+    if (clearHalts(true, true)) {
+        drainBulkIn();
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "mtp/mtp_device.hpp"
@@ -22,10 +23,15 @@ struct PtpLimits {
     unsigned responseMs = 5000;
     /// Added per MiB of one bulk transfer, so a slow USB 1.1 link still moves 4 MiB in time.
     unsigned perMiBMs = 1000;
-    /// Reads that empty the bulk-in pipe of stale bytes after a failure.
-    unsigned drainMs = 20;
-    /// Pause between GET_DEVICE_STATUS polls while the device reports itself busy.
-    unsigned statusPollMs = 20;
+    /// A drain read that brings nothing within this long finds the bulk-in pipe idle.
+    unsigned drainMs = 50;
+    /// Longest drain of stale bytes after a failure; a camera still sending then is reset.
+    unsigned drainLimitMs = 5000;
+    /// Pause between GET_DEVICE_STATUS polls.
+    unsigned statusPollMs = 50;
+    /// How long a camera may take to wind down after a cancel or a stall (it reports Busy
+    /// meanwhile, or finishes writing a file first) before it is reset.
+    unsigned settleMs = 10000;
     /// A data header announcing more is treated as corrupt.
     size_t maxDataPhase = kPtpMaxDataPhase;
 };
@@ -47,14 +53,23 @@ public:
 
     /// True once the device was found gone; every later run() fails at once.
     bool deviceGone() const { return gone_; }
-    /// True when recovery had to reset the device since the last call, which may have closed
-    /// its session.
+    /// False when the last run() failed before its command reached the device, so that its
+    /// transaction id was not used up.
+    bool commandDelivered() const { return commandDelivered_; }
+    /// True when the device was reset since the last call, which ends its session.
     bool takeResetFlag();
+    /// The class reset, with halts cleared and the pipe drained: ends whatever the camera was
+    /// doing and its session.
+    void reset() { resetDevice(); }
 
 private:
     struct Fault {
+        Fault() = default;
+        Fault(PipeStatus status_, PipeEndpoint endpoint_) : status(status_), endpoint(endpoint_) {}
         PipeStatus status = PipeStatus::Ok;
         PipeEndpoint endpoint = PipeEndpoint::BulkIn;
+        /// Set when a container of another transaction arrived: the one to cancel.
+        std::optional<uint32_t> foreignTransaction;
         explicit operator bool() const { return status != PipeStatus::Ok; }
     };
     /// Bytes of an incoming container gathered in staging_, header decoded.
@@ -77,10 +92,24 @@ private:
     bool isOwnResponse(const uint8_t* data, size_t size, uint32_t transactionId) const;
     unsigned transferTimeout(size_t bytes) const;
 
-    void recover(const Fault& fault, uint32_t transactionId);
-    bool waitUntilIdle();
-    void drainBulkIn();
+    /// Brings the pipe back to idle; returns the camera's reason for a stall, or 0.
+    uint16_t recover(const Fault& fault, uint32_t transactionId);
+    uint16_t recoverFromStall(const Fault& fault);
+    bool cancelAndSettle(uint32_t transactionId);
+    /// Polls GET_DEVICE_STATUS, pausing between polls, until the camera stops reporting Busy
+    /// (or, with `untilOk`, reports OK), clearing the halts it reports. False when it does not
+    /// within the settle time or the pipe fails.
+    bool settle(bool untilOk, PipeDeviceStatus& last);
+    bool clearHalts(bool bulkIn, bool bulkOut);
+    /// Reads until the bulk-in pipe is idle; false when it still sends after the drain limit.
+    bool drainBulkIn();
+    void resetDevice();
     bool noteGone(PipeStatus status);
+    static Fault foreign(uint32_t transactionId) {
+        Fault fault = protocolError();
+        fault.foreignTransaction = transactionId;
+        return fault;
+    }
 
     BulkPipe& pipe_;
     const PtpLimits limits_;
@@ -93,6 +122,7 @@ private:
     std::vector<uint8_t> pending_;
     bool gone_ = false;
     bool wasReset_ = false;
+    bool commandDelivered_ = false;
 };
 
 }  // namespace Corvane::CameraController::Impl

@@ -12,6 +12,7 @@ namespace {
 
 constexpr uint16_t kGetDeviceInfo = 0x1001;
 constexpr uint16_t kOpenSession = 0x1002;
+constexpr uint16_t kCloseSession = 0x1003;
 constexpr uint16_t kResponseSessionAlreadyOpen = 0x201E;
 constexpr uint32_t kSessionId = 1;
 
@@ -26,15 +27,21 @@ struct Identity {
 
 class PtpUsbDevice::Engine {
 public:
-    explicit Engine(std::unique_ptr<BulkPipe> pipe) : pipe_(std::move(pipe)), runner_(*pipe_) {}
+    Engine(std::unique_ptr<BulkPipe> pipe, PtpLimits limits)
+        : pipe_(std::move(pipe)), runner_(*pipe_, limits) {}
 
-    /// Opens the session and arms the identity capture of the next GetDeviceInfo.
+    /// Claims the interface again after close(), keeps a session this engine already has (its
+    /// transaction ids go on), opens one otherwise, and arms the identity capture of the next
+    /// GetDeviceInfo.
     bool openSession() {
         std::lock_guard<std::mutex> lock(transactionMutex_);
+        if (closed_ && pipe_->reclaim() != PipeStatus::Ok) {
+            return false;
+        }
         closed_ = false;
         identityPending_ = true;
-        sessionWanted_ = openSessionLocked();
-        return sessionWanted_;
+        sessionWanted_ = true;
+        return sessionOpen_ || openSessionLocked();
     }
 
     /// True when a GetDeviceInfo since openSession() delivered the identity strings.
@@ -43,10 +50,22 @@ public:
         return !std::exchange(identityPending_, false);
     }
 
+    // The interface goes back to the system, so another program may use the camera next: it
+    // must not find a session whose transaction ids it cannot know.
     bool close() {
         std::lock_guard<std::mutex> lock(transactionMutex_);
-        closed_ = true;
+        if (closed_) {
+            return true;
+        }
+        if (sessionOpen_ && !runner_.deviceGone()) {
+            MtpRequest request;
+            request.operationCode = kCloseSession;
+            runLocked(request);
+        }
+        sessionOpen_ = false;
         sessionWanted_ = false;
+        closed_ = true;
+        pipe_->release();
         return true;
     }
 
@@ -67,18 +86,22 @@ public:
         if (closed_) {
             return {};
         }
-        // A device reset during an earlier recovery may have ended the session; until it is
-        // open again nothing else is sent.
-        sessionLost_ = runner_.takeResetFlag() || sessionLost_;
-        if (sessionWanted_ && sessionLost_ && !openSessionLocked()) {
+        // A device reset during an earlier recovery ends the session; until it is open again
+        // nothing else is sent.
+        if (runner_.takeResetFlag()) {
+            sessionOpen_ = false;
+        }
+        if (sessionWanted_ && !sessionOpen_ && !openSessionLocked()) {
             return {};
         }
-        MtpResponse response = runLocked(request, nextTransactionId());
+        MtpResponse response = runLocked(request);
         if (identityPending_ && request.operationCode == kGetDeviceInfo) {
             captureIdentityLocked(response);
         }
         return response;
     }
+
+    uint64_t sessionNumber() const { return sessionNumber_.load(); }
 
     Identity identity() {
         std::lock_guard<std::mutex> lock(identityMutex_);
@@ -86,7 +109,18 @@ public:
     }
 
 private:
-    MtpResponse runLocked(const MtpRequest& request, uint32_t transactionId) {
+    // Uses the next transaction id unless the command never reached the camera.
+    MtpResponse runLocked(const MtpRequest& request) {
+        const uint32_t id = nextTransactionId_;
+        MtpResponse response = runWithIdLocked(request, id);
+        if (runner_.commandDelivered()) {
+            // 0 belongs to OpenSession and 0xFFFFFFFF is reserved, so the counter wraps to 1.
+            nextTransactionId_ = id >= 0xFFFFFFFEu ? 1 : id + 1;
+        }
+        return response;
+    }
+
+    MtpResponse runWithIdLocked(const MtpRequest& request, uint32_t transactionId) {
         MtpResponse response = runner_.run(request, transactionId);
         if (runner_.deviceGone()) {
             attached_ = false;
@@ -94,15 +128,30 @@ private:
         return response;
     }
 
-    // OpenSession carries transaction id 0; the session's first operation uses 1.
+    // OpenSession carries transaction id 0; the session's first operation uses 1. A session
+    // that is already open was left by someone else, with transaction ids this engine cannot
+    // know: the class reset ends it and a new one is opened.
     bool openSessionLocked() {
+        uint16_t code = openSessionRequestLocked();
+        if (code == kResponseSessionAlreadyOpen && !runner_.deviceGone()) {
+            runner_.reset();
+            runner_.takeResetFlag();
+            code = openSessionRequestLocked();
+        }
+        // A camera whose reset keeps its session leaves no better choice than to go on in it.
+        sessionOpen_ = code == kMtpResponseOk || code == kResponseSessionAlreadyOpen;
+        if (sessionOpen_) {
+            nextTransactionId_ = 1;
+            ++sessionNumber_;
+        }
+        return sessionOpen_;
+    }
+
+    uint16_t openSessionRequestLocked() {
         MtpRequest request;
         request.operationCode = kOpenSession;
         request.parameters = {kSessionId};
-        const uint16_t code = runLocked(request, 0).responseCode;
-        nextTransactionId_ = 1;
-        sessionLost_ = code != kMtpResponseOk && code != kResponseSessionAlreadyOpen;
-        return !sessionLost_;
+        return runWithIdLocked(request, 0).responseCode;
     }
 
     void captureIdentityLocked(const MtpResponse& response) {
@@ -118,29 +167,23 @@ private:
         identityPending_ = false;
     }
 
-    // 0 belongs to OpenSession and 0xFFFFFFFF is reserved, so the counter wraps to 1.
-    uint32_t nextTransactionId() {
-        const uint32_t id = nextTransactionId_;
-        nextTransactionId_ = id >= 0xFFFFFFFEu ? 1 : id + 1;
-        return id;
-    }
-
     std::mutex transactionMutex_;
     const std::unique_ptr<BulkPipe> pipe_;
     PtpTransactionRunner runner_;
     uint32_t nextTransactionId_ = 1;
     bool sessionWanted_ = false;
-    bool sessionLost_ = false;
+    bool sessionOpen_ = false;
     bool closed_ = false;
     bool identityPending_ = false;
     std::atomic<bool> attached_{true};
+    std::atomic<uint64_t> sessionNumber_{0};
 
     std::mutex identityMutex_;
     Identity identity_;
 };
 
-PtpUsbDevice::PtpUsbDevice(std::unique_ptr<BulkPipe> pipe)
-    : engine_(std::make_unique<Engine>(std::move(pipe))) {}
+PtpUsbDevice::PtpUsbDevice(std::unique_ptr<BulkPipe> pipe, PtpLimits limits)
+    : engine_(std::make_unique<Engine>(std::move(pipe), limits)) {}
 
 PtpUsbDevice::~PtpUsbDevice() = default;
 
@@ -179,6 +222,10 @@ std::string PtpUsbDevice::getSerialNumber() {
 
 MtpResponse PtpUsbDevice::execute(const MtpRequest& request) {
     return engine_->execute(request);
+}
+
+uint64_t PtpUsbDevice::sessionNumber() {
+    return engine_->sessionNumber();
 }
 
 }  // namespace Corvane::CameraController::Impl

@@ -7,6 +7,7 @@
 
 #include "mtp/mtp_device.hpp"
 #include "mtp/usb/bulk_pipe.hpp"
+#include "mtp/usb/ptp_transaction.hpp"
 
 namespace Corvane::CameraController::Impl {
 
@@ -15,13 +16,18 @@ namespace Corvane::CameraController::Impl {
 /// in-memory pipe and the camemu socket client all use this one engine.
 class PtpUsbDevice : public MtpDevice {
 public:
-    explicit PtpUsbDevice(std::unique_ptr<BulkPipe> pipe);
+    explicit PtpUsbDevice(std::unique_ptr<BulkPipe> pipe, PtpLimits limits = {});
     ~PtpUsbDevice() override;
 
-    /// OpenSession (session 1), then GetDeviceInfo to fix the identity strings (Manufacturer,
-    /// Model, DeviceVersion, SerialNumber) and cache OperationsSupported. Blocks for two
-    /// transactions. True when both succeeded (an already open session counts as success).
+    /// Claims the interface again after close(); OpenSession (session 1) unless this device
+    /// already has its session open, whose transaction ids then go on; then GetDeviceInfo to
+    /// fix the identity strings (Manufacturer, Model, DeviceVersion, SerialNumber) and cache
+    /// OperationsSupported. A session found open that this device did not open (a program
+    /// that died left it) is ended with the class reset and opened anew. Blocks for a few
+    /// transactions. True when the session is open and GetDeviceInfo succeeded.
     bool open() override;
+    /// Ends the session with CloseSession and releases the interface, so that other programs
+    /// can use the camera while this object is still held. open() takes it back.
     bool close() override;
     bool isConnected() override;
     std::string getManufacturer() override;
@@ -29,6 +35,7 @@ public:
     std::string getFirmwareVersion() override;
     std::string getSerialNumber() override;
     MtpResponse execute(const MtpRequest& request) override;
+    uint64_t sessionNumber() override;
 
 private:
     class Engine;

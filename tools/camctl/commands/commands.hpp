@@ -31,5 +31,6 @@ void addImageCommands(CLI::App& app, CommandSet& commands);     // ls, download,
 void addFocusCommand(CLI::App& app, CommandSet& commands);      // focus
 void addTimeCommand(CLI::App& app, CommandSet& commands);       // time
 void addWatchCommand(CLI::App& app, CommandSet& commands);      // watch
+void addServeCommand(CLI::App& app, CommandSet& commands);      // serve (with CAMCTL_WITH_SERVE)
 
 }  // namespace camctl

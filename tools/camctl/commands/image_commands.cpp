@@ -6,6 +6,7 @@
 #include <set>
 
 #include "../atomic_file.hpp"
+#include "../camera_queries.hpp"
 #include "../download.hpp"
 #include "../errors.hpp"
 #include "../failure_reason.hpp"
@@ -48,10 +49,6 @@ void waitForListings(Context& context, cc::CameraDevice& camera) {
     }
 }
 
-uint64_t numericId(const std::string& id) {
-    return std::strtoull(id.c_str(), nullptr, 10);
-}
-
 // A card the camera could not list completely: what is known is not everything, so a
 // command that acts on all images must not go on as if it were.
 void throwIfAListingFailed(cc::CameraDevice& camera) {
@@ -69,18 +66,7 @@ void throwIfAListingFailed(cc::CameraDevice& camera) {
 std::vector<ImagePtr> allImages(Context& context, cc::CameraDevice& camera) {
     waitForListings(context, camera);
     throwIfAListingFailed(camera);
-    const auto snapshot = camera.getImages().clone();
-    std::vector<ImagePtr> images;
-    for (size_t i = 0; i < snapshot->size(); ++i) {
-        images.push_back(snapshot->get(i));
-    }
-    std::sort(images.begin(), images.end(), [](const ImagePtr& a, const ImagePtr& b) {
-        const auto storageA = numericId(storageIdOf(*a));
-        const auto storageB = numericId(storageIdOf(*b));
-        return storageA != storageB ? storageA < storageB
-                                    : numericId(a->getId()) < numericId(b->getId());
-    });
-    return images;
+    return imagesInOrder(camera);
 }
 
 // The images named by `ids`, in the order given, each once. Unknown ids are a usage error.

@@ -4,23 +4,13 @@
 #include <ctime>
 
 #include "../arguments.hpp"
+#include "../camera_queries.hpp"
 #include "../errors.hpp"
 #include "../formatting.hpp"
 
 namespace camctl {
 
 namespace {
-
-int64_t readCameraTime(cc::CameraDevice& camera) {
-    cc::CameraTime time;
-    throwIfFailed(camera.getCameraDeviceSettings({&time}), "reading the camera's clock");
-    const auto* value =
-        time.hasValue() ? dynamic_cast<const cc::CameraTimeValue*>(&time.getValue()) : nullptr;
-    if (value == nullptr) {
-        throw CameraError("Unknown", "the camera reported no time");
-    }
-    return value->get();
-}
 
 void runTime(Context& context, const std::string& setTo) {
     auto& camera = context.camera();

@@ -36,6 +36,19 @@ struct CardSlotConfig {
 
 /// Everything the camera is before it is switched on. Defaults describe a "QUORIN Alto II"
 /// with a card in slot 1 and an empty slot 2.
+/// The PTP session rules the camera enforces, each on by default as on a real camera. A test
+/// that needs a forgiving camera turns off only the rule it must.
+struct SessionRules {
+    /// Operations other than GetDeviceInfo and OpenSession need an open session (0x2003).
+    bool requireSession = true;
+    /// Inside a session every transaction id follows the previous one (0x2004 otherwise).
+    bool checkTransactionIds = true;
+    /// A data phase the camera refuses from the command alone (a read-only property, no
+    /// session) is stalled, with the reason in GET_DEVICE_STATUS, instead of being taken
+    /// and answered.
+    bool stallRefusedData = true;
+};
+
 struct CameraConfig {
     std::string manufacturer = "QUORIN";
     std::string model = "QUORIN Alto II";
@@ -60,6 +73,7 @@ struct CameraConfig {
     uint32_t tetherChunkSize = 1u << 20;
     /// Identity used as the device key; empty gives a process-unique "emulator-N".
     std::string id;
+    SessionRules sessionRules;
 
     /// Every operation the emulator implements.
     static std::vector<uint16_t> allOperations();

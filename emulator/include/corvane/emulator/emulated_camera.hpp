@@ -155,6 +155,9 @@ public:
     /// See CameraConfig::timeScale.
     void setTimeScale(double scale);
     void setTetherTransferStyle(TetherTransferStyle style);
+    /// After a cancel the camera reports Busy this long before it is idle (a body that
+    /// finishes writing first).
+    void setCancelWindDown(std::chrono::microseconds duration);
 
     // --- Observation --------------------------------------------------------------------
     /// Every transaction received since creation or clearTransactions() (the newest

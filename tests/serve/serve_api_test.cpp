@@ -1,0 +1,407 @@
+// The web API end to end: a server in this process, an emulated camera and httplib's client.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include <httplib.h>
+#include <corvane/emulator/emulated_camera.hpp>
+#include <nlohmann/json.hpp>
+
+#include "errors.hpp"
+#include "serve/web_server.hpp"
+
+namespace {
+
+namespace cc = Corvane::CameraController;
+namespace emu = Corvane::CameraController::Emulator;
+using camctl::serve::ServerConfig;
+using camctl::serve::WebServer;
+using nlohmann::json;
+
+const char* const hostileName = "<b>\"x\";..%0A.JPG";
+
+// Reads a server-sent-event stream on a thread of its own and keeps what arrived.
+class EventReader {
+public:
+    EventReader(const std::string& host, int port) : client(host, port) {
+        client.set_read_timeout(30, 0);
+        worker = std::thread([this] {
+            client.Get("/api/events", [this](const char* data, size_t size) {
+                std::lock_guard<std::mutex> lock(mutex);
+                text.append(data, size);
+                changed.notify_all();
+                return true;
+            });
+        });
+    }
+    ~EventReader() {
+        client.stop();
+        worker.join();
+    }
+    /// True when "event: NAME" arrived within `timeout` (counting from the stream's start).
+    bool waitFor(const std::string& what, std::chrono::seconds timeout = std::chrono::seconds(30)) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, timeout,
+                                [&] { return text.find(what) != std::string::npos; });
+    }
+    std::string received() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return text;
+    }
+
+private:
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::string text;
+    httplib::Client client;
+    std::thread worker;
+};
+
+class ServeApiTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static int serial = 0;
+        emu::CameraConfig config;
+        config.serialNumber = "SERVE-" + std::to_string(++serial);
+        config.timeScale = 0.01;
+        config.slots.assign(emu::CameraConfig::slotCountOf(config.model), emu::CardSlotConfig{});
+        for (auto& slot : config.slots) {
+            slot.cardInserted = false;
+        }
+        config.slots[0].cardInserted = true;
+        config.slots[0].files = {{"DCIM/100QUORN/QRN_0001.JPG", 300000, false},
+                                 {std::string("DCIM/100QUORN/") + hostileName, 5000, false}};
+        emulated = emu::EmulatedCamera::create(config);
+        emulated->attach();
+        for (const auto& found : cc::CameraDeviceDetector::detect(cc::DeviceInterface::USB)) {
+            if (found->getSerialNumber() == config.serialNumber) {
+                device = found;
+            }
+        }
+        ASSERT_NE(device, nullptr);
+        ASSERT_EQ(device->connect(cc::DeviceInterface::USB).getResult(), cc::Result::Ok);
+    }
+
+    void TearDown() override {
+        server.reset();
+        if (device) {
+            device->disconnect(cc::DeviceInterface::USB);
+        }
+        emulated->detach();
+    }
+
+    void serve(const std::string& host = "127.0.0.1", const std::string& token = "") {
+        ServerConfig config;
+        config.address.host = host;
+        config.address.port = 0;
+        config.token = token;
+        server = std::make_unique<WebServer>(device, config);
+        port = server->start();
+        this->host = host;
+    }
+
+    httplib::Client client() const {
+        httplib::Client http(host, port);
+        http.set_read_timeout(60, 0);
+        return http;
+    }
+
+    json getJson(const std::string& path, int expectedStatus = 200) {
+        auto result = client().Get(path.c_str());
+        EXPECT_TRUE(result) << path;
+        if (!result) {
+            return {};
+        }
+        EXPECT_EQ(result->status, expectedStatus) << path << ": " << result->body;
+        return json::parse(result->body);
+    }
+
+    json send(const std::string& method, const std::string& path, const std::string& body,
+              int expectedStatus, const httplib::Headers& headers = {}) {
+        auto http = client();
+        auto result = method == "PUT" ? http.Put(path.c_str(), headers, body, "application/json")
+                      : method == "DELETE"
+                          ? http.Delete(path.c_str(), headers)
+                          : http.Post(path.c_str(), headers, body, "application/json");
+        EXPECT_TRUE(result) << method << " " << path;
+        if (!result) {
+            return {};
+        }
+        EXPECT_EQ(result->status, expectedStatus) << method << " " << path << ": " << result->body;
+        return json::parse(result->body);
+    }
+
+    json imageNamed(const std::string& name) {
+        for (int attempt = 0; attempt < 500; ++attempt) {
+            const json images = getJson("/api/images");
+            for (const auto& image : images["images"]) {
+                if (image["name"] == name) {
+                    return image;
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));  // listing in progress
+        }
+        ADD_FAILURE() << "no image " << name << " in " << getJson("/api/images").dump() << " "
+                      << getJson("/api/camera").dump();
+        return {};
+    }
+
+    std::vector<uint8_t> emulatorBytes(const std::string& name) {
+        for (const auto& object : emulated->objects()) {
+            if (object.path.size() >= name.size() &&
+                object.path.compare(object.path.size() - name.size(), name.size(), name) == 0) {
+                return emulated->objectData(object.handle);
+            }
+        }
+        return {};
+    }
+
+    static std::string setting(const json& settings, const std::string& name) {
+        for (const auto& entry : settings["settings"]) {
+            if (entry["name"] == name) {
+                return entry.value("value", "");
+            }
+        }
+        return "";
+    }
+
+    std::shared_ptr<emu::EmulatedCamera> emulated;
+    std::shared_ptr<cc::CameraDevice> device;
+    std::unique_ptr<WebServer> server;
+    std::string host;
+    int port = 0;
+};
+
+TEST_F(ServeApiTest, DescribesTheCameraItsSettingsAndClock) {
+    serve();
+    const json camera = getJson("/api/camera");
+    EXPECT_EQ(camera["model"], device->getModel());
+    EXPECT_TRUE(camera["connected"]);
+    EXPECT_GT(camera["battery"].get<int>(), 0);
+    ASSERT_FALSE(camera["storages"].empty());
+    EXPECT_TRUE(camera["storages"][0]["available"]);
+    EXPECT_GT(camera["storages"][0]["freeBytes"].get<uint64_t>(), 0u);
+
+    const json settings = getJson("/api/settings");
+    bool sawIso = false;
+    for (const auto& entry : settings["settings"]) {
+        if (entry["name"] == "ISO") {
+            sawIso = true;
+            EXPECT_TRUE(entry["writable"]);
+            EXPECT_GT(entry["accepted"].size(), 3u);
+        }
+    }
+    EXPECT_TRUE(sawIso);
+    EXPECT_GT(getJson("/api/time")["time"].get<int64_t>(), 1000000000);
+    const json set = send("PUT", "/api/time", R"({"time":1800000000})", 200);
+    EXPECT_NEAR(set["time"].get<double>(), 1800000000.0, 5.0);
+}
+
+TEST_F(ServeApiTest, SettingWritesAreCheckedBeforeAnythingIsWritten) {
+    serve();
+    const std::string isoBefore = setting(getJson("/api/settings"), "ISO");
+    const std::string wanted = isoBefore == "800" ? "400" : "800";
+    const json written = send("PUT", "/api/settings", json{{"ISO", wanted}}.dump(), 200);
+    EXPECT_EQ(setting(written, "ISO"), wanted);
+    EXPECT_EQ(setting(getJson("/api/settings"), "ISO"), wanted);
+
+    // One bad value in a batch: nothing of it is written.
+    const json refused = send("PUT", "/api/settings", R"({"ISO":"100","FNumber":"0.3"})", 422);
+    EXPECT_EQ(refused["error"]["code"], "InvalidValue");
+    EXPECT_EQ(setting(getJson("/api/settings"), "ISO"), wanted);
+
+    EXPECT_EQ(send("PUT", "/api/settings", R"({"Nonsense":"1"})", 400)["error"]["code"],
+              "UsageError");
+    EXPECT_EQ(send("PUT", "/api/settings", R"({"ExposureProgram":"Manual"})", 400)["error"]["code"],
+              "UsageError");
+    EXPECT_EQ(send("PUT", "/api/settings", R"({"ISO":)", 400)["error"]["code"], "BadRequest");
+    EXPECT_EQ(send("PUT", "/api/settings", R"(["ISO"])", 400)["error"]["code"], "UsageError");
+    EXPECT_EQ(send("PUT", "/api/settings", R"({"ISO":[1]})", 400)["error"]["code"], "UsageError");
+}
+
+TEST_F(ServeApiTest, FocusPointsOutsideTheFrameAreRefused) {
+    serve();
+    send("POST", "/api/focus", R"({"point":{"x":0.25,"y":0.75}})", 200);
+    send("POST", "/api/focus", "", 200);
+    for (const char* body :
+         {R"({"point":{"x":1.5,"y":0.5}})", R"({"point":{"x":-0.1,"y":0.5}})",
+          R"({"point":{"x":"0.5","y":0.5}})", R"({"point":[0.5,0.5]})", R"({"steps":1e12})"}) {
+        EXPECT_EQ(send("POST", "/api/focus", body, 400)["error"]["code"], "UsageError") << body;
+    }
+}
+
+TEST_F(ServeApiTest, ImagesDownloadByteForByteAndDelete) {
+    serve();
+    const json image = imageNamed("QRN_0001.JPG");
+    const std::string id = image["id"];
+    auto http = client();
+    auto data = http.Get(("/api/images/" + id + "/data").c_str());
+    ASSERT_TRUE(data);
+    ASSERT_EQ(data->status, 200);
+    const auto expected = emulatorBytes("QRN_0001.JPG");
+    ASSERT_EQ(expected.size(), 300000u);
+    ASSERT_EQ(data->body.size(), expected.size());
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), data->body.begin(),
+                           [](uint8_t a, char b) { return a == static_cast<uint8_t>(b); }));
+    EXPECT_NE(data->get_header_value("Content-Disposition").find("QRN_0001.JPG"),
+              std::string::npos);
+
+    auto thumbnail = http.Get(("/api/images/" + id + "/thumbnail").c_str());
+    ASSERT_TRUE(thumbnail);
+    EXPECT_EQ(thumbnail->status, 200);
+    EXPECT_EQ(thumbnail->body.substr(0, 2), "\xFF\xD8");
+    EXPECT_EQ(thumbnail->get_header_value_count("Cache-Control"), 1u);
+
+    send("DELETE", "/api/images/" + id, "", 200);
+    EXPECT_EQ(getJson("/api/images/" + id + "/data", 404)["error"]["code"], "ImageNotFound");
+    EXPECT_EQ(send("DELETE", "/api/images/" + id, "", 404)["error"]["code"], "ImageNotFound");
+    EXPECT_EQ(getJson("/api/images/99999999999/data", 404)["error"]["code"], "NotFound");
+}
+
+TEST_F(ServeApiTest, HostileFileNamesStayEscaped) {
+    serve();
+    const json image = imageNamed(hostileName);  // the JSON carries the name intact
+    auto data = client().Get(("/api/images/" + image["id"].get<std::string>() + "/data").c_str());
+    ASSERT_TRUE(data);
+    const std::string disposition = data->get_header_value("Content-Disposition");
+    const auto quoted = disposition.substr(disposition.find("filename=\"") + 10);
+    const std::string plainName = quoted.substr(0, quoted.find('"'));
+    EXPECT_EQ(plainName.find_first_of("<>;\\/%\r\n"), std::string::npos) << disposition;
+    EXPECT_EQ(plainName.find(".."), std::string::npos) << disposition;
+    EXPECT_EQ(disposition.find('\n'), std::string::npos);
+}
+
+TEST_F(ServeApiTest, FailedTransfersNeverLookComplete) {
+    serve();
+    const json image = imageNamed("QRN_0001.JPG");
+    const std::string id = image["id"];
+    // The camera refuses the transfer after the answer's header went out.
+    emulated->failAlways(0x1009, 0x2002);
+    emulated->failAlways(0x101B, 0x2002);
+    auto data = client().Get(("/api/images/" + id + "/data").c_str());
+    EXPECT_TRUE(!data || data->status != 200) << "a failed transfer was delivered as complete";
+    emulated->clearFaults();
+
+    emulated->failAlways(0x100A, 0x2002);  // thumbnails: General Error
+    const json error = getJson("/api/images/" + id + "/thumbnail", 502);
+    EXPECT_FALSE(error["error"]["code"].get<std::string>().empty());
+    EXPECT_FALSE(error["error"]["message"].get<std::string>().empty());
+}
+
+TEST_F(ServeApiTest, CaptureIsAnnouncedOnTheEventStream) {
+    serve();
+    imageNamed("QRN_0001.JPG");  // listing done
+    EventReader events(host, port);
+    ASSERT_TRUE(events.waitFor(": connected"));
+    const json capture = send("POST", "/api/capture", R"({"focus":false})", 200);
+    EXPECT_FALSE(capture["capture"]["id"].get<std::string>().empty());
+    ASSERT_TRUE(events.waitFor("event: imageStored")) << events.received();
+    EXPECT_TRUE(events.waitFor("event: captureComplete")) << events.received();
+    EXPECT_GT(getJson("/api/images")["images"].size(), 2u);
+}
+
+TEST_F(ServeApiTest, LiveViewRunsWhileAnyoneWatches) {
+    serve();
+    std::atomic<int> framesA{0};
+    std::atomic<int> framesB{0};
+    const auto watch = [this](std::atomic<int>& frames, int wanted) {
+        auto http = client();
+        std::string seen;
+        http.Get("/api/liveview", [&](const char* data, size_t size) {
+            seen.append(data, size);
+            size_t at = 0;
+            int count = 0;
+            while ((at = seen.find("--camctlframe\r\nContent-Type: image/jpeg", at)) !=
+                   std::string::npos) {
+                ++count;
+                ++at;
+            }
+            frames = count;
+            return count < wanted;
+        });
+    };
+    std::thread a([&] { watch(framesA, 5); });
+    std::thread b([&] { watch(framesB, 10); });
+    a.join();
+    EXPECT_GE(framesA.load(), 5);
+    EXPECT_TRUE(emulated->snapshot().liveView) << "the first viewer leaving stopped live view";
+    b.join();
+    EXPECT_GE(framesB.load(), 10);
+    // The last viewer gone, live view stops (the server notices at its next frame).
+    bool stopped = false;
+    for (int attempt = 0; attempt < 500 && !stopped; ++attempt) {
+        stopped = !emulated->snapshot().liveView;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(stopped);
+}
+
+TEST_F(ServeApiTest, UnplugReachesThePageAndLaterRequestsFailQuickly) {
+    serve();
+    EventReader events(host, port);
+    ASSERT_TRUE(events.waitFor(": connected"));
+    std::thread viewer([this] {
+        auto http = client();
+        http.Get("/api/liveview", [](const char*, size_t) { return true; });  // ends on unplug
+    });
+    emulated->unplug();
+    ASSERT_TRUE(events.waitFor("event: deviceDisconnected")) << events.received();
+    viewer.join();
+    EXPECT_FALSE(getJson("/api/camera")["connected"]);
+    EXPECT_EQ(getJson("/api/settings")["settings"][0]["error"]["code"], "NotConnected");
+    EXPECT_EQ(send("POST", "/api/capture", "", 503)["error"]["code"], "NotConnected");
+}
+
+TEST_F(ServeApiTest, OtherAddressesNeedTheTokenOnEveryRequest) {
+    EXPECT_THROW(serve("127.0.0.2"), camctl::UsageError);
+    serve("127.0.0.2", "s3cret-token");
+    auto http = client();
+    for (const char* path : {"/", "/api/camera", "/api/liveview", "/api/events", "/app.js"}) {
+        auto refused = http.Get(path);
+        ASSERT_TRUE(refused) << path;
+        EXPECT_EQ(refused->status, 401) << path;
+        EXPECT_EQ(json::parse(refused->body)["error"]["code"], "Unauthorized");
+        EXPECT_EQ(refused->get_header_value("X-Frame-Options"), "DENY") << path;
+    }
+    EXPECT_EQ(http.Get("/api/camera", {{"Authorization", "Bearer wrong"}})->status, 401);
+    EXPECT_EQ(http.Get("/api/camera?token=s3cret-tokeN")->status, 401);
+    EXPECT_EQ(http.Get("/api/camera", {{"Authorization", "Bearer s3cret-token"}})->status, 200);
+    auto page = http.Get("/?token=s3cret-token");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 200);
+    const std::string cookie = page->get_header_value("Set-Cookie");
+    EXPECT_NE(cookie.find("HttpOnly"), std::string::npos);
+    EXPECT_EQ(http.Get("/api/camera", {{"Cookie", cookie.substr(0, cookie.find(';'))}})->status,
+              200);
+}
+
+TEST_F(ServeApiTest, CrossOriginWritesAndForeignHostNamesAreRefused) {
+    serve();
+    const std::string self = "http://127.0.0.1:" + std::to_string(port);
+    EXPECT_EQ(
+        send("POST", "/api/focus", "", 403, {{"Origin", "http://evil.example"}})["error"]["code"],
+        "CrossOrigin");
+    EXPECT_EQ(send("PUT", "/api/settings", R"({"ISO":"800"})", 403,
+                   {{"Origin", self}, {"Sec-Fetch-Site", "cross-site"}})["error"]["code"],
+              "CrossOrigin");
+    send("POST", "/api/focus", "", 200, {{"Origin", self}, {"Sec-Fetch-Site", "same-origin"}});
+    // A page of another site whose name resolves to 127.0.0.1 (DNS rebinding).
+    auto rebound = client().Get("/api/camera", {{"Host", "evil.example:" + std::to_string(port)}});
+    ASSERT_TRUE(rebound);
+    EXPECT_EQ(rebound->status, 403);
+}
+
+TEST_F(ServeApiTest, OversizedAndUnknownRequestsGetJsonErrors) {
+    serve();
+    const std::string huge(1 << 20, 'x');
+    auto tooBig = client().Put("/api/settings", huge, "application/json");
+    ASSERT_TRUE(tooBig);
+    EXPECT_EQ(tooBig->status, 413);
+    EXPECT_EQ(getJson("/api/nothing", 404)["error"]["code"], "NotFound");
+    EXPECT_EQ(getJson("/../etc/passwd", 404)["error"]["code"], "NotFound");
+}
+
+}  // namespace

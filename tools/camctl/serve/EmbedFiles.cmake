@@ -1,0 +1,22 @@
+# Run as a script (cmake -DOUTPUT=... -DINPUT_DIR=... -P EmbedFiles.cmake): writes a C++ file
+# holding every file of INPUT_DIR as bytes, so the page ships inside the program. Included
+# from a CMakeLists.txt it does nothing.
+if(NOT CMAKE_SCRIPT_MODE_FILE)
+    return()
+endif()
+file(GLOB _files RELATIVE ${INPUT_DIR} ${INPUT_DIR}/*)
+list(SORT _files)
+set(_out "// Generated from the web folder; do not edit.\n#include \"serve/web_assets.hpp\"\n\nnamespace camctl::serve {\n\nnamespace {\n")
+set(_table "")
+set(_index 0)
+foreach(_name IN LISTS _files)
+    file(READ ${INPUT_DIR}/${_name} _hex HEX)
+    string(LENGTH "${_hex}" _hex_length)
+    math(EXPR _size "${_hex_length} / 2")
+    string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," _bytes "${_hex}")
+    string(APPEND _out "const unsigned char file${_index}[] = {${_bytes}0};\n")
+    string(APPEND _table "        {\"${_name}\", file${_index}, ${_size}},\n")
+    math(EXPR _index "${_index} + 1")
+endforeach()
+string(APPEND _out "\n}  // namespace\n\nconst std::vector<WebAsset>& webAssets() {\n    static const std::vector<WebAsset> assets{\n${_table}    };\n    return assets;\n}\n\n}  // namespace camctl::serve\n")
+file(WRITE ${OUTPUT} "${_out}")
