@@ -3,12 +3,12 @@
 namespace Corvane::CameraController::Impl {
 
 void CameraDeviceMtpUsbAdapter::setMtpDevice(std::shared_ptr<MtpDevice> device) {
-    const std::lock_guard<std::mutex> lock(mtpDeviceMutex);
+    const MutexLock lock(mtpDeviceMutex);
     mtpDevice = std::move(device);
 }
 
 std::shared_ptr<MtpDevice> CameraDeviceMtpUsbAdapter::getMtpDevice() const {
-    const std::lock_guard<std::mutex> lock(mtpDeviceMutex);
+    const MutexLock lock(mtpDeviceMutex);
     return mtpDevice;
 }
 

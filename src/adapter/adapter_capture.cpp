@@ -10,6 +10,7 @@
 #include "adapter/adapter_capture_id.hpp"
 #include "adapter/adapter_codes.hpp"
 #include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
+#include "common/diagnostics.hpp"
 #include "corvane/camera_controller/camera_event_listener.hpp"
 #include "corvane/camera_controller/capture_settings.hpp"
 #include "device/camera_device_base_impl.hpp"
@@ -29,8 +30,13 @@ constexpr milliseconds kStartPoll = 100ms;
 constexpr milliseconds kListingPoll = 10ms;
 constexpr int kMovieStopTries = 60;
 constexpr int kMovieCaptureWaits = 180;
-constexpr int kPendingCaptureWaits = 60;
 constexpr milliseconds kDisconnectPoll = 1000ms;
+/// How long disconnect gives pending still captures to receive their files before it ends
+/// them with state Unknown. A picture normally arrives within a second or two of the shot.
+constexpr int kPendingCaptureWaits = 10;
+/// How long after a recording ended a movie capture waits for a further file (a second card
+/// may be too small to hold one) before it completes with the files it got.
+constexpr std::chrono::seconds kMovieFileWait{10};
 
 constexpr int32_t kBulbExposureMode = 9;
 
@@ -125,12 +131,22 @@ StartCaptureResponse QuorinCameraDeviceMtpUsbAdapter::startCapture(bool withFocu
     return doStartCapture(false);
 }
 
+void QuorinCameraDeviceMtpUsbAdapter::refreshConditionOnTask() {
+    // The event task refreshes the condition between its passes; a wait running inside one of
+    // its listeners would otherwise watch a record that never changes, and one inside a frame
+    // listener may run while the event task waits for the frame task.
+    if (runsOnAnyTask()) {
+        updateCondition();
+    }
+}
+
 StartCaptureResponse QuorinCameraDeviceMtpUsbAdapter::doStartCapture(bool withFocus) {
-    const std::lock_guard<std::mutex> serialised(captureMutex);
+    const MutexLock serialised(captureMutex);
     const auto owner = asBase(lockDevice());
     if (owner == nullptr) {
         return startFailure(ErrorCode::Unknown, "camera object is deleted");
     }
+    refreshConditionOnTask();
     const bool movie = isMovieMode();
     const bool hasTransferBuffer = isOperationSupported(OperationCode::TetherImageTransfer);
 
@@ -143,6 +159,7 @@ StartCaptureResponse QuorinCameraDeviceMtpUsbAdapter::doStartCapture(bool withFo
     } else {
         int tries = kStillStartTries;
         while (true) {
+            refreshConditionOnTask();
             const auto current = getCondition();
             const uint32_t flags = current != nullptr ? current->statusFlags() : 0;
             if ((flags & StatusFlag::busyShooting) == 0 || tries < 1) {
@@ -188,8 +205,10 @@ StartCaptureResponse QuorinCameraDeviceMtpUsbAdapter::doStartCapture(bool withFo
         return StartCaptureResponse(Result::Error, makeErrorFromMtpCode(released.responseCode));
     }
     StartCaptureResponse started = waitForCaptureStart(movie);
+    // Once the recording is seen the start is over; waiting for the event task to see it too
+    // kept image updates off for good when the movie ended before its next pass.
+    movieStartPending = false;
     if (started.getResult() != Result::Ok) {
-        movieStartPending = false;
         return started;
     }
 
@@ -197,7 +216,7 @@ StartCaptureResponse QuorinCameraDeviceMtpUsbAdapter::doStartCapture(bool withFo
         makeCaptureId(), movie ? CaptureMethod::Movie : CaptureMethod::StillImage,
         countExpectedFiles());
     {
-        const std::lock_guard<std::mutex> lock(pendingCapturesMutex);
+        const MutexLock lock(pendingCapturesMutex);
         pendingCaptures.push_back(capture);
     }
     owner->getStatusImpl().setCurrentCapture(capture);
@@ -210,6 +229,7 @@ StartCaptureResponse QuorinCameraDeviceMtpUsbAdapter::waitForCaptureStart(bool m
     }
     int tries = movie ? kMovieStartTries : kStillStartTries;
     while (true) {
+        refreshConditionOnTask();
         bool started = false;
         if (movie) {
             started = isMovieRecording();
@@ -264,12 +284,18 @@ Response QuorinCameraDeviceMtpUsbAdapter::stopCapture() {
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::finishMovieBeforeDisconnect() {
+    // Inside an event listener nothing else completes a capture, and inside a frame listener
+    // the event task may be waiting for this very task: the waits below would only sit out
+    // their bounds, so the captures are ended at once.
+    const bool onTask = runsOnAnyTask();
+    refreshConditionOnTask();
     const Response stopped = stopCapture();
     const bool stopOk = stopped.getResult() == Result::Ok;
     int tries = kMovieStopTries;
     if (stopOk) {
         while (isConnected() && isMovieRecording() && tries > 0) {
             pause(kDisconnectPoll);
+            refreshConditionOnTask();
             --tries;
         }
     }
@@ -281,7 +307,7 @@ void QuorinCameraDeviceMtpUsbAdapter::finishMovieBeforeDisconnect() {
         if (current != nullptr && current->getMethod() == CaptureMethod::Movie &&
             current->getState() == CaptureState::Executing) {
             bool settled = false;
-            if (stopOk && isConnected() && tries > 0) {
+            if (stopOk && isConnected() && tries > 0 && !onTask) {
                 int waits = kMovieCaptureWaits;
                 while (isConnected() && current->getState() == CaptureState::Executing &&
                        waits > 0) {
@@ -300,7 +326,7 @@ void QuorinCameraDeviceMtpUsbAdapter::finishMovieBeforeDisconnect() {
     }
 
     {
-        const std::lock_guard<std::mutex> lock(pendingCapturesMutex);
+        const MutexLock lock(pendingCapturesMutex);
         for (auto it = pendingCaptures.begin(); it != pendingCaptures.end();) {
             if ((*it)->getMethod() == CaptureMethod::Movie) {
                 (*it)->finish(CaptureState::Unknown);
@@ -310,7 +336,7 @@ void QuorinCameraDeviceMtpUsbAdapter::finishMovieBeforeDisconnect() {
             }
         }
     }
-    for (int waits = 0; waits < kPendingCaptureWaits; ++waits) {
+    for (int waits = 0; waits < kPendingCaptureWaits && !onTask; ++waits) {
         const auto current = owner != nullptr ? owner->getStatusImpl().getCurrentCapture()
                                               : std::shared_ptr<const Capture>();
         if (getPendingCaptures().empty() || !connected || current == nullptr ||
@@ -325,14 +351,14 @@ void QuorinCameraDeviceMtpUsbAdapter::finishMovieBeforeDisconnect() {
 
 std::vector<std::shared_ptr<CaptureImpl>> QuorinCameraDeviceMtpUsbAdapter::getPendingCaptures()
     const {
-    const std::lock_guard<std::mutex> lock(pendingCapturesMutex);
+    const MutexLock lock(pendingCapturesMutex);
     return pendingCaptures;
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::abandonPendingCaptures() {
     std::vector<std::shared_ptr<CaptureImpl>> abandoned;
     {
-        const std::lock_guard<std::mutex> lock(pendingCapturesMutex);
+        const MutexLock lock(pendingCapturesMutex);
         abandoned.swap(pendingCaptures);
     }
     for (const auto& capture : abandoned) {
@@ -346,11 +372,13 @@ void QuorinCameraDeviceMtpUsbAdapter::captureFileArrived() {
     }
     std::shared_ptr<CaptureImpl> completed;
     {
-        const std::lock_guard<std::mutex> lock(pendingCapturesMutex);
+        const MutexLock lock(pendingCapturesMutex);
         if (pendingCaptures.empty()) {
             return;
         }
         const std::shared_ptr<CaptureImpl> oldest = pendingCaptures.front();
+        // A file restarts the wait for the next one.
+        quietMovie = QuietMovie{oldest, now(), true};
         if (oldest->fileArrived() < 1) {
             oldest->finish(CaptureState::Complete);
         }
@@ -367,6 +395,47 @@ void QuorinCameraDeviceMtpUsbAdapter::captureFileArrived() {
                             listener.captureComplete(owner, handle);
                         });
     }
+}
+
+}  // namespace Corvane::CameraController::Impl
+
+namespace Corvane::CameraController::Impl {
+
+void QuorinCameraDeviceMtpUsbAdapter::endMovieShortOfFiles() {
+    const bool recording = isMovieRecording() || movieStartPending;
+    const auto time = now();
+    std::shared_ptr<CaptureImpl> ended;
+    bool gotFiles = false;
+    {
+        const MutexLock lock(pendingCapturesMutex);
+        const auto oldest = pendingCaptures.empty() ? nullptr : pendingCaptures.front();
+        if (oldest == nullptr || oldest->getMethod() != CaptureMethod::Movie || recording) {
+            quietMovie = QuietMovie{};
+            return;
+        }
+        if (quietMovie.capture.lock() != oldest) {
+            quietMovie = QuietMovie{oldest, time, false};
+            return;
+        }
+        if (time - quietMovie.since < kMovieFileWait) {
+            return;
+        }
+        gotFiles = quietMovie.gotFiles;
+        ended = oldest;
+        pendingCaptures.erase(pendingCaptures.begin());
+        quietMovie = QuietMovie{};
+    }
+    if (!gotFiles) {
+        ended->finish(CaptureState::Unknown);
+        writeDiagnostic("Unknown whether capture is complete. Capture ID: " + ended->getId());
+        return;
+    }
+    ended->finish(CaptureState::Complete);
+    const std::shared_ptr<const Capture> handle = ended;
+    notifyListeners("captureComplete", [&handle](CameraEventListener& listener,
+                                                 const std::shared_ptr<const CameraDevice>& owner) {
+        listener.captureComplete(owner, handle);
+    });
 }
 
 }  // namespace Corvane::CameraController::Impl

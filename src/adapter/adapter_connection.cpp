@@ -79,7 +79,7 @@ QuorinCameraDeviceMtpUsbAdapter::QuorinCameraDeviceMtpUsbAdapter(std::weak_ptr<C
     : device(std::move(owner)) {}
 
 QuorinCameraDeviceMtpUsbAdapter::~QuorinCameraDeviceMtpUsbAdapter() {
-    eventLoopStop->request();
+    currentEventLoopStop()->request();
     liveViewRunning = false;
     // One of the tasks dropped the last reference: it cannot wait for itself, so a helper
     // thread collects it. Every task holds the adapter while it uses it, so none touches it
@@ -88,21 +88,40 @@ QuorinCameraDeviceMtpUsbAdapter::~QuorinCameraDeviceMtpUsbAdapter() {
         case AdapterTask::Events:
             collectLater(std::move(eventLoopFuture));
             break;
-        case AdapterTask::LiveView:
+        case AdapterTask::LiveView: {
+            const MutexLock lock(liveViewMutex);
             collectLater(std::move(liveViewTask));
             break;
+        }
         case AdapterTask::Listing: {
-            const std::lock_guard<std::mutex> lock(listingMutex);
+            const MutexLock lock(listingMutex);
             collectLater(std::move(listingTasks));
             break;
         }
         case AdapterTask::None:
             break;
     }
-    joinLiveViewTask();
+    {
+        // The task never takes this lock, so holding it while waiting cannot block the task.
+        const MutexLock lock(liveViewMutex);
+        joinLiveViewTask();
+    }
     if (eventLoopFuture.valid()) {
         eventLoopFuture.wait();
     }
+}
+
+void QuorinCameraDeviceMtpUsbAdapter::rebindTransport(const std::shared_ptr<MtpDevice>& transport) {
+    const auto previous = getMtpDevice();
+    setMtpDevice(transport);
+    if (previous == nullptr || previous == transport || !connected.exchange(false)) {
+        return;
+    }
+    // Runs under discovery's lock, on any thread: nothing here waits or calls a listener.
+    abandonPendingCaptures();
+    liveViewRunning = false;
+    connectionLost = true;
+    currentEventLoopStop()->request();
 }
 
 bool QuorinCameraDeviceMtpUsbAdapter::isConnected() const {
@@ -160,7 +179,7 @@ std::string QuorinCameraDeviceMtpUsbAdapter::deviceModel() const {
 }
 
 std::shared_ptr<QuorinCameraCondition> QuorinCameraDeviceMtpUsbAdapter::getCondition() const {
-    const std::lock_guard<std::mutex> lock(conditionMutex);
+    const MutexLock lock(conditionMutex);
     return condition;
 }
 
@@ -173,7 +192,7 @@ bool QuorinCameraDeviceMtpUsbAdapter::updateCondition() {
         return false;
     }
     auto fresh = std::make_shared<QuorinCameraCondition>(response.data.get(), response.dataSize);
-    const std::lock_guard<std::mutex> lock(conditionMutex);
+    const MutexLock lock(conditionMutex);
     condition = std::move(fresh);
     return true;
 }
@@ -204,7 +223,20 @@ uint32_t QuorinCameraDeviceMtpUsbAdapter::storageSlotCount(const std::string& mo
     return 0;
 }
 
+std::unique_lock<std::mutex> QuorinCameraDeviceMtpUsbAdapter::lockLifecycle() {
+    // Inside a listener the lock may be held by an application thread that waits for the very
+    // task running the listener: try it instead of waiting.
+    if (runsOnAnyTask()) {
+        return std::unique_lock<std::mutex>(lifecycleMutex, std::try_to_lock);
+    }
+    return std::unique_lock<std::mutex>(lifecycleMutex);
+}
+
 Response QuorinCameraDeviceMtpUsbAdapter::connect() {
+    const auto serialised = lockLifecycle();
+    if (!serialised.owns_lock()) {
+        return makeErrorResponse(ErrorCode::DeviceError, "Device Busy");
+    }
     // Re-binds this adapter to the camera's current transport object if it was replugged.
     enumerateCameras();
     const auto transport = getMtpDevice();
@@ -346,10 +378,15 @@ void QuorinCameraDeviceMtpUsbAdapter::stopBackgroundWork(CameraDeviceBaseImpl& o
     }
     abandonPendingCaptures();
     stopLiveView();
+    liveViewRunning = false;
+    if (runsOnOwnTask(AdapterTask::LiveView)) {
+        // A frame listener disconnecting: an application thread may hold liveViewMutex while
+        // it waits for this very task, so the task only ends after the listener returns.
+        return;
+    }
     // Also when stopLiveView refused for a vanished camera: the task must be gone before
     // the transport is closed.
-    const std::lock_guard<std::mutex> lock(liveViewMutex);
-    liveViewRunning = false;
+    const MutexLock lock(liveViewMutex);
     joinLiveViewTask();
 }
 
@@ -366,6 +403,10 @@ void QuorinCameraDeviceMtpUsbAdapter::abandonConnection(CameraDeviceBaseImpl& ow
 }
 
 Response QuorinCameraDeviceMtpUsbAdapter::disconnect() {
+    const auto serialised = lockLifecycle();
+    if (!serialised.owns_lock()) {
+        return makeErrorResponse(ErrorCode::DeviceError, "Device Busy");
+    }
     finishMovieBeforeDisconnect();
     const auto owner = lockDeviceImpl();
     if (owner != nullptr) {

@@ -66,11 +66,39 @@ constexpr std::array<RememberedWord, 11> kRememberedWords = {{
 
 constexpr uint32_t kIsoWordIndex = 77;
 
+/// The change kind whose words a write of `propertyCode` moves; none for the others.
+std::optional<ChangeKind> changeKindOf(uint16_t propertyCode) {
+    switch (propertyCode) {
+        case PropertyCode::WhiteBalance:
+            return kWhiteBalance;
+        case PropertyCode::FNumber:
+            return kFNumber;
+        case PropertyCode::ExposureBiasCompensation:
+            return kExposureCompensation;
+        case PropertyCode::ShutterSpeed:
+            return kShutterSpeed;
+        case PropertyCode::IsoSensitivity:
+            return kIso;
+        default:
+            return std::nullopt;
+    }
+}
+
 uint32_t rememberedWordOf(const QuorinCameraCondition& condition, uint32_t wordIndex) {
     if (wordIndex == kIsoWordIndex) {
         return condition.isoSensitivity();
     }
     return condition.u32At(4 + 4 * static_cast<size_t>(wordIndex));
+}
+
+/// Copies the remembered words of `record` into `words`: all, or those of one kind.
+void copyWords(std::array<uint32_t, 11>& words, const QuorinCameraCondition& record,
+               std::optional<ChangeKind> only = std::nullopt) {
+    for (size_t i = 0; i < kRememberedWords.size(); ++i) {
+        if (!only || kRememberedWords[i].kind == *only) {
+            words[i] = rememberedWordOf(record, kRememberedWords[i].wordIndex);
+        }
+    }
 }
 
 /// Exposure modes in which the camera sets the shutter speed or aperture itself, so that a
@@ -143,25 +171,37 @@ bool pollsSlowly(const QuorinCameraCondition& condition) {
 
 void QuorinCameraDeviceMtpUsbAdapter::startEventLoop() {
     // An earlier task is asked to end first, so that two never poll side by side for long.
-    eventLoopStop->request();
+    currentEventLoopStop()->request();
     std::future<void> previous = std::move(eventLoopFuture);
     if (previous.valid()) {
-        if (runsOnOwnTask(AdapterTask::Events)) {
-            // Restarted from a listener of that very task, which ends after its pass.
+        if (runsOnAnyTask()) {
+            // Restarted from a listener: of that very task, which ends after its pass, or of
+            // the frame task, which must not wait for a task that may be waiting for it.
             collectLater(std::move(previous));
         } else {
             previous.wait();
         }
     }
-    eventLoopStop = std::make_shared<EventLoopStop>();
+    const auto stop = std::make_shared<EventLoopStop>();
+    {
+        const MutexLock lock(eventLoopStopMutex);
+        eventLoopStop = stop;
+    }
     eventLoopRunning = false;
     eventLoopFuture = std::async(std::launch::async, &QuorinCameraDeviceMtpUsbAdapter::eventLoop,
-                                 this, weak_from_this(), eventLoopStop);
+                                 this, weak_from_this(), stop);
+}
+
+std::shared_ptr<EventLoopStop> QuorinCameraDeviceMtpUsbAdapter::currentEventLoopStop() const {
+    const MutexLock lock(eventLoopStopMutex);
+    return eventLoopStop;
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::stopEventLoop() {
-    eventLoopStop->request();
-    if (runsOnOwnTask(AdapterTask::Events)) {
+    currentEventLoopStop()->request();
+    if (runsOnAnyTask()) {
+        // A task never waits for another: the event task may itself be waiting for the
+        // frame task (a listener stopping live view). It ends after its current pass.
         return;
     }
     if (eventLoopFuture.valid()) {
@@ -194,6 +234,12 @@ void QuorinCameraDeviceMtpUsbAdapter::eventLoop(const void* owner,
 }
 
 std::optional<milliseconds> QuorinCameraDeviceMtpUsbAdapter::eventStep(const EventLoopStop& stop) {
+    // Before the stop request: a replug noticed by discovery asks this task to stop and leaves
+    // the report to it.
+    if (connectionLost.exchange(false)) {
+        reportDisconnected();
+        return std::nullopt;
+    }
     if (stop.requested() || lockDevice() == nullptr) {
         return std::nullopt;
     }
@@ -217,8 +263,14 @@ std::optional<milliseconds> QuorinCameraDeviceMtpUsbAdapter::eventStep(const Eve
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::handleUnplugged() {
-    connected = false;
     abandonPendingCaptures();
+    // Once per loss: discovery may have seen the same loss first.
+    if (connected.exchange(false)) {
+        reportDisconnected();
+    }
+}
+
+void QuorinCameraDeviceMtpUsbAdapter::reportDisconnected() {
     notifyListeners("deviceDisconnected", [](CameraEventListener& listener,
                                              const std::shared_ptr<const CameraDevice>& owner) {
         listener.deviceDisconnected(owner, DeviceInterface::USB);
@@ -229,12 +281,12 @@ void QuorinCameraDeviceMtpUsbAdapter::runEventPass() {
     restoreSessionIfReopened();
     bool firstPass = false;
     {
-        const std::lock_guard<std::mutex> lock(rememberedWordsMutex);
+        const MutexLock lock(rememberedWordsMutex);
         firstPass = !rememberedWordsTaken;
     }
     if (firstPass) {
         takeRememberedWords();
-        const std::lock_guard<std::mutex> lock(rememberedWordsMutex);
+        const MutexLock lock(rememberedWordsMutex);
         rememberedWordsTaken = true;
         changeTrackingEnabled = true;
     }
@@ -245,12 +297,15 @@ void QuorinCameraDeviceMtpUsbAdapter::runEventPass() {
     const uint32_t flags = current->statusFlags();
     if ((flags & StatusFlag::anyMovie) == 0 && current->objectReady() == 1) {
         const std::shared_ptr<CameraImageImpl> image = createImageFromTetherImage();
-        if (image != nullptr) {
-            notifyListeners("imageAdded",
-                            [&image](CameraEventListener& listener,
-                                     const std::shared_ptr<const CameraDevice>& owner) {
-                                listener.imageAdded(owner, image);
-                            });
+        // Also with a null image when the buffer could not be read, so that an application
+        // pairing imageAdded with captureComplete loses none.
+        notifyListeners("imageAdded", [&image](CameraEventListener& listener,
+                                               const std::shared_ptr<const CameraDevice>& owner) {
+            listener.imageAdded(owner, image);
+        });
+        if (!connected) {
+            // A listener disconnected: the rest of the pass would run on a closed transport.
+            return;
         }
         deleteTetherImage();
         if (image != nullptr) {
@@ -263,17 +318,21 @@ void QuorinCameraDeviceMtpUsbAdapter::runEventPass() {
     }
     updateStorages();
     updateImageInfo();
+    if (!connected) {
+        return;
+    }
+    endMovieShortOfFiles();
     updateBatteryLevel();
     if (isOperationSupported(OperationCode::TetherImageTransfer)) {
         expireStillCaptures();
     }
     bool tracking = false;
     {
-        const std::lock_guard<std::mutex> lock(rememberedWordsMutex);
+        const MutexLock lock(rememberedWordsMutex);
         tracking = changeTrackingEnabled;
     }
-    if (tracking && detectSettingChanges()) {
-        takeRememberedWords();
+    if (tracking) {
+        detectSettingChanges();
     }
 }
 
@@ -284,10 +343,18 @@ void QuorinCameraDeviceMtpUsbAdapter::takeRememberedWords() {
     if (current == nullptr) {
         return;
     }
-    const std::lock_guard<std::mutex> lock(rememberedWordsMutex);
-    for (size_t i = 0; i < kRememberedWords.size(); ++i) {
-        rememberedWords[i] = rememberedWordOf(*current, kRememberedWords[i].wordIndex);
+    const MutexLock lock(rememberedWordsMutex);
+    copyWords(rememberedWords, *current);
+}
+
+void QuorinCameraDeviceMtpUsbAdapter::takeRememberedWordsOf(uint16_t propertyCode) {
+    const auto current = getCondition();
+    const auto kind = changeKindOf(propertyCode);
+    if (current == nullptr || !kind) {
+        return;
     }
+    const MutexLock lock(rememberedWordsMutex);
+    copyWords(rememberedWords, *current, kind);
 }
 
 bool QuorinCameraDeviceMtpUsbAdapter::detectSettingChanges() {
@@ -297,7 +364,7 @@ bool QuorinCameraDeviceMtpUsbAdapter::detectSettingChanges() {
     }
     std::array<uint32_t, 11> remembered{};
     {
-        const std::lock_guard<std::mutex> lock(rememberedWordsMutex);
+        const MutexLock lock(rememberedWordsMutex);
         remembered = rememberedWords;
     }
     const int32_t exposureMode = current->exposureMode();
@@ -340,6 +407,12 @@ bool QuorinCameraDeviceMtpUsbAdapter::detectSettingChanges() {
         getCaptureSettings({setting.get()});
         changed.push_back(setting);
     }
+    if (counted) {
+        // From the record just compared, never a newer one: a dial turned while the settings
+        // above were read is then seen by the next comparison instead of being swallowed.
+        const MutexLock lock(rememberedWordsMutex);
+        copyWords(rememberedWords, *current);
+    }
     if (!changed.empty()) {
         notifyListeners("captureSettingsChanged",
                         [&changed](CameraEventListener& listener,
@@ -356,7 +429,7 @@ void QuorinCameraDeviceMtpUsbAdapter::expireStillCaptures() {
     const std::time_t nowSeconds = std::chrono::system_clock::to_time_t(now());
     std::vector<std::shared_ptr<CaptureImpl>> expired;
     {
-        const std::lock_guard<std::mutex> lock(pendingCapturesMutex);
+        const MutexLock lock(pendingCapturesMutex);
         auto isExpired = [nowSeconds](const std::shared_ptr<CaptureImpl>& capture) {
             if (capture->getMethod() != CaptureMethod::StillImage) {
                 return false;
@@ -382,7 +455,7 @@ void QuorinCameraDeviceMtpUsbAdapter::expireStillCaptures() {
 // ---- timing ----
 
 void QuorinCameraDeviceMtpUsbAdapter::setTimingForTesting(Clock newClock, Sleeper newSleeper) {
-    const std::lock_guard<std::mutex> lock(timingMutex);
+    const MutexLock lock(timingMutex);
     if (newClock) {
         clock = std::move(newClock);
     }
@@ -394,7 +467,7 @@ void QuorinCameraDeviceMtpUsbAdapter::setTimingForTesting(Clock newClock, Sleepe
 std::chrono::system_clock::time_point QuorinCameraDeviceMtpUsbAdapter::now() const {
     Clock current;
     {
-        const std::lock_guard<std::mutex> lock(timingMutex);
+        const MutexLock lock(timingMutex);
         current = clock;
     }
     return current ? current() : std::chrono::system_clock::now();
@@ -403,7 +476,7 @@ std::chrono::system_clock::time_point QuorinCameraDeviceMtpUsbAdapter::now() con
 void QuorinCameraDeviceMtpUsbAdapter::pause(milliseconds duration) const {
     Sleeper current;
     {
-        const std::lock_guard<std::mutex> lock(timingMutex);
+        const MutexLock lock(timingMutex);
         current = sleeper;
     }
     if (current) {

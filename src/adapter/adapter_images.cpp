@@ -143,7 +143,7 @@ ListImagesResponse QuorinCameraDeviceMtpUsbAdapter::listImages(
     const std::string id = storage->getId();
     std::shared_future<void> previous;
     {
-        const std::lock_guard<std::mutex> lock(listingMutex);
+        const MutexLock lock(listingMutex);
         previous = listingTasks[id];
     }
     if (previous.valid()) {
@@ -152,7 +152,7 @@ ListImagesResponse QuorinCameraDeviceMtpUsbAdapter::listImages(
     {
         // Until the new listing has taken the card's handles there is nothing to compare an
         // update with; a baseline left from an earlier listing would make old files look new.
-        const std::lock_guard<std::mutex> lock(listingMutex);
+        const MutexLock lock(listingMutex);
         handleCache.erase(id);
     }
     std::shared_future<void> task =
@@ -160,7 +160,7 @@ ListImagesResponse QuorinCameraDeviceMtpUsbAdapter::listImages(
                    weak_from_this(), id)
             .share();
     {
-        const std::lock_guard<std::mutex> lock(listingMutex);
+        const MutexLock lock(listingMutex);
         std::swap(listingTasks[id], task);
     }
     // `task` now holds the replaced future; it is released here, outside the lock.
@@ -222,7 +222,7 @@ void QuorinCameraDeviceMtpUsbAdapter::doListImagesAsync(const std::string& stora
         return;
     }
     {
-        const std::lock_guard<std::mutex> lock(listingMutex);
+        const MutexLock lock(listingMutex);
         handleCache[storageId] = handles;
     }
     if (handles.empty()) {
@@ -306,7 +306,7 @@ bool QuorinCameraDeviceMtpUsbAdapter::listObject(const std::shared_ptr<CameraSto
 }
 
 bool QuorinCameraDeviceMtpUsbAdapter::listingTookHandles(const std::string& storageId) const {
-    const std::lock_guard<std::mutex> lock(listingMutex);
+    const MutexLock lock(listingMutex);
     if (handleCache.count(storageId) != 0) {
         return true;
     }
@@ -345,7 +345,7 @@ void QuorinCameraDeviceMtpUsbAdapter::stopListing(const std::shared_ptr<CameraSt
     }
     std::shared_future<void> task;
     {
-        const std::lock_guard<std::mutex> lock(listingMutex);
+        const MutexLock lock(listingMutex);
         const auto found = listingTasks.find(impl->getId());
         if (found != listingTasks.end()) {
             task = found->second;
@@ -428,7 +428,7 @@ std::shared_ptr<CameraImageImpl> QuorinCameraDeviceMtpUsbAdapter::createImage(
 }
 
 bool QuorinCameraDeviceMtpUsbAdapter::isTetherImage(const CameraImage& image) const {
-    const std::lock_guard<std::mutex> lock(tetherImagesMutex);
+    const MutexLock lock(tetherImagesMutex);
     for (const auto& known : tetherImages) {
         if (known.lock().get() == &image) {
             return true;
@@ -439,7 +439,7 @@ bool QuorinCameraDeviceMtpUsbAdapter::isTetherImage(const CameraImage& image) co
 
 void QuorinCameraDeviceMtpUsbAdapter::rememberTetherImage(
     const std::shared_ptr<CameraImageImpl>& image) {
-    const std::lock_guard<std::mutex> lock(tetherImagesMutex);
+    const MutexLock lock(tetherImagesMutex);
     tetherImages.erase(std::remove_if(tetherImages.begin(), tetherImages.end(),
                                       [](const auto& known) { return known.expired(); }),
                        tetherImages.end());
@@ -642,6 +642,11 @@ Response QuorinCameraDeviceMtpUsbAdapter::fetchTransferData(uint32_t count, std:
 Response QuorinCameraDeviceMtpUsbAdapter::deleteImage(const CameraImage& image) {
     if (!isConnected()) {
         return makeErrorResponse(ErrorCode::NotConnected, "");
+    }
+    // Checked before the storage: the storages of a released device are gone too, and an
+    // image without one would otherwise read as a tether image deleted with success.
+    if (lockDevice() == nullptr) {
+        return makeErrorResponse(ErrorCode::Unknown, "camera object is deleted");
     }
     const auto storage = image.getStorage();
     if (storage == nullptr) {

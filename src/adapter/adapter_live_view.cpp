@@ -42,7 +42,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::startLiveView() {
         return liveViewRunning ? Response(Result::Ok)
                                : makeErrorResponse(ErrorCode::DeviceError, "Device Busy");
     }
-    const std::lock_guard<std::mutex> lock(liveViewMutex);
+    const MutexLock lock(liveViewMutex);
     if (liveViewRunning) {
         return Response(Result::Ok);
     }
@@ -67,7 +67,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::stopLiveView() {
         liveViewRunning = false;
         return Response(Result::Ok);
     }
-    const std::lock_guard<std::mutex> lock(liveViewMutex);
+    const MutexLock lock(liveViewMutex);
     if (liveViewRunning) {
         liveViewRunning = false;
         joinLiveViewTask();
@@ -128,7 +128,9 @@ QuorinCameraDeviceMtpUsbAdapter::fetchLiveViewFrame() {
             writeDiagnostic("[warning] stopLiveView");
             return LiveViewStep::Exit;
         }
-        return LiveViewStep::Next;
+        // A refusing camera is asked again at the frame cadence, not at once: asking in a
+        // tight loop would keep one core busy and starve the event task.
+        return LiveViewStep::NextAfterPause;
     }
     if (!isJpeg(response)) {
         return LiveViewStep::Next;

@@ -97,7 +97,9 @@ private:
             return makeResponseFromMtpCode(response);
         }
         adapter.updateCondition();
-        adapter.takeRememberedWords();
+        // Only the written setting's words: a dial turned at the camera meanwhile must still
+        // differ from the remembered words when the event task next compares them.
+        adapter.takeRememberedWordsOf(property);
         return Response(Result::Ok);
     }
 

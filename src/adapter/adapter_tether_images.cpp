@@ -229,7 +229,7 @@ void QuorinCameraDeviceMtpUsbAdapter::updateStorageImages(
     const bool fetched = fetchObjectHandles(id, fresh);
     std::vector<uint32_t> cached;
     {
-        const std::lock_guard<std::mutex> lock(listingMutex);
+        const MutexLock lock(listingMutex);
         const auto found = handleCache.find(id);
         if (found == handleCache.end()) {
             // No listing has taken the card's handles yet: every file would look new. The
@@ -307,7 +307,7 @@ void QuorinCameraDeviceMtpUsbAdapter::updateStorageImages(
     }
 
     if (impl->getListingState() == ListingState::Complete) {
-        const std::lock_guard<std::mutex> lock(listingMutex);
+        const MutexLock lock(listingMutex);
         handleCache[id] = fresh;
     } else {
         resumeListing(storage);

@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 
+#include "common/guarded_mutex.hpp"
 #include "device/camera_device_adapter.hpp"
 #include "mtp/mtp_device.hpp"
 
@@ -22,8 +23,8 @@ public:
     std::shared_ptr<MtpDevice> getMtpDevice() const;
 
 private:
-    mutable std::mutex mtpDeviceMutex;
-    std::shared_ptr<MtpDevice> mtpDevice;
+    mutable Mutex mtpDeviceMutex;
+    std::shared_ptr<MtpDevice> mtpDevice GUARDED_BY(mtpDeviceMutex);
 };
 
 }  // namespace Corvane::CameraController::Impl

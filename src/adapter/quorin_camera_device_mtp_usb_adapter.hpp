@@ -20,6 +20,7 @@
 #include "adapter/adapter_tasks.hpp"
 #include "adapter/camera_device_mtp_usb_adapter.hpp"
 #include "adapter/quorin_camera_condition.hpp"
+#include "common/guarded_mutex.hpp"
 
 namespace Corvane::CameraController {
 class CameraDevice;
@@ -87,6 +88,11 @@ public:
     Response setTetherMode(bool on);
 
     // ---- connection and condition ----
+    /// Binds the camera's current transport object, for discovery. Binding another object
+    /// while connected ends that connection: the adapter reads disconnected, pending captures
+    /// end Unknown, live view and the event task stop, and the event task sends one
+    /// deviceDisconnected; the next connect() runs the whole connect sequence. Never blocks.
+    void rebindTransport(const std::shared_ptr<MtpDevice>& transport);
     /// Refreshes the condition from the camera (0x900F); false keeps the previous record.
     bool updateCondition();
     /// The current condition record; null before the first successful refresh.
@@ -121,23 +127,37 @@ protected:
 
     // ---- fields of the connection ----
     std::weak_ptr<CameraDevice> device;
-    std::shared_ptr<QuorinCameraCondition> condition;
+    /// Replaced whole, never changed in place: readers copy the pointer and keep the record.
+    std::shared_ptr<QuorinCameraCondition> condition GUARDED_BY(conditionMutex);
     std::atomic<bool> eventLoopRunning{false};
     std::future<void> eventLoopFuture;
-    /// The running event task's stop request; replaced for each new task.
-    std::shared_ptr<EventLoopStop> eventLoopStop = std::make_shared<EventLoopStop>();
+    /// The running event task's stop request; replaced for each new task. Copied out under
+    /// eventLoopStopMutex: discovery asks the task to stop from any thread.
+    mutable Mutex eventLoopStopMutex;
+    std::shared_ptr<EventLoopStop> eventLoopStop GUARDED_BY(eventLoopStopMutex) =
+        std::make_shared<EventLoopStop>();
+    std::shared_ptr<EventLoopStop> currentEventLoopStop() const;
+    /// Set when discovery re-bound a connected adapter to a new transport object; the event
+    /// task reports the loss once, on its own thread.
+    std::atomic<bool> connectionLost{false};
     std::atomic<bool> connected{false};
     std::atomic<bool> storageWriting{false};
     /// The transport's session number that tether mode and storage writing were set in.
     std::atomic<uint64_t> sessionSetUp{0};
-    mutable std::mutex conditionMutex;
+    mutable Mutex conditionMutex;
+
+    /// Serialises connect and disconnect: the event task's future and stop request are
+    /// replaced by them. Guards no field of its own; taken before every other adapter lock.
+    std::mutex lifecycleMutex;
+    /// Takes lifecycleMutex; on a task thread only when free (the result then owns nothing).
+    std::unique_lock<std::mutex> lockLifecycle();
 
     // ---- live view ----
     std::atomic<bool> liveViewRunning{false};
-    std::future<void> liveViewTask;
     /// Serialises starts and stops of live view and guards liveViewTask (never taken by the
     /// task itself).
-    std::mutex liveViewMutex;
+    Mutex liveViewMutex;
+    std::future<void> liveViewTask GUARDED_BY(liveViewMutex);
 
     /// Bounds of connect's waits for the event task's first pass and for the listings to
     /// start; a camera that stops answering meanwhile fails the connect instead of hanging.
@@ -168,10 +188,16 @@ private:
     LiveViewStep fetchLiveViewFrame();
     void finishLiveView();
     /// Waits for the frame task to end; does nothing on the task's own thread.
-    void joinLiveViewTask();
+    void joinLiveViewTask() REQUIRES(liveViewMutex);
     /// Whether the calling thread runs `task` of this adapter (a listener called by it, say),
     /// which must then never wait for that task.
     bool runsOnOwnTask(AdapterTask task) const { return AdapterTaskMark::current(this) == task; }
+    /// Whether the calling thread runs any task of this adapter. Only application threads
+    /// wait for tasks, so no two tasks ever wait for each other.
+    bool runsOnAnyTask() const { return AdapterTaskMark::current(this) != AdapterTask::None; }
+    /// On a task of this adapter (inside its listeners) reads the condition afresh: the event
+    /// task, which otherwise does, is busy or waiting.
+    void refreshConditionOnTask();
 
 public:
     // ---- events, capture, images, tether images ----
@@ -187,6 +213,9 @@ public:
     /// Copies the remembered condition words from the current condition (also after a
     /// setting was written, so that the write is not reported as a camera-side change).
     void takeRememberedWords();
+    /// After a write of `propertyCode`: copies from the current condition only the words that
+    /// property moves, so that camera-side changes of the others are still reported.
+    void takeRememberedWordsOf(uint16_t propertyCode);
     /// Disconnect, first steps: finishes a movie recording and drops movie captures.
     void finishMovieBeforeDisconnect();
     /// Every pending capture gets state Unknown; the list is emptied.
@@ -196,7 +225,8 @@ public:
 
     // -- events --
     /// Compares the remembered words with the current condition and reports camera-side
-    /// changes to the listeners; true when a change was counted.
+    /// changes to the listeners; true when a change was counted, and the remembered words are
+    /// then those of the compared record.
     bool detectSettingChanges();
     /// Ends still captures pending for 120 s or more (by the time in their IDs).
     void expireStillCaptures();
@@ -222,6 +252,9 @@ public:
     bool isCaptureAllowed() const;
     /// Counts one arrived file against the oldest pending capture; completes it at zero.
     void captureFileArrived();
+    /// Completes the oldest pending capture, a movie, with the files it got when its recording
+    /// ended 10 s ago and no file came since (Unknown when none came at all).
+    void endMovieShortOfFiles();
     /// A copy of the pending captures, oldest first.
     std::vector<std::shared_ptr<CaptureImpl>> getPendingCaptures() const;
 
@@ -263,6 +296,8 @@ private:
     void runEventPass();
     /// Ends the task for a camera that is no longer attached.
     void handleUnplugged();
+    /// Sends deviceDisconnected to every listener; on the event task only.
+    void reportDisconnected();
     /// A listing task: holds the adapter for the listing, which ends soon once the device is
     /// gone.
     static void listingTask(const void* owner, std::weak_ptr<CameraDeviceAdapter> adapter,
@@ -302,34 +337,43 @@ private:
         const std::function<void(CameraEventListener&, const std::shared_ptr<const CameraDevice>&)>&
             call);
 
-    std::array<uint32_t, 11> rememberedWords{};
-    bool rememberedWordsTaken = false;
-    bool changeTrackingEnabled = false;
     /// Guards rememberedWords: the event task and setting writes both renew them.
-    mutable std::mutex rememberedWordsMutex;
+    mutable Mutex rememberedWordsMutex;
+    std::array<uint32_t, 11> rememberedWords GUARDED_BY(rememberedWordsMutex){};
+    bool rememberedWordsTaken GUARDED_BY(rememberedWordsMutex) = false;
+    bool changeTrackingEnabled GUARDED_BY(rememberedWordsMutex) = false;
 
-    mutable std::mutex timingMutex;
-    Clock clock;
-    Sleeper sleeper;
+    mutable Mutex timingMutex;
+    Clock clock GUARDED_BY(timingMutex);
+    Sleeper sleeper GUARDED_BY(timingMutex);
 
-    std::mutex captureMutex;
+    /// Serialises capture starts; held across the start's camera work and waits, so nothing
+    /// else is ever taken while waiting for it except the locks below.
+    Mutex captureMutex;
     CaptureGate captureGate;
-    mutable std::mutex pendingCapturesMutex;
-    std::vector<std::shared_ptr<CaptureImpl>> pendingCaptures;
+    mutable Mutex pendingCapturesMutex;
+    std::vector<std::shared_ptr<CaptureImpl>> pendingCaptures GUARDED_BY(pendingCapturesMutex);
     std::atomic<bool> movieStartPending{false};
+    /// The pending movie whose recording has ended, since when no file came for it.
+    struct QuietMovie {
+        std::weak_ptr<CaptureImpl> capture;
+        std::chrono::system_clock::time_point since;
+        bool gotFiles = false;
+    };
+    QuietMovie quietMovie GUARDED_BY(pendingCapturesMutex);
     std::atomic<uint32_t> listingPauseRequested{0};
 
     /// Images made from the camera's transfer buffer, to tell them from stored images whose
     /// storage has gone.
-    mutable std::mutex tetherImagesMutex;
-    std::vector<std::weak_ptr<CameraImageImpl>> tetherImages;
+    mutable Mutex tetherImagesMutex;
+    std::vector<std::weak_ptr<CameraImageImpl>> tetherImages GUARDED_BY(tetherImagesMutex);
 
     /// Guards handleCache and listingTasks.
-    mutable std::mutex listingMutex;
-    std::map<std::string, std::vector<uint32_t>> handleCache;
+    mutable Mutex listingMutex;
+    std::map<std::string, std::vector<uint32_t>> handleCache GUARDED_BY(listingMutex);
     // Last, so that it is destroyed first: destroying it waits for the listing tasks, which
     // still use the members above.
-    std::map<std::string, std::shared_future<void>> listingTasks;
+    std::map<std::string, std::shared_future<void>> listingTasks GUARDED_BY(listingMutex);
 
 public:
     // ---- end of events, capture, images, tether images ----

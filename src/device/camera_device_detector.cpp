@@ -90,7 +90,7 @@ RegisteredCamera createCamera(const std::shared_ptr<MtpDevice>& transport, const
 void rebind(RegisteredCamera& camera, const std::shared_ptr<MtpDevice>& transport) {
     camera.device->setManufacturer(transport->getManufacturer());
     camera.device->setFirmwareVersion(transport->getFirmwareVersion());
-    camera.adapter->setMtpDevice(transport);
+    camera.adapter->rebindTransport(transport);
 }
 
 std::vector<std::shared_ptr<QuorinCameraDevice>> enumerateLocked(

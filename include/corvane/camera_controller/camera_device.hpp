@@ -39,7 +39,11 @@ public:
     /// listings and the event task. Returns once the first event pass is done; Ok at once when
     /// already connected.
     virtual Response connect(DeviceInterface deviceInterface) = 0;
-    /// Stops the event task, listings and live view and releases the camera.
+    /// Stops the event task, listings and live view and releases the camera. Waits for a
+    /// movie being recorded to end and its file to arrive, and up to 10 s for the files of
+    /// pending still captures; captures still pending then end with state Unknown. Called from
+    /// a listener it waits for none of these: the captures end Unknown at once. May be called
+    /// from any thread and from inside any listener.
     virtual Response disconnect(DeviceInterface deviceInterface) = 0;
     /// False for an interface without a transport.
     virtual bool isConnected(DeviceInterface deviceInterface) const = 0;

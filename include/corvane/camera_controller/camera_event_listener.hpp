@@ -21,15 +21,18 @@ class CaptureSetting;
 /// the live view task, everything else from the device's event task; two handlers of one
 /// listener may therefore run at the same time. Listeners are called one after another in
 /// registration order, and the task waits until a handler returns, so handlers should be
-/// quick. A handler must not call disconnect() (or stopLiveView() from a frame) on the device
-/// that called it: that waits for the very task running the handler. An exception thrown by a
+/// quick. A handler may call any operation of any device, its own included (disconnect, a
+/// capture start, stopLiveView from a frame...): a call never waits for the task running the
+/// handler, and the task ends or carries on once the handler returns. An exception thrown by a
 /// handler is caught and reported as one diagnostic line; the next listener is still called.
 class CameraEventListener {
 public:
     virtual ~CameraEventListener() = default;
 
     /// A picture became available that is on no card: a tether image left in the camera's
-    /// transfer buffer, or (in movie mode, before imageStored) a new file on a card.
+    /// transfer buffer, or (in movie mode, before imageStored) a new file on a card. `image` is
+    /// null when the camera announced a picture in its transfer buffer that could not be read;
+    /// the call is made all the same, so that each shot still gives one imageAdded.
     virtual void imageAdded(const std::shared_ptr<const CameraDevice>& device,
                             const std::shared_ptr<const CameraImage>& image) {
         (void)device;

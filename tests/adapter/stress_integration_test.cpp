@@ -1,0 +1,176 @@
+// Random public calls from two application threads and from inside every kind of listener,
+// against one emulated camera, for a few seconds. Run under ThreadSanitizer by
+// scripts/sanitize; a deadlock trips the watchdog instead of hanging the suite.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "corvane/camera_controller/capture_settings.hpp"
+#include "emulator_fixture.hpp"
+#include "support/watchdog.hpp"
+
+namespace Corvane::CameraController::Testing {
+namespace {
+
+constexpr auto kRunTime = 3s;
+
+/// One random public operation on `device`. Results are not checked: many calls fail for good
+/// reasons (busy, not connected) while the others run; what matters is that each returns.
+void randomCall(CameraDevice& device, std::mt19937& random, std::atomic<int>& calls) {
+    ++calls;
+    switch (std::uniform_int_distribution<int>(0, 11)(random)) {
+        case 0:
+            device.startCapture(false);
+            break;
+        case 1:
+            device.stopCapture();
+            break;
+        case 2:
+            device.startLiveView();
+            break;
+        case 3:
+            device.stopLiveView();
+            break;
+        case 4: {
+            ISO iso;
+            ShutterSpeed shutter;
+            device.getCaptureSettings({&iso, &shutter});
+            break;
+        }
+        case 5:
+            device.setCaptureSettings({random() % 2 == 0 ? ISO::ISO400 : ISO::ISO200});
+            break;
+        case 6: {
+            // The listings the connect started, read while they fill.
+            const size_t storages = device.getStorages().size();
+            for (size_t i = 0; i < storages; ++i) {
+                try {
+                    const auto storage = device.getStorages().get(i);
+                    storage->getImages().clone()->size();
+                    storage->getListingState();
+                } catch (const std::out_of_range&) {
+                    // The list changed between size() and get(): allowed.
+                }
+            }
+            break;
+        }
+        case 7:
+        case 8: {
+            const auto images = device.getImages().clone();
+            if (images->size() > 0) {
+                const auto image = images->get(random() % images->size());
+                std::ostringstream out;
+                if (random() % 4 == 0) {
+                    image->deleteData();
+                } else {
+                    image->getData(out);
+                }
+            }
+            break;
+        }
+        case 9:
+            device.disconnect(DeviceInterface::USB);
+            break;
+        case 10:
+            device.connect(DeviceInterface::USB);
+            break;
+        default:
+            device.isConnected(DeviceInterface::USB);
+            break;
+    }
+}
+
+/// Makes a random call from inside every kind of listener call, about one call in three.
+class CallingListener : public CameraEventListener {
+public:
+    void imageAdded(const std::shared_ptr<const CameraDevice>& device,
+                    const std::shared_ptr<const CameraImage>&) override {
+        maybeCall(device);
+    }
+    void imageStored(const std::shared_ptr<const CameraDevice>& device,
+                     const std::shared_ptr<const CameraImage>&) override {
+        maybeCall(device);
+    }
+    void captureComplete(const std::shared_ptr<const CameraDevice>& device,
+                         const std::shared_ptr<const Capture>&) override {
+        maybeCall(device);
+    }
+    void deviceDisconnected(const std::shared_ptr<const CameraDevice>& device,
+                            DeviceInterface) override {
+        maybeCall(device);
+    }
+    void liveViewFrameUpdated(const std::shared_ptr<const CameraDevice>& device,
+                              const std::shared_ptr<const unsigned char>&, uint64_t) override {
+        maybeCall(device);
+    }
+    void captureSettingsChanged(
+        const std::shared_ptr<const CameraDevice>& device,
+        const std::vector<std::shared_ptr<const CaptureSetting>>&) override {
+        maybeCall(device);
+    }
+
+    std::atomic<bool> active{true};
+    std::atomic<int> calls{0};
+
+private:
+    void maybeCall(const std::shared_ptr<const CameraDevice>& device) {
+        std::mt19937 random;
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            random.seed(seeds());
+        }
+        if (!active || random() % 3 != 0) {
+            return;
+        }
+        randomCall(*const_cast<CameraDevice*>(device.get()), random, calls);
+    }
+    std::mutex mutex;
+    std::mt19937 seeds{7};
+};
+
+TEST_F(EmulatorTest, RandomCallsFromApplicationThreadsAndListenersAllReturn) {
+    CameraConfig config = fast();
+    CardSlotConfig withFiles;
+    for (int i = 1; i <= 12; ++i) {
+        char name[40];
+        std::snprintf(name, sizeof name, "DCIM/100QUORN/QRN_%04d.JPG", i);
+        withFiles.files.push_back({name, 0, false});
+    }
+    config.slots = {withFiles, CardSlotConfig{}};
+    const auto calling = std::make_shared<CallingListener>();
+    start(config);
+    device->addEventListener(calling);
+
+    std::atomic<int> applicationCalls{0};
+    finishesWithin(240s, "random calls from two threads and every listener", [&] {
+        const auto until = std::chrono::steady_clock::now() + kRunTime;
+        auto caller = [&](unsigned seed) {
+            std::mt19937 random(seed);
+            while (std::chrono::steady_clock::now() < until) {
+                randomCall(*device, random, applicationCalls);
+                if (random() % 8 == 0) {
+                    camera->setShutterSpeed(1, random() % 2 == 0 ? 250 : 500);
+                }
+            }
+        };
+        std::thread first(caller, 1u);
+        std::thread second(caller, 2u);
+        first.join();
+        second.join();
+        calling->active = false;
+        device->disconnect(DeviceInterface::USB);
+    });
+    EXPECT_GT(applicationCalls.load(), 0);
+    // The camera still answers as usual afterwards.
+    ASSERT_EQ(device->connect(DeviceInterface::USB).getResult(), Result::Ok);
+    EXPECT_TRUE(camera->snapshot().tetherMode);
+}
+
+}  // namespace
+}  // namespace Corvane::CameraController::Testing
