@@ -2,6 +2,8 @@
 // transfers cut short, through the libusb binding against the strict emulated camera.
 #include <libusb.h>
 
+#include <algorithm>
+
 #include "mtp/usb/ptp_container.hpp"
 #include "usb_camera_fixture.hpp"
 
@@ -125,6 +127,57 @@ TEST_F(UsbCameraTest, CameraLeftStreamingByADeadProgramIsFoundAndWorks) {
     openCamera();
     EXPECT_EQ(run(readRequest(kGetStorageIds)).responseCode, kOk);
     EXPECT_TRUE(device_->loadDeviceInfo());
+}
+
+// A camera that finishes writing before it takes a cancel reports Busy for a while. The
+// engine waits that out: a reset would end the session and what was set up in it.
+class WindingDownCameraTest : public UsbCameraTest {
+protected:
+    /// Runs GetStorageIDs without expecting its data phase: the engine meets data it did
+    /// not ask for and cancels the transaction. Returns the id the camera saw for it.
+    uint32_t cancelledTransaction() {
+        camera_->clearTransactions();
+        EXPECT_EQ(run(plainRequest(kGetStorageIds)).responseCode, 0);
+        const auto seen = camera_->transactions();
+        EXPECT_EQ(seen.size(), 1u);
+        return seen.empty() ? 0 : seen.back().transactionId;
+    }
+
+    bool sessionReopened() const {
+        const auto seen = camera_->transactions();
+        return std::any_of(seen.begin(), seen.end(), [](const Emulator::TransactionRecord& t) {
+            return t.operationCode == kOpenSession;
+        });
+    }
+};
+
+TEST_F(WindingDownCameraTest, BusyForSecondsAfterACancelKeepsTheSession) {
+    openCamera();
+    ASSERT_EQ(run(readRequest(kGetStorageIds)).responseCode, kOk);
+    const uint64_t session = device_->sessionNumber();
+    camera_->setCancelWindDown(std::chrono::seconds(2));
+    const uint32_t cancelled = cancelledTransaction();
+
+    EXPECT_EQ(run(readRequest(kGetStorageIds)).responseCode, kOk);
+    EXPECT_EQ(device_->sessionNumber(), session);
+    EXPECT_FALSE(sessionReopened()) << "the camera was reset while it wound down";
+    const auto seen = camera_->transactions();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen.back().transactionId, cancelled + 1);
+}
+
+TEST_F(WindingDownCameraTest, CameraThatStaysBusyIsResetIntoANewSession) {
+    openCamera();
+    ASSERT_EQ(run(readRequest(kGetStorageIds)).responseCode, kOk);
+    const uint64_t session = device_->sessionNumber();
+    // Far beyond the engine's bound; the reset ends the wind-down.
+    camera_->setCancelWindDown(std::chrono::seconds(60));
+    cancelledTransaction();
+
+    EXPECT_EQ(run(readRequest(kGetStorageIds)).responseCode, kOk);
+    EXPECT_TRUE(sessionReopened());
+    EXPECT_NE(device_->sessionNumber(), session) << "the layer above would not restore its setup";
+    EXPECT_EQ(camera_->transactions().back().transactionId, 1u);
 }
 
 }  // namespace
