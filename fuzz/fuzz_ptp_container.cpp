@@ -153,6 +153,10 @@ void fuzzEngine(const uint8_t* data, size_t size) {
     PtpLimits limits;
     limits.maxDataPhase = size_t{1} << 20;
     limits.statusPollMs = 0;
+    // A camera that never settles or never stops sending costs the real bounds in seconds;
+    // a millisecond each walks the same paths.
+    limits.settleMs = 1;
+    limits.drainLimitMs = 1;
     PtpTransactionRunner runner(pipe, limits);
 
     static const std::vector<uint8_t> outgoing(700, 0x5A);

@@ -83,7 +83,7 @@ TEST(AdapterCodes, LogLinesAppendTheCodeOutsideTheVendorRange) {
 
 TEST(AdapterCodes, NumbersInTextsIgnoreTheApplicationsLocale) {
     const Testing::ApplicationEnvironment environment;
-    ASSERT_TRUE(environment.ready()) << environment.problem();
+    REQUIRE_APPLICATION_ENVIRONMENT(environment);
     // Digit grouping would give "0x2.019" and "700.000.001".
     EXPECT_EQ(makeErrorFromMtpCode(0x2019)->getMessage(), "0x2019");
     EXPECT_EQ(makeErrorFromMtpCode(0xFFFF)->getMessage(), "Unknown MTP response code: 0xffff");

@@ -149,17 +149,23 @@ TEST_F(DeviceSettingsTest, NothingIsSentWithoutAClockValue) {
     EXPECT_TRUE(camera->requests().empty());
 }
 
-/// 00:00:00 UTC on 1 January of `year`.
+int64_t floorDivide(int64_t a, int64_t b) {
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
+}
+
+/// 00:00:00 UTC on 1 January of `year`, in the Gregorian calendar (timegm is not everywhere).
 int64_t startOfYear(int year) {
-    std::tm broken{};
-    broken.tm_year = year - 1900;
-    broken.tm_mday = 1;
-    return static_cast<int64_t>(timegm(&broken));
+    const auto leapDaysBefore = [](int64_t y) {
+        return floorDivide(y, 4) - floorDivide(y, 100) + floorDivide(y, 400);
+    };
+    const int64_t days =
+        365 * (int64_t{year} - 1970) + leapDaysBefore(year - 1) - leapDaysBefore(1969);
+    return days * 86400;
 }
 
 TEST_F(DeviceSettingsTest, AClockWrittenInSummerReadsBackUnchanged) {
     const ApplicationEnvironment environment;
-    ASSERT_TRUE(environment.ready()) << environment.problem();
+    REQUIRE_APPLICATION_ENVIRONMENT(environment);
     struct Case {
         int64_t time;
         const char* text;
@@ -184,7 +190,7 @@ TEST_F(DeviceSettingsTest, AClockWrittenInSummerReadsBackUnchanged) {
 
 TEST_F(DeviceSettingsTest, ATimeOutsideTheFourDigitYearIsNotSent) {
     const ApplicationEnvironment environment;
-    ASSERT_TRUE(environment.ready()) << environment.problem();
+    REQUIRE_APPLICATION_ENVIRONMENT(environment);
     // Years 100 and -100 render short or signed, 10000 and 100000 too long.
     for (const int year : {100, -100, 999, 10000, 100000}) {
         SCOPED_TRACE(year);
@@ -200,7 +206,7 @@ TEST_F(DeviceSettingsTest, ATimeOutsideTheFourDigitYearIsNotSent) {
 
 TEST_F(DeviceSettingsTest, AClockTextThatDoesNotParseIsADeviceError) {
     const ApplicationEnvironment environment;
-    ASSERT_TRUE(environment.ready()) << environment.problem();
+    REQUIRE_APPLICATION_ENVIRONMENT(environment);
     serveClock("20240229T120000");
     CameraTime time;
     ASSERT_EQ(adapter->getCameraDeviceSettings({&time}).getResult(), Result::Ok);

@@ -221,7 +221,7 @@ TEST_F(AdapterIntegrationTest, ClockIsSetAndReadBack) {
 TEST_F(AdapterIntegrationTest, ClockSetInSummerTimeReadsBackUnchanged) {
     // Set up before any library thread runs, and restored after they ended.
     const ApplicationEnvironment environment;
-    ASSERT_TRUE(environment.ready()) << environment.problem();
+    REQUIRE_APPLICATION_ENVIRONMENT(environment);
     start();
     ASSERT_EQ(device->connect(DeviceInterface::USB).getResult(), Result::Ok);
     const CameraTime summer(1719828000);

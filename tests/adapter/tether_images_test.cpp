@@ -89,7 +89,7 @@ TEST_F(TetherImageTest, DataAndThumbnailComeThroughTheTransferBuffer) {
 
 TEST_F(TetherImageTest, ATransferThatSeeksPastTheEndArrivesInAStringStream) {
     const ApplicationEnvironment environment;
-    ASSERT_TRUE(environment.ready()) << environment.problem();
+    REQUIRE_APPLICATION_ENVIRONMENT(environment);
     camera->queue(kTransfer, ScriptedResponse::ok(transferStart(1, "T0001.JPG")));
     const auto image = adapter->createImageFromTetherImage();
     ASSERT_NE(image, nullptr);
@@ -191,7 +191,7 @@ TEST_F(ImageUpdateTest, NewFilesAreStoredReportedAndCountedAgainstTheCapture) {
 
 TEST_F(ImageUpdateTest, AListenerThatThrowsIsLoggedUnderTheEventItWasGiven) {
     const ApplicationEnvironment environment;
-    ASSERT_TRUE(environment.ready()) << environment.problem();
+    REQUIRE_APPLICATION_ENVIRONMENT(environment);
     class Throwing : public RecordingListener {
         void imageStored(const std::shared_ptr<const CameraDevice>&,
                          const std::shared_ptr<const CameraImage>&) override {

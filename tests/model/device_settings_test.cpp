@@ -80,7 +80,7 @@ TEST(LiveViewSpecificationTest, TextListsSizeAndCorners) {
 
 TEST(DeviceSettingTextTest, ReadTheSameUnderAnApplicationsLocaleAndTimeZone) {
     const Testing::ApplicationEnvironment environment;
-    ASSERT_TRUE(environment.ready()) << environment.problem();
+    REQUIRE_APPLICATION_ENVIRONMENT(environment);
     // A comma decimal point would make x and y impossible to split.
     EXPECT_EQ(LiveViewSpecificationValue(middleHalf()).toString(),
               "Image: 720x480,FocusArea:   (0.250000,0.250000)  (0.750000,0.250000)  "

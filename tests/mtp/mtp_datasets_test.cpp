@@ -80,6 +80,9 @@ TEST(MtpDate, ReadsLocalTimeAndIgnoresTrailingFields) {
 }
 
 TEST(MtpDate, SummerDatesAreReadWithDaylightSaving) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "the Windows C runtime reads no daylight-saving rules from TZ";
+#endif
     const Testing::TimeZoneGuard zone(Testing::kDaylightSavingZone);
     // 12:00 in Central European summer time is 10:00 UTC.
     EXPECT_EQ(parseMtpDate("20240715T120000"), 1721037600);
