@@ -100,6 +100,9 @@ Reply CameraModel::dispatch(const Operation& op, Clock::time_point now) {
             return Reply::error(Code::InvalidParameter);
         }
         if (sessionOpen_) {
+            // The session goes on, but the host numbers its transactions from this OpenSession
+            // (id 0) again: a host that restarted after a crash continues at id 1.
+            lastTransactionId_ = op.transactionId;
             return Reply::error(Code::SessionAlreadyOpen);
         }
         sessionOpen_ = true;

@@ -70,9 +70,12 @@ TEST_F(SessionRules, OnlyDeviceInfoAndOpenSessionRunWithoutASession) {
     EXPECT_EQ(transact(kGetDeviceInfo, 0), kOk);
     EXPECT_EQ(transact(kOpenSession, 0, {1}), kOk);
     EXPECT_EQ(transact(kGetStorageIds, 1), kOk);
+    EXPECT_EQ(transact(kGetStorageIds, 2), kOk);
     EXPECT_EQ(transact(kOpenSession, 0, {1}), 0x201E);
-    // The refused OpenSession did not start the ids over.
-    EXPECT_EQ(transact(kGetDeviceInfo, 1), 0x2004);
+    // The session goes on, numbered from the refused OpenSession: a restarted host's id 1
+    // follows it, the old session's next id does not.
+    EXPECT_EQ(transact(kGetDeviceInfo, 3), 0x2004);
+    EXPECT_EQ(transact(kGetDeviceInfo, 1), kOk);
     EXPECT_EQ(transact(kCloseSession, 2), kOk);
     EXPECT_EQ(transact(kGetStorageIds, 3), 0x2003);
     EXPECT_FALSE(camera_->snapshot().sessionOpen);
