@@ -29,7 +29,7 @@ bool seekOrZeroFill(std::ostream& out, std::ios_base::seekdir direction, std::st
     }
     const std::streamoff current = out.tellp();
     if (current < 0) {
-        if (direction == std::ios_base::beg || offset < 0) {
+        if (direction == std::ios_base::beg || offset < 0 || offset > kMaxTransferPosition) {
             return refuse(out);
         }
         return writeZeros(out, offset);
@@ -45,7 +45,7 @@ bool seekOrZeroFill(std::ostream& out, std::ios_base::seekdir direction, std::st
                                 : direction == std::ios_base::cur ? current
                                                                   : end;
     const std::streamoff target = base + offset;
-    if (target < 0) {
+    if (target < 0 || target > kMaxTransferPosition) {
         return refuse(out);
     }
     if (target > end) {

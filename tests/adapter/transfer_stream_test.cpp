@@ -67,6 +67,18 @@ TEST(TransferStream, MovesBeforeTheStartOrOnAFailedStreamAreRefused) {
     EXPECT_EQ(out.str(), "abc");
 }
 
+TEST(TransferStream, AMovePastTheLargestPictureIsRefusedWithoutWriting) {
+    // A corrupt instruction must not make the host write gigabytes of zeros.
+    std::ostringstream out;
+    out << "abc";
+    EXPECT_FALSE(seekOrZeroFill(out, std::ios_base::beg, kMaxTransferPosition + 1));
+    EXPECT_EQ(out.str(), "abc");
+    std::ostringstream again;
+    again << "abc";
+    EXPECT_FALSE(seekOrZeroFill(again, std::ios_base::end, kMaxTransferPosition));
+    EXPECT_EQ(again.str(), "abc");
+}
+
 /// An append-only sink, as a pipe or socket is: it cannot tell or change its position.
 class AppendOnly : public std::streambuf {
 public:
