@@ -77,10 +77,10 @@ struct LiveViewGeometry {
 };
 
 LiveViewGeometry readLiveViewGeometry(Camera& camera) {
-    cc::LiveViewSpecification specification;
-    check(withoutGil([&] { return camera.getCameraDeviceSettings({&specification}); }));
+    cc::LiveViewSpecification liveViewSetting;
+    check(withoutGil([&] { return camera.getCameraDeviceSettings({&liveViewSetting}); }));
     const auto& image =
-        dynamic_cast<const cc::LiveViewSpecificationValue&>(specification.getValue()).get();
+        dynamic_cast<const cc::LiveViewSpecificationValue&>(liveViewSetting.getValue()).get();
     LiveViewGeometry geometry{image.width, image.height, {}};
     for (const auto& corner : image.focusArea) {
         geometry.focusArea.emplace_back(corner.x, corner.y);
