@@ -71,7 +71,7 @@ protected:
         for (auto& slot : config.slots) {
             slot.cardInserted = false;
         }
-        config.slots[0].cardInserted = true;
+        config.slots[0].cardInserted = withCard();
         config.slots[0].files = {{"DCIM/100QUORN/QRN_0001.JPG", 300000, false},
                                  {std::string("DCIM/100QUORN/") + hostileName, 5000, false}};
         emulated = emu::EmulatedCamera::create(config);
@@ -84,6 +84,8 @@ protected:
         ASSERT_NE(device, nullptr);
         ASSERT_EQ(device->connect(cc::DeviceInterface::USB).getResult(), cc::Result::Ok);
     }
+
+    virtual bool withCard() const { return true; }
 
     void TearDown() override {
         server.reset();
@@ -339,20 +341,88 @@ TEST_F(ServeApiTest, LiveViewRunsWhileAnyoneWatches) {
     EXPECT_TRUE(stopped);
 }
 
-TEST_F(ServeApiTest, UnplugReachesThePageAndLaterRequestsFailQuickly) {
+TEST_F(ServeApiTest, UnplugShowsAndTheCameraComesBackWithLiveView) {
     serve();
     EventReader events(host, port);
     ASSERT_TRUE(events.waitFor(": connected"));
-    std::thread viewer([this] {
-        auto http = client();
-        http.Get("/api/liveview", [](const char*, size_t) { return true; });  // ends on unplug
+    std::atomic<int> frames{0};
+    std::atomic<bool> done{false};
+    std::thread viewer([&] {  // one stream, kept open across the unplug
+        client().Get("/api/liveview", [&](const char* data, size_t size) {
+            if (std::string(data, size).find("--camctlframe") != std::string::npos) {
+                ++frames;
+            }
+            return !done;
+        });
     });
+    const auto framesArrive = [&](int atLeast) {
+        for (int attempt = 0; attempt < 1500 && frames < atLeast; ++attempt) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return frames >= atLeast;
+    };
+    ASSERT_TRUE(framesArrive(3));
+
     emulated->unplug();
     ASSERT_TRUE(events.waitFor("event: deviceDisconnected")) << events.received();
-    viewer.join();
     EXPECT_FALSE(getJson("/api/camera")["connected"]);
     EXPECT_EQ(getJson("/api/settings")["settings"][0]["error"]["code"], "NotConnected");
     EXPECT_EQ(send("POST", "/api/capture", "", 503)["error"]["code"], "NotConnected");
+
+    const int beforeReplug = frames;
+    emulated->replug();
+    ASSERT_TRUE(events.waitFor("event: deviceConnected")) << events.received();
+    EXPECT_TRUE(getJson("/api/camera")["connected"]);
+    EXPECT_TRUE(framesArrive(beforeReplug + 3)) << "live view did not resume for its viewer";
+    done = true;
+    viewer.join();
+    EXPECT_FALSE(setting(getJson("/api/settings"), "ISO").empty());
+    imageNamed("QRN_0001.JPG");
+    send("POST", "/api/capture", R"({"focus":false})", 200);
+}
+
+class ServeTetherTest : public ServeApiTest {
+protected:
+    bool withCard() const override { return false; }
+};
+
+TEST_F(ServeTetherTest, PicturesFromTheTransferBufferJoinTheGallery) {
+    emulated->setTetherTransferStyle(emu::TetherTransferStyle::Scattered);
+    serve();
+    EventReader events(host, port);
+    ASSERT_TRUE(events.waitFor(": connected"));
+    emulated->clearTransactions();
+    send("POST", "/api/capture", R"({"focus":false})", 200);
+    ASSERT_TRUE(events.waitFor("event: imageAdded")) << events.received();
+
+    const json images = getJson("/api/images")["images"];
+    ASSERT_EQ(images.size(), 1u) << images.dump();
+    const std::string id = images[0]["id"];
+    EXPECT_TRUE(images[0]["tether"]);
+    EXPECT_NE(events.received().find("\"id\":\"" + id + "\""), std::string::npos);
+    auto http = client();
+    const auto data = http.Get(("/api/images/" + id + "/data").c_str());
+    const auto thumbnail = http.Get(("/api/images/" + id + "/thumbnail").c_str());
+    ASSERT_TRUE(data && thumbnail);
+    ASSERT_EQ(data->status, 200);
+    ASSERT_EQ(thumbnail->status, 200);
+    // Sent in two halves, second first: only a picture put back in order starts and ends so.
+    EXPECT_EQ(data->body.size(), images[0]["size"].get<size_t>());
+    EXPECT_EQ(data->body.substr(0, 2), "\xFF\xD8");
+    EXPECT_EQ(data->body.substr(data->body.size() - 2), "\xFF\xD9");
+    EXPECT_EQ(thumbnail->body.substr(0, 2), "\xFF\xD8");
+    uint64_t sent = 0;
+    for (const auto& record : emulated->transactions()) {
+        sent += record.operationCode == 0x900D ? record.dataSent : 0;
+    }
+    EXPECT_EQ(sent, data->body.size() + thumbnail->body.size());
+    EXPECT_NE(
+        data->get_header_value("Content-Disposition").find(images[0]["name"].get<std::string>()),
+        std::string::npos);
+
+    send("DELETE", "/api/images/" + id, "", 200);
+    EXPECT_EQ(getJson("/api/images/" + id + "/data", 404)["error"]["code"], "ImageNotFound");
+    EXPECT_TRUE(getJson("/api/images")["images"].empty());
 }
 
 TEST_F(ServeApiTest, OtherAddressesNeedTheTokenOnEveryRequest) {

@@ -150,7 +150,11 @@ void applyLive(emu::EmulatedCamera& camera, const std::string& control) {
     } else if (key == "shutter") {
         camera.pressShutter();
     } else if (key == "unplug") {
-        camera.unplug();
+        if (parseUnsigned(part(0), key) != 0) {
+            camera.unplug();
+        } else {
+            camera.replug();
+        }
     }
 }
 
@@ -243,7 +247,7 @@ std::string emulationHelp() {
            "  truncate=OP:BYTES    cut the data of operation OP to BYTES\n"
            "  iso=N  fnumber=N     turn a dial on the body (ISO 0 = auto, f-number x 100)\n"
            "  shutter=1            press the shutter button on the body\n"
-           "  unplug=1             pull the USB cable\n"
+           "  unplug=1, unplug=0   pull the USB cable, plug it back in\n"
            "  after=MS:KEY=VALUE   do one of the above MS milliseconds after the start";
 }
 

@@ -15,6 +15,7 @@
 #include "serve/api_json.hpp"
 #include "serve/camera_session.hpp"
 #include "serve/live_view_hub.hpp"
+#include "serve/tether_gallery.hpp"
 #include "serve/web_server.hpp"
 #include "settings_catalog.hpp"
 
@@ -168,8 +169,8 @@ json storagesJson(const cc::CameraDevice& camera) {
 
 // A name for the Content-Disposition header: safe as a file name, plain ASCII in the quoted
 // form, and the sanitised bytes percent-encoded in the extended form.
-std::string attachmentHeader(const cc::CameraImage& image) {
-    const std::string safe = sanitizeFileName(image.getName(), "image-" + image.getId());
+std::string attachmentHeader(const std::string& name, const std::string& id) {
+    const std::string safe = sanitizeFileName(name, "image-" + id);
     std::string ascii;
     std::string encoded;
     for (const unsigned char c : safe) {
@@ -304,13 +305,45 @@ void WebServer::addApiRoutes() {
                   setJson(res, {{"focused", true}});
               }));
 
-    http.Get("/api/images", guarded([camera](const httplib::Request&, httplib::Response& res) {
+    http.Get("/api/images",
+             guarded([this, camera](const httplib::Request&, httplib::Response& res) {
                  json list = json::array();
+                 for (const auto& picture : tether->pictures()) {
+                     list.push_back(picture.json);
+                 }
                  for (const auto& image : imagesInOrder(*camera())) {
                      list.push_back(imageJsonOf(*image));
                  }
                  setJson(res, {{"images", list}});
              }));
+
+    // Tether pictures live in the server's memory, not on the camera.
+    http.Get(R"(/api/images/(t[0-9]{1,10})/(thumbnail|data))",
+             guarded([this](const httplib::Request& req, httplib::Response& res) {
+                 const auto picture = tether->find(req.matches[1]);
+                 if (!picture) {
+                     throw CameraError("ImageNotFound", "no image with id " + req.matches[1].str());
+                 }
+                 if (req.matches[2] == "data") {
+                     res.set_header("Content-Disposition",
+                                    attachmentHeader(picture->name, picture->id));
+                     res.set_content(*picture->data, "application/octet-stream");
+                 } else if (picture->thumbnail) {
+                     res.set_header("Cache-Control", "private, max-age=3600");
+                     res.set_content(*picture->thumbnail, "image/jpeg");
+                 } else {
+                     throw CameraError("NotFound", "the camera gave no thumbnail for this picture");
+                 }
+             }));
+
+    http.Delete(R"(/api/images/(t[0-9]{1,10}))",
+                guarded([this](const httplib::Request& req, httplib::Response& res) {
+                    if (!tether->remove(req.matches[1])) {
+                        throw CameraError("ImageNotFound",
+                                          "no image with id " + req.matches[1].str());
+                    }
+                    setJson(res, {{"deleted", req.matches[1].str()}});
+                }));
 
     http.Get(R"(/api/images/([0-9]{1,10})/thumbnail)",
              guarded([camera](const httplib::Request& req, httplib::Response& res) {
@@ -325,7 +358,8 @@ void WebServer::addApiRoutes() {
              guarded([camera](const httplib::Request& req, httplib::Response& res) {
                  const auto image = imageById(*camera(), req.matches[1]);
                  const uint64_t size = image->getSize();
-                 res.set_header("Content-Disposition", attachmentHeader(*image));
+                 res.set_header("Content-Disposition",
+                                attachmentHeader(image->getName(), image->getId()));
                  // The announced length is the camera's size: a transfer that fails or comes
                  // out shorter breaks the connection rather than ending as if complete.
                  res.set_content_provider(

@@ -45,7 +45,8 @@ void EventHub::wake() {
 
 void EventHub::imageAdded(const std::shared_ptr<const cc::CameraDevice>&,
                           const std::shared_ptr<const cc::CameraImage>& image) {
-    if (image) {
+    // Pictures in the transfer buffer are announced by the tether gallery, which keeps them.
+    if (image && image->getStorage()) {
         publish("imageAdded", {{"image", imageJsonOf(*image)}});
     }
 }

@@ -2,12 +2,8 @@
 
 namespace camctl::serve {
 
-cc::Response LiveViewHub::join(cc::CameraDevice& camera, uint64_t& ticket) {
+cc::Response LiveViewHub::join(cc::CameraDevice& camera) {
     std::lock_guard<std::mutex> lock(viewerMutex);
-    if (countGeneration != generation) {
-        countGeneration = generation;
-        viewerCount = 0;
-    }
     if (viewerCount == 0) {
         cc::Response response = camera.startLiveView();
         if (response.getResult() != cc::Result::Ok) {
@@ -15,29 +11,24 @@ cc::Response LiveViewHub::join(cc::CameraDevice& camera, uint64_t& ticket) {
         }
     }
     ++viewerCount;
-    ticket = countGeneration;
     return cc::Response(cc::Result::Ok);
 }
 
-void LiveViewHub::leave(cc::CameraDevice& camera, uint64_t ticket) {
+void LiveViewHub::leave(cc::CameraDevice& camera) {
     std::lock_guard<std::mutex> lock(viewerMutex);
-    if (ticket == generation && ticket == countGeneration && viewerCount > 0 &&
-        --viewerCount == 0) {
-        camera.stopLiveView();
+    if (viewerCount > 0 && --viewerCount == 0) {
+        camera.stopLiveView();  // fails harmlessly while the camera is away
     }
+}
+
+cc::Response LiveViewHub::resume(cc::CameraDevice& camera) {
+    std::lock_guard<std::mutex> lock(viewerMutex);
+    return viewerCount > 0 ? camera.startLiveView() : cc::Response(cc::Result::Ok);
 }
 
 unsigned LiveViewHub::viewers() const {
     std::lock_guard<std::mutex> lock(viewerMutex);
-    return countGeneration == generation ? viewerCount : 0;
-}
-
-bool LiveViewHub::isCurrent(uint64_t ticket) const {
-    return ticket == generation;
-}
-
-void LiveViewHub::reset() {
-    ++generation;
+    return viewerCount;
 }
 
 std::optional<LiveFrame> LiveViewHub::nextAfter(uint64_t sequence,

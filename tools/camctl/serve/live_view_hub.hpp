@@ -1,7 +1,7 @@
-// Live view shared by every viewer: started for the first, stopped after the last.
+// Live view shared by every viewer: started for the first, stopped after the last, and started
+// again for those still watching when the camera comes back.
 #pragma once
 
-#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -23,25 +23,22 @@ struct LiveFrame {
 class LiveViewHub : public cc::CameraEventListener {
 public:
     /// Counts a viewer in; the first one starts live view on `camera`. Returns the library's
-    /// failure when that start fails (the viewer is then not counted). `ticket` is set for
-    /// leave().
-    cc::Response join(cc::CameraDevice& camera, uint64_t& ticket);
-    /// Counts a viewer out; the last one stops live view on `camera`. A ticket from before
-    /// reset() counts for nothing. Never call it from a frame listener.
-    void leave(cc::CameraDevice& camera, uint64_t ticket);
+    /// failure when that start fails (the viewer is then not counted).
+    cc::Response join(cc::CameraDevice& camera);
+    /// Counts a viewer out; the last one stops live view on `camera`. Never call it from a
+    /// frame listener.
+    void leave(cc::CameraDevice& camera);
+    /// Starts live view again on a camera that came back, when anyone still watches. Called
+    /// from the server's reconnect thread, never from a listener.
+    cc::Response resume(cc::CameraDevice& camera);
 
     /// The newest frame after `sequence`, waiting up to `timeout`; nothing on timeout or after
-    /// wake() (the camera left, the server stops).
+    /// wake() (the server stops).
     std::optional<LiveFrame> nextAfter(uint64_t sequence, std::chrono::milliseconds timeout);
     /// Ends every wait in nextAfter() at once.
     void wake();
 
     unsigned viewers() const;
-    /// False once reset() made `ticket` stale.
-    bool isCurrent(uint64_t ticket) const;
-    /// Forgets that live view runs (the camera left; a new one starts without it). Safe from a
-    /// listener: it takes no lock that a library call is made under.
-    void reset();
 
     void liveViewFrameUpdated(const std::shared_ptr<const cc::CameraDevice>& device,
                               const std::shared_ptr<const unsigned char>& data,
@@ -51,8 +48,6 @@ private:
     // Start and stop go to the camera under their own lock, so frames keep flowing meanwhile.
     mutable std::mutex viewerMutex;
     unsigned viewerCount = 0;
-    uint64_t countGeneration = 0;  ///< the generation viewerCount belongs to
-    std::atomic<uint64_t> generation{0};
 
     std::mutex frameMutex;
     std::condition_variable frameArrived;

@@ -7,6 +7,7 @@
 #include "serve/camera_session.hpp"
 #include "serve/event_hub.hpp"
 #include "serve/live_view_hub.hpp"
+#include "serve/tether_gallery.hpp"
 #include "serve/web_assets.hpp"
 
 namespace camctl::serve {
@@ -53,13 +54,18 @@ WebServer::WebServer(std::shared_ptr<cc::CameraDevice> camera, ServerConfig serv
       policy(config.token),
       server(std::make_unique<httplib::Server>()),
       liveView(std::make_shared<LiveViewHub>()),
-      events(std::make_shared<EventHub>()) {
+      events(std::make_shared<EventHub>()),
+      tether(std::make_shared<TetherGallery>(
+          [hub = events](const std::string& name, const nlohmann::json& data) {
+              hub->publish(name, data);
+          })) {
     if (config.token.empty() && !isLocalOnlyAddress(config.address.host)) {
         throw UsageError("a token is required to listen on " + config.address.host);
     }
     session = std::make_unique<CameraSession>(
-        std::move(camera), std::vector<std::shared_ptr<cc::CameraEventListener>>{liveView, events},
-        [this] { cameraLost(); });
+        std::move(camera),
+        std::vector<std::shared_ptr<cc::CameraEventListener>>{liveView, events, tether},
+        [this] { cameraBack(); }, ServerLimits::reconnectInterval);
     addRoutes();
 }
 
@@ -93,7 +99,6 @@ void WebServer::stop() {
     }
     if (liveView->viewers() > 0) {
         session->camera()->stopLiveView();
-        liveView->reset();
     }
 }
 
@@ -102,10 +107,15 @@ std::string WebServer::url() const {
            (config.token.empty() ? "" : "?token=" + config.token);
 }
 
-void WebServer::cameraLost() {
-    // The camera took its live view with it; the streams end instead of waiting for frames.
-    liveView->reset();
-    liveView->wake();
+void WebServer::cameraBack() {
+    // Viewers still attached see frames again; the pages refresh settings and gallery.
+    const cc::Response resumed = liveView->resume(*session->camera());
+    nlohmann::json data = nlohmann::json::object();
+    if (resumed.getResult() != cc::Result::Ok) {
+        data["liveViewError"] = resumed.getErrors().empty() ? "live view did not start"
+                                                            : resumed.getErrors()[0]->getMessage();
+    }
+    events->publish("deviceConnected", data);
 }
 
 void WebServer::addRoutes() {
@@ -152,8 +162,7 @@ void WebServer::addStreamRoutes() {
             return;
         }
         auto camera = session->camera();
-        uint64_t ticket = 0;
-        const cc::Response started = liveView->join(*camera, ticket);
+        const cc::Response started = liveView->join(*camera);
         if (started.getResult() != cc::Result::Ok) {
             --liveViewStreams;
             const auto& errors = started.getErrors();
@@ -169,14 +178,17 @@ void WebServer::addStreamRoutes() {
             std::chrono::steady_clock::now());
         response.set_chunked_content_provider(
             std::string("multipart/x-mixed-replace; boundary=") + frameBoundary,
-            [this, lastSequence, idleSince, ticket](size_t, httplib::DataSink& sink) {
-                if (stopping || !liveView->isCurrent(ticket)) {
+            [this, lastSequence, idleSince](size_t, httplib::DataSink& sink) {
+                if (stopping) {
                     sink.done();
                     return true;
                 }
                 const auto frame = liveView->nextAfter(*lastSequence, std::chrono::seconds(1));
                 if (!frame) {
-                    if (std::chrono::steady_clock::now() - *idleSince > liveViewIdleLimit) {
+                    if (!session->present()) {
+                        // Kept open while the camera is away: live view resumes when it is back.
+                        *idleSince = std::chrono::steady_clock::now();
+                    } else if (std::chrono::steady_clock::now() - *idleSince > liveViewIdleLimit) {
                         sink.done();
                     }
                     return sink.is_writable();
@@ -191,8 +203,8 @@ void WebServer::addStreamRoutes() {
                                   static_cast<size_t>(frame->size)) &&
                        sink.write("\r\n", 2);
             },
-            [this, camera, ticket](bool) {
-                liveView->leave(*camera, ticket);
+            [this, camera](bool) {
+                liveView->leave(*camera);
                 --liveViewStreams;
             });
     });

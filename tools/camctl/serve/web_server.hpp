@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
@@ -21,6 +22,7 @@ namespace cc = Corvane::CameraController;
 class CameraSession;
 class EventHub;
 class LiveViewHub;
+class TetherGallery;
 
 struct ServerConfig {
     ListenAddress address;
@@ -35,6 +37,8 @@ struct ServerLimits {
     static constexpr int maxLiveViewStreams = 20;
     static constexpr int maxEventStreams = 12;
     static constexpr size_t maxRequestBody = 64 * 1024;
+    /// How often a camera that was unplugged is looked for.
+    static constexpr std::chrono::milliseconds reconnectInterval{1000};
 };
 
 class WebServer {
@@ -59,13 +63,14 @@ private:
     void addApiRoutes();
     void addStreamRoutes();
     void addPageRoutes();
-    void cameraLost();
+    void cameraBack();
 
     const ServerConfig config;
     AccessPolicy policy;
     std::unique_ptr<httplib::Server> server;
     std::shared_ptr<LiveViewHub> liveView;
     std::shared_ptr<EventHub> events;
+    std::shared_ptr<TetherGallery> tether;
     std::unique_ptr<CameraSession> session;
     std::atomic<int> liveViewStreams{0};
     std::atomic<int> eventStreams{0};
