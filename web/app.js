@@ -230,7 +230,8 @@ function galleryItem(image) {
   remove.textContent = 'Delete';
   remove.className = 'delete';
   remove.addEventListener('click', async () => {
-    if (!confirm('Delete ' + image.name + ' from the camera?')) return;
+    const where = image.tether ? ' (kept by the server only)' : ' from the camera';
+    if (!confirm('Delete ' + image.name + where + '?')) return;
     try {
       await api('DELETE', '/api/images/' + encodeURIComponent(image.id));
       removeImage(image.id);
@@ -249,8 +250,8 @@ function updateCount() {
 }
 
 function addImage(image) {
-  // Only pictures on a card have an id the API can fetch again.
-  if (!image.storage || state.images.has(image.id)) return;
+  // Pictures on a card and those the server kept from the camera's buffer can be fetched again.
+  if (!image || !(image.storage || image.tether) || state.images.has(image.id)) return;
   const item = galleryItem(image);
   state.images.set(image.id, item);
   $('gallery').prepend(item);
@@ -286,13 +287,16 @@ function listenForEvents() {
     addImage(data(event).image);
     refreshCamera();
   });
+  events.addEventListener('imageAdded', (event) => addImage(data(event).image));
+  events.addEventListener('imageFailed', (event) => {
+    const failure = data(event);
+    showMessage((failure.name ? failure.name + ': ' : '') + failure.message, true);
+  });
   events.addEventListener('captureComplete', () => refreshCamera());
   events.addEventListener('captureSettingsChanged', () => refreshSettings());
   events.addEventListener('deviceDisconnected', () => setConnected(false));
-  events.addEventListener('deviceConnected', () => {
-    refreshAll();
-    if (state.liveOn) setLiveView(true);
-  });
+  // The server resumes the live view streams still open; the rest is read again.
+  events.addEventListener('deviceConnected', () => refreshAll());
   events.addEventListener('open', () => refreshAll());
 }
 

@@ -1,5 +1,5 @@
 // The camctl serve page in headless Chromium against an emulated camera: live view, settings,
-// capture, gallery, download, unplug and the token on a non-loopback address.
+// capture, gallery, download, unplug and return, and the token on a non-loopback address.
 // Prints "browser: N passed, M failed" for scripts/test.
 import { spawn } from 'node:child_process';
 import { mkdtempSync, readFileSync, rmSync, mkdirSync } from 'node:fs';
@@ -17,11 +17,13 @@ const chromiumArgs = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-
   '--disable-sync'];
 const cardFile = 'QRN_0001.JPG';
 
-// Starts `camctl serve` on an emulated camera; resolves with its printed address.
-function startServer(listen, extraControls = []) {
-  const controls = ['timescale=0.01', `file=DCIM/100QUORN/${cardFile}:250000`, ...extraControls];
-  const args = ['--emulate', 'Alto II', ...controls.flatMap((c) => ['--emulate-with', c]),
-    '--json', 'serve', '--listen', listen];
+// Starts `camctl serve` on an emulated camera (without a card: pictures reach the host through
+// the camera's buffer); resolves with its printed address.
+function startServer(listen, extraControls = [], { noCard = false } = {}) {
+  const controls = ['timescale=0.01', ...(noCard ? [] : [`file=DCIM/100QUORN/${cardFile}:250000`]),
+    ...extraControls];
+  const args = ['--emulate', 'Alto II', ...(noCard ? ['--emulate-no-card'] : []),
+    ...controls.flatMap((c) => ['--emulate-with', c]), '--json', 'serve', '--listen', listen];
   const child = spawn(camctl, args, { stdio: ['ignore', 'pipe', 'pipe'] });
   let errors = '';
   child.stderr.on('data', (chunk) => { errors += chunk; });
@@ -185,13 +187,27 @@ test('screenshots on a desktop and a phone', async () => {
   }
 });
 
-test('an unplugged camera shows on the page', async () => {
-  const server = await startServer('127.0.0.1:0', ['after=6000:unplug=1']);
+test('an unplugged camera shows on the page, live view resumes when it is back, and a picture '
+  + 'from its buffer joins the gallery', async () => {
+  const server = await startServer('127.0.0.1:0', ['after=6000:unplug=1', 'after=13000:unplug=0'],
+    { noCard: true });
   const other = await launch({ width: 800, height: 700 });
   try {
     await other.page.goto(server.url);
     await other.page.waitForSelector('#banner:not([hidden])', { timeout: 40000 });
     assert.match(await other.page.textContent('#banner'), /disconnected/i);
+    await other.page.waitForSelector('#banner[hidden]', { state: 'attached', timeout: 40000 });
+    const before = await other.page.locator('#liveview').screenshot();
+    await until('a new frame after the camera came back', async () => {
+      await new Promise((r) => setTimeout(r, 300));
+      return !(await other.page.locator('#liveview').screenshot()).equals(before);
+    });
+    await other.page.click('#capture');
+    await until('the tether picture', () => other.page.$eval('#gallery li:first-child img',
+      (img) => img.complete && img.naturalWidth > 0).catch(() => false));
+    const id = await other.page.$eval('#gallery li:first-child', (li) => li.dataset.id);
+    const saved = Buffer.from(await (await fetch(`${server.origin}/api/images/${id}/data`)).arrayBuffer());
+    assert.equal(saved.readUInt16BE(0), 0xffd8);
   } finally {
     await other.close();
     await stopServer(server);
