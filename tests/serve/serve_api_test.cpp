@@ -111,8 +111,9 @@ protected:
         return http;
     }
 
-    json getJson(const std::string& path, int expectedStatus = 200) {
-        auto result = client().Get(path.c_str());
+    json getJson(const std::string& path, int expectedStatus = 200,
+                 const httplib::Headers& headers = {}) {
+        auto result = client().Get(path.c_str(), headers);
         EXPECT_TRUE(result) << path;
         if (!result) {
             return {};
@@ -458,6 +459,16 @@ TEST_F(ServeApiTest, CrossOriginWritesAndForeignHostNamesAreRefused) {
                    {{"Origin", self}, {"Sec-Fetch-Site", "cross-site"}})["error"]["code"],
               "CrossOrigin");
     send("POST", "/api/focus", "", 200, {{"Origin", self}, {"Sec-Fetch-Site", "same-origin"}});
+    // Another site may link to the page but not embed its streams or pictures.
+    const httplib::Headers embedded = {{"Sec-Fetch-Site", "cross-site"},
+                                       {"Sec-Fetch-Mode", "no-cors"}};
+    for (const char* path : {"/api/liveview", "/api/events", "/api/images"}) {
+        EXPECT_EQ(getJson(path, 403, embedded)["error"]["code"], "CrossOrigin") << path;
+    }
+    auto linked =
+        client().Get("/", {{"Sec-Fetch-Site", "cross-site"}, {"Sec-Fetch-Mode", "navigate"}});
+    ASSERT_TRUE(linked);
+    EXPECT_EQ(linked->status, 200);
     // A page of another site whose name resolves to 127.0.0.1 (DNS rebinding).
     auto rebound = client().Get("/api/camera", {{"Host", "evil.example:" + std::to_string(port)}});
     ASSERT_TRUE(rebound);

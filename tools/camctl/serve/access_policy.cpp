@@ -141,15 +141,18 @@ std::optional<Refusal> AccessPolicy::check(const httplib::Request& request) cons
     if (!token.empty() && !hasValidToken(request)) {
         return Refusal{401, "Unauthorized", "a valid token is required"};
     }
+    const std::string site = request.get_header_value("Sec-Fetch-Site");
+    const bool fromElsewhere =
+        request.has_header("Sec-Fetch-Site") && site != "same-origin" && site != "none";
     if (!isReadOnlyMethod(request.method)) {
         const std::string origin = request.get_header_value("Origin");
-        if (request.has_header("Origin") && origin != "http://" + hostHeader) {
+        if (fromElsewhere || (request.has_header("Origin") && origin != "http://" + hostHeader)) {
             return Refusal{403, "CrossOrigin", "cross-origin writes are refused"};
         }
-        const std::string site = request.get_header_value("Sec-Fetch-Site");
-        if (request.has_header("Sec-Fetch-Site") && site != "same-origin" && site != "none") {
-            return Refusal{403, "CrossOrigin", "cross-origin writes are refused"};
-        }
+    } else if (fromElsewhere && request.get_header_value("Sec-Fetch-Mode") != "navigate") {
+        // Another site may link to the page, but not embed the live view, the pictures or the
+        // event stream (which would start live view and show them on its own page).
+        return Refusal{403, "CrossOrigin", "cross-origin requests are refused"};
     }
     return std::nullopt;
 }

@@ -15,8 +15,11 @@ namespace camctl::serve {
 namespace {
 
 const char* const frameBoundary = "camctlframe";
-// A stream that sees no frame for this long ends; the page opens a new one.
+// A stream that sees no frame for this long ends; the page opens a new one. While the camera is
+// away streams wait longer for it to come back, but not for ever: a client that vanished
+// without closing its connection is only noticed when a frame is written.
 constexpr auto liveViewIdleLimit = std::chrono::seconds(10);
+constexpr auto liveViewAwayLimit = std::chrono::seconds(120);
 constexpr auto eventKeepAlive = std::chrono::seconds(15);
 
 const char* const contentSecurityPolicy =
@@ -33,6 +36,23 @@ void addSecurityHeaders(httplib::Response& response) {
         response.set_header("Cache-Control", "no-store");
     }
 }
+
+// How long a live view stream has gone without a frame, counted afresh when the camera leaves
+// or comes back.
+struct StreamWait {
+    uint64_t lastSequence = 0;
+    bool away = false;
+    std::chrono::steady_clock::time_point since = std::chrono::steady_clock::now();
+
+    bool expired(bool cameraAway) {
+        const auto now = std::chrono::steady_clock::now();
+        if (cameraAway != away) {
+            away = cameraAway;
+            since = now;
+        }
+        return now - since > (away ? liveViewAwayLimit : liveViewIdleLimit);
+    }
+};
 
 // Counts a stream while it lives; refuses one beyond `limit`.
 bool claimStream(std::atomic<int>& count, int limit) {
@@ -173,28 +193,24 @@ void WebServer::addStreamRoutes() {
                                                                        : errors[0]->getMessage());
             return;
         }
-        auto lastSequence = std::make_shared<uint64_t>(0);
-        auto idleSince = std::make_shared<std::chrono::steady_clock::time_point>(
-            std::chrono::steady_clock::now());
+        auto waiting = std::make_shared<StreamWait>();
         response.set_chunked_content_provider(
             std::string("multipart/x-mixed-replace; boundary=") + frameBoundary,
-            [this, lastSequence, idleSince](size_t, httplib::DataSink& sink) {
+            [this, waiting](size_t, httplib::DataSink& sink) {
                 if (stopping) {
                     sink.done();
                     return true;
                 }
-                const auto frame = liveView->nextAfter(*lastSequence, std::chrono::seconds(1));
+                const auto frame =
+                    liveView->nextAfter(waiting->lastSequence, std::chrono::seconds(1));
                 if (!frame) {
-                    if (!session->present()) {
-                        // Kept open while the camera is away: live view resumes when it is back.
-                        *idleSince = std::chrono::steady_clock::now();
-                    } else if (std::chrono::steady_clock::now() - *idleSince > liveViewIdleLimit) {
+                    if (waiting->expired(!session->present())) {
                         sink.done();
                     }
                     return sink.is_writable();
                 }
-                *lastSequence = frame->sequence;
-                *idleSince = std::chrono::steady_clock::now();
+                waiting->lastSequence = frame->sequence;
+                waiting->since = std::chrono::steady_clock::now();
                 const std::string head = std::string("--") + frameBoundary +
                                          "\r\nContent-Type: image/jpeg\r\nContent-Length: " +
                                          std::to_string(frame->size) + "\r\n\r\n";
