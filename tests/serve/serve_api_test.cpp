@@ -72,8 +72,11 @@ protected:
             slot.cardInserted = false;
         }
         config.slots[0].cardInserted = withCard();
+        // The movie's size is announced as 0, and the camera cannot tell it otherwise.
         config.slots[0].files = {{"DCIM/100QUORN/QRN_0001.JPG", 300000, false},
-                                 {std::string("DCIM/100QUORN/") + hostileName, 5000, false}};
+                                 {std::string("DCIM/100QUORN/") + hostileName, 5000, false},
+                                 {"DCIM/100QUORN/MVI_0002.MOV", 200000, false, true}};
+        config.operations = emu::CameraConfig::operationsWithout({0x9803});
         emulated = emu::EmulatedCamera::create(config);
         emulated->attach();
         for (const auto& found : cc::CameraDeviceDetector::detect(cc::DeviceInterface::USB)) {
@@ -261,6 +264,17 @@ TEST_F(ServeApiTest, ImagesDownloadByteForByteAndDelete) {
     send("DELETE", "/api/images/" + id, "", 200);
     EXPECT_EQ(getJson("/api/images/" + id + "/data", 404)["error"]["code"], "ImageNotFound");
     EXPECT_EQ(send("DELETE", "/api/images/" + id, "", 404)["error"]["code"], "ImageNotFound");
+
+    // A file of unknown size comes whole all the same.
+    const json unsized = imageNamed("MVI_0002.MOV");
+    EXPECT_EQ(unsized["size"], 0);
+    ASSERT_EQ(emulatorBytes("MVI_0002.MOV").size(), 200000u);
+    auto movie = http.Get(("/api/images/" + unsized["id"].get<std::string>() + "/data").c_str());
+    ASSERT_TRUE(movie);
+    EXPECT_EQ(movie->status, 200);
+    const auto movieBytes = emulatorBytes("MVI_0002.MOV");
+    EXPECT_TRUE(movie->body == std::string(movieBytes.begin(), movieBytes.end()))
+        << movie->body.size() << " bytes, not " << movieBytes.size();
     EXPECT_EQ(getJson("/api/images/99999999999/data", 404)["error"]["code"], "NotFound");
 }
 
@@ -284,8 +298,12 @@ TEST_F(ServeApiTest, FailedTransfersNeverLookComplete) {
     // The camera refuses the transfer after the answer's header went out.
     emulated->failAlways(0x1009, 0x2002);
     emulated->failAlways(0x101B, 0x2002);
-    auto data = client().Get(("/api/images/" + id + "/data").c_str());
-    EXPECT_TRUE(!data || data->status != 200) << "a failed transfer was delivered as complete";
+    for (const auto& name : {std::string("QRN_0001.JPG"), std::string("MVI_0002.MOV")}) {
+        const std::string path =
+            "/api/images/" + imageNamed(name)["id"].get<std::string>() + "/data";
+        auto data = client().Get(path.c_str());
+        EXPECT_TRUE(!data || data->status != 200) << name << ": a failed transfer looked complete";
+    }
     emulated->clearFaults();
 
     emulated->failAlways(0x100A, 0x2002);  // thumbnails: General Error
@@ -303,7 +321,7 @@ TEST_F(ServeApiTest, CaptureIsAnnouncedOnTheEventStream) {
     EXPECT_FALSE(capture["capture"]["id"].get<std::string>().empty());
     ASSERT_TRUE(events.waitFor("event: imageStored")) << events.received();
     EXPECT_TRUE(events.waitFor("event: captureComplete")) << events.received();
-    EXPECT_GT(getJson("/api/images")["images"].size(), 2u);
+    EXPECT_GT(getJson("/api/images")["images"].size(), 3u);
 }
 
 TEST_F(ServeApiTest, LiveViewRunsWhileAnyoneWatches) {

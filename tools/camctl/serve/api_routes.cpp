@@ -361,17 +361,30 @@ void WebServer::addApiRoutes() {
                  res.set_header("Content-Disposition",
                                 attachmentHeader(image->getName(), image->getId()));
                  // The announced length is the camera's size: a transfer that fails or comes
-                 // out shorter breaks the connection rather than ending as if complete.
+                 // out shorter breaks the connection rather than ending as if complete. A size
+                 // the camera could not tell (0, or 0xFFFFFFFF for 4 GiB and more) goes chunked,
+                 // where only a whole transfer sends the closing chunk.
+                 const auto download = [image](httplib::DataSink& sink, uint64_t expected) {
+                     SinkBuffer buffer(sink);
+                     std::ostream output(&buffer);
+                     return image->getData(output).getResult() == cc::Result::Ok &&
+                            (expected == 0 || buffer.written() == expected);
+                 };
+                 if (size == 0 || size == 0xFFFFFFFFull) {
+                     res.set_chunked_content_provider("application/octet-stream",
+                                                      [download](size_t, httplib::DataSink& sink) {
+                                                          if (!download(sink, 0)) {
+                                                              return false;
+                                                          }
+                                                          sink.done();
+                                                          return true;
+                                                      });
+                     return;
+                 }
                  res.set_content_provider(
                      static_cast<size_t>(size), "application/octet-stream",
-                     [image, size](size_t offset, size_t, httplib::DataSink& sink) {
-                         if (offset != 0) {
-                             return false;
-                         }
-                         SinkBuffer buffer(sink);
-                         std::ostream output(&buffer);
-                         const auto response = image->getData(output);
-                         return response.getResult() == cc::Result::Ok && buffer.written() == size;
+                     [download, size](size_t offset, size_t, httplib::DataSink& sink) {
+                         return offset == 0 && download(sink, size);
                      });
              }));
 
