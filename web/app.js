@@ -217,7 +217,9 @@ function galleryItem(image) {
   name.textContent = image.name;
   const size = document.createElement('div');
   size.className = 'size';
-  size.textContent = formatBytes(image.size) + (image.date ? ' · ' + image.date : '');
+  // The camera gives 0 for a size it cannot tell; the download is whole all the same.
+  size.textContent = (image.size ? formatBytes(image.size) : 'size unknown')
+    + (image.date ? ' · ' + image.date : '');
   const actions = document.createElement('div');
   actions.className = 'actions';
   const download = document.createElement('a');
