@@ -308,11 +308,11 @@ void WebServer::addApiRoutes() {
     http.Get("/api/images",
              guarded([this, camera](const httplib::Request&, httplib::Response& res) {
                  json list = json::array();
-                 for (const auto& picture : tether->pictures()) {
-                     list.push_back(picture.json);
-                 }
                  for (const auto& image : imagesInOrder(*camera())) {
                      list.push_back(imageJsonOf(*image));
+                 }
+                 for (const auto& picture : tether->pictures()) {
+                     list.push_back(picture.json);
                  }
                  setJson(res, {{"images", list}});
              }));

@@ -75,7 +75,7 @@ void TetherGallery::keep(TetherPicture picture) {
 
 std::vector<TetherPicture> TetherGallery::pictures() const {
     std::lock_guard<std::mutex> lock(mutex);
-    return {kept.rbegin(), kept.rend()};
+    return {kept.begin(), kept.end()};
 }
 
 std::optional<TetherPicture> TetherGallery::find(const std::string& id) const {

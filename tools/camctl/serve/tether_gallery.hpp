@@ -36,7 +36,7 @@ public:
     /// ("imageFailed") to the pages.
     explicit TetherGallery(std::function<void(const std::string&, const nlohmann::json&)> publish);
 
-    /// Newest first.
+    /// Oldest first.
     std::vector<TetherPicture> pictures() const;
     std::optional<TetherPicture> find(const std::string& id) const;
     bool remove(const std::string& id);
