@@ -473,8 +473,8 @@ private:
         result.imagesAfterDelete = device.getImages().size();
 
         if (kind_ == FaultKind::Unplug && injector_->injected()) {
-            // The event task notices within a poll or two.
-            listener.waitFor([&] { return listener.disconnectedLocked() > 0; }, 3000ms);
+            // The event task notices within a poll or two; generous for a loaded machine.
+            listener.waitFor([&] { return listener.disconnectedLocked() > 0; }, 10000ms);
         }
     }
 
