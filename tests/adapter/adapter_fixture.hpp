@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
-#include "common/diagnostics.hpp"
 #include "device/quorin_camera_device.hpp"
 #include "support/dataset_builder.hpp"
+#include "support/diagnostic_capture.hpp"
 #include "support/scripted_mtp_device.hpp"
 
 namespace Corvane::CameraController::Testing {
@@ -78,26 +78,7 @@ inline std::vector<uint8_t> propDesc(uint16_t property, uint16_t dataType, uint6
     return builder.bytes();
 }
 
-/// Collects diagnostic lines for the lifetime of the object.
-class CapturedDiagnostics {
-public:
-    CapturedDiagnostics() {
-        previous_ = Impl::setDiagnosticSink([this](const std::string& line) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            lines_.push_back(line);
-        });
-    }
-    ~CapturedDiagnostics() { Impl::setDiagnosticSink(previous_); }
-    std::vector<std::string> lines() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return lines_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> lines_;
-    Impl::DiagnosticSink previous_;
-};
+using CapturedDiagnostics = DiagnosticCapture;
 
 /// A device, its adapter and the scripted camera behind it.
 class AdapterTest : public ::testing::Test {

@@ -17,6 +17,7 @@
 #include "corvane/emulator/emulated_camera.hpp"
 #include "device/camera_device_base_impl.hpp"
 #include "event_capture_fixture.hpp"
+#include "support/eventually.hpp"
 
 namespace Corvane::CameraController::Testing {
 
@@ -24,18 +25,6 @@ using namespace std::chrono_literals;
 using Emulator::CameraConfig;
 using Emulator::CardSlotConfig;
 using Emulator::EmulatedCamera;
-
-template <class Predicate>
-inline bool eventually(Predicate done, std::chrono::milliseconds limit = 10000ms) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
-}
 
 inline bool startsWith(const std::vector<std::string>& events, const std::string& prefix) {
     return std::any_of(events.begin(), events.end(),

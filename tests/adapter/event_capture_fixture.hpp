@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
-#include "common/diagnostics.hpp"
 #include "corvane/camera_controller/camera_event_listener.hpp"
 #include "corvane/camera_controller/capture.hpp"
 #include "corvane/camera_controller/setting.hpp"
@@ -20,6 +19,7 @@
 #include "model/camera_image_impl.hpp"
 #include "model/camera_storage_impl.hpp"
 #include "support/dataset_builder.hpp"
+#include "support/diagnostic_capture.hpp"
 #include "support/scripted_mtp_device.hpp"
 
 namespace Corvane::CameraController::Testing {
@@ -126,27 +126,6 @@ private:
     mutable std::mutex mutex;
     std::vector<std::string> lines;
     std::vector<std::shared_ptr<const CameraImage>> received;
-};
-
-/// Collects diagnostic lines while alive.
-class DiagnosticCapture {
-public:
-    DiagnosticCapture() {
-        previous = Impl::setDiagnosticSink([this](const std::string& line) {
-            const std::lock_guard<std::mutex> lock(mutex);
-            lines.push_back(line);
-        });
-    }
-    ~DiagnosticCapture() { Impl::setDiagnosticSink(previous); }
-    std::vector<std::string> get() const {
-        const std::lock_guard<std::mutex> lock(mutex);
-        return lines;
-    }
-
-private:
-    Impl::DiagnosticSink previous;
-    mutable std::mutex mutex;
-    std::vector<std::string> lines;
 };
 
 class AdapterFixture : public ::testing::Test {

@@ -11,6 +11,7 @@
 
 #include "adapter/adapter_capture_id.hpp"
 #include "event_capture_fixture.hpp"
+#include "support/eventually.hpp"
 
 namespace Corvane::CameraController::Testing {
 namespace {
@@ -25,19 +26,6 @@ using Impl::ConditionOffset::statusFlags;
 
 constexpr uint16_t kTransfer = 0x900B;
 constexpr uint16_t kRelease = 0x900E;
-
-/// Waits until `done` holds, at most `limit`; the tests then check what happened.
-template <class Predicate>
-bool eventually(Predicate done, std::chrono::milliseconds limit = 5000ms) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
 
 class SettingChangeTest : public AdapterFixture {
 protected:
@@ -148,7 +136,7 @@ TEST_F(CaptureExpiryTest, StillCapturesEndUnknownAfterTwoMinutes) {
     adapter->expireStillCaptures();
     EXPECT_EQ(capture->getState(), CaptureState::Unknown);
     EXPECT_TRUE(adapter->getPendingCaptures().empty());
-    EXPECT_EQ(diagnostics.get(),
+    EXPECT_EQ(diagnostics.lines(),
               (std::vector<std::string>{"Unknown whether capture is complete. Capture ID: " +
                                         capture->getId()}));
     EXPECT_TRUE(listener->events().empty());

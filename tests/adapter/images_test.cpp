@@ -501,7 +501,7 @@ TEST_F(ListingTest, VanishedStorageOrFailedObjectInfoEndsTheListing) {
                [](const RecordedRequest&) { return ScriptedResponse::withCode(0x2009); });
     adapter->doListImagesAsync("65536");
     EXPECT_EQ(storage->getListingState(), ListingState::Failed);
-    EXPECT_EQ(diagnostics.get(), (std::vector<std::string>{"mtpObject is null"}));
+    EXPECT_EQ(diagnostics.lines(), (std::vector<std::string>{"mtpObject is null"}));
 
     camera->clearRequests();
     adapter->doListImagesAsync("131072");
@@ -509,7 +509,7 @@ TEST_F(ListingTest, VanishedStorageOrFailedObjectInfoEndsTheListing) {
 
     adapter->setConnected(false);
     adapter->doListImagesAsync("65536");
-    EXPECT_EQ(diagnostics.get().back(), "[error][doListImagesAsync] Device is NOT Connected.");
+    EXPECT_EQ(diagnostics.lines().back(), "[error][doListImagesAsync] Device is NOT Connected.");
 }
 
 TEST_F(ListingTest, ListingTheCameraCutShortReadsFailedNotEmptyOrComplete) {
@@ -536,7 +536,7 @@ TEST_F(ListingTest, ListingTheCameraCutShortReadsFailedNotEmptyOrComplete) {
     EXPECT_EQ(storage->getListingState(), ListingState::Failed);
     ASSERT_EQ(storage->getImages().size(), 1u);
     EXPECT_EQ(storage->getImages().get(0)->getId(), "4");
-    EXPECT_EQ(diagnostics.get().back(), "mtpObject is null");
+    EXPECT_EQ(diagnostics.lines().back(), "mtpObject is null");
 
     // Ending the listings (at disconnect) does not hide the failure.
     adapter->stopListing(storage);

@@ -116,7 +116,7 @@ TEST_F(TetherImageTest, FailuresAreWrittenWithTheCodeOutsideTheVendorRange) {
     EXPECT_EQ(adapter->createImageFromTetherImage(), nullptr);
     camera->queue(kRelease, ScriptedResponse::withCode(0x2002));
     adapter->deleteTetherImage();
-    EXPECT_EQ(diagnostics.get(),
+    EXPECT_EQ(diagnostics.lines(),
               (std::vector<std::string>{"Error[2] createImageFromTetherImage",
                                         "Error[2] createImageFromTetherImage res = 0x2019",
                                         "Error[2] deleteTetherImage res = 0x2002"}));
@@ -213,7 +213,7 @@ TEST_F(ImageUpdateTest, AListenerThatThrowsIsLoggedUnderTheEventItWasGiven) {
     DiagnosticCapture diagnostics;
     cameraHolds({1, 2, 3});
     adapter->updateStorageImages(storage);
-    EXPECT_EQ(diagnostics.get(),
+    EXPECT_EQ(diagnostics.lines(),
               (std::vector<std::string>{"[error][imageStored] event listener threw: disk full",
                                         "[error][imageStored] event listener threw: disk full",
                                         "[error][captureComplete] event listener threw"}));

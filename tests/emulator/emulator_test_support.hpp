@@ -11,6 +11,8 @@
 
 #include "corvane/emulator/emulated_camera.hpp"
 #include "mtp/mtp_device.hpp"
+#include "mtp/usb/byte_order.hpp"
+#include "support/mtp_requests.hpp"
 
 namespace Corvane::CameraController::Emulator::Testing {
 
@@ -19,19 +21,12 @@ using Impl::MtpDevice;
 using Impl::MtpRequest;
 using Impl::MtpResponse;
 
-inline uint16_t le16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-inline uint32_t le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
+using Impl::Ptp::loadLe16;
+using Impl::Ptp::loadLe32;
+inline constexpr auto le16 = loadLe16;
+inline constexpr auto le32 = loadLe32;
 
-inline std::vector<uint8_t> bytesOf(const MtpResponse& response) {
-    return response.data
-               ? std::vector<uint8_t>(response.data.get(), response.data.get() + response.dataSize)
-               : std::vector<uint8_t>{};
-}
+using CameraController::Testing::bytesOf;
 
 /// Runs one transaction; `write` non-empty makes it a Write data phase.
 inline MtpResponse run(MtpDevice& device, uint16_t code, std::vector<uint32_t> parameters = {},

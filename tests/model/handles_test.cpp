@@ -9,18 +9,16 @@
 #include "device/camera_device_adapter.hpp"
 #include "model/camera_image_impl.hpp"
 #include "model/camera_image_list_impl.hpp"
-#include "model/camera_status_impl.hpp"
 #include "model/camera_storage_impl.hpp"
 #include "model/camera_storage_list_impl.hpp"
 #include "model/capture_impl.hpp"
-#include "model/list_images_response.hpp"
+#include "support/mock_camera_device_adapter.hpp"
 
 namespace Corvane::CameraController {
 namespace {
 
 using Impl::CameraImageImpl;
 using Impl::CameraImageListImpl;
-using Impl::CameraStatusImpl;
 using Impl::CameraStorageImpl;
 using Impl::CameraStorageListImpl;
 using Impl::CaptureImpl;
@@ -29,38 +27,7 @@ using ::testing::Invoke;
 using ::testing::Ref;
 using ::testing::Return;
 
-class MockAdapter : public CameraDeviceAdapter {
-public:
-    MOCK_METHOD(Response, getImageData, (const CameraImage&, std::ostream&), (override));
-    MOCK_METHOD(Response, getImageThumbnail, (const CameraImage&, std::ostream&), (override));
-    MOCK_METHOD(Response, deleteImage, (const CameraImage&), (override));
-
-    Response connect() override { return Result::Ok; }
-    Response disconnect() override { return Result::Ok; }
-    bool isConnected() const override { return false; }
-    Response focus(int32_t) override { return Result::Ok; }
-    Response focus(const Point&) override { return Result::Ok; }
-    Response focus() override { return Result::Ok; }
-    StartCaptureResponse startCapture(const Point&) override { return Result::Ok; }
-    StartCaptureResponse startCapture(bool) override { return Result::Ok; }
-    Response stopCapture() override { return Result::Ok; }
-    Response startLiveView() override { return Result::Ok; }
-    Response stopLiveView() override { return Result::Ok; }
-    Impl::ListImagesResponse listImages(std::shared_ptr<CameraStorage>) override {
-        return Result::Ok;
-    }
-    Response listImages() override { return Result::Ok; }
-    Response getCameraDeviceSettings(const std::vector<CameraDeviceSetting*>&) override {
-        return Result::Ok;
-    }
-    Response setCameraDeviceSettings(const std::vector<const CameraDeviceSetting*>&) override {
-        return Result::Ok;
-    }
-    Response getCaptureSettings(const std::vector<CaptureSetting*>&) override { return Result::Ok; }
-    Response setCaptureSettings(const std::vector<const CaptureSetting*>&) override {
-        return Result::Ok;
-    }
-};
+using MockAdapter = ::testing::NiceMock<Testing::MockCameraDeviceAdapter>;
 
 std::shared_ptr<CameraImageImpl> makeImage(const std::string& id, ImageFormat format,
                                            std::shared_ptr<CameraDeviceAdapter> adapter = nullptr,
@@ -231,19 +198,6 @@ TEST(CameraImageListTest, ConcurrentAddsAndReadsStayConsistent) {
     EXPECT_EQ(list.size(), 1999u);
 }
 
-TEST(CameraStorageTest, NewStorageIsEmpty) {
-    const CameraStorageImpl storage;
-    EXPECT_EQ(storage.getId(), "");
-    EXPECT_FALSE(storage.isAvailable());
-    EXPECT_EQ(storage.getType(), StorageType::Unknown);
-    EXPECT_EQ(storage.getPermission(), StoragePermission::Unknown);
-    EXPECT_EQ(storage.getMaxCapacity(), 0u);
-    EXPECT_EQ(storage.getFreeSpaceInBytes(), 0u);
-    EXPECT_EQ(storage.getFreeSpaceInImages(), 0u);
-    EXPECT_EQ(storage.getListingState(), ListingState::Idle);
-    EXPECT_EQ(storage.getImages().size(), 0u);
-}
-
 TEST(CameraStorageTest, IdReferenceSurvivesRefreshes) {
     CameraStorageImpl storage;
     storage.setId("65536");
@@ -338,19 +292,6 @@ TEST(CaptureTest, StateMovesFromExecutingOnce) {
 
 TEST(CaptureTest, NullMethodIsRefused) {
     EXPECT_THROW(CaptureImpl("x", nullptr, 1), std::invalid_argument);
-}
-
-TEST(CameraStatusTest, BatteryAndCurrentCapture) {
-    CameraStatusImpl status;
-    EXPECT_EQ(status.getBatteryLevel(), 0u);
-    EXPECT_EQ(status.getCurrentCapture(), nullptr);
-
-    status.setBatteryLevel(80);
-    auto capture = std::make_shared<CaptureImpl>("1", CaptureMethod::StillImage, 1);
-    status.setCurrentCapture(capture);
-    capture->finish(CaptureState::Complete);
-    EXPECT_EQ(status.getBatteryLevel(), 80u);
-    EXPECT_EQ(status.getCurrentCapture(), capture);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include "corvane/camera_controller/capture_settings.hpp"
 #include "corvane/camera_controller/response.hpp"
 #include "model/capture_impl.hpp"
-#include "model/list_images_response.hpp"
 
 namespace Corvane::CameraController {
 namespace {
@@ -31,18 +30,6 @@ TEST(ResponseTest, NullErrorsAreNotStored) {
     EXPECT_EQ(response.getResult(), Result::Error);
 }
 
-TEST(ResponseTest, ErrorKeepsCodeAndMessage) {
-    const Error empty(ErrorCode::NotConnected, "");
-    EXPECT_EQ(empty.getCode(), ErrorCode::NotConnected);
-    EXPECT_TRUE(empty.getMessage().empty());
-
-    Error assigned = empty;
-    assigned = Error(ErrorCode::Unknown, "camera object is deleted");
-    EXPECT_EQ(assigned.getCode(), ErrorCode::Unknown);
-    EXPECT_EQ(assigned.getMessage(), "camera object is deleted");
-    EXPECT_EQ(empty.getCode(), ErrorCode::NotConnected);
-}
-
 TEST(StartCaptureResponseTest, CarriesCaptureOnlyWhenStarted) {
     auto capture =
         std::make_shared<Impl::CaptureImpl>("20260101120000", CaptureMethod::StillImage, 1);
@@ -60,17 +47,6 @@ TEST(StartCaptureResponseTest, CarriesCaptureOnlyWhenStarted) {
     copy = failed;
     EXPECT_EQ(copy.getCapture(), nullptr);
     EXPECT_EQ(copy.getResult(), Result::Error);
-}
-
-TEST(ListImagesResponseTest, BehavesAsResponse) {
-    const Impl::ListImagesResponse ok(Result::Ok);
-    EXPECT_EQ(ok.getResult(), Result::Ok);
-    EXPECT_TRUE(ok.getErrors().empty());
-
-    const Impl::ListImagesResponse failed(
-        Response(Result::Error, makeError(ErrorCode::NotConnected, "")));
-    EXPECT_EQ(failed.getResult(), Result::Error);
-    EXPECT_EQ(failed.getErrors().size(), 1u);
 }
 
 }  // namespace

@@ -24,37 +24,31 @@ void expectEveryPrefixFails(const std::vector<uint8_t>& whole, Decode decode) {
     }
 }
 
-TEST(MtpString, EmptyStringOccupiesOneByte) {
-    const auto bytes = DatasetBuilder().u8(0).u16(0xBEEF).bytes();
-    size_t consumed = 99;
-    const auto text = decodeMtpString(bytes.data(), bytes.size(), &consumed);
-    ASSERT_TRUE(text);
-    EXPECT_EQ(*text, "");
-    EXPECT_EQ(consumed, 1u);
-}
-
-TEST(MtpString, StopsAtFirstNulButConsumesAllCharacters) {
-    // N = 4: 'A', NUL, 'B', NUL. Only "A" is text; the field is still 9 bytes long.
-    const auto bytes = DatasetBuilder().u8(4).u16('A').u16(0).u16('B').u16(0).bytes();
-    size_t consumed = 0;
-    EXPECT_EQ(decodeMtpString(bytes.data(), bytes.size(), &consumed), "A");
-    EXPECT_EQ(consumed, 9u);
-}
-
-TEST(MtpString, NonAsciiAndSurrogatePairsBecomeUtf8) {
-    const auto bytes = DatasetBuilder().utf16({0x00E9, 0x20AC, 0xD83D, 0xDCF7}).bytes();
-    EXPECT_EQ(decodeMtpString(bytes.data(), bytes.size()), "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x93\xB7");
-}
-
-TEST(MtpString, LoneSurrogatesBecomeReplacementCharacters) {
-    // A high surrogate followed by a letter, a low one alone, and a high one at the very end.
-    const auto bytes = DatasetBuilder().utf16({0xD800, 'x', 0xDC00, 0xDBFF}).bytes();
-    EXPECT_EQ(decodeMtpString(bytes.data(), bytes.size()), "\xEF\xBF\xBDx\xEF\xBF\xBD\xEF\xBF\xBD");
-}
-
-TEST(MtpString, WithoutTerminatorKeepsEveryCharacter) {
-    const auto bytes = DatasetBuilder().u8(2).u16('o').u16('k').bytes();
-    EXPECT_EQ(decodeMtpString(bytes.data(), bytes.size()), "ok");
+TEST(MtpString, DecodesToUtf8AndConsumesTheWholeField) {
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        std::string text;
+        size_t consumed;
+    };
+    const Case cases[] = {
+        {"empty: one byte", DatasetBuilder().u8(0).u16(0xBEEF).bytes(), "", 1},
+        // N = 4: 'A', NUL, 'B', NUL. Only "A" is text; the field is still 9 bytes long.
+        {"first NUL ends the text", DatasetBuilder().u8(4).u16('A').u16(0).u16('B').u16(0).bytes(),
+         "A", 9},
+        {"non-ASCII and surrogate pairs",
+         DatasetBuilder().utf16({0x00E9, 0x20AC, 0xD83D, 0xDCF7}).bytes(),
+         "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x93\xB7", 11},
+        // A high surrogate before a letter, a low one alone, a high one at the very end.
+        {"lone surrogates", DatasetBuilder().utf16({0xD800, 'x', 0xDC00, 0xDBFF}).bytes(),
+         "\xEF\xBF\xBDx\xEF\xBF\xBD\xEF\xBF\xBD", 11},
+        {"no terminator", DatasetBuilder().u8(2).u16('o').u16('k').bytes(), "ok", 5},
+    };
+    for (const Case& c : cases) {
+        size_t consumed = 99;
+        EXPECT_EQ(decodeMtpString(c.bytes.data(), c.bytes.size(), &consumed), c.text) << c.what;
+        EXPECT_EQ(consumed, c.consumed) << c.what;
+    }
 }
 
 TEST(MtpString, LongerThanDataFails) {

@@ -3,8 +3,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "common/diagnostics.hpp"
 #include "mtp/mtp_device_provider.hpp"
+#include "support/diagnostic_capture.hpp"
 #include "support/fake_device_provider.hpp"
 
 namespace Corvane::CameraController::Impl {
@@ -113,14 +113,12 @@ public:
 };
 
 TEST_F(DeviceRegistryTest, AnOpenThatThrowsLeavesTheDeviceOutWithOneDiagnostic) {
-    std::vector<std::string> lines;
-    const auto previous =
-        setDiagnosticSink([&](const std::string& line) { lines.push_back(line); });
+    Testing::DiagnosticCapture diagnostics;
     ScopedDeviceProvider throwing(std::make_shared<ThrowingProvider>());
     provider->attachCamera("a", camera("1"));
 
     const auto devices = getDevices();
-    setDiagnosticSink(previous);
+    const auto lines = diagnostics.lines();
     ASSERT_EQ(devices.size(), 1u);
     EXPECT_EQ(devices[0]->getSerialNumber(), "1");
     ASSERT_EQ(lines.size(), 1u);

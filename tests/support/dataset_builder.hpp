@@ -50,10 +50,6 @@ public:
         }
         return *this;
     }
-    DatasetBuilder& raw(const std::vector<uint8_t>& more) {
-        bytes_.insert(bytes_.end(), more.begin(), more.end());
-        return *this;
-    }
 
     const std::vector<uint8_t>& bytes() const { return bytes_; }
     size_t size() const { return bytes_.size(); }

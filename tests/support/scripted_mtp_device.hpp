@@ -4,21 +4,15 @@
 // Answering a request, first match wins:
 //   1. not connected (setConnected(false))  -> response code 0, as a vanished device gives;
 //   2. queue(op, r)                         -> per-operation FIFO, each entry used once;
-//   3. expect(op, r)                        -> ordered FIFO over all operations, used once,
-//                                              only while its front entry names this op;
-//   4. on(op, handler)                      -> every request of that operation;
-//   5. onAny(handler)                       -> every other request;
-//   6. the fallback (default 0x2005 Operation Not Supported); the request is listed in
-//      unscripted(), and in scriptErrors() when an expect() entry was waiting for another op.
+//   3. on(op, handler)                      -> every request of that operation;
+//   4. 0x2005 Operation Not Supported.
 // Responses keep the transport contract: parameters are dropped unless the code is 0x2001.
 //
-//   auto camera = std::make_shared<ScriptedMtpDevice>();
-//   camera->setIdentity("Quorin", "QUORIN Alto", "1.10", "123");
+//   auto camera = std::make_shared<ScriptedMtpDevice>("Quorin", "QUORIN Alto", "1.10", "123");
 //   camera->setSupportedOperations({0x1001, 0x9001, 0x900F});
 //   camera->on(0x900F, [](const RecordedRequest&) { return ScriptedResponse::ok(condition); });
-//   camera->expect(0x9001, ScriptedResponse::ok());
+//   camera->queue(0x9001, ScriptedResponse::ok());
 //   ... run the code under test ...
-//   EXPECT_TRUE(camera->scriptErrors().empty());
 //   EXPECT_EQ(camera->requestsFor(0x9001)[0].parameters, (std::vector<uint32_t>{1, 0, 0, 0, 0}));
 //
 // Thread-safe: execute() is serialised like a real binding's; handlers run under that
@@ -32,7 +26,6 @@
 #include <functional>
 #include <map>
 #include <mutex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -127,21 +120,9 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         perOperation_[operationCode].push_back(std::move(response));
     }
-    void expect(uint16_t operationCode, ScriptedResponse response) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        expected_.emplace_back(operationCode, std::move(response));
-    }
     void on(uint16_t operationCode, ScriptedHandler handler) {
         std::lock_guard<std::mutex> lock(mutex_);
         handlers_[operationCode] = std::move(handler);
-    }
-    void onAny(ScriptedHandler handler) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        anyHandler_ = std::move(handler);
-    }
-    void setFallback(ScriptedResponse response) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        fallback_ = std::move(response);
     }
 
     // --- inspection -------------------------------------------------------------------------
@@ -172,21 +153,6 @@ public:
     void clearRequests() {
         std::lock_guard<std::mutex> lock(mutex_);
         requests_.clear();
-    }
-    /// Requests that found no scripted answer, in arrival order.
-    std::vector<uint16_t> unscripted() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return unscripted_;
-    }
-    /// expect() entries met by another operation first.
-    std::vector<std::string> scriptErrors() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return scriptErrors_;
-    }
-    /// expect() entries not used yet.
-    size_t pendingExpectations() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return expected_.size();
     }
     int openCount() const { return openCount_; }
     /// What sessionNumber() answers (default 0); a change stands for a session the binding
@@ -264,29 +230,14 @@ private:
                 queued->second.pop_front();
                 return response;
             }
-            if (!expected_.empty() && expected_.front().first == op) {
-                ScriptedResponse response = std::move(expected_.front().second);
-                expected_.pop_front();
-                return response;
-            }
             auto found = handlers_.find(op);
-            handler = found != handlers_.end() ? found->second : anyHandler_;
-            if (!handler) {
-                noteUnscripted(op);
-                return fallback_;
+            if (found == handlers_.end()) {
+                return ScriptedResponse::withCode(0x2005);
             }
+            handler = found->second;
         }
         // Outside the script lock so that a handler may change the script or the state.
         return handler(request);
-    }
-
-    void noteUnscripted(uint16_t op) {
-        unscripted_.push_back(op);
-        if (!expected_.empty()) {
-            std::ostringstream text;
-            text << std::hex << "expected 0x" << expected_.front().first << ", got 0x" << op;
-            scriptErrors_.push_back(text.str());
-        }
     }
 
     mutable std::mutex mutex_;
@@ -303,13 +254,8 @@ private:
     std::atomic<uint64_t> sessionNumber_{0};
     std::chrono::milliseconds latency_{0};
     std::map<uint16_t, std::deque<ScriptedResponse>> perOperation_;
-    std::deque<std::pair<uint16_t, ScriptedResponse>> expected_;
     std::map<uint16_t, ScriptedHandler> handlers_;
-    ScriptedHandler anyHandler_;
-    ScriptedResponse fallback_ = ScriptedResponse::withCode(0x2005);
     std::vector<RecordedRequest> requests_;
-    std::vector<uint16_t> unscripted_;
-    std::vector<std::string> scriptErrors_;
 };
 
 }  // namespace Corvane::CameraController::Testing

@@ -6,27 +6,23 @@
 #include <cstdio>
 #include <cstdlib>
 #include <future>
-#include <thread>
+#include <string>
 
 namespace Corvane::CameraController::Testing {
 
-/// Runs `body` on its own thread; a body still running after `limit` aborts the test program
-/// with a line naming `what` (a deadlocked thread cannot be stopped any other way).
+/// Runs `body` on its own thread and returns what it returns; a body still running after
+/// `limit` aborts the test program with a line naming `what` (a deadlocked thread cannot be
+/// stopped any other way).
 template <class Body>
-void finishesWithin(std::chrono::seconds limit, const char* what, Body body) {
-    std::promise<void> done;
-    auto finished = done.get_future();
-    std::thread runner([&body, &done] {
-        body();
-        done.set_value();
-    });
+auto finishesWithin(std::chrono::seconds limit, const std::string& what, Body body) {
+    auto finished = std::async(std::launch::async, std::move(body));
     if (finished.wait_for(limit) != std::future_status::ready) {
-        std::fprintf(stderr, "Watchdog: %s did not return within %llds\n", what,
+        std::fprintf(stderr, "Watchdog: %s did not return within %llds\n", what.c_str(),
                      static_cast<long long>(limit.count()));
         std::fflush(stderr);
         std::abort();
     }
-    runner.join();
+    return finished.get();
 }
 
 }  // namespace Corvane::CameraController::Testing

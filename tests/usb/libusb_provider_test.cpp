@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "common/diagnostics.hpp"
 #include "mtp/usb/libusb_bulk_pipe.hpp"
 #include "mtp/usb/libusb_device_provider.hpp"
 #include "mtp/usb/still_image_interface.hpp"
+#include "support/diagnostic_capture.hpp"
 
 namespace Corvane::CameraController::Impl {
 namespace {
@@ -131,9 +131,7 @@ TEST(LibusbBulkPipe, ParsesDeviceStatusAndItsHaltedEndpoints) {
 // This runs on machines without a camera (CI, containers without USB): the listing must be
 // empty, quiet and harmless. With a camera attached it lists it, and that is checked too.
 TEST(LibusbDeviceProvider, ListsOnlyStillImageDevicesAndWritesNothing) {
-    std::vector<std::string> lines;
-    const auto previous =
-        setDiagnosticSink([&](const std::string& line) { lines.push_back(line); });
+    const CameraController::Testing::DiagnosticCapture diagnostics;
     ::testing::internal::CaptureStdout();
     ::testing::internal::CaptureStderr();
 
@@ -143,8 +141,7 @@ TEST(LibusbDeviceProvider, ListsOnlyStillImageDevicesAndWritesNothing) {
 
     const std::string out = ::testing::internal::GetCapturedStdout();
     const std::string err = ::testing::internal::GetCapturedStderr();
-    setDiagnosticSink(previous);
-    EXPECT_THAT(lines, IsEmpty());
+    EXPECT_THAT(diagnostics.lines(), IsEmpty());
     EXPECT_EQ(out, "");
     EXPECT_EQ(err, "");
     ASSERT_EQ(first.size(), second.size());

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "mtp/usb/ptp_container.hpp"
+#include "support/dataset_builder.hpp"
 
 namespace Corvane::CameraController::Impl::Testing {
 
@@ -40,58 +41,13 @@ inline std::vector<uint8_t> pattern(size_t size, uint32_t seed = 1) {
     return bytes;
 }
 
-class DatasetWriter {
-public:
-    DatasetWriter& u16(uint16_t v) {
-        bytes_.push_back(static_cast<uint8_t>(v));
-        bytes_.push_back(static_cast<uint8_t>(v >> 8));
-        return *this;
-    }
-    DatasetWriter& u32(uint32_t v) { return u16(static_cast<uint16_t>(v)).u16(v >> 16); }
-    DatasetWriter& string(const std::string& ascii) {
-        if (ascii.empty()) {
-            bytes_.push_back(0);
-            return *this;
-        }
-        bytes_.push_back(static_cast<uint8_t>(ascii.size() + 1));
-        for (char c : ascii) {
-            u16(static_cast<uint8_t>(c));
-        }
-        return u16(0);
-    }
-    DatasetWriter& u16Array(const std::vector<uint16_t>& values) {
-        u32(static_cast<uint32_t>(values.size()));
-        for (uint16_t v : values) {
-            u16(v);
-        }
-        return *this;
-    }
-    std::vector<uint8_t> bytes() const { return bytes_; }
-
-private:
-    std::vector<uint8_t> bytes_;
-};
-
+/// A DeviceInfo dataset with this identity and these operations.
 inline std::vector<uint8_t> deviceInfoBytes(const std::string& manufacturer,
                                             const std::string& model, const std::string& version,
                                             const std::string& serial,
                                             const std::vector<uint16_t>& operations) {
-    return DatasetWriter()
-        .u16(100)
-        .u32(6)
-        .u16(100)
-        .string("")
-        .u16(0)
-        .u16Array(operations)
-        .u16Array({})
-        .u16Array({0x5001})
-        .u16Array({})
-        .u16Array({0x3801})
-        .string(manufacturer)
-        .string(model)
-        .string(version)
-        .string(serial)
-        .bytes();
+    return CameraController::Testing::deviceInfoDataset(
+        {operations, manufacturer, model, version, serial, {}, {0x5001}});
 }
 
 }  // namespace Corvane::CameraController::Impl::Testing

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "mtp/usb/ptp_transaction.hpp"
+#include "support/mtp_requests.hpp"
 #include "usb/ptp_test_support.hpp"
 #include "usb/scripted_pipe.hpp"
 
@@ -31,28 +32,9 @@ constexpr uint16_t kOk = 0x2001;
 constexpr uint16_t kGeneralError = 0x2002;
 constexpr uint16_t kBusy = 0x2019;
 
-MtpRequest request(uint16_t code, std::vector<uint32_t> parameters = {},
-                   MtpDataPhase phase = MtpDataPhase::None) {
-    MtpRequest r;
-    r.operationCode = code;
-    r.parameters = std::move(parameters);
-    r.dataPhase = phase;
-    return r;
-}
-
-MtpRequest writeRequest(uint16_t code, const std::vector<uint8_t>& payload) {
-    MtpRequest r = request(code, {}, MtpDataPhase::Write);
-    r.data = payload.data();
-    r.dataSize = static_cast<uint32_t>(payload.size());
-    return r;
-}
-
-std::vector<uint8_t> received(const MtpResponse& response) {
-    if (!response.data) {
-        return {};
-    }
-    return {response.data.get(), response.data.get() + response.dataSize};
-}
+using CameraController::Testing::bytesOf;
+using CameraController::Testing::mtpRequest;
+using CameraController::Testing::writeRequest;
 
 class PtpUsbDeviceTest : public ::testing::Test {
 protected:
@@ -71,7 +53,7 @@ protected:
     void expectHealthyTransaction(uint32_t transactionId) {
         chat->expectTransfer(commandBytes(kVendorRelease, transactionId, {1, 2}));
         chat->deviceSends(responseBytes(kOk, transactionId, {7}));
-        const MtpResponse response = device->execute(request(kVendorRelease, {1, 2}));
+        const MtpResponse response = device->execute(mtpRequest(kVendorRelease, {1, 2}));
         EXPECT_EQ(response.responseCode, kOk);
         EXPECT_THAT(response.parameters, ElementsAre(7u));
     }
@@ -176,7 +158,7 @@ TEST_F(PtpUsbDeviceTest, CloseEndsTheSessionReleasesTheInterfaceAndOpenTakesItBa
     ASSERT_TRUE(device->close());
     EXPECT_EQ(chat->calls().back(), "release");
     const size_t callsAfterClose = chat->calls().size();
-    EXPECT_EQ(device->execute(request(kVendorRelease)).responseCode, 0);
+    EXPECT_EQ(device->execute(mtpRequest(kVendorRelease)).responseCode, 0);
     EXPECT_EQ(chat->calls().size(), callsAfterClose);
     EXPECT_TRUE(device->isConnected());
 
@@ -187,7 +169,7 @@ TEST_F(PtpUsbDeviceTest, CloseEndsTheSessionReleasesTheInterfaceAndOpenTakesItBa
 
 TEST_F(PtpUsbDeviceTest, CloseBeforeAnySessionSendsNothing) {
     ASSERT_TRUE(device->close());
-    EXPECT_EQ(device->execute(request(kVendorRelease)).responseCode, 0);
+    EXPECT_EQ(device->execute(mtpRequest(kVendorRelease)).responseCode, 0);
     EXPECT_THAT(chat->calls(), ElementsAre("release"));
 }
 
@@ -197,8 +179,8 @@ TEST_F(PtpUsbDeviceTest, CommandCarriesAtMostFiveParametersAndAtLeastOneWord) {
     chat->expectTransfer(commandBytes(kVendorRelease, 2, {1, 2, 3, 4, 5}));
     chat->deviceSends(responseBytes(kOk, 2, {9, 8, 7, 6, 5}));
 
-    EXPECT_EQ(device->execute(request(kVendorRelease)).responseCode, kOk);
-    const MtpResponse response = device->execute(request(kVendorRelease, {1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(device->execute(mtpRequest(kVendorRelease)).responseCode, kOk);
+    const MtpResponse response = device->execute(mtpRequest(kVendorRelease, {1, 2, 3, 4, 5, 6}));
     EXPECT_THAT(response.parameters, ElementsAre(9u, 8u, 7u, 6u, 5u));
 }
 
@@ -209,12 +191,12 @@ TEST_F(PtpUsbDeviceTest, FailureCodesCarryNoParametersButKeepTheirData) {
     chat->expectTransfer(commandBytes(kGetObject, 2, {6}));
     chat->deviceSends(responseBytes(0x2009, 2));  // invalid handle: no data phase at all
 
-    const MtpResponse busy = device->execute(request(kGetObject, {5}, MtpDataPhase::Read));
+    const MtpResponse busy = device->execute(mtpRequest(kGetObject, {5}, MtpDataPhase::Read));
     EXPECT_EQ(busy.responseCode, kBusy);
     EXPECT_THAT(busy.parameters, IsEmpty());
-    EXPECT_EQ(received(busy), pattern(40));
+    EXPECT_EQ(bytesOf(busy), pattern(40));
 
-    const MtpResponse refused = device->execute(request(kGetObject, {6}, MtpDataPhase::Read));
+    const MtpResponse refused = device->execute(mtpRequest(kGetObject, {6}, MtpDataPhase::Read));
     EXPECT_EQ(refused.responseCode, 0x2009);
     EXPECT_EQ(refused.data, nullptr);
     EXPECT_EQ(refused.dataSize, 0u);
@@ -226,7 +208,7 @@ TEST_F(PtpUsbDeviceTest, ResponseCodeZeroFromTheCameraCarriesNothing) {
     chat->deviceSends(dataBytes(kGetObject, 1, pattern(40)));
     chat->deviceSends(responseBytes(0, 1, {5}));
 
-    const MtpResponse response = device->execute(request(kGetObject, {}, MtpDataPhase::Read));
+    const MtpResponse response = device->execute(mtpRequest(kGetObject, {}, MtpDataPhase::Read));
     EXPECT_EQ(response.responseCode, 0);
     EXPECT_EQ(response.data, nullptr);
     EXPECT_EQ(response.dataSize, 0u);
@@ -251,11 +233,11 @@ TEST_P(DataPhaseSizes, ReadArrivesWholeInOneBuffer) {
     chat->deviceSends(dataBytes(kGetObject, 1, payload));
     chat->deviceSends(responseBytes(kOk, 1, {static_cast<uint32_t>(payload.size())}));
 
-    const MtpResponse response = device->execute(request(kGetObject, {42}, MtpDataPhase::Read));
+    const MtpResponse response = device->execute(mtpRequest(kGetObject, {42}, MtpDataPhase::Read));
     ASSERT_EQ(response.responseCode, kOk);
     EXPECT_EQ(response.dataSize, payload.size());
     EXPECT_EQ(response.data == nullptr, payload.empty());
-    EXPECT_TRUE(received(response) == payload);
+    EXPECT_TRUE(bytesOf(response) == payload);
     EXPECT_THAT(response.parameters, ElementsAre(payload.size()));
 }
 
@@ -280,10 +262,11 @@ TEST_F(PtpUsbDeviceTest, ZeroLengthPacketAfterDataIsConsumedAndItsAbsenceTolerat
     chat->deviceSends(dataBytes(kGetObject, 2, pattern(1012)), false);
     chat->deviceSends(responseBytes(kOk, 2, {4}));
 
-    EXPECT_EQ(received(device->execute(request(kGetObject, {}, MtpDataPhase::Read))), pattern(500));
-    const MtpResponse second = device->execute(request(kGetObject, {}, MtpDataPhase::Read));
+    EXPECT_EQ(bytesOf(device->execute(mtpRequest(kGetObject, {}, MtpDataPhase::Read))),
+              pattern(500));
+    const MtpResponse second = device->execute(mtpRequest(kGetObject, {}, MtpDataPhase::Read));
     EXPECT_EQ(second.responseCode, kOk);
-    EXPECT_EQ(received(second), pattern(1012));
+    EXPECT_EQ(bytesOf(second), pattern(1012));
     EXPECT_THAT(second.parameters, ElementsAre(4u));
 }
 
@@ -299,9 +282,9 @@ TEST_F(PtpUsbDeviceTest, HeaderAndPayloadSplitAcrossShortTransfers) {
     chat->deviceSends({response.begin(), response.begin() + 6});
     chat->deviceSends({response.begin() + 6, response.end()});
 
-    const MtpResponse result = device->execute(request(kGetObject, {}, MtpDataPhase::Read));
+    const MtpResponse result = device->execute(mtpRequest(kGetObject, {}, MtpDataPhase::Read));
     EXPECT_EQ(result.responseCode, kOk);
-    EXPECT_EQ(received(result), payload);
+    EXPECT_EQ(bytesOf(result), payload);
 }
 
 TEST_F(PtpUsbDeviceTest, SuperSpeedPacketsKeepTransfersWhole) {
@@ -317,7 +300,8 @@ TEST_F(PtpUsbDeviceTest, SuperSpeedPacketsKeepTransfersWhole) {
     chat->deviceSends(responseBytes(kOk, 2));
 
     EXPECT_EQ(device->execute(writeRequest(kSendObject, payload)).responseCode, kOk);
-    EXPECT_TRUE(received(device->execute(request(kGetObject, {}, MtpDataPhase::Read))) == payload);
+    EXPECT_TRUE(bytesOf(device->execute(mtpRequest(kGetObject, {}, MtpDataPhase::Read))) ==
+                payload);
 }
 
 // --- faults and recovery ---------------------------------------------------------------------
@@ -327,7 +311,7 @@ TEST_F(PtpUsbDeviceTest, WrongTransactionIdGivesCodeZeroAndTheNextTransactionWor
     chat->deviceSends(responseBytes(kOk, 7));
     chat->expectCancel(7);
     chat->expectStatus(kOk);
-    const MtpResponse response = device->execute(request(kVendorRelease));
+    const MtpResponse response = device->execute(mtpRequest(kVendorRelease));
     EXPECT_EQ(response.responseCode, 0);
     EXPECT_THAT(response.parameters, IsEmpty());
     expectHealthyTransaction(2);
@@ -343,7 +327,7 @@ TEST_F(PtpUsbDeviceTest, StaleDataOfAnotherTransactionIsCancelledAndDrainedWhole
     chat->expectCancel(9);
     chat->expectStatus(kBusy);
     chat->expectStatus(kOk);
-    const MtpResponse response = device->execute(request(kGetObject, {}, MtpDataPhase::Read));
+    const MtpResponse response = device->execute(mtpRequest(kGetObject, {}, MtpDataPhase::Read));
     EXPECT_EQ(response.responseCode, 0);
     EXPECT_EQ(response.data, nullptr);
     EXPECT_EQ(response.dataSize, 0u);
@@ -365,7 +349,7 @@ TEST_F(PtpUsbDeviceTest, ContainersOfTheWrongTypeOrShapeGiveCodeZero) {
         chat->deviceSends(answer);
         chat->expectCancel(1);
         chat->expectStatus(kOk);
-        EXPECT_EQ(device->execute(request(kVendorRelease)).responseCode, 0);
+        EXPECT_EQ(device->execute(mtpRequest(kVendorRelease)).responseCode, 0);
         expectHealthyTransaction(2);
         freshDevice();
     }
@@ -378,7 +362,7 @@ TEST_F(PtpUsbDeviceTest, StallGivesTheCameraReasonReadBeforeTheHaltIsCleared) {
     chat->expectStatus(kBusy, true);
     chat->expectStatus(0x2009, true);
     chat->expectClearHalt(PipeEndpoint::BulkIn);
-    EXPECT_EQ(device->execute(request(kGetObject, {}, MtpDataPhase::Read)).responseCode, 0x2009);
+    EXPECT_EQ(device->execute(mtpRequest(kGetObject, {}, MtpDataPhase::Read)).responseCode, 0x2009);
     expectHealthyTransaction(2);
 
     const std::vector<uint8_t> value = {1, 0};
@@ -413,7 +397,7 @@ TEST_F(PtpUsbDeviceTest, HaltsReportedByStatusAreClearedWhileTheDeviceIsBusy) {
     chat->expectClearHalt(PipeEndpoint::BulkOut);
     chat->expectStatus(kBusy);
     chat->expectStatus(kOk);
-    EXPECT_EQ(device->execute(request(kGetObject, {}, MtpDataPhase::Read)).responseCode, 0);
+    EXPECT_EQ(device->execute(mtpRequest(kGetObject, {}, MtpDataPhase::Read)).responseCode, 0);
     expectHealthyTransaction(2);
 }
 
@@ -425,7 +409,7 @@ TEST_F(PtpUsbDeviceTest, DataPhaseEndingEarlyIsAShortRead) {
     chat->deviceSends(responseBytes(kOk, 1));
     chat->expectCancel(1);
     chat->expectStatus(kOk);
-    const MtpResponse response = device->execute(request(kGetObject, {}, MtpDataPhase::Read));
+    const MtpResponse response = device->execute(mtpRequest(kGetObject, {}, MtpDataPhase::Read));
     EXPECT_EQ(response.responseCode, 0);
     EXPECT_EQ(response.data, nullptr);
     expectHealthyTransaction(2);
@@ -442,7 +426,7 @@ TEST_F(PtpUsbDeviceTest, ImplausibleDataLengthsAreRefusedBeforeAllocating) {
         chat->deviceSends(bytes);
         chat->expectCancel(1);
         chat->expectStatus(kOk);
-        EXPECT_EQ(device->execute(request(kGetObject, {}, MtpDataPhase::Read)).responseCode, 0);
+        EXPECT_EQ(device->execute(mtpRequest(kGetObject, {}, MtpDataPhase::Read)).responseCode, 0);
         expectHealthyTransaction(2);
         freshDevice();
     }
@@ -461,7 +445,7 @@ TEST_F(PtpUsbDeviceTest, CameraBusyForSecondsAfterACancelIsWaitedOutWithoutARese
         chat->expectStatus(kBusy);
     }
     chat->expectStatus(kOk);
-    EXPECT_EQ(device->execute(request(kGetObject, {}, MtpDataPhase::Read)).responseCode, 0);
+    EXPECT_EQ(device->execute(mtpRequest(kGetObject, {}, MtpDataPhase::Read)).responseCode, 0);
     EXPECT_EQ(callsNamed("reset"), 0u);
     expectHealthyTransaction(2);
 }
@@ -483,13 +467,13 @@ TEST_F(PtpUsbDeviceTest, DeviceThatNeverSettlesIsResetAndTheSessionReopenedVisib
     chat->expectReset();
     chat->expectClearHalt(PipeEndpoint::BulkIn);
     chat->expectClearHalt(PipeEndpoint::BulkOut);
-    EXPECT_EQ(device->execute(request(kVendorRelease)).responseCode, 0);
+    EXPECT_EQ(device->execute(mtpRequest(kVendorRelease)).responseCode, 0);
 
     // The reset ended the session: it is opened again before the next request, and while the
     // camera refuses, nothing else goes out.
     chat->expectTransfer(commandBytes(kOpenSession, 0, {1}));
     chat->deviceSends(responseBytes(kBusy, 0));
-    EXPECT_EQ(device->execute(request(kVendorRelease)).responseCode, 0);
+    EXPECT_EQ(device->execute(mtpRequest(kVendorRelease)).responseCode, 0);
     EXPECT_EQ(device->sessionNumber(), session);
     chat->expectTransfer(commandBytes(kOpenSession, 0, {1}));
     chat->deviceSends(responseBytes(kOk, 0));
@@ -506,7 +490,7 @@ TEST_F(PtpUsbDeviceTest, UnplugMidDataPhaseGivesCodeZeroAtOnceAndForever) {
     chat->deviceSends(bytes, false);
     chat->unplug();
 
-    const MtpResponse response = device->execute(request(kGetObject, {}, MtpDataPhase::Read));
+    const MtpResponse response = device->execute(mtpRequest(kGetObject, {}, MtpDataPhase::Read));
     EXPECT_EQ(response.responseCode, 0);
     EXPECT_EQ(response.data, nullptr);
     // No recovery is attempted on a device that is gone.
@@ -514,7 +498,7 @@ TEST_F(PtpUsbDeviceTest, UnplugMidDataPhaseGivesCodeZeroAtOnceAndForever) {
     EXPECT_FALSE(device->isConnected());
 
     const size_t callsBefore = chat->calls().size();
-    EXPECT_EQ(device->execute(request(kVendorRelease)).responseCode, 0);
+    EXPECT_EQ(device->execute(mtpRequest(kVendorRelease)).responseCode, 0);
     EXPECT_EQ(chat->calls().size(), callsBefore);
 }
 
@@ -522,11 +506,11 @@ TEST_F(PtpUsbDeviceTest, UnplugWhileIdleIsSeenByIsConnected) {
     EXPECT_TRUE(device->isConnected());
     chat->unplug();
     EXPECT_FALSE(device->isConnected());
-    EXPECT_EQ(device->execute(request(kVendorRelease)).responseCode, 0);
+    EXPECT_EQ(device->execute(mtpRequest(kVendorRelease)).responseCode, 0);
 }
 
 TEST_F(PtpUsbDeviceTest, WriteWithoutBufferIsRefusedWithoutTouchingTheDevice) {
-    MtpRequest r = request(kSendObject, {}, MtpDataPhase::Write);
+    MtpRequest r = mtpRequest(kSendObject, {}, MtpDataPhase::Write);
     r.dataSize = 10;
     EXPECT_EQ(device->execute(r).responseCode, 0);
     EXPECT_THAT(chat->calls(), IsEmpty());

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "mtp/usb/ptp_usb_device.hpp"
+#include "support/mtp_requests.hpp"
 #include "usb/ptp_test_support.hpp"
 
 namespace Corvane::CameraController::Impl::Testing {
@@ -104,11 +105,7 @@ private:
 };
 
 MtpRequest readOf(uint32_t size) {
-    MtpRequest request;
-    request.operationCode = kGetObject;
-    request.parameters = {size};
-    request.dataPhase = MtpDataPhase::Read;
-    return request;
+    return CameraController::Testing::readRequest(kGetObject, {size});
 }
 
 TEST(PtpUsbDeviceThreads, TransactionsFromManyThreadsNeverInterleave) {

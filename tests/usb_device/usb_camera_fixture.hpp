@@ -14,6 +14,8 @@
 #include "corvane/emulator/emulated_camera.hpp"
 #include "mtp/mtp_device.hpp"
 #include "mtp/mtp_device_provider.hpp"
+#include "support/eventually.hpp"
+#include "support/mtp_requests.hpp"
 #include "usb_camera_host.hpp"
 
 namespace Corvane::CameraController::UsbDeviceTest {
@@ -25,32 +27,12 @@ using Emulator::Usb::UsbHostOptions;
 
 constexpr uint16_t kOk = 0x2001;
 
-inline Impl::MtpRequest readRequest(uint16_t code, std::vector<uint32_t> parameters = {}) {
-    Impl::MtpRequest request;
-    request.operationCode = code;
-    request.parameters = std::move(parameters);
-    request.dataPhase = Impl::MtpDataPhase::Read;
-    return request;
-}
+using Testing::bytesOf;
+using Testing::mtpRequest;
+using Testing::readRequest;
+using Testing::writeRequest;
 
-inline std::vector<uint8_t> bytesOf(const Impl::MtpResponse& response) {
-    const uint8_t* data = response.data.get();
-    return data == nullptr ? std::vector<uint8_t>{}
-                           : std::vector<uint8_t>(data, data + response.dataSize);
-}
-
-/// Waits for `predicate` up to `limit`; true when it held in time.
-template <typename Predicate>
-bool eventually(Predicate predicate, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!predicate()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
+using Testing::eventually;
 
 class UsbCameraTest : public ::testing::Test {
 protected:

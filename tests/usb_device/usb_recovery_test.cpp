@@ -1,75 +1,18 @@
 // What other programs leave behind and what this one leaves for them: sessions, claims and
 // transfers cut short, through the libusb binding against the strict emulated camera.
-#include <libusb.h>
-
 #include <algorithm>
 
-#include "mtp/usb/ptp_container.hpp"
+#include "libusb_program.hpp"
 #include "usb_camera_fixture.hpp"
 
 namespace Corvane::CameraController::UsbDeviceTest {
 namespace {
 
-namespace Ptp = Impl::Ptp;
-
 constexpr uint16_t kOpenSession = 0x1002;
 constexpr uint16_t kGetStorageIds = 0x1004;
 constexpr uint16_t kGetObject = 0x1009;
 constexpr uint16_t kSetDevicePropValue = 0x1016;
-constexpr uint8_t kBulkIn = 0x81;
-constexpr uint8_t kBulkOut = 0x02;
-
-/// A second program on the same bus, through libusb's plain synchronous calls.
-class OtherProgram {
-public:
-    OtherProgram() {
-        if (libusb_init(&context_) != LIBUSB_SUCCESS) {
-            context_ = nullptr;
-            return;
-        }
-        handle_ = libusb_open_device_with_vid_pid(context_, 0x1209, 0x0001);
-    }
-    ~OtherProgram() {
-        leave();
-        if (context_ != nullptr) {
-            libusb_exit(context_);
-        }
-    }
-    bool opened() const { return handle_ != nullptr; }
-    int claim() { return libusb_claim_interface(handle_, 0); }
-    /// Closes the device as a process that dies does: no cancel, no CloseSession.
-    void leave() {
-        if (handle_ != nullptr) {
-            libusb_close(handle_);
-            handle_ = nullptr;
-        }
-    }
-    bool command(uint16_t code, uint32_t transactionId, std::vector<uint32_t> parameters) {
-        auto bytes = Ptp::encodeContainer(
-            {Ptp::ContainerType::Command, code, transactionId, std::move(parameters)});
-        int moved = 0;
-        return libusb_bulk_transfer(handle_, kBulkOut, bytes.data(), static_cast<int>(bytes.size()),
-                                    &moved, 2000) == LIBUSB_SUCCESS;
-    }
-    size_t read(size_t capacity) {
-        std::vector<uint8_t> buffer(capacity);
-        int moved = 0;
-        libusb_bulk_transfer(handle_, kBulkIn, buffer.data(), static_cast<int>(capacity), &moved,
-                             2000);
-        return static_cast<size_t>(moved);
-    }
-
-private:
-    libusb_context* context_ = nullptr;
-    libusb_device_handle* handle_ = nullptr;
-};
-
-Impl::MtpRequest plainRequest(uint16_t code, std::vector<uint32_t> parameters = {}) {
-    Impl::MtpRequest request;
-    request.operationCode = code;
-    request.parameters = std::move(parameters);
-    return request;
-}
+using OtherProgram = LibusbProgram;
 
 // Connecting opens a device that discovery opened already: the session and its transaction
 // ids go on, which a camera that checks them accepts.
@@ -84,11 +27,7 @@ TEST_F(UsbCameraTest, OpeningTheCameraAgainKeepsItsSession) {
 TEST_F(UsbCameraTest, RefusedPropertyWriteReturnsTheCameraReason) {
     openCamera();
     const std::vector<uint8_t> level = {50};
-    Impl::MtpRequest request = plainRequest(kSetDevicePropValue, {0x5001});
-    request.dataPhase = Impl::MtpDataPhase::Write;
-    request.data = level.data();
-    request.dataSize = 1;
-    const Impl::MtpResponse refused = run(request);
+    const Impl::MtpResponse refused = run(writeRequest(kSetDevicePropValue, level, {0x5001}));
     EXPECT_EQ(refused.responseCode, 0x200F) << "access denied, from the device status";
     EXPECT_EQ(run(readRequest(kGetStorageIds)).responseCode, kOk);
 }
@@ -137,7 +76,7 @@ protected:
     /// not ask for and cancels the transaction. Returns the id the camera saw for it.
     uint32_t cancelledTransaction() {
         camera_->clearTransactions();
-        EXPECT_EQ(run(plainRequest(kGetStorageIds)).responseCode, 0);
+        EXPECT_EQ(run(mtpRequest(kGetStorageIds)).responseCode, 0);
         const auto seen = camera_->transactions();
         EXPECT_EQ(seen.size(), 1u);
         return seen.empty() ? 0 : seen.back().transactionId;

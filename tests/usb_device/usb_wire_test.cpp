@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "libusb_program.hpp"
 #include "mtp/usb/byte_order.hpp"
 #include "usb_camera_fixture.hpp"
 
@@ -12,8 +13,6 @@ namespace {
 
 namespace Ptp = Impl::Ptp;
 
-constexpr uint8_t kBulkIn = 0x81;
-constexpr uint8_t kBulkOut = 0x02;
 constexpr uint8_t kInterruptIn = 0x83;
 constexpr unsigned kTimeoutMs = 2000;
 constexpr uint8_t kClassIn =
@@ -21,7 +20,7 @@ constexpr uint8_t kClassIn =
 constexpr uint8_t kClassOut =
     LIBUSB_ENDPOINT_OUT | LIBUSB_REQUEST_TYPE_CLASS | LIBUSB_RECIPIENT_INTERFACE;
 
-/// A libusb context of the test's own, with the camera opened and its interface claimed.
+/// The camera opened and its interface claimed by a program of the test's own.
 class RawUsbTest : public UsbCameraTest {
 protected:
     void SetUp() override {
@@ -29,62 +28,22 @@ protected:
         if (IsSkipped()) {
             return;
         }
-        ASSERT_EQ(libusb_init(&context_), LIBUSB_SUCCESS);
-        handle_ = openCamera(context_);
-        ASSERT_NE(handle_, nullptr);
-        ASSERT_EQ(libusb_claim_interface(handle_, 0), LIBUSB_SUCCESS);
+        program_ = std::make_unique<LibusbProgram>();
+        ASSERT_TRUE(program_->opened());
+        handle_ = program_->handle();
+        ASSERT_EQ(program_->claim(), LIBUSB_SUCCESS);
     }
 
     void TearDown() override {
-        if (handle_ != nullptr) {
-            libusb_close(handle_);
-        }
-        if (context_ != nullptr) {
-            libusb_exit(context_);
-        }
+        program_.reset();
         UsbCameraTest::TearDown();
     }
 
-    static libusb_device_handle* openCamera(libusb_context* context) {
-        libusb_device** list = nullptr;
-        const ssize_t count = libusb_get_device_list(context, &list);
-        libusb_device_handle* handle = nullptr;
-        for (ssize_t i = 0; i < count && handle == nullptr; ++i) {
-            libusb_device_descriptor descriptor{};
-            libusb_get_device_descriptor(list[i], &descriptor);
-            if (descriptor.idVendor == 0x1209 && libusb_open(list[i], &handle) != 0) {
-                handle = nullptr;
-            }
-        }
-        libusb_free_device_list(list, 1);
-        return handle;
-    }
-
-    /// Sends a PTP command container.
     void sendCommand(uint16_t code, uint32_t transactionId, std::vector<uint32_t> parameters = {}) {
-        std::vector<uint8_t> command(12 + 4 * parameters.size());
-        Ptp::storeLe32(command.data(), static_cast<uint32_t>(command.size()));
-        Ptp::storeLe16(command.data() + 4, 1);
-        Ptp::storeLe16(command.data() + 6, code);
-        Ptp::storeLe32(command.data() + 8, transactionId);
-        for (size_t i = 0; i < parameters.size(); ++i) {
-            Ptp::storeLe32(command.data() + 12 + 4 * i, parameters[i]);
-        }
-        int moved = 0;
-        ASSERT_EQ(libusb_bulk_transfer(handle_, kBulkOut, command.data(),
-                                       static_cast<int>(command.size()), &moved, kTimeoutMs),
-                  LIBUSB_SUCCESS);
-        ASSERT_EQ(moved, static_cast<int>(command.size()));
+        ASSERT_TRUE(program_->command(code, transactionId, std::move(parameters)));
     }
 
-    std::vector<uint8_t> readIn(size_t capacity, int& rc) {
-        std::vector<uint8_t> data(capacity);
-        int moved = 0;
-        rc = libusb_bulk_transfer(handle_, kBulkIn, data.data(), static_cast<int>(capacity), &moved,
-                                  kTimeoutMs);
-        data.resize(static_cast<size_t>(std::max(moved, 0)));
-        return data;
-    }
+    std::vector<uint8_t> readIn(size_t capacity, int& rc) { return program_->read(capacity, rc); }
 
     std::vector<uint8_t> deviceStatus() {
         std::vector<uint8_t> status(64);
@@ -94,7 +53,7 @@ protected:
         return status;
     }
 
-    libusb_context* context_ = nullptr;
+    std::unique_ptr<LibusbProgram> program_;
     libusb_device_handle* handle_ = nullptr;
 };
 
@@ -215,13 +174,9 @@ TEST_F(RawUsbTest, CancelDropsTheAnswerAndResetClearsHalts) {
 }
 
 TEST_F(RawUsbTest, ASecondProgramCannotClaimTheCamera) {
-    libusb_context* other = nullptr;
-    ASSERT_EQ(libusb_init(&other), LIBUSB_SUCCESS);
-    libusb_device_handle* second = openCamera(other);
-    ASSERT_NE(second, nullptr);
-    EXPECT_EQ(libusb_claim_interface(second, 0), LIBUSB_ERROR_BUSY);
-    libusb_close(second);
-    libusb_exit(other);
+    LibusbProgram second;
+    ASSERT_TRUE(second.opened());
+    EXPECT_EQ(second.claim(), LIBUSB_ERROR_BUSY);
 }
 
 TEST_F(RawUsbTest, UnplugEndsWaitingTransfersWithNoDevice) {
