@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -53,6 +54,9 @@ public:
 
     /// "http://HOST:PORT/" (with "?token=..." when a token is needed).
     std::string url() const;
+
+    /// Lets another part of camctl (the rig agent) add routes of its own; call before start().
+    void addRoutes(const std::function<void(httplib::Server&)>& add) { add(*server); }
 
 private:
     void addRoutes();
