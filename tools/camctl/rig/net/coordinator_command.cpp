@@ -1,5 +1,6 @@
 // rig: drive every agent of a rig through the broker; shots are fetched over the agents' HTTP.
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 
 #include <httplib.h>
@@ -99,6 +100,22 @@ std::string fetchFile(const std::string& baseUrl, const std::string& token, cons
     return {};
 }
 
+// "YYYYMMDD-HHMMSS-mmm" in UTC.
+std::string utcStamp() {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    std::tm utc{};
+    ::gmtime_r(&seconds, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &utc);
+    const auto millis =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000;
+    char withMillis[40];
+    std::snprintf(withMillis, sizeof withMillis, "%s-%03d", text, static_cast<int>(millis));
+    return withMillis;
+}
+
 class Coordinator {
 public:
     Coordinator(Context& context, const CoordinatorOptions& options)
@@ -160,8 +177,10 @@ public:
     }
 
     bool shoot(unsigned number) {
-        char name[32];
-        std::snprintf(name, sizeof name, "shot-%04u", number);
+        // Named by the run's start as well, so that a later run never meets an earlier run's
+        // folders on the agents.
+        char name[64];
+        std::snprintf(name, sizeof name, "shot-%s-%04u", runStamp.c_str(), number);
         const auto offsets = rig.compareClocks(online, kClockRounds);
         json offsetsJson = json::object();
         for (const auto& [agent, clock] : offsets) {
@@ -288,6 +307,7 @@ private:
     RigCoordinator rig;
     std::map<std::string, AgentPresence> known;
     const std::set<std::string> online;
+    const std::string runStamp = utcStamp();
 };
 
 void runCoordinator(Context& context, const CoordinatorOptions& options) {
