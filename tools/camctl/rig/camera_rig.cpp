@@ -190,8 +190,15 @@ ShotReport CameraRig::fire(const fs::path& folder, const ShotOptions& options) {
     std::vector<std::thread> threads;
     threads.reserve(devices.size());
     for (size_t i = 0; i < devices.size(); ++i) {
-        threads.emplace_back(
-            [&, i] { report.cameras[i] = shootOne(*devices[i], folder, options, barrier); });
+        threads.emplace_back([&, i] {
+            try {
+                report.cameras[i] = shootOne(*devices[i], folder, options, barrier);
+            } catch (const std::exception& error) {
+                // Only a local failure (the disk) gets here; the barrier waits out its bound.
+                report.cameras[i].serial = devices[i]->getSerialNumber();
+                report.cameras[i].errors.push_back(error.what());
+            }
+        });
     }
     report.releaseMoment = barrier.release(options.releaseAt, options.prepareLimit);
     for (auto& thread : threads) {

@@ -42,8 +42,9 @@ void RigCoordinator::receive(const MqttMessage& message) {
     } else if (const std::string replier = agentOfTopic(rig, message.topic, "reply");
                !replier.empty() && body.contains("id") && body["id"].is_string()) {
         const std::string id = body["id"];
-        // Only answers to this coordinator's own requests are kept.
-        if (id.rfind(session + "-", 0) != 0) {
+        // Only answers to this coordinator's requests still waited for are kept; a late or
+        // repeated (QoS 1) answer is dropped.
+        if (pending.count(id) == 0) {
             return;
         }
         body["received"] = received;
@@ -86,6 +87,10 @@ std::map<std::string, json> RigCoordinator::request(json command,
                                                     std::chrono::milliseconds limit) {
     const std::string id = nextId();
     command["id"] = id;
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        pending.insert(id);
+    }
     const bool ping = command.value("command", "") == "clock";
     client->publish({commandTopic(rig), command.dump(), ping ? 0 : 1, false});
     const auto deadline = std::chrono::steady_clock::now() + limit;
@@ -103,6 +108,7 @@ std::map<std::string, json> RigCoordinator::request(json command,
     });
     auto answers = std::move(replies[id]);
     replies.erase(id);
+    pending.erase(id);
     return answers;
 }
 

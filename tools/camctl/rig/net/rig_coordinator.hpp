@@ -60,6 +60,7 @@ private:
     std::mutex mutex;
     std::condition_variable changed;
     std::map<std::string, AgentPresence> presences;
+    std::set<std::string> pending;  ///< ids of requests being waited for
     std::map<std::string, std::map<std::string, nlohmann::json>> replies;  ///< by id, agent
     uint64_t sequence = 0;
     const std::string session;
