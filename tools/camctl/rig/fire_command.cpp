@@ -73,7 +73,10 @@ void runFire(Context& context, const FireOptions& options) {
     if (!options.settings.empty()) {
         const auto refused = rig::applySettings(rigCameras.cameras(), options.settings);
         reportFailures(out, "set", refused);
-        allWell = allWell && refused.empty();
+        // A rig shoots with the settings asked for or not at all.
+        if (!refused.empty()) {
+            throw ReportedFailure();
+        }
     }
     rig::CameraRig cameraRig(rigCameras.cameras());
     rig::ShotOptions shotOptions;

@@ -29,7 +29,7 @@ struct CoordinatorOptions {
     unsigned shots = 1;
     std::string out = ".";
     std::string token;
-    unsigned agents = 1;
+    unsigned agents = 0;
     double wait = 10;
     double lead = 0.3;
     double fileTimeout = 60;
@@ -122,12 +122,16 @@ public:
         : out(context.out()),
           options(options),
           rig(brokerOptionsOf(options.broker), options.rig),
-          known(rig.agents(options.agents, millisOf(options.wait))),
+          known(
+              rig.agents(options.command == "list" ? options.agents : std::max(options.agents, 1u),
+                         millisOf(options.wait))),
           online(onlineOf(known)) {
-        if (online.size() < options.agents) {
+        // Listing also shows agents that are offline; the other commands need someone to do them.
+        const size_t needed = std::max<size_t>(options.agents, options.command == "list" ? 0 : 1);
+        if (online.size() < needed) {
             throw CameraError("NoAgent", std::to_string(online.size()) + " of " +
-                                             std::to_string(options.agents) +
-                                             " agents online in rig " + options.rig);
+                                             std::to_string(needed) + " agents online in rig " +
+                                             options.rig);
         }
     }
 
@@ -348,7 +352,7 @@ void addCoordinatorCommand(CLI::App& app, CommandSet& commands) {
     cmd->add_option("--out", options->out, "shoot: folder for the shot folders (default .)");
     cmd->add_option("--token", options->token, "Token of the agents' HTTP faces");
     cmd->add_option("--agents", options->agents,
-                    "Wait for at least this many agents to be online (default 1)");
+                    "Wait for at least this many agents to be online (default: one)");
     cmd->add_option("--wait", options->wait,
                     "Seconds to wait for the agents, and for cameras to be ready (default 10)")
         ->check(CLI::Range(0.0, 3600.0));
