@@ -183,6 +183,20 @@ TEST_F(RigBrokerTest, TwentyShotsOfTwelveCamerasThenAnAgentKilledMidRun) {
         sentSpreads.push_back(shot["spreadNs"].get<double>() / 1e6);
     }
 
+    // A shot's files can be collected again from the agents' disks.
+    const std::string firstShot = shots.front()["shot"];
+    const auto again = camctl::test::runProcess(
+        CAMCTL_PATH, {"rig", "--broker", url(), "testrig", "collect", firstShot, "--agents",
+                      std::to_string(kAgents), "--out", (root / "again").string()});
+    ASSERT_EQ(again.exitCode, 0) << again.out << again.err;
+    size_t collectedAgain = 0;
+    for (const auto& entry : fs::directory_iterator(root / "again" / firstShot)) {
+        EXPECT_EQ(contentsOf(entry.path()),
+                  contentsOf(root / "collected" / firstShot / entry.path().filename()));
+        ++collectedAgain;
+    }
+    EXPECT_EQ(collectedAgain, static_cast<size_t>(kAgents * kCamerasPerAgent));
+
     // The third agent dies once the first shot of another run is collected.
     const fs::path second = root / "second";
     bool killed = false;

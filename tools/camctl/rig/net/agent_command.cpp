@@ -132,6 +132,8 @@ private:
                 set(command);
             } else if (name == "shot") {
                 shoot(command);
+            } else if (name == "files") {
+                files(command);
             } else {
                 reply(command, {{"ok", false}, {"error", "unknown command " + name}});
             }
@@ -170,6 +172,26 @@ private:
         answer["ok"] = true;
         answer["folder"] = shot;
         reply(command, std::move(answer));
+    }
+
+    // The files of an earlier shot, for a coordinator that collects them again.
+    void files(const json& command) {
+        const std::string shot = command.at("shot").get<std::string>();
+        if (!isServableName(shot)) {
+            throw UsageError("bad shot name");
+        }
+        json list = json::array();
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(fs::path(options.out) / shot, error)) {
+            const std::string file = entry.path().filename().string();
+            if (entry.is_regular_file(error) && isServableName(file)) {
+                list.push_back({{"name", file}, {"bytes", entry.file_size(error)}});
+            }
+        }
+        reply(command, {{"ok", !error},
+                        {"folder", shot},
+                        {"files", list},
+                        {"error", error ? "no shot " + shot : ""}});
     }
 
     const AgentOptions& options;

@@ -203,6 +203,48 @@ public:
         return report(name, offsets, answers);
     }
 
+    bool collectAgain(const std::string& shot) {
+        if (!isServableName(shot)) {
+            throw UsageError(
+                "collect wants the name of a shot, e.g. shot-20260101-120000-000-0001");
+        }
+        const auto answers =
+            rig.request({{"command", "files"}, {"shot", shot}}, online, kReplyLimit);
+        const std::vector<std::string> agents(online.begin(), online.end());
+        std::vector<std::vector<std::string>> errors(agents.size());
+        std::vector<size_t> fetched(agents.size(), 0);
+        const fs::path folder = fs::path(options.out) / shot;
+        fs::create_directories(folder);
+        forEachInParallel(agents.size(), [&](size_t i) {
+            const auto found = answers.find(agents[i]);
+            if (found == answers.end() || !found->second.value("ok", false)) {
+                errors[i].push_back(
+                    found == answers.end() ? "no answer" : found->second.value("error", "failed"));
+                return;
+            }
+            for (const auto& file : found->second.value("files", json::array())) {
+                const std::string error =
+                    fetchFile(known[agents[i]].http, options.token, shot, file.value("name", ""),
+                              file.value("bytes", uint64_t{0}), folder);
+                if (error.empty()) {
+                    ++fetched[i];
+                } else {
+                    errors[i].push_back(error);
+                }
+            }
+        });
+        bool allWell = true;
+        for (size_t i = 0; i < agents.size(); ++i) {
+            out.line(agents[i] + ": " + std::to_string(fetched[i]) + " files into " +
+                     folder.string());
+            for (const auto& error : errors[i]) {
+                out.line("  " + error);
+                allWell = false;
+            }
+        }
+        return allWell;
+    }
+
 private:
     struct AgentShot {
         json cameras = json::array();
@@ -330,8 +372,13 @@ void runCoordinator(Context& context, const CoordinatorOptions& options) {
             throwIfInterrupted();
             allWell = coordinator.shoot(number) && allWell;
         }
+    } else if (options.command == "collect") {
+        if (options.arguments.size() != 1) {
+            throw UsageError("collect wants the name of one shot");
+        }
+        allWell = coordinator.collectAgain(options.arguments.front());
     } else {
-        throw UsageError("rig commands: list, set NAME=VALUE..., shoot");
+        throw UsageError("rig commands: list, set NAME=VALUE..., shoot, collect SHOT");
     }
     if (!allWell) {
         throw ReportedFailure();
@@ -342,11 +389,12 @@ void runCoordinator(Context& context, const CoordinatorOptions& options) {
 
 void addCoordinatorCommand(CLI::App& app, CommandSet& commands) {
     auto options = std::make_shared<CoordinatorOptions>();
-    auto* cmd = app.add_subcommand("rig", "Drive the agents of a rig: list, set, shoot");
+    auto* cmd = app.add_subcommand("rig", "Drive the agents of a rig: list, set, shoot, collect");
     addBrokerOptions(cmd, options->broker);
     cmd->add_option("name", options->rig, "Name of the rig")->required();
-    cmd->add_option("command", options->command, "list | set NAME=VALUE... | shoot")->required();
-    cmd->add_option("arguments", options->arguments, "Settings for set");
+    cmd->add_option("command", options->command, "list | set NAME=VALUE... | shoot | collect SHOT")
+        ->required();
+    cmd->add_option("arguments", options->arguments, "Settings for set; the shot for collect");
     cmd->add_option("--shots", options->shots, "shoot: number of shots (default 1)")
         ->check(CLI::Range(1u, 100000u));
     cmd->add_option("--out", options->out, "shoot: folder for the shot folders (default .)");
