@@ -161,7 +161,7 @@ protected:
             {"rig", "--broker", url(), "testrig", "shoot", "--shots", std::to_string(shots),
              "--agents", std::to_string(kAgents), "--wait", "20", "--lead", "0.15", "--out",
              out.string(), "--json"},
-            std::chrono::seconds(120), whileRunning);
+            std::chrono::seconds(90), whileRunning);
     }
 
     fs::path root;
@@ -186,8 +186,10 @@ TEST_F(RigBrokerTest, TwentyShotsOfTwelveCamerasThenAnAgentKilledMidRun) {
     // A shot's files can be collected again from the agents' disks.
     const std::string firstShot = shots.front()["shot"];
     const auto again = camctl::test::runProcess(
-        CAMCTL_PATH, {"rig", "--broker", url(), "testrig", "collect", firstShot, "--agents",
-                      std::to_string(kAgents), "--out", (root / "again").string()});
+        CAMCTL_PATH,
+        {"rig", "--broker", url(), "testrig", "collect", firstShot, "--agents",
+         std::to_string(kAgents), "--out", (root / "again").string()},
+        std::chrono::seconds(30));
     ASSERT_EQ(again.exitCode, 0) << again.out << again.err;
     size_t collectedAgain = 0;
     for (const auto& entry : fs::directory_iterator(root / "again" / firstShot)) {
