@@ -224,8 +224,12 @@ TEST_F(RigBrokerTest, TwentyShotsOfTwelveCamerasThenAnAgentKilledMidRun) {
     }
 
     // The cameras write what they served and when each release arrived as they end.
-    agents.clear();
-    cameras.clear();
+    for (int agent = 0; agent < kAgents - 1; ++agent) {
+        EXPECT_EQ(agents[agent]->stop(), 0) << "agent " << agent + 1 << " did not end cleanly";
+    }
+    for (auto& camera : cameras) {
+        EXPECT_EQ(camera->stop(), 0) << "a camera did not write its record";
+    }
     size_t files = 0;
     for (const auto& entry : fs::recursive_directory_iterator(root / "collected")) {
         if (!entry.is_regular_file()) {
