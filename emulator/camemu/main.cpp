@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -50,6 +52,8 @@ socket. Point the library at it with CORVANE_CAMEMU_SOCKET=PATH.
   --live-view WxH        live view size (default 640x480)
   --raw-size BYTES       size of captured raw files (default 20 MiB)
   --raw-jpeg-only        the body records raw and JPEG together only
+  --record-dir DIR       on exit, write into DIR the files on the cards (by base name)
+                         and "releases": when each release arrived, in ns since 1970
   --help                 show this text
 
 Signals: SIGUSR1 pulls the USB cable out or plugs it back in; SIGINT/SIGTERM end.
@@ -75,6 +79,7 @@ struct Options {
     std::vector<std::pair<unsigned, Emu::FileSpec>> files;
     std::vector<uint16_t> withoutOps;
     uint64_t latencyUs = 0;
+    std::string recordDir;
 };
 
 bool usageError(const std::string& message) {
@@ -122,6 +127,7 @@ bool parseArguments(int argc, char** argv, Options& options, bool& help) {
         kLiveView,
         kRawSize,
         kRawJpegOnly,
+        kRecordDir,
         kHelp
     };
     static const option longOptions[] = {
@@ -142,6 +148,7 @@ bool parseArguments(int argc, char** argv, Options& options, bool& help) {
         {"live-view", required_argument, nullptr, kLiveView},
         {"raw-size", required_argument, nullptr, kRawSize},
         {"raw-jpeg-only", no_argument, nullptr, kRawJpegOnly},
+        {"record-dir", required_argument, nullptr, kRecordDir},
         {"help", no_argument, nullptr, kHelp},
         {nullptr, 0, nullptr, 0}};
     opterr = 0;
@@ -245,6 +252,9 @@ bool parseArguments(int argc, char** argv, Options& options, bool& help) {
             case kRawJpegOnly:
                 options.config.rawAndJpegOnly = true;
                 break;
+            case kRecordDir:
+                options.recordDir = value;
+                break;
             case kHelp:
                 help = true;
                 return true;
@@ -297,6 +307,33 @@ bool buildSlots(Options& options) {
     return true;
 }
 
+// What the camera served and when it was released, for tests that check a whole rig from
+// outside (the files the host collected must be these bytes).
+bool writeRecord(Emu::CameraModel& model, const std::string& dir) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::create_directories(dir, error);
+    std::ofstream releases(fs::path(dir) / "releases", std::ios::trunc);
+    for (const auto& time : model.releaseTimes()) {
+        releases
+            << std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count()
+            << '\n';
+    }
+    for (const auto& object : model.objects()) {
+        constexpr uint16_t kFolderFormat = 0x3001;
+        const std::string name = fs::path(object.path).filename().string();
+        if (object.format == kFolderFormat || name.empty() || name == "releases") {
+            continue;
+        }
+        const auto bytes = model.objectData(object.handle, 0, object.size);
+        std::ofstream file(fs::path(dir) / name, std::ios::binary | std::ios::trunc);
+        file.write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+    }
+    releases.flush();
+    return static_cast<bool>(releases);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -333,5 +370,9 @@ int main(int argc, char** argv) {
     }
     std::cout << "camemu: " << options.config.model << " ready on " << options.socket << std::endl;
     server.run(controlPipe[0]);
+    if (!options.recordDir.empty() && !writeRecord(*model, options.recordDir)) {
+        std::cerr << "camemu: cannot write the record into " << options.recordDir << "\n";
+        return kExitRuntime;
+    }
     return 0;
 }

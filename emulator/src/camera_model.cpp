@@ -69,6 +69,9 @@ Reply CameraModel::execute(const Operation& operation) {
         silent.silent = true;
         return silent;
     }
+    // Taken before the lock, so that a camera busy with another transaction does not blur when
+    // the release reached it.
+    const auto received = std::chrono::system_clock::now();
     std::lock_guard<std::mutex> lock(mutex_);
     const auto now = Clock::now();
     settle(now);
@@ -85,6 +88,9 @@ Reply CameraModel::execute(const Operation& operation) {
     }
     reply.latency = latency_;
     record(operation, reply);
+    if (operation.code == Code::ShutterPress && reply.code == Code::Ok && operation.param(1) != 1) {
+        releases_.push_back(received);
+    }
     return reply;
 }
 
@@ -532,6 +538,11 @@ std::vector<TransactionRecord> CameraModel::transactions() const {
 void CameraModel::clearTransactions() {
     std::lock_guard<std::mutex> lock(mutex_);
     log_.clear();
+}
+
+std::vector<std::chrono::system_clock::time_point> CameraModel::releaseTimes() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return releases_;
 }
 
 CameraSnapshot CameraModel::snapshot() {

@@ -86,6 +86,7 @@ public:
     std::vector<TransactionRecord> transactions() const;
     void clearTransactions();
     CameraSnapshot snapshot();
+    std::vector<std::chrono::system_clock::time_point> releaseTimes() const;
 
 private:
     struct Slot {
@@ -278,6 +279,8 @@ private:
     std::chrono::microseconds latency_{0};
     double timeScale_;
     std::deque<TransactionRecord> log_;
+    /// When each accepted release (a shutter press that shoots or records) arrived.
+    std::vector<std::chrono::system_clock::time_point> releases_;
 };
 
 }  // namespace Corvane::CameraController::Emulator

@@ -262,6 +262,10 @@ std::vector<TransactionRecord> EmulatedCamera::transactions() const {
 void EmulatedCamera::clearTransactions() {
     model_->clearTransactions();
 }
+
+std::vector<std::chrono::system_clock::time_point> EmulatedCamera::releaseTimes() const {
+    return model_->releaseTimes();
+}
 CameraSnapshot EmulatedCamera::snapshot() const {
     return model_->snapshot();
 }

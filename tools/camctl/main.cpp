@@ -80,8 +80,12 @@ int main(int argc, char** argv) {
     addFocusCommand(app, commands);
     addTimeCommand(app, commands);
     addWatchCommand(app, commands);
+    addFireCommand(app, commands);
 #ifdef CAMCTL_WITH_SERVE
     addServeCommand(app, commands);
+#endif
+#ifdef CAMCTL_WITH_RIG
+    addRigCommands(app, commands);
 #endif
 
     try {

@@ -32,5 +32,7 @@ void addFocusCommand(CLI::App& app, CommandSet& commands);      // focus
 void addTimeCommand(CLI::App& app, CommandSet& commands);       // time
 void addWatchCommand(CLI::App& app, CommandSet& commands);      // watch
 void addServeCommand(CLI::App& app, CommandSet& commands);      // serve (with CAMCTL_WITH_SERVE)
+void addFireCommand(CLI::App& app, CommandSet& commands);       // fire (rig/)
+void addRigCommands(CLI::App& app, CommandSet& commands);  // agent, rig (with CAMCTL_WITH_RIG)
 
 }  // namespace camctl

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -57,6 +58,9 @@ public:
 
     /// "http://HOST:PORT/" (with "?token=..." when a token is needed).
     std::string url() const;
+
+    /// Lets another part of camctl (the rig agent) add routes of its own; call before start().
+    void addRoutes(const std::function<void(httplib::Server&)>& add) { add(*server); }
 
 private:
     void addRoutes();

@@ -165,6 +165,9 @@ public:
     std::vector<TransactionRecord> transactions() const;
     void clearTransactions();
     CameraSnapshot snapshot() const;
+    /// The wall-clock moment each accepted release (a shutter press that shoots or starts a
+    /// recording) reached the camera, oldest first; for measuring how closely a rig fires.
+    std::vector<std::chrono::system_clock::time_point> releaseTimes() const;
 
     /// The model behind the API (emulator internals, camemu).
     const std::shared_ptr<CameraModel>& modelState() const { return model_; }
