@@ -32,6 +32,8 @@ public:
         // While set, reads wait until it is cleared (a transfer that takes its time).
         bool holdReads = false;
         bool readWaiting = false;
+        // Each read takes a millisecond (a transaction on a slow bus).
+        bool slowReads = false;
         std::condition_variable changed;
     };
 
@@ -72,6 +74,9 @@ public:
             log_->changed.notify_all();
             log_->changed.wait(lock, [&] { return !log_->holdReads; });
             log_->readWaiting = false;
+            if (log_->slowReads) {
+                log_->changed.wait_for(lock, std::chrono::milliseconds(1));
+            }
         }
         std::this_thread::yield();
         // One container per transfer, as a device ends each with a short packet.
@@ -177,6 +182,31 @@ TEST(PtpUsbDeviceThreads, IsConnectedDoesNotWaitForARunningTransaction) {
     EXPECT_TRUE(answered);
     EXPECT_TRUE(probe.get());
     EXPECT_EQ(transaction.get().responseCode, 0x2001);
+}
+
+// A background stream of transactions (a listing) lets a transaction that waits go next,
+// where the mutex alone would let the stream win it again and again.
+TEST(PtpUsbDeviceThreads, AWaitingTransactionGoesBeforeTheBackgroundsNext) {
+    auto log = std::make_shared<ResponderPipe::Log>();
+    log->slowReads = true;
+    PtpUsbDevice device(std::make_unique<ResponderPipe>(log));
+    constexpr int kBackground = 300;
+    std::atomic<int> backgroundDone{0};
+    auto background = std::async(std::launch::async, [&] {
+        const BackgroundTransactions mark;
+        for (int i = 0; i < kBackground; ++i) {
+            device.execute(readOf(1));
+            ++backgroundDone;
+        }
+    });
+    while (backgroundDone.load() == 0) {
+        std::this_thread::yield();
+    }
+    EXPECT_EQ(device.execute(readOf(7)).responseCode, 0x2001);
+    const int doneBeforeUs = backgroundDone.load();
+    background.wait();
+    EXPECT_LT(doneBeforeUs, kBackground) << "the waiting transaction sat out the whole stream";
+    EXPECT_FALSE(BackgroundTransactions::active());
 }
 
 }  // namespace
