@@ -188,6 +188,7 @@ void BM_LiveViewFramesEmulatorAlone(benchmark::State& state) {
     // Warm-up: the first frame renders them all.
     transport->execute(frame);
     int64_t frames = 0;
+    uint64_t bytes = 0;
     double cpuSeconds = 0;
     for (auto _ : state) {
         const double cpuBefore = processCpuSeconds();
@@ -198,11 +199,13 @@ void BM_LiveViewFramesEmulatorAlone(benchmark::State& state) {
                 return;
             }
             benchmark::DoNotOptimize(response.data.get());
+            bytes += response.dataSize;
         }
         cpuSeconds += processCpuSeconds() - cpuBefore;
         frames += kFramesPerIteration;
     }
     state.counters["cpu_us_per_frame"] = cpuSeconds * 1e6 / static_cast<double>(frames);
+    state.counters["frame_kB"] = static_cast<double>(bytes) / static_cast<double>(frames) / 1000.0;
     transport->close();
 }
 BENCHMARK(BM_LiveViewFramesEmulatorAlone)->Unit(benchmark::kMillisecond)->Iterations(5);
