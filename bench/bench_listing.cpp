@@ -181,7 +181,7 @@ void BM_PropertyReadDuringListing(benchmark::State& state) {
 }
 BENCHMARK(BM_PropertyReadDuringListing)
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(1)
+    ->Iterations(5)
     ->UseRealTime();
 
 void BM_CaptureStartDuringListing(benchmark::State& state) {
@@ -195,7 +195,7 @@ void BM_CaptureStartDuringListing(benchmark::State& state) {
 }
 BENCHMARK(BM_CaptureStartDuringListing)
     ->Unit(benchmark::kMillisecond)
-    ->Iterations(1)
+    ->Iterations(5)
     ->UseRealTime();
 
 }  // namespace
