@@ -10,13 +10,10 @@ set -uo pipefail
 mode=$1
 camctl=$2
 runs=$3
-# Files land in memory where it can: camctl makes each download durable (fsync) and gphoto2
-# does not, and the disk of a shared machine would weigh on that difference, not the transfer.
-if [[ -d /dev/shm && -w /dev/shm ]]; then
-    work=$(mktemp -d -p /dev/shm)
-else
-    work=$(mktemp -d)
-fi
+# On disk, as a user downloads: camctl makes each file durable (fsync) and gphoto2 does not, so
+# on a busy disk part of the download figures is that difference. (Not /dev/shm: umockdev
+# takes over paths under /dev.)
+work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
 
