@@ -32,8 +32,6 @@ public:
         // While set, reads wait until it is cleared (a transfer that takes its time).
         bool holdReads = false;
         bool readWaiting = false;
-        // Each read takes a millisecond (a transaction on a slow bus).
-        bool slowReads = false;
         std::condition_variable changed;
     };
 
@@ -74,9 +72,6 @@ public:
             log_->changed.notify_all();
             log_->changed.wait(lock, [&] { return !log_->holdReads; });
             log_->readWaiting = false;
-            if (log_->slowReads) {
-                log_->changed.wait_for(lock, std::chrono::milliseconds(1));
-            }
         }
         std::this_thread::yield();
         // One container per transfer, as a device ends each with a short packet.
@@ -184,28 +179,44 @@ TEST(PtpUsbDeviceThreads, IsConnectedDoesNotWaitForARunningTransaction) {
     EXPECT_EQ(transaction.get().responseCode, 0x2001);
 }
 
-// A background stream of transactions (a listing) lets a transaction that waits go next,
-// where the mutex alone would let the stream win it again and again.
+// A transaction that waits goes before a background thread's next one, even when the
+// background thread was waiting first; the mutex alone would serve them in turn.
 TEST(PtpUsbDeviceThreads, AWaitingTransactionGoesBeforeTheBackgroundsNext) {
     auto log = std::make_shared<ResponderPipe::Log>();
-    log->slowReads = true;
     PtpUsbDevice device(std::make_unique<ResponderPipe>(log));
-    constexpr int kBackground = 300;
-    std::atomic<int> backgroundDone{0};
-    auto background = std::async(std::launch::async, [&] {
-        const BackgroundTransactions mark;
-        for (int i = 0; i < kBackground; ++i) {
-            device.execute(readOf(1));
-            ++backgroundDone;
-        }
-    });
-    while (backgroundDone.load() == 0) {
-        std::this_thread::yield();
+    {
+        std::lock_guard<std::mutex> lock(log->mutex);
+        log->holdReads = true;
     }
-    EXPECT_EQ(device.execute(readOf(7)).responseCode, 0x2001);
-    const int doneBeforeUs = backgroundDone.load();
-    background.wait();
-    EXPECT_LT(doneBeforeUs, kBackground) << "the waiting transaction sat out the whole stream";
+    const auto inBackground = [&](uint32_t size) {
+        return std::async(std::launch::async, [&device, size] {
+            const BackgroundTransactions mark;
+            return device.execute(readOf(size));
+        });
+    };
+    auto running = inBackground(1);
+    {
+        std::unique_lock<std::mutex> lock(log->mutex);
+        log->changed.wait(lock, [&] { return log->readWaiting; });
+    }
+    // Nothing tells when a thread blocks on a mutex; these pauses only give each one time to.
+    auto nextInBackground = inBackground(2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    auto foreground = std::async(std::launch::async, [&] { return device.execute(readOf(7)); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    {
+        std::lock_guard<std::mutex> lock(log->mutex);
+        log->holdReads = false;
+    }
+    log->changed.notify_all();
+
+    EXPECT_EQ(running.get().responseCode, 0x2001);
+    const MtpResponse background = nextInBackground.get();
+    const MtpResponse waiting = foreground.get();
+    ASSERT_EQ(background.parameters.size(), 1u);
+    ASSERT_EQ(waiting.parameters.size(), 1u);
+    // Each answer echoes its transaction id, which counts up in the order they ran.
+    EXPECT_LT(waiting.parameters[0], background.parameters[0]);
     EXPECT_FALSE(BackgroundTransactions::active());
 }
 
