@@ -77,11 +77,13 @@ std::vector<ImagePtr> newImages(const cc::CameraDevice& camera, std::set<std::st
 }
 
 // The library lists the cards in the background after connecting. Hands each image to
-// `onImage` as the listing finds it, until every card is done (bounded in time), so that a
-// long listing shows results at once.
+// `onImage` as the listing finds it, until every card is done, so that a long listing shows
+// results at once. A listing that finds nothing new for two minutes is given up on; the time
+// `onImage` takes (a download) does not count.
 template <typename OnImage>
 void followListings(Context& context, cc::CameraDevice& camera, OnImage onImage) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    constexpr auto kPatience = std::chrono::minutes(2);
+    auto deadline = std::chrono::steady_clock::now() + kPatience;
     const auto& storages = camera.getStorages();
     std::set<std::string> seen;
     ListingCount count;
@@ -98,9 +100,13 @@ void followListings(Context& context, cc::CameraDevice& camera, OnImage onImage)
         throwIfInterrupted();
         // Read the states first: images found before a listing ended are then all taken.
         const bool done = allDone();
-        for (const auto& image : newImages(camera, seen)) {
+        const auto found = newImages(camera, seen);
+        for (const auto& image : found) {
             onImage(image);
             count.show(seen.size());
+        }
+        if (!found.empty()) {
+            deadline = std::chrono::steady_clock::now() + kPatience;
         }
         if (done) {
             break;
