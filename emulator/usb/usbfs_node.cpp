@@ -14,8 +14,9 @@ namespace Corvane::CameraController::Emulator::Usb {
 namespace {
 
 /// umockdev cannot make the node signal POLLOUT only when a URB is ready, so a host's event
-/// loop sees it ready all the time and reaps without pause. Holding a fruitless non-blocking
-/// reap for this long turns that spin into a gentle poll.
+/// loop sees it ready all the time and reaps without pause. A fruitless non-blocking reap that
+/// follows another fruitless one is held until a URB completes, or this long when none does,
+/// which turns that spin into a gentle poll.
 constexpr unsigned kReapPollMs = 2;
 /// A blocking reap ends with EINTR after this long; callers retry, as after a signal.
 constexpr unsigned kBlockingReapMs = 1000;
@@ -28,6 +29,8 @@ constexpr const char* kClientKey = "corvane-usbfs-client";
 struct ClientTag {
     ClientId id = 0;
     std::weak_ptr<UsbfsDevice> device;
+    /// Whether the client's last reap found a URB. Read and written on the worker thread only.
+    bool lastReapFound = false;
     ~ClientTag() {
         if (const auto held = device.lock()) {
             held->clientGone(id);
@@ -49,6 +52,11 @@ struct UrbMemory {
 bool tracing() {
     static const bool on = std::getenv("CORVANE_USB_TRACE") != nullptr;
     return on;
+}
+
+/// The tag idOf() gave the client.
+ClientTag& tagOf(UMockdevIoctlClient* client) {
+    return *static_cast<ClientTag*>(g_object_get_data(G_OBJECT(client), kClientKey));
 }
 
 using WeakNode = std::weak_ptr<UsbfsNode>;
@@ -298,8 +306,15 @@ long UsbfsNode::controlTransfer(ClientId id, UMockdevIoctlData* arg) {
 }
 
 long UsbfsNode::reapUrb(UMockdevIoctlClient* client, bool blocking) {
+    idOf(client);
+    const bool drainEnds = !blocking && tagOf(client).lastReapFound;
     if (completeReap(client)) {
         return kDeferred;
+    }
+    // A host reaps until nothing is left after every wake-up (libusb does); holding the reap
+    // that ends such a drain only delays the host's next step.
+    if (drainEnds) {
+        return -EAGAIN;
     }
     const unsigned waitMs = blocking ? kBlockingReapMs : kReapPollMs;
     {
@@ -315,6 +330,7 @@ long UsbfsNode::reapUrb(UMockdevIoctlClient* client, bool blocking) {
 bool UsbfsNode::completeReap(UMockdevIoctlClient* client) {
     bool gone = false;
     const UrbPtr urb = device_->reap(idOf(client), gone);
+    tagOf(client).lastReapFound = urb != nullptr;
     if (!urb) {
         if (gone) {
             umockdev_ioctl_client_complete(client, -1, ENODEV);

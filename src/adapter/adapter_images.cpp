@@ -214,6 +214,8 @@ void QuorinCameraDeviceMtpUsbAdapter::doListImagesAsync(const std::string& stora
     }
     storage->setListingState(ListingState::Running);
     const ListingEnd listingEnd(*storage);
+    // The application's own calls go first at every object.
+    const BackgroundTransactions background;
 
     std::vector<uint32_t> handles;
     if (!readObjectHandles(*numericId, handles)) {
@@ -262,7 +264,6 @@ void QuorinCameraDeviceMtpUsbAdapter::removeVanishedImages(CameraStorageImpl& st
 }
 
 bool QuorinCameraDeviceMtpUsbAdapter::awaitListingTurn(CameraStorageImpl& storage) {
-    std::this_thread::sleep_for(kListingThrottle);
     if (listingPauseRequested != 0) {
         storage.changeListingState(ListingState::Running, ListingState::Paused);
     }

@@ -25,7 +25,21 @@ bool hasOkData(const MtpResponse& response) {
     return response.responseCode == kMtpResponseOk && response.data && response.dataSize > 0;
 }
 
+thread_local bool backgroundThread = false;
+
 }  // namespace
+
+BackgroundTransactions::BackgroundTransactions() : outer_(backgroundThread) {
+    backgroundThread = true;
+}
+
+BackgroundTransactions::~BackgroundTransactions() {
+    backgroundThread = outer_;
+}
+
+bool BackgroundTransactions::active() {
+    return backgroundThread;
+}
 
 std::vector<uint16_t> MtpDevice::getSupportedOperations() {
     std::lock_guard<std::mutex> lock(supportedOperationsMutex_);

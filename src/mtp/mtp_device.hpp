@@ -79,12 +79,32 @@ struct MtpObjectInfo {
     std::string keywords;
 };
 
+/// Marks the calling thread's transactions as background work (a storage listing) while it
+/// lives: on a binding that supports it, each execute() of this thread first lets every
+/// transaction that another thread is already waiting to run go ahead, so an application's
+/// call waits for at most the one background transaction in flight. When nobody waits it
+/// costs nothing. Scopes nest; the mark is per thread.
+class BackgroundTransactions {
+public:
+    BackgroundTransactions();
+    ~BackgroundTransactions();
+    BackgroundTransactions(const BackgroundTransactions&) = delete;
+    BackgroundTransactions& operator=(const BackgroundTransactions&) = delete;
+
+    /// True on a thread inside such a scope.
+    static bool active();
+
+private:
+    const bool outer_;
+};
+
 /// An MTP device as the library sees it. Bindings (libusb, WPD, the emulator's in-memory pipe)
 /// implement open/close/isConnected, the identity getters and execute(); the dataset
 /// operations are built here on execute().
 ///
 /// Threads: any thread may call any operation. A binding serialises execute() per device,
-/// data phase included; transactions on different devices may run in parallel.
+/// data phase included; transactions on different devices may run in parallel. A binding
+/// may give waiting transactions precedence over those of a BackgroundTransactions thread.
 class MtpDevice {
 public:
     MtpDevice() = default;

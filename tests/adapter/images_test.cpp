@@ -455,6 +455,30 @@ protected:
             return ScriptedResponse::ok(DatasetBuilder().u32Array(handles).bytes());
         });
     }
+
+    // Starts a background listing of `count` objects and returns once it runs. The listing
+    // waits at its first object until then and takes a few milliseconds per object after it,
+    // so that a pause requested next lands in the middle.
+    void startSlowListing(uint32_t count) {
+        std::vector<uint32_t> many(count);
+        for (uint32_t i = 0; i < count; ++i) {
+            many[i] = i + 1;
+        }
+        answerObjects(many);
+        std::promise<void> seen;
+        camera->on(kGetObjectInfo, [gate =
+                                        seen.get_future().share()](const RecordedRequest& request) {
+            gate.wait_for(std::chrono::seconds(5));
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            return ScriptedResponse::ok(objectInfoDataset(
+                0x10001, 0x3801, 10, "IMG_" + std::to_string(request.parameters.at(0)) + ".JPG"));
+        });
+        adapter->listImages(storage);
+        while (storage->getListingState() != ListingState::Running) {
+            std::this_thread::yield();
+        }
+        seen.set_value();
+    }
 };
 
 TEST_F(ListingTest, FoldersNeverBecomeImagesAndTheStorageIdLosesBitZero) {
@@ -570,42 +594,18 @@ TEST_F(ListingTest, BusyCameraIsAskedAgainWithinABound) {
 }
 
 TEST_F(ListingTest, BackgroundListingPausesForACaptureStartAndStops) {
-    std::vector<uint32_t> many(200);
-    for (uint32_t i = 0; i < many.size(); ++i) {
-        many[i] = i + 1;
-    }
-    answerObjects(many);
-    camera->on(kGetObjectInfo, [](const RecordedRequest& request) {
-        return ScriptedResponse::ok(objectInfoDataset(
-            0x10001, 0x3801, 10, "IMG_" + std::to_string(request.parameters.at(0)) + ".JPG"));
-    });
-    adapter->listImages(storage);
-    while (storage->getListingState() != ListingState::Running) {
-        std::this_thread::yield();
-    }
+    startSlowListing(200);
     adapter->waitForStorageListing(storage);
     EXPECT_EQ(storage->getListingState(), ListingState::Paused);
     const size_t listed = storage->getImages().size();
     adapter->stopListing(storage);
     EXPECT_EQ(storage->getListingState(), ListingState::Stopped);
-    EXPECT_LT(storage->getImages().size(), many.size());
+    EXPECT_LT(storage->getImages().size(), 200u);
     EXPECT_LE(storage->getImages().size(), listed + 1);
 }
 
 TEST_F(ListingTest, PausedListingEndsWhenTheDeviceGoesAway) {
-    std::vector<uint32_t> many(100);
-    for (uint32_t i = 0; i < many.size(); ++i) {
-        many[i] = i + 1;
-    }
-    answerObjects(many);
-    camera->on(kGetObjectInfo, [](const RecordedRequest& request) {
-        return ScriptedResponse::ok(objectInfoDataset(
-            0x10001, 0x3801, 10, "IMG_" + std::to_string(request.parameters.at(0)) + ".JPG"));
-    });
-    adapter->listImages(storage);
-    while (storage->getListingState() != ListingState::Running) {
-        std::this_thread::yield();
-    }
+    startSlowListing(100);
     adapter->waitForStorageListing(storage);
     ASSERT_EQ(storage->getListingState(), ListingState::Paused);
     // Nobody will resume it once the device is gone; the adapter's destruction waits for it.

@@ -176,5 +176,46 @@ TEST(PtpUsbDeviceThreads, IsConnectedDoesNotWaitForARunningTransaction) {
     EXPECT_EQ(transaction.get().responseCode, 0x2001);
 }
 
+// A transaction that waits goes before a background thread's next one, even when the
+// background thread was waiting first; the mutex alone would serve them in turn.
+TEST(PtpUsbDeviceThreads, AWaitingTransactionGoesBeforeTheBackgroundsNext) {
+    auto log = std::make_shared<ResponderPipe::Log>();
+    PtpUsbDevice device(std::make_unique<ResponderPipe>(log));
+    {
+        std::lock_guard<std::mutex> lock(log->mutex);
+        log->holdReads = true;
+    }
+    const auto inBackground = [&](uint32_t size) {
+        return std::async(std::launch::async, [&device, size] {
+            const BackgroundTransactions mark;
+            return device.execute(readOf(size));
+        });
+    };
+    auto running = inBackground(1);
+    {
+        std::unique_lock<std::mutex> lock(log->mutex);
+        log->changed.wait(lock, [&] { return log->readWaiting; });
+    }
+    // Nothing tells when a thread blocks on a mutex; these pauses only give each one time to.
+    auto nextInBackground = inBackground(2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    auto foreground = std::async(std::launch::async, [&] { return device.execute(readOf(7)); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    {
+        std::lock_guard<std::mutex> lock(log->mutex);
+        log->holdReads = false;
+    }
+    log->changed.notify_all();
+
+    EXPECT_EQ(running.get().responseCode, 0x2001);
+    const MtpResponse background = nextInBackground.get();
+    const MtpResponse waiting = foreground.get();
+    ASSERT_EQ(background.parameters.size(), 1u);
+    ASSERT_EQ(waiting.parameters.size(), 1u);
+    // Each answer echoes its transaction id, which counts up in the order they ran.
+    EXPECT_LT(waiting.parameters[0], background.parameters[0]);
+    EXPECT_FALSE(BackgroundTransactions::active());
+}
+
 }  // namespace
 }  // namespace Corvane::CameraController::Impl::Testing

@@ -1,6 +1,7 @@
 #include "mtp/usb/ptp_usb_device.hpp"
 
 #include <atomic>
+#include <condition_variable>
 #include <utility>
 
 #include "mtp/mtp_datasets.hpp"
@@ -34,7 +35,7 @@ public:
     /// transaction ids go on), opens one otherwise, and arms the identity capture of the next
     /// GetDeviceInfo.
     bool openSession() {
-        std::lock_guard<std::mutex> lock(transactionMutex_);
+        const Turn turn = takeTurn();
         if (closed_ && pipe_->reclaim() != PipeStatus::Ok) {
             return false;
         }
@@ -53,7 +54,7 @@ public:
     // The interface goes back to the system, so another program may use the camera next: it
     // must not find a session whose transaction ids it cannot know.
     bool close() {
-        std::lock_guard<std::mutex> lock(transactionMutex_);
+        const Turn turn = takeTurn();
         if (closed_) {
             return true;
         }
@@ -82,7 +83,7 @@ public:
     }
 
     MtpResponse execute(const MtpRequest& request) {
-        std::lock_guard<std::mutex> lock(transactionMutex_);
+        const Turn turn = takeTurn();
         if (closed_) {
             return {};
         }
@@ -109,6 +110,39 @@ public:
     }
 
 private:
+    /// Holds the transaction mutex; giving it back wakes a background thread that let others go
+    /// first.
+    class Turn {
+    public:
+        Turn(std::unique_lock<std::mutex> lock, std::condition_variable& handedBack)
+            : lock_(std::move(lock)), handedBack_(handedBack) {}
+        Turn(const Turn&) = delete;
+        Turn& operator=(const Turn&) = delete;
+        ~Turn() {
+            lock_.unlock();
+            handedBack_.notify_all();
+        }
+
+    private:
+        std::unique_lock<std::mutex> lock_;
+        std::condition_variable& handedBack_;
+    };
+
+    // A background thread (a listing between two objects) takes the device only when no
+    // other thread waits for it; std::mutex alone would let it win again and again.
+    Turn takeTurn() {
+        if (BackgroundTransactions::active()) {
+            std::unique_lock<std::mutex> lock(transactionMutex_);
+            handedBack_.wait(lock, [this] { return waitingForeground_ == 0; });
+            return Turn(std::move(lock), handedBack_);
+        }
+        ++waitingForeground_;
+        std::unique_lock<std::mutex> lock(transactionMutex_);
+        // Counted down under the mutex, so a background thread never misses the last one.
+        --waitingForeground_;
+        return Turn(std::move(lock), handedBack_);
+    }
+
     // Uses the next transaction id unless the command never reached the camera.
     MtpResponse runLocked(const MtpRequest& request) {
         const uint32_t id = nextTransactionId_;
@@ -168,6 +202,8 @@ private:
     }
 
     std::mutex transactionMutex_;
+    std::condition_variable handedBack_;
+    std::atomic<unsigned> waitingForeground_{0};
     const std::unique_ptr<BulkPipe> pipe_;
     PtpTransactionRunner runner_;
     uint32_t nextTransactionId_ = 1;

@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <set>
+#include <utility>
+
+#include <unistd.h>
 
 #include "../atomic_file.hpp"
 #include "../camera_queries.hpp"
@@ -30,22 +33,89 @@ bool listingDone(cc::ListingState state) {
            state == cc::ListingState::Failed;
 }
 
-// The library lists the cards in the background after connecting; wait (bounded) until every
-// card is done so that `ls` shows everything and ids can be found.
-void waitForListings(Context& context, cc::CameraDevice& camera) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
-    const auto& storages = camera.getStorages();
-    for (size_t i = 0; i < storages.size(); ++i) {
-        const auto storage = storages.get(i);
-        while (storage->isAvailable() && !listingDone(storage->getListingState())) {
-            throwIfInterrupted();
-            if (std::chrono::steady_clock::now() >= deadline) {
-                context.out().note("warning: the listing of storage " + storage->getId() +
-                                   " is not finished; showing what is known");
-                break;
-            }
-            sleepUnlessInterrupted(std::chrono::milliseconds(20));
+// "N images found" on standard error while a listing runs, when that is a terminal.
+class ListingCount {
+public:
+    ListingCount() : enabled(ProgressBar::wanted()) {}
+    ListingCount(const ListingCount&) = delete;
+    ListingCount& operator=(const ListingCount&) = delete;
+    ~ListingCount() {
+        if (drawn) {
+            write("\r\033[K");
         }
+    }
+
+    void show(size_t count) {
+        if (enabled && count != shown) {
+            shown = count;
+            drawn = true;
+            write("\r" + std::to_string(count) + (count == 1 ? " image" : " images") + " found");
+        }
+    }
+
+private:
+    static void write(const std::string& text) {
+        if (::write(STDERR_FILENO, text.data(), text.size()) < 0) {
+            return;  // a count nobody sees is no failure
+        }
+    }
+
+    const bool enabled;
+    bool drawn = false;
+    size_t shown = 0;
+};
+
+// The images of `camera` not in `seen` (which takes them), in camctl's usual order.
+std::vector<ImagePtr> newImages(const cc::CameraDevice& camera, std::set<std::string>& seen) {
+    std::vector<ImagePtr> found;
+    for (const auto& image : imagesInOrder(camera)) {
+        if (seen.insert(storageIdOf(*image) + "/" + image->getId()).second) {
+            found.push_back(image);
+        }
+    }
+    return found;
+}
+
+// The library lists the cards in the background after connecting. Hands each image to
+// `onImage` as the listing finds it, until every card is done, so that a long listing shows
+// results at once. A listing that finds nothing new for two minutes is given up on; the time
+// `onImage` takes (a download) does not count.
+template <typename OnImage>
+void followListings(Context& context, cc::CameraDevice& camera, OnImage onImage) {
+    constexpr auto kPatience = std::chrono::minutes(2);
+    auto deadline = std::chrono::steady_clock::now() + kPatience;
+    const auto& storages = camera.getStorages();
+    std::set<std::string> seen;
+    ListingCount count;
+    const auto allDone = [&] {
+        for (size_t i = 0; i < storages.size(); ++i) {
+            const auto storage = storages.get(i);
+            if (storage->isAvailable() && !listingDone(storage->getListingState())) {
+                return false;
+            }
+        }
+        return true;
+    };
+    for (;;) {
+        throwIfInterrupted();
+        // Read the states first: images found before a listing ended are then all taken.
+        const bool done = allDone();
+        const auto found = newImages(camera, seen);
+        for (const auto& image : found) {
+            onImage(image);
+            count.show(seen.size());
+        }
+        if (!found.empty()) {
+            deadline = std::chrono::steady_clock::now() + kPatience;
+        }
+        if (done) {
+            break;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            context.out().note("warning: a listing is not finished; showing what is known");
+            break;
+        }
+        sleepUnlessInterrupted(std::chrono::milliseconds(20));
     }
 }
 
@@ -64,7 +134,8 @@ void throwIfAListingFailed(cc::CameraDevice& camera) {
 }
 
 std::vector<ImagePtr> allImages(Context& context, cc::CameraDevice& camera) {
-    waitForListings(context, camera);
+    std::vector<ImagePtr> images;
+    followListings(context, camera, [&](const ImagePtr& image) { images.push_back(image); });
     throwIfAListingFailed(camera);
     return imagesInOrder(camera);
 }
@@ -97,25 +168,27 @@ std::string padded(std::string text, size_t width) {
 
 void runLs(Context& context) {
     auto& camera = context.camera();
-    const auto images = allImages(context, camera);
     if (context.out().json()) {
         Json list = Json::array();
-        for (const auto& image : images) {
+        for (const auto& image : allImages(context, camera)) {
             list.push(imageJson(*image));
         }
         context.out().document(Json::object().set("images", std::move(list)));
         return;
     }
-    if (images.empty()) {
-        context.out().line("No images.");
-        return;
-    }
-    context.out().line(padded("ID", 10) + padded("NAME", 24) + padded("SIZE", 12) +
-                       padded("DATE", 21) + "STORAGE");
-    for (const auto& image : images) {
+    bool any = false;
+    followListings(context, camera, [&](const ImagePtr& image) {
+        if (!std::exchange(any, true)) {
+            context.out().line(padded("ID", 10) + padded("NAME", 24) + padded("SIZE", 12) +
+                               padded("DATE", 21) + "STORAGE");
+        }
         context.out().line(padded(image->getId(), 10) + padded(printable(image->getName()), 24) +
                            padded(formatBytes(image->getSize()), 12) +
                            padded(formatLocalTime(image->getDateTime()), 21) + storageIdOf(*image));
+    });
+    throwIfAListingFailed(camera);
+    if (!any) {
+        context.out().line("No images.");
     }
 }
 
@@ -128,25 +201,41 @@ public:
         : context(context), folder(std::move(folder)) {}
 
     void run(const std::vector<ImagePtr>& images) {
-        // A run that was killed leaves its hidden temporary file behind; clean up old ones.
-        removeStaleTemporaryFiles(folder);
         for (const auto& image : images) {
-            Json entry = Json::object().set("id", image->getId()).set("name", image->getName());
-            try {
-                download(*image, entry);
-            } catch (const Interrupted&) {
-                entry.set("error", failureJson("Interrupted", "interrupted", ""));
-                files.push(std::move(entry));
-                finish();
-                throw;
-            }
-            files.push(std::move(entry));
+            add(image);
         }
+        end();
+    }
+
+    /// Downloads one more image.
+    void add(const ImagePtr& image) {
+        if (!started) {
+            // A run that was killed leaves its hidden temporary file behind; clean up old ones.
+            removeStaleTemporaryFiles(folder);
+            started = true;
+        }
+        Json entry = Json::object().set("id", image->getId()).set("name", image->getName());
+        try {
+            download(*image, entry);
+        } catch (const Interrupted&) {
+            entry.set("error", failureJson("Interrupted", "interrupted", ""));
+            files.push(std::move(entry));
+            finish();
+            throw;
+        }
+        files.push(std::move(entry));
+    }
+
+    /// Reports the series; throws when a file failed.
+    void end() {
         finish();
         if (failed) {
             throw ReportedFailure();
         }
     }
+
+    /// Whether any image was handed to add().
+    bool any() const { return started; }
 
 private:
     void download(const cc::CameraImage& image, Json& entry) {
@@ -190,6 +279,7 @@ private:
     Json files = Json::array();
     std::string stopReason;
     bool failed = false;
+    bool started = false;
 };
 
 void runDownload(Context& context, const DownloadOptions& options) {
@@ -208,14 +298,31 @@ void runDownload(Context& context, const DownloadOptions& options) {
     }
     const std::filesystem::path folder = arguments.back();
     auto& camera = context.camera();
-    const auto images = options.all
-                            ? allImages(context, camera)
-                            : imagesById(context, camera, {arguments.begin(), arguments.end() - 1});
-
-    if (images.empty() && !context.out().json()) {
+    DownloadSeries series(context, folder);
+    if (options.all) {
+        // Each image is fetched as soon as the listing finds it; the listing goes on between
+        // the download's transactions.
+        try {
+            followListings(context, camera, [&](const ImagePtr& image) { series.add(image); });
+            throwIfAListingFailed(camera);
+        } catch (const CameraError&) {
+            // The files already saved are reported; the incomplete listing is the error.
+            if (series.any()) {
+                try {
+                    series.end();
+                } catch (const ReportedFailure&) {
+                }
+            }
+            throw;
+        }
+    } else {
+        series.run(imagesById(context, camera, {arguments.begin(), arguments.end() - 1}));
+        return;
+    }
+    if (!series.any() && !context.out().json()) {
         context.out().line("No images.");
     }
-    DownloadSeries(context, folder).run(images);
+    series.end();
 }
 
 void runDelete(Context& context, const std::vector<std::string>& ids) {
