@@ -12,6 +12,7 @@
 #include "corvane/camera_controller/capture.hpp"
 #include "corvane/camera_controller/capture_settings.hpp"
 #include "corvane/camera_controller/device_settings.hpp"
+#include "corvane/camera_controller/diagnostics.hpp"
 #include "corvane/camera_controller/image_types.hpp"
 #include "corvane/camera_controller/point.hpp"
 #include "corvane/camera_controller/response.hpp"

@@ -9,6 +9,7 @@
 
 #include "adapter/adapter_capture_id.hpp"
 #include "adapter/adapter_codes.hpp"
+#include "adapter/camera_model_profile.hpp"
 #include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
 #include "common/diagnostics.hpp"
 #include "corvane/camera_controller/camera_event_listener.hpp"
@@ -58,8 +59,7 @@ std::shared_ptr<CameraDeviceBaseImpl> asBase(const std::shared_ptr<CameraDevice>
 
 /// Models and firmware that cannot record a movie under remote control.
 bool refusesMovie(const std::string& model, const std::string& firmware) {
-    return (model == "QUORIN Alto" && firmware < "1.41") || model == "QUORIN Grande" ||
-           model == "QUORIN Brio";
+    return !modelProfile(model).recordsMovie(firmware);
 }
 
 int32_t filesForSlot(uint32_t inactive, uint32_t fileFormat) {

@@ -1,5 +1,6 @@
 // Operation codes, response-code mapping and tether mode.
 #include "adapter/adapter_codes.hpp"
+#include "adapter/camera_model_profile.hpp"
 
 #include <algorithm>
 
@@ -87,17 +88,7 @@ bool isOperationSupported(MtpDevice& device, uint16_t operationCode) {
 }
 
 uint32_t modelCode(const std::string& model) {
-    static const std::pair<const char*, uint32_t> codes[] = {
-        {"QUORIN Alto", 0x13092},    {"QUORIN Cresta", 0x13222}, {"QUORIN Grande", 0x13010},
-        {"QUORIN Delta", 0x1322C},   {"QUORIN Brio", 0x12FC0},   {"QUORIN Delta X", 0x13235},
-        {"QUORIN Alto II", 0x13240},
-    };
-    for (const auto& [name, code] : codes) {
-        if (model == name) {
-            return code;
-        }
-    }
-    return 0;
+    return modelProfile(model).code;
 }
 
 bool QuorinCameraDeviceMtpUsbAdapter::isOperationSupported(uint16_t operationCode) const {

@@ -4,6 +4,7 @@
 
 #include "adapter/adapter_codes.hpp"
 #include "adapter/adapter_wire.hpp"
+#include "adapter/camera_model_profile.hpp"
 #include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
 #include "common/diagnostics.hpp"
 #include "device/camera_device_base_impl.hpp"
@@ -213,14 +214,7 @@ void QuorinCameraDeviceMtpUsbAdapter::updateBatteryLevel() {
 }
 
 uint32_t QuorinCameraDeviceMtpUsbAdapter::storageSlotCount(const std::string& model) {
-    if (model == "QUORIN Alto" || model == "QUORIN Grande" || model == "QUORIN Brio" ||
-        model == "QUORIN Alto II") {
-        return 2;
-    }
-    if (model == "QUORIN Cresta" || model == "QUORIN Delta" || model == "QUORIN Delta X") {
-        return 1;
-    }
-    return 0;
+    return modelProfile(model).cardSlots;
 }
 
 std::unique_lock<std::mutex> QuorinCameraDeviceMtpUsbAdapter::lockLifecycle() {

@@ -4,6 +4,7 @@
 
 #include "adapter/adapter_codes.hpp"
 #include "adapter/adapter_wire.hpp"
+#include "adapter/camera_model_profile.hpp"
 #include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
 
 namespace Corvane::CameraController::Impl {
@@ -82,7 +83,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::focus(int32_t adjustment) {
         current != nullptr && (current->statusFlags() & StatusFlag::movieRecording) != 0;
     const std::string model = deviceModel();
     // These bodies move the focus coarsely only while live view shows the result.
-    const bool needsLiveView = model == "QUORIN Alto" || model == "QUORIN Alto II";
+    const bool needsLiveView = modelProfile(model).focusNeedsLiveView;
     if (recording || (needsLiveView && !liveViewRunning)) {
         return makeErrorResponse(ErrorCode::DeviceError, "Device Busy");
     }

@@ -3,6 +3,7 @@
 
 #include "adapter/adapter_codes.hpp"
 #include "adapter/adapter_wire.hpp"
+#include "adapter/camera_model_profile.hpp"
 #include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
 #include "common/diagnostics.hpp"
 #include "corvane/camera_controller/camera_event_listener.hpp"
@@ -16,8 +17,7 @@ constexpr std::chrono::milliseconds kFramePeriod{33};
 
 // These bodies refuse frames while in movie mode; fetching on would never succeed.
 bool stopsLiveViewInMovieMode(const std::string& model) {
-    return model == "QUORIN Alto" || model == "QUORIN Alto II" || model == "QUORIN Grande" ||
-           model == "QUORIN Brio";
+    return modelProfile(model).stopsLiveViewInMovieMode;
 }
 
 std::vector<uint8_t> switchValue(bool on) {

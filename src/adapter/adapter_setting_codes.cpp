@@ -1,6 +1,7 @@
 // The capture setting code tables. The numeric codes follow from the singletons' texts, so
 // the tables cannot drift from the catalogue.
 #include "adapter/adapter_setting_codes.hpp"
+#include "adapter/camera_model_profile.hpp"
 
 #include <string>
 
@@ -92,14 +93,7 @@ std::optional<uint64_t> tenthsFraction(const std::string& text) {
 }  // namespace
 
 uint32_t settingModelClass(const std::string& model) {
-    if (model == "QUORIN Alto" || model == "QUORIN Grande" || model == "QUORIN Brio" ||
-        model == "QUORIN Alto II") {
-        return 2;
-    }
-    if (model == "QUORIN Cresta" || model == "QUORIN Delta" || model == "QUORIN Delta X") {
-        return 1;
-    }
-    return 0;
+    return modelProfile(model).settingClass;
 }
 
 std::optional<int64_t> parseScaledDecimal(const std::string& text, int64_t scale) {

@@ -4,6 +4,7 @@
 #include "adapter/adapter_codes.hpp"
 #include "adapter/adapter_setting_codes.hpp"
 #include "adapter/adapter_wire.hpp"
+#include "adapter/camera_model_profile.hpp"
 #include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
 #include "common/diagnostics.hpp"
 #include "corvane/camera_controller/camera_storage.hpp"
@@ -256,7 +257,7 @@ private:
                          warnDecimal("[warning] Unknown WhiteBalance value (available): "));
         const std::string model = adapter.deviceModel();
         // Only these bodies can use flash white balance.
-        if (model != "QUORIN Grande" && model != "QUORIN Brio") {
+        if (!modelProfile(model).flashWhiteBalance) {
             CaptureSettingAccess::removeFirstAvailable(setting, WhiteBalance::Flash);
         }
         return listed;
@@ -336,7 +337,7 @@ private:
         }
         CaptureSettingAccess::copyValue(setting, *singleton);
         // The Brio has no extra-small JPEG.
-        const size_t offered = adapter.deviceModel() == "QUORIN Brio" ? 9 : 12;
+        const size_t offered = modelProfile(adapter.deviceModel()).stillImageQualities;
         for (size_t i = 0; i < offered; ++i) {
             CaptureSettingAccess::appendAvailable(setting,
                                                   stillImageQualityCodes().getEntries()[i].second);

@@ -9,6 +9,7 @@
 
 #include "adapter/adapter_codes.hpp"
 #include "adapter/adapter_image_format.hpp"
+#include "adapter/camera_model_profile.hpp"
 #include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
 #include "common/diagnostics.hpp"
 #include "corvane/camera_controller/camera_event_listener.hpp"
@@ -57,7 +58,7 @@ TetherType tetherTypeOf(uint8_t typeByte) {
 }
 
 bool resetsTetherAfterCapture(const std::string& model) {
-    return model == "QUORIN Grande" || model == "QUORIN Brio";
+    return modelProfile(model).resetsTetherAfterCapture;
 }
 
 uint32_t lastCaptureSlot(const QuorinCameraCondition& condition) {

@@ -1,17 +1,29 @@
-// The library's only way of reporting what it cannot return: one flushed line on stdout.
+// The library's only way of reporting what it cannot return: one line to the diagnostic sink,
+// standard output unless the application redirects it (see the public diagnostics.hpp).
 #pragma once
 
+#include <cstdio>
 #include <functional>
 #include <string>
 
+#include "corvane/camera_controller/diagnostics.hpp"
+
 namespace Corvane::CameraController::Impl {
 
-/// Writes `line` and a newline to standard output and flushes, as one write, so lines from
-/// several threads never interleave. Thread-safe.
+/// Hands `line` to the sink: the application's callback if set, else the stream CORVANE_LOG
+/// names (standard output by default), written with its newline as one write and flushed, so
+/// lines from several threads never interleave. Thread-safe; never throws.
 void writeDiagnostic(const std::string& line);
 
-/// For tests: routes every later diagnostic line to `sink` instead of standard output.
-/// Passing an empty function restores standard output. Returns the previous sink.
+/// The stream a CORVANE_LOG value selects: stderr for "stderr", none (null) for "off",
+/// stdout for anything else, unset included.
+std::FILE* diagnosticStreamNamed(const char* choice);
+
+/// The level of a line: Warning when it begins "[warning] ", else Error.
+DiagnosticLevel diagnosticLevelOf(const std::string& line);
+
+/// For tests: routes every later diagnostic line to `sink`, ahead of the application's
+/// callback. Passing an empty function restores the normal sink. Returns the previous one.
 using DiagnosticSink = std::function<void(const std::string& line)>;
 DiagnosticSink setDiagnosticSink(DiagnosticSink sink);
 

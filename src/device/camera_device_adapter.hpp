@@ -8,6 +8,7 @@
 
 #include "corvane/camera_controller/point.hpp"
 #include "corvane/camera_controller/response.hpp"
+#include "model/image_operations.hpp"
 
 namespace Corvane::CameraController {
 
@@ -25,7 +26,8 @@ class ListImagesResponse;
 /// connected adapter. All operations run on the caller's thread and return failures as
 /// Responses; they may block for as long as the camera takes (a capture start up to about a
 /// minute), never without bound.
-class CameraDeviceAdapter : public std::enable_shared_from_this<CameraDeviceAdapter> {
+class CameraDeviceAdapter : public Impl::ImageOperations,
+                            public std::enable_shared_from_this<CameraDeviceAdapter> {
 public:
     CameraDeviceAdapter() = default;
     CameraDeviceAdapter(const CameraDeviceAdapter&) = delete;

@@ -2,8 +2,6 @@
 
 #include <utility>
 
-#include "device/camera_device_adapter.hpp"
-
 namespace Corvane::CameraController::Impl {
 
 namespace {
@@ -15,7 +13,7 @@ Response ownerGone() {
 
 }  // namespace
 
-CameraImageImpl::CameraImageImpl(std::shared_ptr<CameraDeviceAdapter> adapter,
+CameraImageImpl::CameraImageImpl(std::shared_ptr<ImageOperations> adapter,
                                  std::weak_ptr<CameraStorage> storage, std::string id,
                                  std::string name, uint64_t size, ImageFormat format,
                                  bool hasThumbnail, int64_t dateTime)

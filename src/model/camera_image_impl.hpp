@@ -7,23 +7,21 @@
 #include <string>
 
 #include "corvane/camera_controller/camera_image.hpp"
-
-namespace Corvane::CameraController {
-class CameraDeviceAdapter;
-}
+#include "model/image_operations.hpp"
 
 namespace Corvane::CameraController::Impl {
 
-/// An image as listed by an adapter. Everything but the valid flag is fixed at construction.
+/// An image as listed by an adapter, whose image operations it forwards to. Everything but the
+/// valid flag is fixed at construction.
 /// The adapter is held strongly so that the handle can still report failures after the device
 /// is gone; the storage is held weakly so that images do not keep a removed card alive.
 class CameraImageImpl : public CameraImage {
 public:
     /// `storage` is empty for an image in the camera's transfer buffer. `adapter` may be null
     /// only in tests; camera operations then fail with "camera object is deleted".
-    CameraImageImpl(std::shared_ptr<CameraDeviceAdapter> adapter,
-                    std::weak_ptr<CameraStorage> storage, std::string id, std::string name,
-                    uint64_t size, ImageFormat format, bool hasThumbnail, int64_t dateTime);
+    CameraImageImpl(std::shared_ptr<ImageOperations> adapter, std::weak_ptr<CameraStorage> storage,
+                    std::string id, std::string name, uint64_t size, ImageFormat format,
+                    bool hasThumbnail, int64_t dateTime);
 
     const std::string& getId() const override { return id; }
     const std::string& getName() const override { return name; }
@@ -45,13 +43,12 @@ public:
     void invalidate() { valid.store(false); }
     /// The storage for library-side updates; empty as for getStorage().
     std::shared_ptr<CameraStorage> lockStorage() const { return storage.lock(); }
-    const std::shared_ptr<CameraDeviceAdapter>& getAdapter() const { return adapter; }
 
     /// The ImageType of `format`.
     static ImageType typeOf(ImageFormat format);
 
 private:
-    const std::shared_ptr<CameraDeviceAdapter> adapter;
+    const std::shared_ptr<ImageOperations> adapter;
     const std::weak_ptr<CameraStorage> storage;
     const std::string id;
     const std::string name;

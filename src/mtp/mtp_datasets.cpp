@@ -90,14 +90,6 @@ uint64_t MtpDataReader::readLittleEndian(size_t width) {
     return value;
 }
 
-bool MtpDataReader::readU8(uint8_t& value) {
-    if (remaining() < 1) {
-        return false;
-    }
-    value = static_cast<uint8_t>(readLittleEndian(1));
-    return true;
-}
-
 bool MtpDataReader::readU16(uint16_t& value) {
     if (remaining() < 2) {
         return false;

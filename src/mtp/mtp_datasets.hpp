@@ -44,7 +44,6 @@ public:
     size_t remaining() const { return size_ - offset_; }
 
     bool skip(size_t count);
-    bool readU8(uint8_t& value);
     bool readU16(uint16_t& value);
     bool readU32(uint32_t& value);
     bool readU64(uint64_t& value);

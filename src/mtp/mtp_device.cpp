@@ -92,8 +92,4 @@ std::unique_ptr<MtpObjectInfo> MtpDevice::getObjectInfo(uint32_t objectHandle) {
     return objectInfoOf(execute(readRequest(kGetObjectInfo, {objectHandle})), objectHandle);
 }
 
-std::vector<std::shared_ptr<MtpDevice>> MtpDevice::enumerateDevices() {
-    return {};
-}
-
 }  // namespace Corvane::CameraController::Impl

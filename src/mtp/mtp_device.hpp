@@ -154,9 +154,6 @@ public:
     /// not block; 0 for bindings that do not track sessions.
     virtual uint64_t sessionNumber() { return 0; }
 
-    /// The base returns an empty list; discovery goes through getDevices().
-    virtual std::vector<std::shared_ptr<MtpDevice>> enumerateDevices();
-
 private:
     std::mutex supportedOperationsMutex_;
     std::vector<uint16_t> supportedOperations_;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the built library into a scratch prefix, then builds and runs an outside
-# application against it with find_package and with pkg-config.
+# Installs the built library into a scratch prefix, checks that it exports the public classes
+# only, then builds and runs an outside application against it with find_package and with
+# pkg-config.
 set -euo pipefail
 build_dir=$1
 source_dir=$2
@@ -8,6 +9,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 cmake --install "$build_dir" --prefix "$work/prefix" >/dev/null
+library=$(find "$work/prefix" -name 'libcorvane_camera_controller.so' | head -n 1)
+"$(dirname "$0")/check_exports.sh" "$library" "$work/prefix/include"
 cmake -S "$source_dir" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
 cmake --build "$work/consumer" >/dev/null
 LD_LIBRARY_PATH="$work/prefix/lib:$work/prefix/lib/x86_64-linux-gnu:${LD_LIBRARY_PATH:-}" \

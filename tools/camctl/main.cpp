@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
     }
     options.emulation.withCard = !noCard;
 
-    Output::divertProcessStdout();
+    Output::sendLibraryDiagnosticsToStderr();
     installInterruptHandlers();
     Output out(options.json);
     const Action* action = commands.chosen(app);

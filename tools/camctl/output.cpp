@@ -1,36 +1,28 @@
 #include "output.hpp"
 
+#include "corvane/camera_controller/diagnostics.hpp"
+
 #include <unistd.h>
 #include <cerrno>
 #include <cstdio>
 
 namespace camctl {
 
-namespace {
-int resultsFd = STDOUT_FILENO;
-}
-
-void Output::divertProcessStdout() {
-    std::fflush(stdout);
-    const int saved = dup(STDOUT_FILENO);
-    if (saved < 0) {
-        return;  // keep writing to fd 1; mixed output is better than none
-    }
-    if (dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
-        close(saved);
-        return;
-    }
-    resultsFd = saved;
+void Output::sendLibraryDiagnosticsToStderr() {
+    Corvane::CameraController::Diagnostics::setCallback(
+        [](Corvane::CameraController::DiagnosticLevel, const std::string& line) {
+            writeAll(STDERR_FILENO, line + "\n");
+        });
 }
 
 void Output::line(const std::string& text) {
     std::lock_guard<std::mutex> lock(mutex);
-    writeAll(resultsFd, text + "\n");
+    writeAll(STDOUT_FILENO, text + "\n");
 }
 
 void Output::document(const Json& value) {
     std::lock_guard<std::mutex> lock(mutex);
-    writeAll(resultsFd, value.dump() + "\n");
+    writeAll(STDOUT_FILENO, value.dump() + "\n");
 }
 
 void Output::note(const std::string& text) {

@@ -1,4 +1,4 @@
-// Where results go: the process's real standard output, as text lines or JSON documents.
+// Where results go: standard output, as text lines or JSON documents.
 #pragma once
 
 #include <mutex>
@@ -13,10 +13,9 @@ class Output {
 public:
     explicit Output(bool json) : jsonMode(json) {}
 
-    /// The library writes its diagnostic lines to standard output. Results must stay parseable,
-    /// so from here on file descriptor 1 points at standard error and results go to a private
-    /// duplicate of the original standard output. Call once, before the library is used.
-    static void divertProcessStdout();
+    /// The library writes its diagnostic lines to standard output by default. Results must stay
+    /// parseable, so its lines go to standard error instead. Call before the library is used.
+    static void sendLibraryDiagnosticsToStderr();
 
     bool json() const { return jsonMode; }
     /// One line of text output (a newline is appended).
@@ -27,7 +26,7 @@ public:
     void note(const std::string& text);
 
 private:
-    void writeAll(int fd, const std::string& text);
+    static void writeAll(int fd, const std::string& text);
 
     bool jsonMode;
     std::mutex mutex;

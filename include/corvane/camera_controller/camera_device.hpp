@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "corvane/camera_controller/export.hpp"
 #include "corvane/camera_controller/point.hpp"
 #include "corvane/camera_controller/response.hpp"
 
@@ -23,7 +24,7 @@ class CaptureSetting;
 /// Every operation runs on the caller's thread. Camera operations go to the first connected
 /// interface; without one they return Result::Error with one Error of ErrorCode::NotConnected
 /// and an empty message. Failures are returned, not thrown, except where noted.
-class CameraDevice {
+class CORVANE_API CameraDevice {
 public:
     CameraDevice() = default;
     CameraDevice(const CameraDevice&) = default;

@@ -4,13 +4,14 @@
 #include <memory>
 #include <vector>
 
+#include "corvane/camera_controller/export.hpp"
 #include "corvane/camera_controller/response.hpp"
 
 namespace Corvane::CameraController {
 
 class CameraDevice;
 
-class CameraDeviceDetector {
+class CORVANE_API CameraDeviceDetector {
 public:
     /// The Quorin cameras attached now through `deviceInterface`, in the transport's listing
     /// order; empty for an interface other than USB or when nothing is attached.

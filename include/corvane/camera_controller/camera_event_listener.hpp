@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "corvane/camera_controller/export.hpp"
 #include "corvane/camera_controller/response.hpp"
 
 namespace Corvane::CameraController {
@@ -25,7 +26,7 @@ class CaptureSetting;
 /// capture start, stopLiveView from a frame...): a call never waits for the task running the
 /// handler, and the task ends or carries on once the handler returns. An exception thrown by a
 /// handler is caught and reported as one diagnostic line; the next listener is still called.
-class CameraEventListener {
+class CORVANE_API CameraEventListener {
 public:
     virtual ~CameraEventListener() = default;
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "corvane/camera_controller/export.hpp"
 #include "corvane/camera_controller/image_types.hpp"
 #include "corvane/camera_controller/response.hpp"
 
@@ -19,7 +20,7 @@ class CameraStorage;
 ///
 /// The getters are safe from any thread. getData, getThumbnail and deleteData talk to the camera
 /// on the caller's thread and block until the transfer ends.
-class CameraImage {
+class CORVANE_API CameraImage {
 public:
     CameraImage() = default;
     CameraImage(const CameraImage&) = default;

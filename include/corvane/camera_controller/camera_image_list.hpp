@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <memory>
 
+#include "corvane/camera_controller/export.hpp"
+
 namespace Corvane::CameraController {
 
 class CameraImage;
@@ -11,7 +13,7 @@ class CameraImage;
 /// A list of images that the library updates in the background while the application reads it.
 /// Each call is atomic with respect to those updates, but the list may change between two
 /// calls: take clone() for a stable view.
-class CameraImageList {
+class CORVANE_API CameraImageList {
 public:
     CameraImageList() = default;
     CameraImageList(const CameraImageList&) = default;

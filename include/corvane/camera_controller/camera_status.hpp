@@ -4,12 +4,14 @@
 #include <cstdint>
 #include <memory>
 
+#include "corvane/camera_controller/export.hpp"
+
 namespace Corvane::CameraController {
 
 class Capture;
 
 /// The camera's state, refreshed by the library in the background while connected.
-class CameraStatus {
+class CORVANE_API CameraStatus {
 public:
     CameraStatus() = default;
     CameraStatus(const CameraStatus&) = default;

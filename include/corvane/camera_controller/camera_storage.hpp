@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "corvane/camera_controller/export.hpp"
 #include "corvane/camera_controller/image_types.hpp"
 
 namespace Corvane::CameraController {
@@ -12,7 +13,7 @@ class CameraImageList;
 
 /// A card slot of the camera. The library refreshes the figures in the background; every getter
 /// reads the current figure without blocking (getId takes a short lock) and never fails.
-class CameraStorage {
+class CORVANE_API CameraStorage {
 public:
     CameraStorage() = default;
     CameraStorage(const CameraStorage&) = default;

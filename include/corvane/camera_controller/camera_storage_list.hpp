@@ -4,12 +4,14 @@
 #include <cstddef>
 #include <memory>
 
+#include "corvane/camera_controller/export.hpp"
+
 namespace Corvane::CameraController {
 
 class CameraStorage;
 
 /// The storages of a camera. Each call is atomic with respect to the library's updates.
-class CameraStorageList {
+class CORVANE_API CameraStorageList {
 public:
     CameraStorageList() = default;
     CameraStorageList(const CameraStorageList&) = default;

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "corvane/camera_controller/export.hpp"
 #include "corvane/camera_controller/image_types.hpp"
 
 namespace Corvane::CameraController {
@@ -11,7 +12,7 @@ class CaptureMethod;
 
 /// A capture (still image, bulb exposure or movie). It outlives the capture itself: its state
 /// moves from Executing to Complete or Unknown, never back.
-class Capture {
+class CORVANE_API Capture {
 public:
     Capture() = default;
     Capture(const Capture&) = default;

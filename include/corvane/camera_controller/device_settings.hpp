@@ -5,13 +5,14 @@
 #include <cstdint>
 #include <string>
 
+#include "corvane/camera_controller/export.hpp"
 #include "corvane/camera_controller/point.hpp"
 #include "corvane/camera_controller/setting.hpp"
 
 namespace Corvane::CameraController {
 
 /// Value of CameraTime: seconds since 1970-01-01 00:00:00 UTC.
-class CameraTimeValue : public CameraDeviceSettingValue {
+class CORVANE_API CameraTimeValue : public CameraDeviceSettingValue {
 public:
     explicit CameraTimeValue(int64_t time);
     CameraTimeValue(const CameraTimeValue&) = default;
@@ -31,7 +32,7 @@ private:
 
 /// The camera's clock. Read it with a default-constructed instance; write it with
 /// CameraTime(seconds).
-class CameraTime : public CameraDeviceSetting {
+class CORVANE_API CameraTime : public CameraDeviceSetting {
 public:
     /// A setting without a value, to be filled by a camera read.
     CameraTime();
@@ -45,7 +46,7 @@ private:
 };
 
 /// Geometry of the live view image. Copied by value.
-struct LiveViewImage {
+struct CORVANE_API LiveViewImage {
     int32_t width = 0;   ///< pixels
     int32_t height = 0;  ///< pixels
     /// Corners of the focus area as fractions of the image width and height (0 is the left or
@@ -55,7 +56,7 @@ struct LiveViewImage {
 
 /// Value of LiveViewSpecification. Equality is identity: a value equals only itself, never a
 /// distinct object with the same contents.
-class LiveViewSpecificationValue : public CameraDeviceSettingValue {
+class CORVANE_API LiveViewSpecificationValue : public CameraDeviceSettingValue {
 public:
     explicit LiveViewSpecificationValue(const LiveViewImage& image);
     LiveViewSpecificationValue(const LiveViewSpecificationValue&) = default;
@@ -72,7 +73,7 @@ private:
 };
 
 /// The live view geometry of the camera; read-only. Read it with a default-constructed instance.
-class LiveViewSpecification : public CameraDeviceSetting {
+class CORVANE_API LiveViewSpecification : public CameraDeviceSetting {
 public:
     /// A setting without a value, to be filled by a camera read.
     LiveViewSpecification();

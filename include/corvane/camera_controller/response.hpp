@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "corvane/camera_controller/export.hpp"
+
 namespace Corvane::CameraController {
 
 class Capture;
@@ -37,7 +39,7 @@ enum class DeviceInterface : uint32_t {
 };
 
 /// One failure record: a code and a short English message (possibly empty).
-class Error {
+class CORVANE_API Error {
 public:
     Error(ErrorCode code, const std::string& message);
     Error(const Error&) = default;
@@ -54,7 +56,7 @@ private:
 
 /// The result of a device operation: Ok with no errors, or Error with (normally) at least one
 /// Error record. Error records are shared: copying a Response copies the pointers.
-class Response {
+class CORVANE_API Response {
 public:
     /// A response without errors.
     Response(Result result);
@@ -76,7 +78,7 @@ private:
 };
 
 /// The response of a capture start: also carries the started capture, if any.
-class StartCaptureResponse : public Response {
+class CORVANE_API StartCaptureResponse : public Response {
 public:
     /// No errors, no capture.
     StartCaptureResponse(Result result);

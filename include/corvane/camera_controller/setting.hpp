@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "corvane/camera_controller/export.hpp"
+
 namespace Corvane::CameraController {
 
 namespace Impl {
@@ -16,7 +18,7 @@ class CameraDeviceSettingAccess;
 
 /// The value of a capture setting. Two values are equal only when they have the same concrete
 /// class and equal payloads; comparing values of different classes yields false.
-class CaptureSettingValue {
+class CORVANE_API CaptureSettingValue {
 public:
     CaptureSettingValue() = default;
     CaptureSettingValue(const CaptureSettingValue&) = default;
@@ -35,7 +37,7 @@ public:
 /// A setting owns its value exclusively. The list of available settings points at the static
 /// singletons of the same class that the camera accepts now; it is filled by a camera read and
 /// never owns what it points to.
-class CaptureSetting {
+class CORVANE_API CaptureSetting {
 public:
     CaptureSetting(const CaptureSetting&) = delete;
     CaptureSetting& operator=(const CaptureSetting&) = delete;
@@ -77,7 +79,7 @@ private:
 };
 
 /// The value of a camera device setting. Same equality rules as CaptureSettingValue.
-class CameraDeviceSettingValue {
+class CORVANE_API CameraDeviceSettingValue {
 public:
     CameraDeviceSettingValue() = default;
     CameraDeviceSettingValue(const CameraDeviceSettingValue&) = default;
@@ -93,7 +95,7 @@ public:
 };
 
 /// Base of the camera device settings (CameraTime, LiveViewSpecification).
-class CameraDeviceSetting {
+class CORVANE_API CameraDeviceSetting {
 public:
     CameraDeviceSetting(const CameraDeviceSetting&) = delete;
     CameraDeviceSetting& operator=(const CameraDeviceSetting&) = delete;

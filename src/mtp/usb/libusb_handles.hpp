@@ -29,12 +29,6 @@ private:
 struct LibusbDeviceUnref {
     void operator()(libusb_device* device) const { libusb_unref_device(device); }
 };
-/// One reference to a libusb device, taken with libusb_ref_device.
-using LibusbDeviceRef = std::unique_ptr<libusb_device, LibusbDeviceUnref>;
-
-inline LibusbDeviceRef refDevice(libusb_device* device) {
-    return LibusbDeviceRef(libusb_ref_device(device));
-}
 
 struct LibusbHandleClose {
     void operator()(libusb_device_handle* handle) const { libusb_close(handle); }
