@@ -13,7 +13,10 @@
 #include "common/diagnostics.hpp"
 #include "corvane/camera_controller/camera_event_listener.hpp"
 #include "corvane/camera_controller/capture_settings.hpp"
-#include "device/camera_device_base_impl.hpp"
+#include "adapter/adapter_host.hpp"
+#include "model/camera_image_list_impl.hpp"
+#include "model/camera_status_impl.hpp"
+#include "model/camera_storage_list_impl.hpp"
 #include "model/camera_storage_impl.hpp"
 #include "model/capture_impl.hpp"
 
@@ -50,10 +53,6 @@ StartCaptureResponse toStartCaptureResponse(const Response& response) {
         copy.addError(error);
     }
     return copy;
-}
-
-std::shared_ptr<CameraDeviceBaseImpl> asBase(const std::shared_ptr<CameraDevice>& owner) {
-    return std::dynamic_pointer_cast<CameraDeviceBaseImpl>(owner);
 }
 
 /// Models and firmware that cannot record a movie under remote control.
@@ -111,7 +110,7 @@ StartCaptureResponse QuorinCameraDeviceMtpUsbAdapter::startCapture(const Point& 
     if (!isConnected()) {
         return startFailure(ErrorCode::NotConnected, "");
     }
-    if (lockDevice() == nullptr) {
+    if (lockHost() == nullptr) {
         return startFailure(ErrorCode::Unknown, "camera object is deleted");
     }
     const Response placed = setFocusPoint(focusPoint);
@@ -142,7 +141,7 @@ void QuorinCameraDeviceMtpUsbAdapter::refreshConditionOnTask() {
 
 StartCaptureResponse QuorinCameraDeviceMtpUsbAdapter::doStartCapture(bool withFocus) {
     const MutexLock serialised(captureMutex);
-    const auto owner = asBase(lockDevice());
+    const auto owner = lockHost();
     if (owner == nullptr) {
         return startFailure(ErrorCode::Unknown, "camera object is deleted");
     }
@@ -270,7 +269,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::stopCapture() {
     if (!isConnected()) {
         return makeErrorResponse(ErrorCode::NotConnected, "");
     }
-    if (lockDevice() == nullptr) {
+    if (lockHost() == nullptr) {
         return makeErrorResponse(ErrorCode::Unknown, "camera object is deleted");
     }
     if (!isMovieRecording()) {
@@ -300,7 +299,7 @@ void QuorinCameraDeviceMtpUsbAdapter::finishMovieBeforeDisconnect() {
         }
     }
 
-    const auto owner = asBase(lockDevice());
+    const auto owner = lockHost();
     if (owner != nullptr) {
         CameraStatusImpl& status = owner->getStatusImpl();
         const auto current = status.getCurrentCapture();
@@ -367,7 +366,7 @@ void QuorinCameraDeviceMtpUsbAdapter::abandonPendingCaptures() {
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::captureFileArrived() {
-    if (lockDevice() == nullptr) {
+    if (lockHost() == nullptr) {
         return;
     }
     std::shared_ptr<CaptureImpl> completed;

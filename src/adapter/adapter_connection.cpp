@@ -6,8 +6,10 @@
 #include "adapter/adapter_wire.hpp"
 #include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
 #include "common/diagnostics.hpp"
-#include "device/camera_device_base_impl.hpp"
-#include "device/camera_discovery.hpp"
+#include "adapter/adapter_host.hpp"
+#include "model/camera_image_list_impl.hpp"
+#include "model/camera_status_impl.hpp"
+#include "model/camera_storage_list_impl.hpp"
 #include "model/camera_storage_impl.hpp"
 
 namespace Corvane::CameraController::Impl {
@@ -66,7 +68,7 @@ void fillStorage(CameraStorageImpl& storage, const std::string& key, uint32_t st
 }
 
 // A storage without a card keeps no images, neither in its own list nor in the device's.
-void forgetImagesOf(CameraDeviceBaseImpl& owner, CameraStorageImpl& storage) {
+void forgetImagesOf(AdapterHost& owner, CameraStorageImpl& storage) {
     for (const auto& image : storage.getImagesImpl().snapshot()) {
         owner.getImagesImpl().remove(image);
     }
@@ -75,8 +77,12 @@ void forgetImagesOf(CameraDeviceBaseImpl& owner, CameraStorageImpl& storage) {
 
 }  // namespace
 
-QuorinCameraDeviceMtpUsbAdapter::QuorinCameraDeviceMtpUsbAdapter(std::weak_ptr<CameraDevice> owner)
-    : device(std::move(owner)) {}
+QuorinCameraDeviceMtpUsbAdapter::QuorinCameraDeviceMtpUsbAdapter(std::weak_ptr<AdapterHost> owner)
+    : host(std::move(owner)) {}
+
+std::shared_ptr<CameraDeviceMtpUsbAdapter> createQuorinAdapter(std::weak_ptr<AdapterHost> host) {
+    return std::make_shared<QuorinCameraDeviceMtpUsbAdapter>(std::move(host));
+}
 
 QuorinCameraDeviceMtpUsbAdapter::~QuorinCameraDeviceMtpUsbAdapter() {
     currentEventLoopStop()->request();
@@ -137,45 +143,8 @@ MtpResponse QuorinCameraDeviceMtpUsbAdapter::execute(const MtpRequest& request) 
     return transport->execute(request);
 }
 
-MtpResponse QuorinCameraDeviceMtpUsbAdapter::execute(uint16_t operationCode,
-                                                     std::vector<uint32_t> parameters) const {
-    MtpRequest request;
-    request.operationCode = operationCode;
-    request.parameters = std::move(parameters);
-    return execute(request);
-}
-
-MtpResponse QuorinCameraDeviceMtpUsbAdapter::readProperty(uint16_t operationCode,
-                                                          uint16_t propertyCode) const {
-    MtpRequest request;
-    request.operationCode = operationCode;
-    request.parameters = {propertyCode};
-    request.dataPhase = MtpDataPhase::Read;
-    return execute(request);
-}
-
-MtpResponse QuorinCameraDeviceMtpUsbAdapter::writeProperty(
-    uint16_t propertyCode, const std::vector<uint8_t>& value) const {
-    MtpRequest request;
-    request.operationCode = OperationCode::SetDevicePropValue;
-    request.parameters = {propertyCode};
-    request.dataPhase = MtpDataPhase::Write;
-    request.data = value.data();
-    request.dataSize = static_cast<uint32_t>(value.size());
-    return execute(request);
-}
-
-std::shared_ptr<CameraDevice> QuorinCameraDeviceMtpUsbAdapter::lockDevice() const {
-    return device.lock();
-}
-
-std::shared_ptr<CameraDeviceBaseImpl> QuorinCameraDeviceMtpUsbAdapter::lockDeviceImpl() const {
-    return std::dynamic_pointer_cast<CameraDeviceBaseImpl>(device.lock());
-}
-
-std::string QuorinCameraDeviceMtpUsbAdapter::deviceModel() const {
-    const auto owner = lockDevice();
-    return owner == nullptr ? std::string() : owner->getModel();
+std::shared_ptr<AdapterHost> QuorinCameraDeviceMtpUsbAdapter::lockHost() const {
+    return host.lock();
 }
 
 std::shared_ptr<QuorinCameraCondition> QuorinCameraDeviceMtpUsbAdapter::getCondition() const {
@@ -198,7 +167,7 @@ bool QuorinCameraDeviceMtpUsbAdapter::updateCondition() {
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::updateBatteryLevel() {
-    const auto owner = lockDeviceImpl();
+    const auto owner = lockHost();
     if (owner == nullptr) {
         return;
     }
@@ -238,7 +207,9 @@ Response QuorinCameraDeviceMtpUsbAdapter::connect() {
         return makeErrorResponse(ErrorCode::DeviceError, "Device Busy");
     }
     // Re-binds this adapter to the camera's current transport object if it was replugged.
-    enumerateCameras();
+    if (const auto owner = lockHost()) {
+        owner->rediscover();
+    }
     const auto transport = getMtpDevice();
     if (transport == nullptr) {
         return makeErrorResponse(ErrorCode::NotConnected, "");
@@ -254,7 +225,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::connect() {
     if (tether.getResult() != Result::Ok) {
         return tether;
     }
-    const auto owner = lockDeviceImpl();
+    const auto owner = lockHost();
     if (owner == nullptr) {
         return makeErrorResponse(ErrorCode::Unknown, "camera object is deleted");
     }
@@ -308,7 +279,7 @@ void QuorinCameraDeviceMtpUsbAdapter::restoreSessionIfReopened() {
     }
 }
 
-void QuorinCameraDeviceMtpUsbAdapter::connectStorages(CameraDeviceBaseImpl& owner,
+void QuorinCameraDeviceMtpUsbAdapter::connectStorages(AdapterHost& owner,
                                                       const std::vector<uint32_t>& storageIds) {
     const auto transport = getMtpDevice();
     const uint32_t slots = storageSlotCount(owner.getModel());
@@ -356,7 +327,7 @@ bool QuorinCameraDeviceMtpUsbAdapter::waitForFirstPass() const {
     return true;
 }
 
-bool QuorinCameraDeviceMtpUsbAdapter::waitForListingsToStart(CameraDeviceBaseImpl& owner) const {
+bool QuorinCameraDeviceMtpUsbAdapter::waitForListingsToStart(AdapterHost& owner) const {
     const auto deadline = std::chrono::steady_clock::now() + listingStartTimeout;
     for (const auto& storage : owner.getStoragesImpl().snapshot()) {
         // Connect returns only once each listing has the card's handles, so that an update
@@ -371,7 +342,7 @@ bool QuorinCameraDeviceMtpUsbAdapter::waitForListingsToStart(CameraDeviceBaseImp
     return true;
 }
 
-void QuorinCameraDeviceMtpUsbAdapter::stopBackgroundWork(CameraDeviceBaseImpl& owner) {
+void QuorinCameraDeviceMtpUsbAdapter::stopBackgroundWork(AdapterHost& owner) {
     stopEventLoop();
     for (const auto& storage : owner.getStoragesImpl().snapshot()) {
         stopListing(storage);
@@ -390,7 +361,7 @@ void QuorinCameraDeviceMtpUsbAdapter::stopBackgroundWork(CameraDeviceBaseImpl& o
     joinLiveViewTask();
 }
 
-void QuorinCameraDeviceMtpUsbAdapter::abandonConnection(CameraDeviceBaseImpl& owner) {
+void QuorinCameraDeviceMtpUsbAdapter::abandonConnection(AdapterHost& owner) {
     stopBackgroundWork(owner);
     connected = false;
     const auto transport = getMtpDevice();
@@ -408,7 +379,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::disconnect() {
         return makeErrorResponse(ErrorCode::DeviceError, "Device Busy");
     }
     finishMovieBeforeDisconnect();
-    const auto owner = lockDeviceImpl();
+    const auto owner = lockHost();
     if (owner != nullptr) {
         stopBackgroundWork(*owner);
     } else {
@@ -428,6 +399,36 @@ Response QuorinCameraDeviceMtpUsbAdapter::disconnect() {
     }
     transport->close();
     return Response(Result::Ok);
+}
+
+}  // namespace Corvane::CameraController::Impl
+
+namespace Corvane::CameraController::Impl {
+
+Response QuorinCameraDeviceMtpUsbAdapter::getCaptureSettings(
+    const std::vector<CaptureSetting*>& settings) {
+    if (!isConnected()) {
+        return makeErrorResponse(ErrorCode::NotConnected, "");
+    }
+    return settingCodecs.readCaptureSettings(settings);
+}
+
+Response QuorinCameraDeviceMtpUsbAdapter::setCaptureSettings(
+    const std::vector<const CaptureSetting*>& settings) {
+    if (!isConnected()) {
+        return makeErrorResponse(ErrorCode::NotConnected, "");
+    }
+    return settingCodecs.writeCaptureSettings(settings);
+}
+
+Response QuorinCameraDeviceMtpUsbAdapter::getCameraDeviceSettings(
+    const std::vector<CameraDeviceSetting*>& settings) {
+    return settingCodecs.readDeviceSettings(settings);
+}
+
+Response QuorinCameraDeviceMtpUsbAdapter::setCameraDeviceSettings(
+    const std::vector<const CameraDeviceSetting*>& settings) {
+    return settingCodecs.writeDeviceSettings(settings);
 }
 
 }  // namespace Corvane::CameraController::Impl

@@ -18,7 +18,10 @@
 #include "common/diagnostics.hpp"
 #include "corvane/camera_controller/camera_event_listener.hpp"
 #include "corvane/camera_controller/capture_settings.hpp"
-#include "device/camera_device_base_impl.hpp"
+#include "adapter/adapter_host.hpp"
+#include "model/camera_image_list_impl.hpp"
+#include "model/camera_status_impl.hpp"
+#include "model/camera_storage_list_impl.hpp"
 #include "model/camera_image_impl.hpp"
 #include "model/capture_impl.hpp"
 
@@ -240,7 +243,7 @@ std::optional<milliseconds> QuorinCameraDeviceMtpUsbAdapter::eventStep(const Eve
         reportDisconnected();
         return std::nullopt;
     }
-    if (stop.requested() || lockDevice() == nullptr) {
+    if (stop.requested() || lockHost() == nullptr) {
         return std::nullopt;
     }
     const auto transport = getMtpDevice();
@@ -492,7 +495,7 @@ void QuorinCameraDeviceMtpUsbAdapter::notifyListeners(
     const std::string& eventName,
     const std::function<void(CameraEventListener&, const std::shared_ptr<const CameraDevice>&)>&
         call) {
-    const auto owner = std::dynamic_pointer_cast<CameraDeviceBaseImpl>(lockDevice());
+    const auto owner = lockHost();
     if (owner == nullptr) {
         return;
     }

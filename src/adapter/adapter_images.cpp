@@ -14,7 +14,10 @@
 #include "adapter/adapter_transfer_stream.hpp"
 #include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
 #include "common/diagnostics.hpp"
-#include "device/camera_device_base_impl.hpp"
+#include "adapter/adapter_host.hpp"
+#include "model/camera_image_list_impl.hpp"
+#include "model/camera_status_impl.hpp"
+#include "model/camera_storage_list_impl.hpp"
 #include "model/camera_image_impl.hpp"
 #include "model/camera_storage_impl.hpp"
 #include "model/list_images_response.hpp"
@@ -84,10 +87,6 @@ MtpRequest readRequest(uint16_t operationCode, std::vector<uint32_t> parameters)
 uint32_t readU32(const uint8_t* bytes) {
     return static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
            (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
-}
-
-std::shared_ptr<CameraDeviceBaseImpl> asBase(const std::shared_ptr<CameraDevice>& owner) {
-    return std::dynamic_pointer_cast<CameraDeviceBaseImpl>(owner);
 }
 
 std::string storageKey(uint32_t storageId) {
@@ -168,7 +167,7 @@ ListImagesResponse QuorinCameraDeviceMtpUsbAdapter::listImages(
 }
 
 Response QuorinCameraDeviceMtpUsbAdapter::listImages() {
-    const auto owner = asBase(lockDevice());
+    const auto owner = lockHost();
     if (owner == nullptr) {
         return makeErrorResponse(ErrorCode::Unknown, "camera object is deleted");
     }
@@ -201,7 +200,7 @@ void QuorinCameraDeviceMtpUsbAdapter::doListImagesAsync(const std::string& stora
     std::shared_ptr<CameraStorageImpl> storage;
     {
         // The device is locked only briefly: a listing must never hold the last reference.
-        const auto owner = asBase(lockDevice());
+        const auto owner = lockHost();
         if (owner == nullptr || transport == nullptr) {
             return;
         }
@@ -249,7 +248,7 @@ void QuorinCameraDeviceMtpUsbAdapter::removeVanishedImages(CameraStorageImpl& st
         const auto handle = parseU32(image.getId());
         return !handle || std::find(handles.begin(), handles.end(), *handle) == handles.end();
     });
-    if (const auto owner = asBase(lockDevice())) {
+    if (const auto owner = lockHost()) {
         for (const auto& image : vanished) {
             owner->getImagesImpl().remove(image);
         }
@@ -268,7 +267,7 @@ bool QuorinCameraDeviceMtpUsbAdapter::awaitListingTurn(CameraStorageImpl& storag
     }
     // A paused listing also ends when the camera or its device goes away, since nobody
     // resumes it then (and the adapter's destruction waits for this task).
-    while (storage.getListingState() == ListingState::Paused && connected && !device.expired()) {
+    while (storage.getListingState() == ListingState::Paused && connected && !host.expired()) {
         std::this_thread::sleep_for(kListingThrottle);
     }
     if (!connected) {
@@ -278,7 +277,7 @@ bool QuorinCameraDeviceMtpUsbAdapter::awaitListingTurn(CameraStorageImpl& storag
         return false;
     }
     return storage.getListingState() == ListingState::Running && storage.isAvailable() &&
-           !device.expired();
+           !host.expired();
 }
 
 bool QuorinCameraDeviceMtpUsbAdapter::listObject(const std::shared_ptr<CameraStorageImpl>& storage,
@@ -293,7 +292,7 @@ bool QuorinCameraDeviceMtpUsbAdapter::listObject(const std::shared_ptr<CameraSto
     if (info->objectFormat == ObjectFormat::Association) {
         return true;
     }
-    const auto owner = asBase(lockDevice());
+    const auto owner = lockHost();
     if (owner == nullptr) {
         return true;
     }
@@ -316,7 +315,7 @@ bool QuorinCameraDeviceMtpUsbAdapter::listingTookHandles(const std::string& stor
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::pauseAllListings() {
-    const auto owner = asBase(lockDevice());
+    const auto owner = lockHost();
     if (owner == nullptr) {
         return;
     }
@@ -456,7 +455,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::getImageData(const CameraImage& image,
     if (!image.isValid()) {
         return makeErrorResponse(ErrorCode::ImageNotFound, image.getName());
     }
-    if (lockDevice() == nullptr) {
+    if (lockHost() == nullptr) {
         return makeErrorResponse(ErrorCode::Unknown, "camera object is deleted");
     }
     if (isTetherImage(image)) {
@@ -526,7 +525,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::getImageThumbnail(const CameraImage& i
     if (!image.isValid()) {
         return makeErrorResponse(ErrorCode::ImageNotFound, image.getName());
     }
-    if (lockDevice() == nullptr) {
+    if (lockHost() == nullptr) {
         return makeErrorResponse(ErrorCode::Unknown, "camera object is deleted");
     }
     MtpRequest request;
@@ -645,7 +644,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::deleteImage(const CameraImage& image) 
     }
     // Checked before the storage: the storages of a released device are gone too, and an
     // image without one would otherwise read as a tether image deleted with success.
-    if (lockDevice() == nullptr) {
+    if (lockHost() == nullptr) {
         return makeErrorResponse(ErrorCode::Unknown, "camera object is deleted");
     }
     const auto storage = image.getStorage();
@@ -672,7 +671,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::deleteImage(const CameraImage& image) 
     }
     const MtpResponse deleted = execute(OperationCode::DeleteObject, {*handle});
     if (deleted.responseCode == kResponseOk) {
-        const auto owner = asBase(lockDevice());
+        const auto owner = lockHost();
         if (owner != nullptr) {
             forgetImage(*owner, storage->getId(), image);
         }
@@ -694,7 +693,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::deleteImage(const CameraImage& image) 
     return Response(Result::Ok);
 }
 
-void QuorinCameraDeviceMtpUsbAdapter::forgetImage(CameraDeviceBaseImpl& owner,
+void QuorinCameraDeviceMtpUsbAdapter::forgetImage(AdapterHost& owner,
                                                   const std::string& storageId,
                                                   const CameraImage& image) {
     const auto isThisImage = [&image](const CameraImage& listed) { return &listed == &image; };
@@ -710,7 +709,7 @@ void QuorinCameraDeviceMtpUsbAdapter::forgetImage(CameraDeviceBaseImpl& owner,
 // ---- storages ----
 
 void QuorinCameraDeviceMtpUsbAdapter::updateStorages() {
-    const auto owner = asBase(lockDevice());
+    const auto owner = lockHost();
     const auto transport = getMtpDevice();
     if (owner == nullptr || transport == nullptr) {
         return;

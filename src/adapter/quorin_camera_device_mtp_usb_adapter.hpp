@@ -16,7 +16,9 @@
 #include <thread>
 #include <vector>
 
+#include "adapter/adapter_camera_port.hpp"
 #include "adapter/adapter_capture_gate.hpp"
+#include "adapter/adapter_setting_codecs.hpp"
 #include "adapter/adapter_tasks.hpp"
 #include "adapter/camera_device_mtp_usb_adapter.hpp"
 #include "adapter/quorin_camera_condition.hpp"
@@ -30,10 +32,6 @@ class CameraEventListener;
 namespace Corvane::CameraController::Impl {
 
 class CaptureImpl;
-class CameraDeviceBaseImpl;
-class CaptureSettingReader;
-class CaptureSettingWriter;
-class DeviceSettingCodec;
 class CameraImageImpl;
 class CameraStorageImpl;
 
@@ -45,9 +43,9 @@ class CameraStorageImpl;
 /// adapter_settings_read.cpp, adapter_settings_write.cpp, adapter_device_settings.cpp,
 /// adapter_focus.cpp; adapter_events.cpp, adapter_capture.cpp, adapter_images.cpp,
 /// adapter_tether_images.cpp.
-class QuorinCameraDeviceMtpUsbAdapter : public CameraDeviceMtpUsbAdapter {
+class QuorinCameraDeviceMtpUsbAdapter : public CameraDeviceMtpUsbAdapter, public CameraPort {
 public:
-    explicit QuorinCameraDeviceMtpUsbAdapter(std::weak_ptr<CameraDevice> device);
+    explicit QuorinCameraDeviceMtpUsbAdapter(std::weak_ptr<AdapterHost> host);
     /// Waits for the event, live view and listing tasks, which end by themselves once the
     /// adapter is gone; on one of those tasks' own threads it leaves the waiting to a helper.
     ~QuorinCameraDeviceMtpUsbAdapter() override;
@@ -92,11 +90,16 @@ public:
     /// while connected ends that connection: the adapter reads disconnected, pending captures
     /// end Unknown, live view and the event task stop, and the event task sends one
     /// deviceDisconnected; the next connect() runs the whole connect sequence. Never blocks.
-    void rebindTransport(const std::shared_ptr<MtpDevice>& transport);
-    /// Refreshes the condition from the camera (0x900F); false keeps the previous record.
-    bool updateCondition();
-    /// The current condition record; null before the first successful refresh.
-    std::shared_ptr<QuorinCameraCondition> getCondition() const;
+    void rebindTransport(const std::shared_ptr<MtpDevice>& transport) override;
+    // ---- the parts' view of the camera (CameraPort) ----
+    using CameraPort::execute;
+    MtpResponse execute(const MtpRequest& request) const override;
+    bool updateCondition() override;
+    std::shared_ptr<QuorinCameraCondition> getCondition() const override;
+    std::shared_ptr<AdapterHost> lockHost() const override;
+    bool isStorageWriting() const override { return storageWriting; }
+    void setStorageWriting(bool on) override { storageWriting = on; }
+    void takeRememberedWordsOf(uint16_t propertyCode) override;
     /// Refreshes the battery level in the device's status from property 0x5001.
     void updateBatteryLevel();
     /// Sets tether mode and storage writing again when the transport had to open a new
@@ -110,23 +113,9 @@ public:
     Response setFocusPoint(const Point& point);
 
 protected:
-    /// Runs one transaction on the bound transport; code 0 when none is bound.
-    MtpResponse execute(const MtpRequest& request) const;
-    /// Shorthand for a transaction without data phase.
-    MtpResponse execute(uint16_t operationCode, std::vector<uint32_t> parameters) const;
-    /// GetDevicePropDesc or GetDevicePropValue (`operationCode`) of `propertyCode`.
-    MtpResponse readProperty(uint16_t operationCode, uint16_t propertyCode) const;
-    /// SetDevicePropValue of `propertyCode` with `value` as the data phase.
-    MtpResponse writeProperty(uint16_t propertyCode, const std::vector<uint8_t>& value) const;
-    /// The owning device, or null when it no longer exists.
-    std::shared_ptr<CameraDevice> lockDevice() const;
-    /// The owning device as the library's implementation (null when gone or of another type).
-    std::shared_ptr<CameraDeviceBaseImpl> lockDeviceImpl() const;
-    /// The device's model string, or empty when the device no longer exists.
-    std::string deviceModel() const;
 
     // ---- fields of the connection ----
-    std::weak_ptr<CameraDevice> device;
+    std::weak_ptr<AdapterHost> host;
     /// Replaced whole, never changed in place: readers copy the pointer and keep the record.
     std::shared_ptr<QuorinCameraCondition> condition GUARDED_BY(conditionMutex);
     std::atomic<bool> eventLoopRunning{false};
@@ -163,24 +152,18 @@ protected:
     /// start; a camera that stops answering meanwhile fails the connect instead of hanging.
     std::chrono::milliseconds firstPassTimeout{30000};
     std::chrono::milliseconds listingStartTimeout{30000};
-    /// After a white balance, format or quality write the camera needs a moment, then clears
-    /// bit 0x20 of adjustableMask; waiting for that is bounded by settingApplyTimeout.
-    std::chrono::milliseconds settingSettleDelay{1000};
-    std::chrono::milliseconds settingApplyTimeout{5000};
+    /// The setting codecs part: reads and writes settings through this adapter's CameraPort.
+    SettingCodecs settingCodecs{*this};
 
 private:
-    // The setting codecs work on the adapter's transport, condition and flags.
-    friend class CaptureSettingReader;
-    friend class CaptureSettingWriter;
-    friend class DeviceSettingCodec;
 
-    void connectStorages(CameraDeviceBaseImpl& owner, const std::vector<uint32_t>& storageIds);
+    void connectStorages(AdapterHost& owner, const std::vector<uint32_t>& storageIds);
     bool waitForFirstPass() const;
-    bool waitForListingsToStart(CameraDeviceBaseImpl& owner) const;
+    bool waitForListingsToStart(AdapterHost& owner) const;
     /// Stops what connect started and leaves the camera disconnected; for a failed connect.
-    void abandonConnection(CameraDeviceBaseImpl& owner);
+    void abandonConnection(AdapterHost& owner);
     /// Stops the event task, the listings and live view, and ends every pending capture.
-    void stopBackgroundWork(CameraDeviceBaseImpl& owner);
+    void stopBackgroundWork(AdapterHost& owner);
     enum class LiveViewStep { Next, NextAfterPause, Exit };
     /// The frame task: holds the adapter only for one step at a time, so that the adapter may
     /// be released while live view runs. `owner` is the adapter's address, for AdapterTaskMark.
@@ -213,9 +196,6 @@ public:
     /// Copies the remembered condition words from the current condition (also after a
     /// setting was written, so that the write is not reported as a camera-side change).
     void takeRememberedWords();
-    /// After a write of `propertyCode`: copies from the current condition only the words that
-    /// property moves, so that camera-side changes of the others are still reported.
-    void takeRememberedWordsOf(uint16_t propertyCode);
     /// Disconnect, first steps: finishes a movie recording and drops movie captures.
     void finishMovieBeforeDisconnect();
     /// Every pending capture gets state Unknown; the list is emptied.
@@ -328,7 +308,7 @@ private:
     std::chrono::system_clock::time_point now() const;
     /// Removes `image` from the lists of the storages with id `storageId` and from the
     /// device's list.
-    void forgetImage(CameraDeviceBaseImpl& owner, const std::string& storageId,
+    void forgetImage(AdapterHost& owner, const std::string& storageId,
                      const CameraImage& image);
     /// Gives every listener of the device one call, outside every adapter lock; a listener
     /// that throws is logged under `eventName` (the listener operation called).

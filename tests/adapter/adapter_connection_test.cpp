@@ -107,7 +107,7 @@ TEST_F(ConnectionTest, ConnectBuildsStoragesAndDisconnectReleasesTheCamera) {
     scriptCamera("QUORIN Alto", {0x00010001, 0x00020000, 0x00030001});
     ASSERT_EQ(adapter->connect().getResult(), Result::Ok);
     EXPECT_TRUE(adapter->isConnected());
-    EXPECT_TRUE(adapter->storageWriting);
+    EXPECT_TRUE(adapter->isStorageWriting());
     EXPECT_EQ(camera->requestsFor(0x9004)[0].parameters, (std::vector<uint32_t>{3, 0}));
     EXPECT_EQ(device->getStatus().getBatteryLevel(), 55u);
 
@@ -170,7 +170,7 @@ TEST_F(ConnectionTest, SessionOpenedAnewByTheTransportGetsTetherModeAndStorageWr
 TEST_F(ConnectionTest, SlotWithoutCardIsReadWhenTheCameraHasATransferBuffer) {
     scriptCamera("QUORIN Alto", {0x00020000}, {0x1001, 0x9001, 0x900B, 0x900F});
     ASSERT_EQ(adapter->connect().getResult(), Result::Ok);
-    EXPECT_FALSE(adapter->storageWriting);
+    EXPECT_FALSE(adapter->isStorageWriting());
     EXPECT_EQ(camera->requestsFor(0x9004)[0].parameters, (std::vector<uint32_t>{0, 0}));
     const auto slot = storage("131072");
     ASSERT_NE(slot, nullptr);
@@ -188,7 +188,7 @@ TEST_F(ConnectionTest, UnknownModelHasNoStoragesAndFailuresAreLogged) {
     camera->on(0x9004, [](const RecordedRequest&) { return ScriptedResponse::withCode(0x2019); });
     ASSERT_EQ(adapter->connect().getResult(), Result::Ok);
     EXPECT_EQ(device->getStorages().size(), 0u);
-    EXPECT_FALSE(adapter->storageWriting);
+    EXPECT_FALSE(adapter->isStorageWriting());
     EXPECT_EQ(camera->requestsFor(0x9004)[0].parameters, (std::vector<uint32_t>{0, 0}));
     ASSERT_EQ(adapter->disconnect().getResult(), Result::Ok);
 

@@ -25,9 +25,6 @@ public:
     using QuorinCameraDeviceMtpUsbAdapter::listingStartTimeout;
     using QuorinCameraDeviceMtpUsbAdapter::liveViewRunning;
     using QuorinCameraDeviceMtpUsbAdapter::QuorinCameraDeviceMtpUsbAdapter;
-    using QuorinCameraDeviceMtpUsbAdapter::settingApplyTimeout;
-    using QuorinCameraDeviceMtpUsbAdapter::settingSettleDelay;
-    using QuorinCameraDeviceMtpUsbAdapter::storageWriting;
 };
 
 /// A condition dataset: 600 zero bytes with named words set.

@@ -32,7 +32,6 @@ class TestAdapter : public Impl::QuorinCameraDeviceMtpUsbAdapter {
 public:
     using QuorinCameraDeviceMtpUsbAdapter::QuorinCameraDeviceMtpUsbAdapter;
     void setConnected(bool value) { connected = value; }
-    void setStorageWriting(bool value) { storageWriting = value; }
     void setLiveViewRunning(bool value) { liveViewRunning = value; }
     bool isEventLoopRunning() const { return eventLoopRunning; }
 };
