@@ -3,14 +3,14 @@
 #include <utility>
 
 #include "adapter/adapter_codes.hpp"
+#include "adapter/adapter_host.hpp"
 #include "adapter/adapter_wire.hpp"
 #include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
 #include "common/diagnostics.hpp"
-#include "adapter/adapter_host.hpp"
 #include "model/camera_image_list_impl.hpp"
 #include "model/camera_status_impl.hpp"
-#include "model/camera_storage_list_impl.hpp"
 #include "model/camera_storage_impl.hpp"
+#include "model/camera_storage_list_impl.hpp"
 
 namespace Corvane::CameraController::Impl {
 
@@ -148,8 +148,7 @@ std::shared_ptr<AdapterHost> QuorinCameraDeviceMtpUsbAdapter::lockHost() const {
 }
 
 std::shared_ptr<QuorinCameraCondition> QuorinCameraDeviceMtpUsbAdapter::getCondition() const {
-    const MutexLock lock(conditionMutex);
-    return condition;
+    return conditionTracker.current();
 }
 
 bool QuorinCameraDeviceMtpUsbAdapter::updateCondition() {
@@ -160,9 +159,8 @@ bool QuorinCameraDeviceMtpUsbAdapter::updateCondition() {
     if (response.responseCode != kResponseOk) {
         return false;
     }
-    auto fresh = std::make_shared<QuorinCameraCondition>(response.data.get(), response.dataSize);
-    const MutexLock lock(conditionMutex);
-    condition = std::move(fresh);
+    conditionTracker.store(
+        std::make_shared<QuorinCameraCondition>(response.data.get(), response.dataSize));
     return true;
 }
 

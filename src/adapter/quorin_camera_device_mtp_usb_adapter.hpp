@@ -18,6 +18,7 @@
 
 #include "adapter/adapter_camera_port.hpp"
 #include "adapter/adapter_capture_gate.hpp"
+#include "adapter/adapter_condition_tracker.hpp"
 #include "adapter/adapter_setting_codecs.hpp"
 #include "adapter/adapter_tasks.hpp"
 #include "adapter/camera_device_mtp_usb_adapter.hpp"
@@ -113,11 +114,10 @@ public:
     Response setFocusPoint(const Point& point);
 
 protected:
-
     // ---- fields of the connection ----
     std::weak_ptr<AdapterHost> host;
-    /// Replaced whole, never changed in place: readers copy the pointer and keep the record.
-    std::shared_ptr<QuorinCameraCondition> condition GUARDED_BY(conditionMutex);
+    /// The condition part: the current record and change tracking's remembered words.
+    ConditionTracker conditionTracker;
     std::atomic<bool> eventLoopRunning{false};
     std::future<void> eventLoopFuture;
     /// The running event task's stop request; replaced for each new task. Copied out under
@@ -133,7 +133,6 @@ protected:
     std::atomic<bool> storageWriting{false};
     /// The transport's session number that tether mode and storage writing were set in.
     std::atomic<uint64_t> sessionSetUp{0};
-    mutable Mutex conditionMutex;
 
     /// Serialises connect and disconnect: the event task's future and stop request are
     /// replaced by them. Guards no field of its own; taken before every other adapter lock.
@@ -156,7 +155,6 @@ protected:
     SettingCodecs settingCodecs{*this};
 
 private:
-
     void connectStorages(AdapterHost& owner, const std::vector<uint32_t>& storageIds);
     bool waitForFirstPass() const;
     bool waitForListingsToStart(AdapterHost& owner) const;
@@ -308,20 +306,13 @@ private:
     std::chrono::system_clock::time_point now() const;
     /// Removes `image` from the lists of the storages with id `storageId` and from the
     /// device's list.
-    void forgetImage(AdapterHost& owner, const std::string& storageId,
-                     const CameraImage& image);
+    void forgetImage(AdapterHost& owner, const std::string& storageId, const CameraImage& image);
     /// Gives every listener of the device one call, outside every adapter lock; a listener
     /// that throws is logged under `eventName` (the listener operation called).
     void notifyListeners(
         const std::string& eventName,
         const std::function<void(CameraEventListener&, const std::shared_ptr<const CameraDevice>&)>&
             call);
-
-    /// Guards rememberedWords: the event task and setting writes both renew them.
-    mutable Mutex rememberedWordsMutex;
-    std::array<uint32_t, 11> rememberedWords GUARDED_BY(rememberedWordsMutex){};
-    bool rememberedWordsTaken GUARDED_BY(rememberedWordsMutex) = false;
-    bool changeTrackingEnabled GUARDED_BY(rememberedWordsMutex) = false;
 
     mutable Mutex timingMutex;
     Clock clock GUARDED_BY(timingMutex);
