@@ -126,8 +126,9 @@ void QuorinCameraDeviceMtpUsbAdapter::rebindTransport(const std::shared_ptr<MtpD
     // Runs under discovery's lock, on any thread: nothing here waits or calls a listener.
     abandonPendingCaptures();
     liveViewRunning = false;
-    connectionLost = true;
-    currentEventLoopStop()->request();
+    // The running event task reports the loss. With none running (a connect or disconnect
+    // is under way) nobody is to be told, and nothing is left behind for the next task.
+    currentEventLoopStop()->requestForLoss();
 }
 
 bool QuorinCameraDeviceMtpUsbAdapter::isConnected() const {
@@ -256,6 +257,11 @@ Response QuorinCameraDeviceMtpUsbAdapter::connect() {
     if (!waitForListingsToStart(*owner)) {
         abandonConnection(*owner);
         return makeErrorResponse(ErrorCode::DeviceError, "Image listing did not start");
+    }
+    if (!connected) {
+        // Re-bound to another transport object meanwhile: this connection is already gone.
+        abandonConnection(*owner);
+        return makeErrorResponse(ErrorCode::NotConnected, "");
     }
     return Response(Result::Ok);
 }

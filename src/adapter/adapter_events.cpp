@@ -110,10 +110,10 @@ void QuorinCameraDeviceMtpUsbAdapter::eventLoop(const void* owner,
     }
 }
 
-std::optional<milliseconds> QuorinCameraDeviceMtpUsbAdapter::eventStep(const EventLoopStop& stop) {
+std::optional<milliseconds> QuorinCameraDeviceMtpUsbAdapter::eventStep(EventLoopStop& stop) {
     // Before the stop request: a replug noticed by discovery asks this task to stop and leaves
     // the report to it.
-    if (connectionLost.exchange(false)) {
+    if (stop.takeLoss()) {
         reportDisconnected();
         return std::nullopt;
     }

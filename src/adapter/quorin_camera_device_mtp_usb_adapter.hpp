@@ -126,9 +126,6 @@ protected:
     std::shared_ptr<EventLoopStop> eventLoopStop GUARDED_BY(eventLoopStopMutex) =
         std::make_shared<EventLoopStop>();
     std::shared_ptr<EventLoopStop> currentEventLoopStop() const;
-    /// Set when discovery re-bound a connected adapter to a new transport object; the event
-    /// task reports the loss once, on its own thread.
-    std::atomic<bool> connectionLost{false};
     std::atomic<bool> connected{false};
     std::atomic<bool> storageWriting{false};
     /// The transport's session number that tether mode and storage writing were set in.
@@ -269,7 +266,7 @@ private:
     static void eventLoop(const void* owner, std::weak_ptr<CameraDeviceAdapter> adapter,
                           std::shared_ptr<EventLoopStop> stop);
     /// One pass of the event task; the pause before the next, or none when the task ends.
-    std::optional<std::chrono::milliseconds> eventStep(const EventLoopStop& stop);
+    std::optional<std::chrono::milliseconds> eventStep(EventLoopStop& stop);
     /// One pass of the event loop after the condition was read.
     void runEventPass();
     /// Ends the task for a camera that is no longer attached.
