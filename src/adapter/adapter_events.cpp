@@ -243,26 +243,14 @@ bool QuorinCameraDeviceMtpUsbAdapter::detectSettingChanges() {
 
 void QuorinCameraDeviceMtpUsbAdapter::expireStillCaptures() {
     const std::time_t nowSeconds = std::chrono::system_clock::to_time_t(now());
-    std::vector<std::shared_ptr<CaptureImpl>> expired;
-    {
-        const MutexLock lock(pendingCapturesMutex);
-        auto isExpired = [nowSeconds](const std::shared_ptr<CaptureImpl>& capture) {
-            if (capture->getMethod() != CaptureMethod::StillImage) {
-                return false;
-            }
-            const auto started = parseCaptureIdTime(capture->getId());
-            return started.has_value() && nowSeconds - *started >= kCaptureExpiry.count();
-        };
-        for (auto it = pendingCaptures.begin(); it != pendingCaptures.end();) {
-            if (isExpired(*it)) {
-                expired.push_back(*it);
-                it = pendingCaptures.erase(it);
-            } else {
-                ++it;
-            }
+    const auto isExpired = [nowSeconds](const CaptureImpl& capture) {
+        if (capture.getMethod() != CaptureMethod::StillImage) {
+            return false;
         }
-    }
-    for (const auto& capture : expired) {
+        const auto started = parseCaptureIdTime(capture.getId());
+        return started.has_value() && nowSeconds - *started >= kCaptureExpiry.count();
+    };
+    for (const auto& capture : pendingCaptures.takeExpired(isExpired)) {
         capture->finish(CaptureState::Unknown);
         writeDiagnostic("Unknown whether capture is complete. Capture ID: " + capture->getId());
     }

@@ -363,12 +363,12 @@ bool QuorinCameraDeviceMtpUsbAdapter::fetchObjectHandles(const std::string& stor
     if (!numericId || transport == nullptr) {
         return false;
     }
-    if (!captureGate.tryAcquireFor(kGateDeadline)) {
+    if (!pendingCaptures.gate().tryAcquireFor(kGateDeadline)) {
         return false;
     }
-    const CaptureGateHold gateHold(captureGate);
+    const CaptureGateHold gateHold(pendingCaptures.gate());
     for (int check = 1;; ++check) {
-        if (!isMovieMode() || !movieStartPending) {
+        if (!isMovieMode() || !pendingCaptures.movieStartPending) {
             break;
         }
         if (check == kMovieStartChecks) {

@@ -162,7 +162,7 @@ bool QuorinCameraDeviceMtpUsbAdapter::canUpdateImages() const {
     if (state == 2 || state == 9 || state == 64) {
         return false;
     }
-    return !isMovieRecording() && !movieStartPending;
+    return !isMovieRecording() && !pendingCaptures.movieStartPending;
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::updateImageInfo() {
@@ -205,8 +205,8 @@ void QuorinCameraDeviceMtpUsbAdapter::updateImageInfo() {
     }
     if (!canUpdateImages()) {
         pauseAllListings();
-        if (movieStartPending && isMovieRecording()) {
-            movieStartPending = false;
+        if (pendingCaptures.movieStartPending && isMovieRecording()) {
+            pendingCaptures.movieStartPending = false;
         }
         return;
     }

@@ -19,6 +19,7 @@
 #include "adapter/adapter_camera_port.hpp"
 #include "adapter/adapter_capture_gate.hpp"
 #include "adapter/adapter_condition_tracker.hpp"
+#include "adapter/adapter_pending_captures.hpp"
 #include "adapter/adapter_setting_codecs.hpp"
 #include "adapter/adapter_tasks.hpp"
 #include "adapter/camera_device_mtp_usb_adapter.hpp"
@@ -232,6 +233,8 @@ public:
     void endMovieShortOfFiles();
     /// A copy of the pending captures, oldest first.
     std::vector<std::shared_ptr<CaptureImpl>> getPendingCaptures() const;
+    /// Sends captureComplete for `capture` to every listener.
+    void reportCaptureComplete(const std::shared_ptr<CaptureImpl>& capture);
 
     // -- images and storages --
     /// Copies the camera's transfer buffer into `out`, following its transfer instructions.
@@ -318,17 +321,8 @@ private:
     /// Serialises capture starts; held across the start's camera work and waits, so nothing
     /// else is ever taken while waiting for it except the locks below.
     Mutex captureMutex;
-    CaptureGate captureGate;
-    mutable Mutex pendingCapturesMutex;
-    std::vector<std::shared_ptr<CaptureImpl>> pendingCaptures GUARDED_BY(pendingCapturesMutex);
-    std::atomic<bool> movieStartPending{false};
-    /// The pending movie whose recording has ended, since when no file came for it.
-    struct QuietMovie {
-        std::weak_ptr<CaptureImpl> capture;
-        std::chrono::system_clock::time_point since;
-        bool gotFiles = false;
-    };
-    QuietMovie quietMovie GUARDED_BY(pendingCapturesMutex);
+    /// The capture part: pending captures, the capture gate.
+    PendingCaptures pendingCaptures;
     std::atomic<uint32_t> listingPauseRequested{0};
 
     /// Images made from the camera's transfer buffer, to tell them from stored images whose
