@@ -10,16 +10,16 @@
 #include <vector>
 
 #include "adapter/adapter_codes.hpp"
+#include "adapter/adapter_host.hpp"
 #include "adapter/adapter_image_format.hpp"
 #include "adapter/adapter_transfer_stream.hpp"
 #include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
 #include "common/diagnostics.hpp"
-#include "adapter/adapter_host.hpp"
+#include "model/camera_image_impl.hpp"
 #include "model/camera_image_list_impl.hpp"
 #include "model/camera_status_impl.hpp"
-#include "model/camera_storage_list_impl.hpp"
-#include "model/camera_image_impl.hpp"
 #include "model/camera_storage_impl.hpp"
+#include "model/camera_storage_list_impl.hpp"
 #include "model/list_images_response.hpp"
 #include "mtp/mtp_datasets.hpp"
 #include "mtp/mtp_response.hpp"
@@ -87,6 +87,11 @@ MtpRequest readRequest(uint16_t operationCode, std::vector<uint32_t> parameters)
 uint32_t readU32(const uint8_t* bytes) {
     return static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
            (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+}
+
+/// The listing's pause after each object, which leaves the transport to other transactions.
+void pauseBetweenObjects() {
+    std::this_thread::sleep_for(kListingThrottle);
 }
 
 std::string storageKey(uint32_t storageId) {
@@ -261,7 +266,7 @@ void QuorinCameraDeviceMtpUsbAdapter::removeVanishedImages(CameraStorageImpl& st
 }
 
 bool QuorinCameraDeviceMtpUsbAdapter::awaitListingTurn(CameraStorageImpl& storage) {
-    std::this_thread::sleep_for(kListingThrottle);
+    pauseBetweenObjects();
     if (listingPauseRequested != 0) {
         storage.changeListingState(ListingState::Running, ListingState::Paused);
     }
@@ -427,22 +432,12 @@ std::shared_ptr<CameraImageImpl> QuorinCameraDeviceMtpUsbAdapter::createImage(
 }
 
 bool QuorinCameraDeviceMtpUsbAdapter::isTetherImage(const CameraImage& image) const {
-    const MutexLock lock(tetherImagesMutex);
-    for (const auto& known : tetherImages) {
-        if (known.lock().get() == &image) {
-            return true;
-        }
-    }
-    return false;
+    return tetherImages.contains(image);
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::rememberTetherImage(
     const std::shared_ptr<CameraImageImpl>& image) {
-    const MutexLock lock(tetherImagesMutex);
-    tetherImages.erase(std::remove_if(tetherImages.begin(), tetherImages.end(),
-                                      [](const auto& known) { return known.expired(); }),
-                       tetherImages.end());
-    tetherImages.push_back(image);
+    tetherImages.remember(image);
 }
 
 // ---- downloads ----
@@ -693,8 +688,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::deleteImage(const CameraImage& image) 
     return Response(Result::Ok);
 }
 
-void QuorinCameraDeviceMtpUsbAdapter::forgetImage(AdapterHost& owner,
-                                                  const std::string& storageId,
+void QuorinCameraDeviceMtpUsbAdapter::forgetImage(AdapterHost& owner, const std::string& storageId,
                                                   const CameraImage& image) {
     const auto isThisImage = [&image](const CameraImage& listed) { return &listed == &image; };
     for (const auto& storage : owner.getStoragesImpl().snapshot()) {

@@ -22,6 +22,7 @@
 #include "adapter/adapter_pending_captures.hpp"
 #include "adapter/adapter_setting_codecs.hpp"
 #include "adapter/adapter_tasks.hpp"
+#include "adapter/adapter_tether_image_registry.hpp"
 #include "adapter/camera_device_mtp_usb_adapter.hpp"
 #include "adapter/quorin_camera_condition.hpp"
 #include "common/guarded_mutex.hpp"
@@ -325,10 +326,8 @@ private:
     PendingCaptures pendingCaptures;
     std::atomic<uint32_t> listingPauseRequested{0};
 
-    /// Images made from the camera's transfer buffer, to tell them from stored images whose
-    /// storage has gone.
-    mutable Mutex tetherImagesMutex;
-    std::vector<std::weak_ptr<CameraImageImpl>> tetherImages GUARDED_BY(tetherImagesMutex);
+    /// The transfer-buffer part's record of the tether images it made.
+    TetherImageRegistry tetherImages;
 
     /// Guards handleCache and listingTasks.
     mutable Mutex listingMutex;
