@@ -111,6 +111,13 @@ public:
     /// Number of card slots considered for `model`; 0 for a model the adapter does not know.
     static uint32_t storageSlotCount(const std::string& model);
 
+    /// Wall clock read by capture IDs and capture expiry.
+    using Clock = std::function<std::chrono::system_clock::time_point()>;
+    /// Pause used by the capture-start waits (100 ms polls) and listing throttles.
+    using Sleeper = std::function<void(std::chrono::milliseconds)>;
+    /// Test seam: replaces the clock and/or the sleeper (an empty function keeps the current).
+    void setTimingForTesting(Clock clock, Sleeper sleeper);
+
     // ---- focus ----
     /// Places the autofocus point (0xD009 read, 0xD036 written).
     Response setFocusPoint(const Point& point);
@@ -179,11 +186,11 @@ private:
     /// task, which otherwise does, is busy or waiting.
     void refreshConditionOnTask();
 
-public:
+protected:
     // ---- events, capture, images, tether images ----
     // Owned by adapter_events.cpp, adapter_capture.cpp, adapter_images.cpp and
-    // adapter_tether_images.cpp. The connection and settings code calls the declarations
-    // below; keep their names and meaning when changing this section.
+    // adapter_tether_images.cpp. Internal steps, not part of the face: unit tests reach them
+    // through a test subclass.
 
     /// Launches the event task (eventLoop) and moves its future into eventLoopFuture.
     void startEventLoop();
@@ -207,13 +214,6 @@ public:
     bool detectSettingChanges();
     /// Ends still captures pending for 120 s or more (by the time in their IDs).
     void expireStillCaptures();
-
-    /// Wall clock read by capture IDs and capture expiry.
-    using Clock = std::function<std::chrono::system_clock::time_point()>;
-    /// Pause used by the capture-start waits (100 ms polls) and listing throttles.
-    using Sleeper = std::function<void(std::chrono::milliseconds)>;
-    /// Test seam: replaces the clock and/or the sleeper (an empty function keeps the current).
-    void setTimingForTesting(Clock clock, Sleeper sleeper);
 
     // -- capture --
     StartCaptureResponse doStartCapture(bool withFocus);
@@ -335,9 +335,6 @@ private:
     // Last, so that it is destroyed first: destroying it waits for the listing tasks, which
     // still use the members above.
     std::map<std::string, std::shared_future<void>> listingTasks GUARDED_BY(listingMutex);
-
-public:
-    // ---- end of events, capture, images, tether images ----
 };
 
 }  // namespace Corvane::CameraController::Impl

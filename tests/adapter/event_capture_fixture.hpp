@@ -31,6 +31,30 @@ inline namespace EventCaptureFixture {
 class TestAdapter : public Impl::QuorinCameraDeviceMtpUsbAdapter {
 public:
     using QuorinCameraDeviceMtpUsbAdapter::QuorinCameraDeviceMtpUsbAdapter;
+    // The internal steps the unit tests drive one at a time.
+    using QuorinCameraDeviceMtpUsbAdapter::abandonPendingCaptures;
+    using QuorinCameraDeviceMtpUsbAdapter::captureFileArrived;
+    using QuorinCameraDeviceMtpUsbAdapter::countExpectedFiles;
+    using QuorinCameraDeviceMtpUsbAdapter::createImage;
+    using QuorinCameraDeviceMtpUsbAdapter::createImageFromTetherImage;
+    using QuorinCameraDeviceMtpUsbAdapter::deleteTetherImage;
+    using QuorinCameraDeviceMtpUsbAdapter::detectSettingChanges;
+    using QuorinCameraDeviceMtpUsbAdapter::doListImagesAsync;
+    using QuorinCameraDeviceMtpUsbAdapter::expireStillCaptures;
+    using QuorinCameraDeviceMtpUsbAdapter::fetchObjectHandles;
+    using QuorinCameraDeviceMtpUsbAdapter::getPendingCaptures;
+    using QuorinCameraDeviceMtpUsbAdapter::isCaptureAllowed;
+    using QuorinCameraDeviceMtpUsbAdapter::isMovieMode;
+    using QuorinCameraDeviceMtpUsbAdapter::isMovieRecording;
+    using QuorinCameraDeviceMtpUsbAdapter::startEventLoop;
+    using QuorinCameraDeviceMtpUsbAdapter::stopEventLoop;
+    using QuorinCameraDeviceMtpUsbAdapter::stopListing;
+    using QuorinCameraDeviceMtpUsbAdapter::takeRememberedWords;
+    using QuorinCameraDeviceMtpUsbAdapter::transferTetherBuffer;
+    using QuorinCameraDeviceMtpUsbAdapter::updateImageInfo;
+    using QuorinCameraDeviceMtpUsbAdapter::updateStorageImages;
+    using QuorinCameraDeviceMtpUsbAdapter::updateStorages;
+    using QuorinCameraDeviceMtpUsbAdapter::waitForStorageListing;
     void setConnected(bool value) { connected = value; }
     void setLiveViewRunning(bool value) { liveViewRunning = value; }
     bool isEventLoopRunning() const { return eventLoopRunning; }
