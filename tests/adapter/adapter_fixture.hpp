@@ -17,7 +17,7 @@
 
 namespace Corvane::CameraController::Testing {
 
-/// Opens the adapter's flags to the tests.
+/// Opens the adapter's flags and internal steps to the unit tests.
 class TestAdapter : public Impl::QuorinCameraDeviceMtpUsbAdapter {
 public:
     using QuorinCameraDeviceMtpUsbAdapter::connected;
@@ -49,6 +49,9 @@ public:
     using QuorinCameraDeviceMtpUsbAdapter::updateStorageImages;
     using QuorinCameraDeviceMtpUsbAdapter::updateStorages;
     using QuorinCameraDeviceMtpUsbAdapter::waitForStorageListing;
+    void setConnected(bool value) { connected = value; }
+    void setLiveViewRunning(bool value) { liveViewRunning = value; }
+    bool isEventLoopRunning() const { return eventLoopRunning; }
 };
 
 /// A condition dataset: 600 zero bytes with named words set.
@@ -60,6 +63,7 @@ public:
         }
         return *this;
     }
+    ConditionBuilder& set(size_t offset, uint32_t value) { return word(offset, value); }
     ConditionBuilder& statusFlags(uint32_t value) { return word(104, value); }
     ConditionBuilder& exposureMode(int32_t value) {
         return word(184, static_cast<uint32_t>(value));
