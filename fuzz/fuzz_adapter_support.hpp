@@ -24,6 +24,14 @@ using Testing::ScriptedResponse;
 class FuzzAdapter : public Impl::QuorinCameraDeviceMtpUsbAdapter {
 public:
     using QuorinCameraDeviceMtpUsbAdapter::QuorinCameraDeviceMtpUsbAdapter;
+    // The internal steps the harnesses drive.
+    using QuorinCameraDeviceMtpUsbAdapter::countExpectedFiles;
+    using QuorinCameraDeviceMtpUsbAdapter::detectSettingChanges;
+    using QuorinCameraDeviceMtpUsbAdapter::isCaptureAllowed;
+    using QuorinCameraDeviceMtpUsbAdapter::isMovieMode;
+    using QuorinCameraDeviceMtpUsbAdapter::isMovieRecording;
+    using QuorinCameraDeviceMtpUsbAdapter::takeRememberedWords;
+    using QuorinCameraDeviceMtpUsbAdapter::transferTetherBuffer;
     void markConnected(bool on) { connected = on; }
 };
 

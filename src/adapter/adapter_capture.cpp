@@ -9,13 +9,16 @@
 
 #include "adapter/adapter_capture_id.hpp"
 #include "adapter/adapter_codes.hpp"
+#include "adapter/adapter_host.hpp"
 #include "adapter/camera_model_profile.hpp"
 #include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
 #include "common/diagnostics.hpp"
 #include "corvane/camera_controller/camera_event_listener.hpp"
 #include "corvane/camera_controller/capture_settings.hpp"
-#include "device/camera_device_base_impl.hpp"
+#include "model/camera_image_list_impl.hpp"
+#include "model/camera_status_impl.hpp"
 #include "model/camera_storage_impl.hpp"
+#include "model/camera_storage_list_impl.hpp"
 #include "model/capture_impl.hpp"
 
 namespace Corvane::CameraController::Impl {
@@ -51,10 +54,6 @@ StartCaptureResponse toStartCaptureResponse(const Response& response) {
         copy.addError(error);
     }
     return copy;
-}
-
-std::shared_ptr<CameraDeviceBaseImpl> asBase(const std::shared_ptr<CameraDevice>& owner) {
-    return std::dynamic_pointer_cast<CameraDeviceBaseImpl>(owner);
 }
 
 /// Models and firmware that cannot record a movie under remote control.
@@ -111,7 +110,7 @@ StartCaptureResponse QuorinCameraDeviceMtpUsbAdapter::startCapture(const Point& 
     if (!isConnected()) {
         return startFailure(ErrorCode::NotConnected, "");
     }
-    if (lockDevice() == nullptr) {
+    if (lockHost() == nullptr) {
         return startFailure(ErrorCode::Unknown, "camera object is deleted");
     }
     const Response placed = setFocusPoint(focusPoint);
@@ -142,7 +141,7 @@ void QuorinCameraDeviceMtpUsbAdapter::refreshConditionOnTask() {
 
 StartCaptureResponse QuorinCameraDeviceMtpUsbAdapter::doStartCapture(bool withFocus) {
     const MutexLock serialised(captureMutex);
-    const auto owner = asBase(lockDevice());
+    const auto owner = lockHost();
     if (owner == nullptr) {
         return startFailure(ErrorCode::Unknown, "camera object is deleted");
     }
@@ -153,7 +152,7 @@ StartCaptureResponse QuorinCameraDeviceMtpUsbAdapter::doStartCapture(bool withFo
     bool busy = false;
     if (movie) {
         busy = isMovieRecording() || !owner->getStoragesImpl().anyAvailable() ||
-               !getPendingCaptures().empty();
+               !pendingCaptures.empty();
     } else if (hasTransferBuffer) {
         busy = !isCaptureAllowed();
     } else {
@@ -180,8 +179,8 @@ StartCaptureResponse QuorinCameraDeviceMtpUsbAdapter::doStartCapture(bool withFo
         throw std::runtime_error("Bulb Capture is Not Supported.");
     }
 
-    captureGate.acquire();
-    const CaptureGateHold gateHold(captureGate);
+    pendingCaptures.gate().acquire();
+    const CaptureGateHold gateHold(pendingCaptures.gate());
     if (movie) {
         if (refusesMovie(owner->getModel(), owner->getFirmwareVersion())) {
             throw std::runtime_error("Not Supported");
@@ -189,7 +188,7 @@ StartCaptureResponse QuorinCameraDeviceMtpUsbAdapter::doStartCapture(bool withFo
         if (isMovieRecording()) {
             return startFailure(ErrorCode::DeviceError, "Device Busy");
         }
-        movieStartPending = true;
+        pendingCaptures.movieStartPending = true;
         for (const auto& storage : owner->getStoragesImpl().snapshot()) {
             if (storage->isAvailable()) {
                 waitForStorageListing(storage);
@@ -201,13 +200,13 @@ StartCaptureResponse QuorinCameraDeviceMtpUsbAdapter::doStartCapture(bool withFo
     const MtpResponse released = execute(OperationCode::ShutterButtonAction,
                                          {movie ? 3U : 0U, withFocus ? 3U : 2U, 0, 0, 0});
     if (released.responseCode != kResponseOk) {
-        movieStartPending = false;
+        pendingCaptures.movieStartPending = false;
         return StartCaptureResponse(Result::Error, makeErrorFromMtpCode(released.responseCode));
     }
     StartCaptureResponse started = waitForCaptureStart(movie);
     // Once the recording is seen the start is over; waiting for the event task to see it too
     // kept image updates off for good when the movie ended before its next pass.
-    movieStartPending = false;
+    pendingCaptures.movieStartPending = false;
     if (started.getResult() != Result::Ok) {
         return started;
     }
@@ -215,10 +214,7 @@ StartCaptureResponse QuorinCameraDeviceMtpUsbAdapter::doStartCapture(bool withFo
     auto capture = std::make_shared<CaptureImpl>(
         makeCaptureId(), movie ? CaptureMethod::Movie : CaptureMethod::StillImage,
         countExpectedFiles());
-    {
-        const MutexLock lock(pendingCapturesMutex);
-        pendingCaptures.push_back(capture);
-    }
+    pendingCaptures.add(capture);
     owner->getStatusImpl().setCurrentCapture(capture);
     return StartCaptureResponse(std::shared_ptr<const Capture>(capture));
 }
@@ -270,7 +266,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::stopCapture() {
     if (!isConnected()) {
         return makeErrorResponse(ErrorCode::NotConnected, "");
     }
-    if (lockDevice() == nullptr) {
+    if (lockHost() == nullptr) {
         return makeErrorResponse(ErrorCode::Unknown, "camera object is deleted");
     }
     if (!isMovieRecording()) {
@@ -300,7 +296,7 @@ void QuorinCameraDeviceMtpUsbAdapter::finishMovieBeforeDisconnect() {
         }
     }
 
-    const auto owner = asBase(lockDevice());
+    const auto owner = lockHost();
     if (owner != nullptr) {
         CameraStatusImpl& status = owner->getStatusImpl();
         const auto current = status.getCurrentCapture();
@@ -325,21 +321,11 @@ void QuorinCameraDeviceMtpUsbAdapter::finishMovieBeforeDisconnect() {
         }
     }
 
-    {
-        const MutexLock lock(pendingCapturesMutex);
-        for (auto it = pendingCaptures.begin(); it != pendingCaptures.end();) {
-            if ((*it)->getMethod() == CaptureMethod::Movie) {
-                (*it)->finish(CaptureState::Unknown);
-                it = pendingCaptures.erase(it);
-            } else {
-                ++it;
-            }
-        }
-    }
+    pendingCaptures.abandonMovies();
     for (int waits = 0; waits < kPendingCaptureWaits && !onTask; ++waits) {
         const auto current = owner != nullptr ? owner->getStatusImpl().getCurrentCapture()
                                               : std::shared_ptr<const Capture>();
-        if (getPendingCaptures().empty() || !connected || current == nullptr ||
+        if (pendingCaptures.empty() || !connected || current == nullptr ||
             current->getState() != CaptureState::Executing) {
             break;
         }
@@ -351,87 +337,41 @@ void QuorinCameraDeviceMtpUsbAdapter::finishMovieBeforeDisconnect() {
 
 std::vector<std::shared_ptr<CaptureImpl>> QuorinCameraDeviceMtpUsbAdapter::getPendingCaptures()
     const {
-    const MutexLock lock(pendingCapturesMutex);
-    return pendingCaptures;
+    return pendingCaptures.snapshot();
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::abandonPendingCaptures() {
-    std::vector<std::shared_ptr<CaptureImpl>> abandoned;
-    {
-        const MutexLock lock(pendingCapturesMutex);
-        abandoned.swap(pendingCaptures);
-    }
-    for (const auto& capture : abandoned) {
-        capture->finish(CaptureState::Unknown);
-    }
+    pendingCaptures.abandonAll();
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::captureFileArrived() {
-    if (lockDevice() == nullptr) {
+    if (lockHost() == nullptr) {
         return;
     }
-    std::shared_ptr<CaptureImpl> completed;
-    {
-        const MutexLock lock(pendingCapturesMutex);
-        if (pendingCaptures.empty()) {
-            return;
-        }
-        const std::shared_ptr<CaptureImpl> oldest = pendingCaptures.front();
-        // A file restarts the wait for the next one.
-        quietMovie = QuietMovie{oldest, now(), true};
-        if (oldest->fileArrived() < 1) {
-            oldest->finish(CaptureState::Complete);
-        }
-        if (oldest->getState() == CaptureState::Complete) {
-            pendingCaptures.erase(pendingCaptures.begin());
-            completed = oldest;
-        }
-    }
-    if (completed != nullptr) {
-        const std::shared_ptr<const Capture> handle = completed;
-        notifyListeners("captureComplete",
-                        [&handle](CameraEventListener& listener,
-                                  const std::shared_ptr<const CameraDevice>& owner) {
-                            listener.captureComplete(owner, handle);
-                        });
+    if (const auto completed = pendingCaptures.fileArrived(now())) {
+        reportCaptureComplete(completed);
     }
 }
 
-}  // namespace Corvane::CameraController::Impl
-
-namespace Corvane::CameraController::Impl {
-
 void QuorinCameraDeviceMtpUsbAdapter::endMovieShortOfFiles() {
-    const bool recording = isMovieRecording() || movieStartPending;
-    const auto time = now();
-    std::shared_ptr<CaptureImpl> ended;
-    bool gotFiles = false;
-    {
-        const MutexLock lock(pendingCapturesMutex);
-        const auto oldest = pendingCaptures.empty() ? nullptr : pendingCaptures.front();
-        if (oldest == nullptr || oldest->getMethod() != CaptureMethod::Movie || recording) {
-            quietMovie = QuietMovie{};
-            return;
-        }
-        if (quietMovie.capture.lock() != oldest) {
-            quietMovie = QuietMovie{oldest, time, false};
-            return;
-        }
-        if (time - quietMovie.since < kMovieFileWait) {
-            return;
-        }
-        gotFiles = quietMovie.gotFiles;
-        ended = oldest;
-        pendingCaptures.erase(pendingCaptures.begin());
-        quietMovie = QuietMovie{};
-    }
-    if (!gotFiles) {
-        ended->finish(CaptureState::Unknown);
-        writeDiagnostic("Unknown whether capture is complete. Capture ID: " + ended->getId());
+    const bool recording = isMovieRecording() || pendingCaptures.movieStartPending;
+    const auto ended = pendingCaptures.takeQuietMovie(recording, now(), kMovieFileWait);
+    if (!ended) {
         return;
     }
-    ended->finish(CaptureState::Complete);
-    const std::shared_ptr<const Capture> handle = ended;
+    if (!ended->gotFiles) {
+        ended->capture->finish(CaptureState::Unknown);
+        writeDiagnostic("Unknown whether capture is complete. Capture ID: " +
+                        ended->capture->getId());
+        return;
+    }
+    ended->capture->finish(CaptureState::Complete);
+    reportCaptureComplete(ended->capture);
+}
+
+void QuorinCameraDeviceMtpUsbAdapter::reportCaptureComplete(
+    const std::shared_ptr<CaptureImpl>& capture) {
+    const std::shared_ptr<const Capture> handle = capture;
     notifyListeners("captureComplete", [&handle](CameraEventListener& listener,
                                                  const std::shared_ptr<const CameraDevice>& owner) {
         listener.captureComplete(owner, handle);

@@ -97,7 +97,7 @@ bool QuorinCameraDeviceMtpUsbAdapter::isOperationSupported(uint16_t operationCod
 }
 
 Response QuorinCameraDeviceMtpUsbAdapter::setTetherMode(bool on) {
-    if (lockDevice() == nullptr) {
+    if (lockHost() == nullptr) {
         return makeErrorResponse(ErrorCode::Unknown, "camera object is deleted");
     }
     const uint32_t mode = on ? 1 : 0;

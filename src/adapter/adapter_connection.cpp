@@ -3,13 +3,15 @@
 #include <utility>
 
 #include "adapter/adapter_codes.hpp"
+#include "adapter/adapter_host.hpp"
 #include "adapter/adapter_wire.hpp"
 #include "adapter/camera_model_profile.hpp"
 #include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
 #include "common/diagnostics.hpp"
-#include "device/camera_device_base_impl.hpp"
-#include "device/camera_discovery.hpp"
+#include "model/camera_image_list_impl.hpp"
+#include "model/camera_status_impl.hpp"
 #include "model/camera_storage_impl.hpp"
+#include "model/camera_storage_list_impl.hpp"
 
 namespace Corvane::CameraController::Impl {
 
@@ -67,7 +69,7 @@ void fillStorage(CameraStorageImpl& storage, const std::string& key, uint32_t st
 }
 
 // A storage without a card keeps no images, neither in its own list nor in the device's.
-void forgetImagesOf(CameraDeviceBaseImpl& owner, CameraStorageImpl& storage) {
+void forgetImagesOf(AdapterHost& owner, CameraStorageImpl& storage) {
     for (const auto& image : storage.getImagesImpl().snapshot()) {
         owner.getImagesImpl().remove(image);
     }
@@ -76,8 +78,12 @@ void forgetImagesOf(CameraDeviceBaseImpl& owner, CameraStorageImpl& storage) {
 
 }  // namespace
 
-QuorinCameraDeviceMtpUsbAdapter::QuorinCameraDeviceMtpUsbAdapter(std::weak_ptr<CameraDevice> owner)
-    : device(std::move(owner)) {}
+QuorinCameraDeviceMtpUsbAdapter::QuorinCameraDeviceMtpUsbAdapter(std::weak_ptr<AdapterHost> owner)
+    : host(std::move(owner)) {}
+
+std::shared_ptr<CameraDeviceMtpUsbAdapter> createQuorinAdapter(std::weak_ptr<AdapterHost> host) {
+    return std::make_shared<QuorinCameraDeviceMtpUsbAdapter>(std::move(host));
+}
 
 QuorinCameraDeviceMtpUsbAdapter::~QuorinCameraDeviceMtpUsbAdapter() {
     currentEventLoopStop()->request();
@@ -121,8 +127,9 @@ void QuorinCameraDeviceMtpUsbAdapter::rebindTransport(const std::shared_ptr<MtpD
     // Runs under discovery's lock, on any thread: nothing here waits or calls a listener.
     abandonPendingCaptures();
     liveViewRunning = false;
-    connectionLost = true;
-    currentEventLoopStop()->request();
+    // The running event task reports the loss. With none running (a connect or disconnect
+    // is under way) nobody is to be told, and nothing is left behind for the next task.
+    currentEventLoopStop()->requestForLoss();
 }
 
 bool QuorinCameraDeviceMtpUsbAdapter::isConnected() const {
@@ -138,50 +145,12 @@ MtpResponse QuorinCameraDeviceMtpUsbAdapter::execute(const MtpRequest& request) 
     return transport->execute(request);
 }
 
-MtpResponse QuorinCameraDeviceMtpUsbAdapter::execute(uint16_t operationCode,
-                                                     std::vector<uint32_t> parameters) const {
-    MtpRequest request;
-    request.operationCode = operationCode;
-    request.parameters = std::move(parameters);
-    return execute(request);
-}
-
-MtpResponse QuorinCameraDeviceMtpUsbAdapter::readProperty(uint16_t operationCode,
-                                                          uint16_t propertyCode) const {
-    MtpRequest request;
-    request.operationCode = operationCode;
-    request.parameters = {propertyCode};
-    request.dataPhase = MtpDataPhase::Read;
-    return execute(request);
-}
-
-MtpResponse QuorinCameraDeviceMtpUsbAdapter::writeProperty(
-    uint16_t propertyCode, const std::vector<uint8_t>& value) const {
-    MtpRequest request;
-    request.operationCode = OperationCode::SetDevicePropValue;
-    request.parameters = {propertyCode};
-    request.dataPhase = MtpDataPhase::Write;
-    request.data = value.data();
-    request.dataSize = static_cast<uint32_t>(value.size());
-    return execute(request);
-}
-
-std::shared_ptr<CameraDevice> QuorinCameraDeviceMtpUsbAdapter::lockDevice() const {
-    return device.lock();
-}
-
-std::shared_ptr<CameraDeviceBaseImpl> QuorinCameraDeviceMtpUsbAdapter::lockDeviceImpl() const {
-    return std::dynamic_pointer_cast<CameraDeviceBaseImpl>(device.lock());
-}
-
-std::string QuorinCameraDeviceMtpUsbAdapter::deviceModel() const {
-    const auto owner = lockDevice();
-    return owner == nullptr ? std::string() : owner->getModel();
+std::shared_ptr<AdapterHost> QuorinCameraDeviceMtpUsbAdapter::lockHost() const {
+    return host.lock();
 }
 
 std::shared_ptr<QuorinCameraCondition> QuorinCameraDeviceMtpUsbAdapter::getCondition() const {
-    const MutexLock lock(conditionMutex);
-    return condition;
+    return conditionTracker.current();
 }
 
 bool QuorinCameraDeviceMtpUsbAdapter::updateCondition() {
@@ -192,14 +161,13 @@ bool QuorinCameraDeviceMtpUsbAdapter::updateCondition() {
     if (response.responseCode != kResponseOk) {
         return false;
     }
-    auto fresh = std::make_shared<QuorinCameraCondition>(response.data.get(), response.dataSize);
-    const MutexLock lock(conditionMutex);
-    condition = std::move(fresh);
+    conditionTracker.store(
+        std::make_shared<QuorinCameraCondition>(response.data.get(), response.dataSize));
     return true;
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::updateBatteryLevel() {
-    const auto owner = lockDeviceImpl();
+    const auto owner = lockHost();
     if (owner == nullptr) {
         return;
     }
@@ -232,7 +200,9 @@ Response QuorinCameraDeviceMtpUsbAdapter::connect() {
         return makeErrorResponse(ErrorCode::DeviceError, "Device Busy");
     }
     // Re-binds this adapter to the camera's current transport object if it was replugged.
-    enumerateCameras();
+    if (const auto owner = lockHost()) {
+        owner->rediscover();
+    }
     const auto transport = getMtpDevice();
     if (transport == nullptr) {
         return makeErrorResponse(ErrorCode::NotConnected, "");
@@ -248,7 +218,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::connect() {
     if (tether.getResult() != Result::Ok) {
         return tether;
     }
-    const auto owner = lockDeviceImpl();
+    const auto owner = lockHost();
     if (owner == nullptr) {
         return makeErrorResponse(ErrorCode::Unknown, "camera object is deleted");
     }
@@ -282,6 +252,11 @@ Response QuorinCameraDeviceMtpUsbAdapter::connect() {
         abandonConnection(*owner);
         return makeErrorResponse(ErrorCode::DeviceError, "Image listing did not start");
     }
+    if (!connected) {
+        // Re-bound to another transport object meanwhile: this connection is already gone.
+        abandonConnection(*owner);
+        return makeErrorResponse(ErrorCode::NotConnected, "");
+    }
     return Response(Result::Ok);
 }
 
@@ -302,7 +277,7 @@ void QuorinCameraDeviceMtpUsbAdapter::restoreSessionIfReopened() {
     }
 }
 
-void QuorinCameraDeviceMtpUsbAdapter::connectStorages(CameraDeviceBaseImpl& owner,
+void QuorinCameraDeviceMtpUsbAdapter::connectStorages(AdapterHost& owner,
                                                       const std::vector<uint32_t>& storageIds) {
     const auto transport = getMtpDevice();
     const uint32_t slots = storageSlotCount(owner.getModel());
@@ -350,7 +325,7 @@ bool QuorinCameraDeviceMtpUsbAdapter::waitForFirstPass() const {
     return true;
 }
 
-bool QuorinCameraDeviceMtpUsbAdapter::waitForListingsToStart(CameraDeviceBaseImpl& owner) const {
+bool QuorinCameraDeviceMtpUsbAdapter::waitForListingsToStart(AdapterHost& owner) const {
     const auto deadline = std::chrono::steady_clock::now() + listingStartTimeout;
     for (const auto& storage : owner.getStoragesImpl().snapshot()) {
         // Connect returns only once each listing has the card's handles, so that an update
@@ -365,7 +340,7 @@ bool QuorinCameraDeviceMtpUsbAdapter::waitForListingsToStart(CameraDeviceBaseImp
     return true;
 }
 
-void QuorinCameraDeviceMtpUsbAdapter::stopBackgroundWork(CameraDeviceBaseImpl& owner) {
+void QuorinCameraDeviceMtpUsbAdapter::stopBackgroundWork(AdapterHost& owner) {
     stopEventLoop();
     for (const auto& storage : owner.getStoragesImpl().snapshot()) {
         stopListing(storage);
@@ -384,7 +359,7 @@ void QuorinCameraDeviceMtpUsbAdapter::stopBackgroundWork(CameraDeviceBaseImpl& o
     joinLiveViewTask();
 }
 
-void QuorinCameraDeviceMtpUsbAdapter::abandonConnection(CameraDeviceBaseImpl& owner) {
+void QuorinCameraDeviceMtpUsbAdapter::abandonConnection(AdapterHost& owner) {
     stopBackgroundWork(owner);
     connected = false;
     const auto transport = getMtpDevice();
@@ -402,7 +377,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::disconnect() {
         return makeErrorResponse(ErrorCode::DeviceError, "Device Busy");
     }
     finishMovieBeforeDisconnect();
-    const auto owner = lockDeviceImpl();
+    const auto owner = lockHost();
     if (owner != nullptr) {
         stopBackgroundWork(*owner);
     } else {
@@ -422,6 +397,36 @@ Response QuorinCameraDeviceMtpUsbAdapter::disconnect() {
     }
     transport->close();
     return Response(Result::Ok);
+}
+
+}  // namespace Corvane::CameraController::Impl
+
+namespace Corvane::CameraController::Impl {
+
+Response QuorinCameraDeviceMtpUsbAdapter::getCaptureSettings(
+    const std::vector<CaptureSetting*>& settings) {
+    if (!isConnected()) {
+        return makeErrorResponse(ErrorCode::NotConnected, "");
+    }
+    return settingCodecs.readCaptureSettings(settings);
+}
+
+Response QuorinCameraDeviceMtpUsbAdapter::setCaptureSettings(
+    const std::vector<const CaptureSetting*>& settings) {
+    if (!isConnected()) {
+        return makeErrorResponse(ErrorCode::NotConnected, "");
+    }
+    return settingCodecs.writeCaptureSettings(settings);
+}
+
+Response QuorinCameraDeviceMtpUsbAdapter::getCameraDeviceSettings(
+    const std::vector<CameraDeviceSetting*>& settings) {
+    return settingCodecs.readDeviceSettings(settings);
+}
+
+Response QuorinCameraDeviceMtpUsbAdapter::setCameraDeviceSettings(
+    const std::vector<const CameraDeviceSetting*>& settings) {
+    return settingCodecs.writeDeviceSettings(settings);
 }
 
 }  // namespace Corvane::CameraController::Impl

@@ -2,18 +2,14 @@
 #include <ctime>
 
 #include "adapter/adapter_codes.hpp"
+#include "adapter/adapter_setting_codecs.hpp"
 #include "adapter/adapter_wire.hpp"
-#include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
 #include "common/diagnostics.hpp"
 #include "corvane/camera_controller/device_settings.hpp"
 
 namespace Corvane::CameraController::Impl {
 
 namespace {
-
-void warnUnknownSettingType() {
-    writeDiagnostic("[warning] Unknown setting type");
-}
 
 /// The focus area centred in the image, as fractions of the image size.
 LiveViewImage liveViewImageFrom(const LiveViewGeometry& geometry) {
@@ -48,99 +44,64 @@ std::optional<std::tm> parseCameraDateText(const MtpResponse& answer) {
 
 }  // namespace
 
-/// Reads and writes the device settings over the adapter's transport.
-class DeviceSettingCodec {
-public:
-    explicit DeviceSettingCodec(QuorinCameraDeviceMtpUsbAdapter& adapter) : adapter(adapter) {}
+namespace DeviceSettingRead {
 
-    Response readCameraTime(CameraDeviceSetting& setting) {
-        const MtpResponse value =
-            adapter.readProperty(OperationCode::GetDevicePropValue, PropertyCode::DateTime);
-        if (value.responseCode != kResponseOk) {
-            return makeResponseFromMtpCode(value);
-        }
-        const auto parsed = parseCameraDateText(value);
-        if (!parsed) {
-            return makeErrorResponse(ErrorCode::DeviceError, "DateTime parse error");
-        }
-        std::tm broken = *parsed;
-        const std::time_t time = std::mktime(&broken);
-        if (time == static_cast<std::time_t>(-1)) {
-            return makeErrorResponse(ErrorCode::NotSupported, "DateTime parse error");
-        }
-        setting.setValue(std::make_unique<CameraTimeValue>(static_cast<int64_t>(time)));
-        return Response(Result::Ok);
+Response cameraTime(CameraPort& adapter, CameraDeviceSetting& setting) {
+    const MtpResponse value =
+        adapter.readProperty(OperationCode::GetDevicePropValue, PropertyCode::DateTime);
+    if (value.responseCode != kResponseOk) {
+        return makeResponseFromMtpCode(value);
     }
-
-    Response readLiveViewSpecification(CameraDeviceSetting& setting) {
-        const MtpResponse value =
-            adapter.readProperty(OperationCode::GetDevicePropValue, PropertyCode::LiveViewGeometry);
-        if (value.responseCode != kResponseOk) {
-            return makeResponseFromMtpCode(value);
-        }
-        const auto geometry = decodeLiveViewGeometry(value.data.get(), value.dataSize);
-        // An empty image has no fractions to give.
-        if (!geometry || geometry->width == 0 || geometry->height == 0) {
-            return makeErrorResponse(ErrorCode::DeviceError, "Malformed live view geometry");
-        }
-        setting.setValue(
-            std::make_unique<LiveViewSpecificationValue>(liveViewImageFrom(*geometry)));
-        return Response(Result::Ok);
+    const auto parsed = parseCameraDateText(value);
+    if (!parsed) {
+        return makeErrorResponse(ErrorCode::DeviceError, "DateTime parse error");
     }
-
-    Response writeCameraTime(const CameraDeviceSetting& setting) {
-        if (!setting.hasValue()) {
-            return makeErrorResponse(ErrorCode::InvalidValue, "CameraTime has no value");
-        }
-        const auto* value = dynamic_cast<const CameraTimeValue*>(&setting.getValue());
-        const auto text = value == nullptr ? std::nullopt : formatCameraDateTime(value->get());
-        if (!text) {
-            return makeErrorResponse(ErrorCode::InvalidValue, "CameraTime out of range");
-        }
-        // The text is ASCII digits and 'T', so it widens to UTF-16 unit by unit; no locale.
-        const MtpResponse written =
-            adapter.writeProperty(PropertyCode::DateTime, encodePtpAsciiString(*text));
-        if (written.responseCode != kResponseOk) {
-            return makeResponseFromMtpCode(written);
-        }
-        return Response(Result::Ok);
+    std::tm broken = *parsed;
+    const std::time_t time = std::mktime(&broken);
+    if (time == static_cast<std::time_t>(-1)) {
+        return makeErrorResponse(ErrorCode::NotSupported, "DateTime parse error");
     }
+    setting.setValue(std::make_unique<CameraTimeValue>(static_cast<int64_t>(time)));
+    return Response(Result::Ok);
+}
 
-private:
-    QuorinCameraDeviceMtpUsbAdapter& adapter;
-};
+Response liveViewSpecification(CameraPort& adapter, CameraDeviceSetting& setting) {
+    const MtpResponse value =
+        adapter.readProperty(OperationCode::GetDevicePropValue, PropertyCode::LiveViewGeometry);
+    if (value.responseCode != kResponseOk) {
+        return makeResponseFromMtpCode(value);
+    }
+    const auto geometry = decodeLiveViewGeometry(value.data.get(), value.dataSize);
+    // An empty image has no fractions to give.
+    if (!geometry || geometry->width == 0 || geometry->height == 0) {
+        return makeErrorResponse(ErrorCode::DeviceError, "Malformed live view geometry");
+    }
+    setting.setValue(std::make_unique<LiveViewSpecificationValue>(liveViewImageFrom(*geometry)));
+    return Response(Result::Ok);
+}
 
-Response QuorinCameraDeviceMtpUsbAdapter::getCameraDeviceSettings(
-    const std::vector<CameraDeviceSetting*>& settings) {
-    DeviceSettingCodec codec(*this);
-    for (CameraDeviceSetting* setting : settings) {
-        std::optional<Response> read;
-        if (dynamic_cast<CameraTime*>(setting) != nullptr) {
-            read = codec.readCameraTime(*setting);
-        } else if (dynamic_cast<LiveViewSpecification*>(setting) != nullptr) {
-            read = codec.readLiveViewSpecification(*setting);
-        } else {
-            warnUnknownSettingType();
-            continue;
-        }
-        if (read->getResult() != Result::Ok) {
-            return *read;
-        }
+}  // namespace DeviceSettingRead
+
+namespace DeviceSettingWrite {
+
+Response cameraTime(CameraPort& adapter, const CameraDeviceSetting& setting) {
+    if (!setting.hasValue()) {
+        return makeErrorResponse(ErrorCode::InvalidValue, "CameraTime has no value");
+    }
+    const auto* value = dynamic_cast<const CameraTimeValue*>(&setting.getValue());
+    const auto text = value == nullptr ? std::nullopt : formatCameraDateTime(value->get());
+    if (!text) {
+        return makeErrorResponse(ErrorCode::InvalidValue, "CameraTime out of range");
+    }
+    // The text is ASCII digits and 'T', so it widens to UTF-16 unit by unit; no locale.
+    const MtpResponse written =
+        adapter.writeProperty(PropertyCode::DateTime, encodePtpAsciiString(*text));
+    if (written.responseCode != kResponseOk) {
+        return makeResponseFromMtpCode(written);
     }
     return Response(Result::Ok);
 }
 
-Response QuorinCameraDeviceMtpUsbAdapter::setCameraDeviceSettings(
-    const std::vector<const CameraDeviceSetting*>& settings) {
-    DeviceSettingCodec codec(*this);
-    for (const CameraDeviceSetting* setting : settings) {
-        if (dynamic_cast<const CameraTime*>(setting) != nullptr) {
-            // Only the first clock is written; whatever follows is not looked at.
-            return codec.writeCameraTime(*setting);
-        }
-        warnUnknownSettingType();
-    }
-    return Response(Result::Error);
-}
+}  // namespace DeviceSettingWrite
 
 }  // namespace Corvane::CameraController::Impl

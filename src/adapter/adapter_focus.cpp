@@ -68,7 +68,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::focus(int32_t adjustment) {
     if (!isConnected()) {
         return makeErrorResponse(ErrorCode::NotConnected, "");
     }
-    if (lockDevice() == nullptr) {
+    if (lockHost() == nullptr) {
         return makeErrorResponse(ErrorCode::Unknown, "camera object is deleted");
     }
     if (isOperationSupported(OperationCode::FocusMoveSteps)) {

@@ -10,13 +10,16 @@
 #include <vector>
 
 #include "adapter/adapter_codes.hpp"
+#include "adapter/adapter_host.hpp"
 #include "adapter/adapter_image_format.hpp"
 #include "adapter/adapter_transfer_stream.hpp"
 #include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
 #include "common/diagnostics.hpp"
-#include "device/camera_device_base_impl.hpp"
 #include "model/camera_image_impl.hpp"
+#include "model/camera_image_list_impl.hpp"
+#include "model/camera_status_impl.hpp"
 #include "model/camera_storage_impl.hpp"
+#include "model/camera_storage_list_impl.hpp"
 #include "model/list_images_response.hpp"
 #include "mtp/mtp_datasets.hpp"
 #include "mtp/mtp_response.hpp"
@@ -86,8 +89,9 @@ uint32_t readU32(const uint8_t* bytes) {
            (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
 }
 
-std::shared_ptr<CameraDeviceBaseImpl> asBase(const std::shared_ptr<CameraDevice>& owner) {
-    return std::dynamic_pointer_cast<CameraDeviceBaseImpl>(owner);
+/// The listing's pause after each object, which leaves the transport to other transactions.
+void pauseBetweenObjects() {
+    std::this_thread::sleep_for(kListingThrottle);
 }
 
 std::string storageKey(uint32_t storageId) {
@@ -168,7 +172,7 @@ ListImagesResponse QuorinCameraDeviceMtpUsbAdapter::listImages(
 }
 
 Response QuorinCameraDeviceMtpUsbAdapter::listImages() {
-    const auto owner = asBase(lockDevice());
+    const auto owner = lockHost();
     if (owner == nullptr) {
         return makeErrorResponse(ErrorCode::Unknown, "camera object is deleted");
     }
@@ -201,7 +205,7 @@ void QuorinCameraDeviceMtpUsbAdapter::doListImagesAsync(const std::string& stora
     std::shared_ptr<CameraStorageImpl> storage;
     {
         // The device is locked only briefly: a listing must never hold the last reference.
-        const auto owner = asBase(lockDevice());
+        const auto owner = lockHost();
         if (owner == nullptr || transport == nullptr) {
             return;
         }
@@ -251,7 +255,7 @@ void QuorinCameraDeviceMtpUsbAdapter::removeVanishedImages(CameraStorageImpl& st
         const auto handle = parseU32(image.getId());
         return !handle || std::find(handles.begin(), handles.end(), *handle) == handles.end();
     });
-    if (const auto owner = asBase(lockDevice())) {
+    if (const auto owner = lockHost()) {
         for (const auto& image : vanished) {
             owner->getImagesImpl().remove(image);
         }
@@ -269,7 +273,7 @@ bool QuorinCameraDeviceMtpUsbAdapter::awaitListingTurn(CameraStorageImpl& storag
     }
     // A paused listing also ends when the camera or its device goes away, since nobody
     // resumes it then (and the adapter's destruction waits for this task).
-    while (storage.getListingState() == ListingState::Paused && connected && !device.expired()) {
+    while (storage.getListingState() == ListingState::Paused && connected && !host.expired()) {
         std::this_thread::sleep_for(kListingThrottle);
     }
     if (!connected) {
@@ -279,7 +283,7 @@ bool QuorinCameraDeviceMtpUsbAdapter::awaitListingTurn(CameraStorageImpl& storag
         return false;
     }
     return storage.getListingState() == ListingState::Running && storage.isAvailable() &&
-           !device.expired();
+           !host.expired();
 }
 
 bool QuorinCameraDeviceMtpUsbAdapter::listObject(const std::shared_ptr<CameraStorageImpl>& storage,
@@ -294,7 +298,7 @@ bool QuorinCameraDeviceMtpUsbAdapter::listObject(const std::shared_ptr<CameraSto
     if (info->objectFormat == ObjectFormat::Association) {
         return true;
     }
-    const auto owner = asBase(lockDevice());
+    const auto owner = lockHost();
     if (owner == nullptr) {
         return true;
     }
@@ -317,7 +321,7 @@ bool QuorinCameraDeviceMtpUsbAdapter::listingTookHandles(const std::string& stor
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::pauseAllListings() {
-    const auto owner = asBase(lockDevice());
+    const auto owner = lockHost();
     if (owner == nullptr) {
         return;
     }
@@ -365,12 +369,12 @@ bool QuorinCameraDeviceMtpUsbAdapter::fetchObjectHandles(const std::string& stor
     if (!numericId || transport == nullptr) {
         return false;
     }
-    if (!captureGate.tryAcquireFor(kGateDeadline)) {
+    if (!pendingCaptures.gate().tryAcquireFor(kGateDeadline)) {
         return false;
     }
-    const CaptureGateHold gateHold(captureGate);
+    const CaptureGateHold gateHold(pendingCaptures.gate());
     for (int check = 1;; ++check) {
-        if (!isMovieMode() || !movieStartPending) {
+        if (!isMovieMode() || !pendingCaptures.movieStartPending) {
             break;
         }
         if (check == kMovieStartChecks) {
@@ -429,22 +433,12 @@ std::shared_ptr<CameraImageImpl> QuorinCameraDeviceMtpUsbAdapter::createImage(
 }
 
 bool QuorinCameraDeviceMtpUsbAdapter::isTetherImage(const CameraImage& image) const {
-    const MutexLock lock(tetherImagesMutex);
-    for (const auto& known : tetherImages) {
-        if (known.lock().get() == &image) {
-            return true;
-        }
-    }
-    return false;
+    return tetherImages.contains(image);
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::rememberTetherImage(
     const std::shared_ptr<CameraImageImpl>& image) {
-    const MutexLock lock(tetherImagesMutex);
-    tetherImages.erase(std::remove_if(tetherImages.begin(), tetherImages.end(),
-                                      [](const auto& known) { return known.expired(); }),
-                       tetherImages.end());
-    tetherImages.push_back(image);
+    tetherImages.remember(image);
 }
 
 // ---- downloads ----
@@ -457,7 +451,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::getImageData(const CameraImage& image,
     if (!image.isValid()) {
         return makeErrorResponse(ErrorCode::ImageNotFound, image.getName());
     }
-    if (lockDevice() == nullptr) {
+    if (lockHost() == nullptr) {
         return makeErrorResponse(ErrorCode::Unknown, "camera object is deleted");
     }
     if (isTetherImage(image)) {
@@ -527,7 +521,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::getImageThumbnail(const CameraImage& i
     if (!image.isValid()) {
         return makeErrorResponse(ErrorCode::ImageNotFound, image.getName());
     }
-    if (lockDevice() == nullptr) {
+    if (lockHost() == nullptr) {
         return makeErrorResponse(ErrorCode::Unknown, "camera object is deleted");
     }
     MtpRequest request;
@@ -646,7 +640,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::deleteImage(const CameraImage& image) 
     }
     // Checked before the storage: the storages of a released device are gone too, and an
     // image without one would otherwise read as a tether image deleted with success.
-    if (lockDevice() == nullptr) {
+    if (lockHost() == nullptr) {
         return makeErrorResponse(ErrorCode::Unknown, "camera object is deleted");
     }
     const auto storage = image.getStorage();
@@ -673,7 +667,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::deleteImage(const CameraImage& image) 
     }
     const MtpResponse deleted = execute(OperationCode::DeleteObject, {*handle});
     if (deleted.responseCode == kResponseOk) {
-        const auto owner = asBase(lockDevice());
+        const auto owner = lockHost();
         if (owner != nullptr) {
             forgetImage(*owner, storage->getId(), image);
         }
@@ -695,8 +689,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::deleteImage(const CameraImage& image) 
     return Response(Result::Ok);
 }
 
-void QuorinCameraDeviceMtpUsbAdapter::forgetImage(CameraDeviceBaseImpl& owner,
-                                                  const std::string& storageId,
+void QuorinCameraDeviceMtpUsbAdapter::forgetImage(AdapterHost& owner, const std::string& storageId,
                                                   const CameraImage& image) {
     const auto isThisImage = [&image](const CameraImage& listed) { return &listed == &image; };
     for (const auto& storage : owner.getStoragesImpl().snapshot()) {
@@ -711,7 +704,7 @@ void QuorinCameraDeviceMtpUsbAdapter::forgetImage(CameraDeviceBaseImpl& owner,
 // ---- storages ----
 
 void QuorinCameraDeviceMtpUsbAdapter::updateStorages() {
-    const auto owner = asBase(lockDevice());
+    const auto owner = lockHost();
     const auto transport = getMtpDevice();
     if (owner == nullptr || transport == nullptr) {
         return;

@@ -7,7 +7,10 @@
 #include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
 #include "common/diagnostics.hpp"
 #include "corvane/camera_controller/camera_event_listener.hpp"
-#include "device/camera_device_base_impl.hpp"
+#include "adapter/adapter_host.hpp"
+#include "model/camera_image_list_impl.hpp"
+#include "model/camera_status_impl.hpp"
+#include "model/camera_storage_list_impl.hpp"
 
 namespace Corvane::CameraController::Impl {
 
@@ -112,7 +115,7 @@ QuorinCameraDeviceMtpUsbAdapter::fetchLiveViewFrame() {
     if (!liveViewRunning) {
         return LiveViewStep::Exit;
     }
-    const auto owner = lockDeviceImpl();
+    const auto owner = lockHost();
     if (owner == nullptr || !isConnected()) {
         return LiveViewStep::Exit;
     }

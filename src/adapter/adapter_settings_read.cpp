@@ -2,13 +2,16 @@
 #include <functional>
 
 #include "adapter/adapter_codes.hpp"
+#include "adapter/adapter_host.hpp"
+#include "adapter/adapter_setting_codecs.hpp"
 #include "adapter/adapter_setting_codes.hpp"
 #include "adapter/adapter_wire.hpp"
 #include "adapter/camera_model_profile.hpp"
-#include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
 #include "common/diagnostics.hpp"
 #include "corvane/camera_controller/camera_storage.hpp"
-#include "device/camera_device_base_impl.hpp"
+#include "model/camera_image_list_impl.hpp"
+#include "model/camera_status_impl.hpp"
+#include "model/camera_storage_list_impl.hpp"
 #include "model/capture_setting_access.hpp"
 
 namespace Corvane::CameraController::Impl {
@@ -37,58 +40,12 @@ Response noCondition() {
     return makeErrorResponse(ErrorCode::DeviceError, "Camera condition not available");
 }
 
-}  // namespace
-
-/// Fills one capture setting from the camera. Each reader returns Ok or the Response that
+/// Fills one capture setting from the camera; each reader returns Ok or the Response that
 /// ends the whole read.
 class CaptureSettingReader {
 public:
-    explicit CaptureSettingReader(QuorinCameraDeviceMtpUsbAdapter& adapter) : adapter(adapter) {}
+    explicit CaptureSettingReader(CameraPort& adapter) : adapter(adapter) {}
 
-    Response read(CaptureSetting& setting) {
-        CaptureSettingAccess::clearAvailable(setting);
-        if (dynamic_cast<FNumber*>(&setting) != nullptr) {
-            return readFNumber(setting);
-        }
-        if (dynamic_cast<ExposureCompensation*>(&setting) != nullptr) {
-            return readCompensation(setting);
-        }
-        if (dynamic_cast<ISO*>(&setting) != nullptr) {
-            return readIso(setting);
-        }
-        if (dynamic_cast<WhiteBalance*>(&setting) != nullptr) {
-            return readWhiteBalance(setting);
-        }
-        if (dynamic_cast<ShutterSpeed*>(&setting) != nullptr) {
-            return readShutterSpeed(setting);
-        }
-        if (dynamic_cast<StillImageCaptureFormat*>(&setting) != nullptr) {
-            return readCaptureFormat(setting);
-        }
-        if (dynamic_cast<StillImageQuality*>(&setting) != nullptr) {
-            return readQuality(setting);
-        }
-        if (dynamic_cast<ExposureProgram*>(&setting) != nullptr) {
-            return readFromExposureMode(setting, exposureProgramCodes(), "ExposureProgram");
-        }
-        if (dynamic_cast<AgileOperationEnable*>(&setting) != nullptr) {
-            return readFromExposureMode(setting, agileOperationEnableCodes(),
-                                        "AgileOperationEnable");
-        }
-        if (dynamic_cast<UserCaptureSettingsMode*>(&setting) != nullptr) {
-            return readUserMode(setting);
-        }
-        if (dynamic_cast<CaptureMethod*>(&setting) != nullptr) {
-            return readCaptureMethod(setting);
-        }
-        if (dynamic_cast<StorageWriting*>(&setting) != nullptr) {
-            return readStorageWriting(setting);
-        }
-        writeDiagnostic("[warning] Unknown setting type");
-        return Response(Result::Ok);
-    }
-
-private:
     /// The property's DevicePropDesc (or value); a refused transaction is the read's end.
     std::optional<Response> fetch(uint16_t operationCode, uint16_t propertyCode,
                                   MtpResponse& response) {
@@ -100,8 +57,7 @@ private:
     }
 
     std::shared_ptr<QuorinCameraCondition> refreshedCondition() {
-        adapter.updateCondition();
-        return adapter.getCondition();
+        return adapter.refreshedCondition();
     }
 
     /// Appends the singleton of each listed code; unknown codes only warn.
@@ -391,7 +347,7 @@ private:
             return noCondition();
         }
         CaptureSettingAccess::copyValue(
-            setting, adapter.storageWriting ? *StorageWriting::True : *StorageWriting::False);
+            setting, adapter.isStorageWriting() ? *StorageWriting::True : *StorageWriting::False);
         if (anyStorageAvailable()) {
             CaptureSettingAccess::appendAvailable(setting, StorageWriting::True);
         }
@@ -402,30 +358,68 @@ private:
     }
 
     bool anyStorageAvailable() const {
-        const auto owner = adapter.lockDeviceImpl();
+        const auto owner = adapter.lockHost();
         return owner != nullptr && owner->getStoragesImpl().anyAvailable();
     }
 
-    QuorinCameraDeviceMtpUsbAdapter& adapter;
+private:
+    CameraPort& adapter;
 };
 
-Response QuorinCameraDeviceMtpUsbAdapter::getCaptureSettings(
-    const std::vector<CaptureSetting*>& settings) {
-    if (!isConnected()) {
-        return makeErrorResponse(ErrorCode::NotConnected, "");
-    }
-    CaptureSettingReader reader(*this);
-    for (CaptureSetting* setting : settings) {
-        if (setting == nullptr) {
-            writeDiagnostic("[warning] Unknown setting type");
-            continue;
-        }
-        Response read = reader.read(*setting);
-        if (read.getResult() != Result::Ok) {
-            return read;
-        }
-    }
-    return Response(Result::Ok);
+}  // namespace
+
+namespace CaptureSettingRead {
+
+Response fNumber(SettingCodecs&, CameraPort& camera, CaptureSetting& setting) {
+    return CaptureSettingReader(camera).readFNumber(setting);
 }
+
+Response compensation(SettingCodecs&, CameraPort& camera, CaptureSetting& setting) {
+    return CaptureSettingReader(camera).readCompensation(setting);
+}
+
+Response iso(SettingCodecs&, CameraPort& camera, CaptureSetting& setting) {
+    return CaptureSettingReader(camera).readIso(setting);
+}
+
+Response whiteBalance(SettingCodecs&, CameraPort& camera, CaptureSetting& setting) {
+    return CaptureSettingReader(camera).readWhiteBalance(setting);
+}
+
+Response shutterSpeed(SettingCodecs&, CameraPort& camera, CaptureSetting& setting) {
+    return CaptureSettingReader(camera).readShutterSpeed(setting);
+}
+
+Response captureFormat(SettingCodecs&, CameraPort& camera, CaptureSetting& setting) {
+    return CaptureSettingReader(camera).readCaptureFormat(setting);
+}
+
+Response quality(SettingCodecs&, CameraPort& camera, CaptureSetting& setting) {
+    return CaptureSettingReader(camera).readQuality(setting);
+}
+
+Response exposureProgram(SettingCodecs&, CameraPort& camera, CaptureSetting& setting) {
+    return CaptureSettingReader(camera).readFromExposureMode(setting, exposureProgramCodes(),
+                                                             "ExposureProgram");
+}
+
+Response agileOperation(SettingCodecs&, CameraPort& camera, CaptureSetting& setting) {
+    return CaptureSettingReader(camera).readFromExposureMode(setting, agileOperationEnableCodes(),
+                                                             "AgileOperationEnable");
+}
+
+Response userMode(SettingCodecs&, CameraPort& camera, CaptureSetting& setting) {
+    return CaptureSettingReader(camera).readUserMode(setting);
+}
+
+Response captureMethod(SettingCodecs&, CameraPort& camera, CaptureSetting& setting) {
+    return CaptureSettingReader(camera).readCaptureMethod(setting);
+}
+
+Response storageWriting(SettingCodecs&, CameraPort& camera, CaptureSetting& setting) {
+    return CaptureSettingReader(camera).readStorageWriting(setting);
+}
+
+}  // namespace CaptureSettingRead
 
 }  // namespace Corvane::CameraController::Impl

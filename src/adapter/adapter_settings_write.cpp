@@ -2,12 +2,15 @@
 #include <thread>
 
 #include "adapter/adapter_codes.hpp"
+#include "adapter/adapter_host.hpp"
+#include "adapter/adapter_setting_codecs.hpp"
 #include "adapter/adapter_setting_codes.hpp"
 #include "adapter/adapter_wire.hpp"
-#include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
 #include "common/diagnostics.hpp"
 #include "corvane/camera_controller/camera_storage.hpp"
-#include "device/camera_device_base_impl.hpp"
+#include "model/camera_image_list_impl.hpp"
+#include "model/camera_status_impl.hpp"
+#include "model/camera_storage_list_impl.hpp"
 
 namespace Corvane::CameraController::Impl {
 
@@ -46,47 +49,15 @@ std::vector<uint8_t> littleEndian(uint64_t value, size_t width) {
     return bytes;
 }
 
-}  // namespace
-
 /// Writes one capture setting. Each writer returns Ok or the Response that ends the whole
 /// operation; earlier writes stay done.
 class CaptureSettingWriter {
 public:
-    explicit CaptureSettingWriter(QuorinCameraDeviceMtpUsbAdapter& adapter) : adapter(adapter) {}
+    CaptureSettingWriter(SettingCodecs& codecs, CameraPort& adapter)
+        : codecs(codecs), adapter(adapter) {}
 
-    Response write(const CaptureSetting& setting) {
-        if (dynamic_cast<const FNumber*>(&setting) != nullptr) {
-            return writeFNumber(setting);
-        }
-        if (dynamic_cast<const ExposureCompensation*>(&setting) != nullptr) {
-            return writeCompensation(setting);
-        }
-        if (dynamic_cast<const ISO*>(&setting) != nullptr) {
-            return writeIso(setting);
-        }
-        if (dynamic_cast<const WhiteBalance*>(&setting) != nullptr) {
-            return writeWhiteBalance(setting);
-        }
-        if (dynamic_cast<const ShutterSpeed*>(&setting) != nullptr) {
-            return writeShutterSpeed(setting);
-        }
-        if (dynamic_cast<const StorageWriting*>(&setting) != nullptr) {
-            return writeStorageWriting(setting);
-        }
-        if (dynamic_cast<const StillImageCaptureFormat*>(&setting) != nullptr) {
-            return writeImageFormat(setting, true);
-        }
-        if (dynamic_cast<const StillImageQuality*>(&setting) != nullptr) {
-            return writeImageFormat(setting, false);
-        }
-        writeDiagnostic("[warning] Unknown setting type");
-        return Response(Result::Ok);
-    }
-
-private:
     std::shared_ptr<QuorinCameraCondition> refreshedCondition() {
-        adapter.updateCondition();
-        return adapter.getCondition();
+        return adapter.refreshedCondition();
     }
 
     /// Sends the property and, on success, starts change tracking from the written state so
@@ -214,7 +185,7 @@ private:
         if (response.responseCode != kResponseOk) {
             return makeResponseFromMtpCode(response);
         }
-        adapter.storageWriting = wanted;
+        adapter.setStorageWriting(wanted);
         return Response(Result::Ok);
     }
 
@@ -258,12 +229,12 @@ private:
     /// The camera marks a setting it is still applying with bit 0x20; event processing
     /// refreshes the condition meanwhile, so only the current record is looked at.
     Response waitForCamera() {
-        std::this_thread::sleep_for(adapter.settingSettleDelay);
+        std::this_thread::sleep_for(codecs.getSettleDelay());
         if (adapter.getCondition() == nullptr) {
             std::this_thread::sleep_for(kNoConditionPause);
             return Response(Result::Ok);
         }
-        const auto deadline = std::chrono::steady_clock::now() + adapter.settingApplyTimeout;
+        const auto deadline = std::chrono::steady_clock::now() + codecs.getApplyTimeout();
         for (auto condition = adapter.getCondition();
              condition != nullptr && (condition->adjustableMask() & kMaskApplying) != 0;
              condition = adapter.getCondition()) {
@@ -276,30 +247,51 @@ private:
     }
 
     bool anyStorageAvailable() const {
-        const auto owner = adapter.lockDeviceImpl();
+        const auto owner = adapter.lockHost();
         return owner != nullptr && owner->getStoragesImpl().anyAvailable();
     }
 
-    QuorinCameraDeviceMtpUsbAdapter& adapter;
+private:
+    SettingCodecs& codecs;
+    CameraPort& adapter;
 };
 
-Response QuorinCameraDeviceMtpUsbAdapter::setCaptureSettings(
-    const std::vector<const CaptureSetting*>& settings) {
-    if (!isConnected()) {
-        return makeErrorResponse(ErrorCode::NotConnected, "");
-    }
-    CaptureSettingWriter writer(*this);
-    for (const CaptureSetting* setting : settings) {
-        if (setting == nullptr) {
-            writeDiagnostic("[warning] Unknown setting type");
-            continue;
-        }
-        Response written = writer.write(*setting);
-        if (written.getResult() != Result::Ok) {
-            return written;
-        }
-    }
-    return Response(Result::Ok);
+}  // namespace
+
+namespace CaptureSettingWrite {
+
+Response fNumber(SettingCodecs& codecs, CameraPort& camera, const CaptureSetting& setting) {
+    return CaptureSettingWriter(codecs, camera).writeFNumber(setting);
 }
+
+Response compensation(SettingCodecs& codecs, CameraPort& camera, const CaptureSetting& setting) {
+    return CaptureSettingWriter(codecs, camera).writeCompensation(setting);
+}
+
+Response iso(SettingCodecs& codecs, CameraPort& camera, const CaptureSetting& setting) {
+    return CaptureSettingWriter(codecs, camera).writeIso(setting);
+}
+
+Response whiteBalance(SettingCodecs& codecs, CameraPort& camera, const CaptureSetting& setting) {
+    return CaptureSettingWriter(codecs, camera).writeWhiteBalance(setting);
+}
+
+Response shutterSpeed(SettingCodecs& codecs, CameraPort& camera, const CaptureSetting& setting) {
+    return CaptureSettingWriter(codecs, camera).writeShutterSpeed(setting);
+}
+
+Response storageWriting(SettingCodecs& codecs, CameraPort& camera, const CaptureSetting& setting) {
+    return CaptureSettingWriter(codecs, camera).writeStorageWriting(setting);
+}
+
+Response captureFormat(SettingCodecs& codecs, CameraPort& camera, const CaptureSetting& setting) {
+    return CaptureSettingWriter(codecs, camera).writeImageFormat(setting, true);
+}
+
+Response quality(SettingCodecs& codecs, CameraPort& camera, const CaptureSetting& setting) {
+    return CaptureSettingWriter(codecs, camera).writeImageFormat(setting, false);
+}
+
+}  // namespace CaptureSettingWrite
 
 }  // namespace Corvane::CameraController::Impl

@@ -32,9 +32,25 @@ private:
 };
 
 /// The event task's stop request and wake-up. Each task gets its own, and holds it itself, so
-/// that it can pause between passes without holding the adapter.
+/// that it can pause between passes without holding the adapter. A lost connection is marked
+/// here too, so that only the task that was running when it was lost reports it: a mark made
+/// while no task runs dies with the finished task's object instead of waiting for the next.
 class EventLoopStop {
 public:
+    /// Asks the task to stop and to report the lost connection first.
+    void requestForLoss() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            lost = true;
+            stop = true;
+        }
+        wake.notify_all();
+    }
+    /// Whether a loss is to be reported; true once.
+    bool takeLoss() {
+        const std::lock_guard<std::mutex> lock(mutex);
+        return std::exchange(lost, false);
+    }
     void request() {
         {
             const std::lock_guard<std::mutex> lock(mutex);
@@ -56,6 +72,7 @@ private:
     mutable std::mutex mutex;
     std::condition_variable wake;
     bool stop = false;
+    bool lost = false;
 };
 
 /// Lets a helper thread wait for `task` (a future or a container of them) and release it. For

@@ -13,7 +13,10 @@
 #include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
 #include "common/diagnostics.hpp"
 #include "corvane/camera_controller/camera_event_listener.hpp"
-#include "device/camera_device_base_impl.hpp"
+#include "adapter/adapter_host.hpp"
+#include "model/camera_image_list_impl.hpp"
+#include "model/camera_status_impl.hpp"
+#include "model/camera_storage_list_impl.hpp"
 #include "model/camera_image_impl.hpp"
 #include "model/camera_storage_impl.hpp"
 #include "model/capture_impl.hpp"
@@ -32,10 +35,6 @@ constexpr milliseconds kResumeGap = 2ms;
 constexpr size_t kTetherNameOffset = 3;
 /// Condition datasets before this header word do not carry the slot of the last capture.
 constexpr uint32_t kHeaderWithCaptureSlot = 0x8C;
-
-std::shared_ptr<CameraDeviceBaseImpl> asBase(const std::shared_ptr<CameraDevice>& owner) {
-    return std::dynamic_pointer_cast<CameraDeviceBaseImpl>(owner);
-}
 
 struct TetherType {
     ImageFormat format;
@@ -77,7 +76,7 @@ bool contains(const std::vector<uint32_t>& handles, uint32_t handle) {
 // ---- the transfer buffer ----
 
 std::shared_ptr<CameraImageImpl> QuorinCameraDeviceMtpUsbAdapter::createImageFromTetherImage() {
-    if (lockDevice() == nullptr) {
+    if (lockHost() == nullptr) {
         return nullptr;
     }
     const auto current = getCondition();
@@ -116,7 +115,7 @@ std::shared_ptr<CameraImageImpl> QuorinCameraDeviceMtpUsbAdapter::createImageFro
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::deleteTetherImage() {
-    if (lockDevice() == nullptr) {
+    if (lockHost() == nullptr) {
         return;
     }
     if (isOperationSupported(OperationCode::TetherImageTransfer)) {
@@ -164,14 +163,14 @@ bool QuorinCameraDeviceMtpUsbAdapter::canUpdateImages() const {
     if (state == 2 || state == 9 || state == 64) {
         return false;
     }
-    return !isMovieRecording() && !movieStartPending;
+    return !isMovieRecording() && !pendingCaptures.movieStartPending;
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::updateImageInfo() {
     std::vector<std::shared_ptr<CameraStorage>> storages;
     std::string model;
     {
-        const auto owner = asBase(lockDevice());
+        const auto owner = lockHost();
         if (owner == nullptr) {
             return;
         }
@@ -207,8 +206,8 @@ void QuorinCameraDeviceMtpUsbAdapter::updateImageInfo() {
     }
     if (!canUpdateImages()) {
         pauseAllListings();
-        if (movieStartPending && isMovieRecording()) {
-            movieStartPending = false;
+        if (pendingCaptures.movieStartPending && isMovieRecording()) {
+            pendingCaptures.movieStartPending = false;
         }
         return;
     }
@@ -243,7 +242,7 @@ void QuorinCameraDeviceMtpUsbAdapter::updateStorageImages(
         return;
     }
     waitForStorageListing(storage);
-    if (lockDevice() == nullptr) {
+    if (lockHost() == nullptr) {
         return;
     }
 
@@ -267,7 +266,7 @@ void QuorinCameraDeviceMtpUsbAdapter::updateStorageImages(
         if (info->objectFormat == ObjectFormat::Association) {
             continue;
         }
-        const auto owner = asBase(lockDevice());
+        const auto owner = lockHost();
         if (owner == nullptr) {
             return;
         }
@@ -296,7 +295,7 @@ void QuorinCameraDeviceMtpUsbAdapter::updateStorageImages(
         const auto handle = parseU32(image.getId());
         return !handle || !contains(fresh, *handle);
     });
-    if (const auto owner = asBase(lockDevice())) {
+    if (const auto owner = lockHost()) {
         for (const auto& image : vanished) {
             owner->getImagesImpl().remove(image);
         }

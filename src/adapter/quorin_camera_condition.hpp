@@ -7,7 +7,8 @@
 
 namespace Corvane::CameraController::Impl {
 
-/// Byte offsets of the condition dataset words the adapter reads (little-endian u32 each).
+/// Byte offsets of the condition dataset words the adapter reads (little-endian u32 each). The
+/// one place the layout is written: change tracking and the capture code name these too.
 namespace ConditionOffset {
 constexpr size_t headerWord = 0;
 constexpr size_t cameraState = 24;

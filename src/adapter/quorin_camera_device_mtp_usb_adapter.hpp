@@ -16,8 +16,13 @@
 #include <thread>
 #include <vector>
 
+#include "adapter/adapter_camera_port.hpp"
 #include "adapter/adapter_capture_gate.hpp"
+#include "adapter/adapter_condition_tracker.hpp"
+#include "adapter/adapter_pending_captures.hpp"
+#include "adapter/adapter_setting_codecs.hpp"
 #include "adapter/adapter_tasks.hpp"
+#include "adapter/adapter_tether_image_registry.hpp"
 #include "adapter/camera_device_mtp_usb_adapter.hpp"
 #include "adapter/quorin_camera_condition.hpp"
 #include "common/guarded_mutex.hpp"
@@ -30,10 +35,6 @@ class CameraEventListener;
 namespace Corvane::CameraController::Impl {
 
 class CaptureImpl;
-class CameraDeviceBaseImpl;
-class CaptureSettingReader;
-class CaptureSettingWriter;
-class DeviceSettingCodec;
 class CameraImageImpl;
 class CameraStorageImpl;
 
@@ -45,9 +46,9 @@ class CameraStorageImpl;
 /// adapter_settings_read.cpp, adapter_settings_write.cpp, adapter_device_settings.cpp,
 /// adapter_focus.cpp; adapter_events.cpp, adapter_capture.cpp, adapter_images.cpp,
 /// adapter_tether_images.cpp.
-class QuorinCameraDeviceMtpUsbAdapter : public CameraDeviceMtpUsbAdapter {
+class QuorinCameraDeviceMtpUsbAdapter : public CameraDeviceMtpUsbAdapter, public CameraPort {
 public:
-    explicit QuorinCameraDeviceMtpUsbAdapter(std::weak_ptr<CameraDevice> device);
+    explicit QuorinCameraDeviceMtpUsbAdapter(std::weak_ptr<AdapterHost> host);
     /// Waits for the event, live view and listing tasks, which end by themselves once the
     /// adapter is gone; on one of those tasks' own threads it leaves the waiting to a helper.
     ~QuorinCameraDeviceMtpUsbAdapter() override;
@@ -92,11 +93,16 @@ public:
     /// while connected ends that connection: the adapter reads disconnected, pending captures
     /// end Unknown, live view and the event task stop, and the event task sends one
     /// deviceDisconnected; the next connect() runs the whole connect sequence. Never blocks.
-    void rebindTransport(const std::shared_ptr<MtpDevice>& transport);
-    /// Refreshes the condition from the camera (0x900F); false keeps the previous record.
-    bool updateCondition();
-    /// The current condition record; null before the first successful refresh.
-    std::shared_ptr<QuorinCameraCondition> getCondition() const;
+    void rebindTransport(const std::shared_ptr<MtpDevice>& transport) override;
+    // ---- the parts' view of the camera (CameraPort) ----
+    using CameraPort::execute;
+    MtpResponse execute(const MtpRequest& request) const override;
+    bool updateCondition() override;
+    std::shared_ptr<QuorinCameraCondition> getCondition() const override;
+    std::shared_ptr<AdapterHost> lockHost() const override;
+    bool isStorageWriting() const override { return storageWriting; }
+    void setStorageWriting(bool on) override { storageWriting = on; }
+    void takeRememberedWordsOf(uint16_t propertyCode) override;
     /// Refreshes the battery level in the device's status from property 0x5001.
     void updateBatteryLevel();
     /// Sets tether mode and storage writing again when the transport had to open a new
@@ -105,30 +111,22 @@ public:
     /// Number of card slots considered for `model`; 0 for a model the adapter does not know.
     static uint32_t storageSlotCount(const std::string& model);
 
+    /// Wall clock read by capture IDs and capture expiry.
+    using Clock = std::function<std::chrono::system_clock::time_point()>;
+    /// Pause used by the capture-start waits (100 ms polls) and listing throttles.
+    using Sleeper = std::function<void(std::chrono::milliseconds)>;
+    /// Test seam: replaces the clock and/or the sleeper (an empty function keeps the current).
+    void setTimingForTesting(Clock clock, Sleeper sleeper);
+
     // ---- focus ----
     /// Places the autofocus point (0xD009 read, 0xD036 written).
     Response setFocusPoint(const Point& point);
 
 protected:
-    /// Runs one transaction on the bound transport; code 0 when none is bound.
-    MtpResponse execute(const MtpRequest& request) const;
-    /// Shorthand for a transaction without data phase.
-    MtpResponse execute(uint16_t operationCode, std::vector<uint32_t> parameters) const;
-    /// GetDevicePropDesc or GetDevicePropValue (`operationCode`) of `propertyCode`.
-    MtpResponse readProperty(uint16_t operationCode, uint16_t propertyCode) const;
-    /// SetDevicePropValue of `propertyCode` with `value` as the data phase.
-    MtpResponse writeProperty(uint16_t propertyCode, const std::vector<uint8_t>& value) const;
-    /// The owning device, or null when it no longer exists.
-    std::shared_ptr<CameraDevice> lockDevice() const;
-    /// The owning device as the library's implementation (null when gone or of another type).
-    std::shared_ptr<CameraDeviceBaseImpl> lockDeviceImpl() const;
-    /// The device's model string, or empty when the device no longer exists.
-    std::string deviceModel() const;
-
     // ---- fields of the connection ----
-    std::weak_ptr<CameraDevice> device;
-    /// Replaced whole, never changed in place: readers copy the pointer and keep the record.
-    std::shared_ptr<QuorinCameraCondition> condition GUARDED_BY(conditionMutex);
+    std::weak_ptr<AdapterHost> host;
+    /// The condition part: the current record and change tracking's remembered words.
+    ConditionTracker conditionTracker;
     std::atomic<bool> eventLoopRunning{false};
     std::future<void> eventLoopFuture;
     /// The running event task's stop request; replaced for each new task. Copied out under
@@ -137,14 +135,10 @@ protected:
     std::shared_ptr<EventLoopStop> eventLoopStop GUARDED_BY(eventLoopStopMutex) =
         std::make_shared<EventLoopStop>();
     std::shared_ptr<EventLoopStop> currentEventLoopStop() const;
-    /// Set when discovery re-bound a connected adapter to a new transport object; the event
-    /// task reports the loss once, on its own thread.
-    std::atomic<bool> connectionLost{false};
     std::atomic<bool> connected{false};
     std::atomic<bool> storageWriting{false};
     /// The transport's session number that tether mode and storage writing were set in.
     std::atomic<uint64_t> sessionSetUp{0};
-    mutable Mutex conditionMutex;
 
     /// Serialises connect and disconnect: the event task's future and stop request are
     /// replaced by them. Guards no field of its own; taken before every other adapter lock.
@@ -163,24 +157,17 @@ protected:
     /// start; a camera that stops answering meanwhile fails the connect instead of hanging.
     std::chrono::milliseconds firstPassTimeout{30000};
     std::chrono::milliseconds listingStartTimeout{30000};
-    /// After a white balance, format or quality write the camera needs a moment, then clears
-    /// bit 0x20 of adjustableMask; waiting for that is bounded by settingApplyTimeout.
-    std::chrono::milliseconds settingSettleDelay{1000};
-    std::chrono::milliseconds settingApplyTimeout{5000};
+    /// The setting codecs part: reads and writes settings through this adapter's CameraPort.
+    SettingCodecs settingCodecs{*this};
 
 private:
-    // The setting codecs work on the adapter's transport, condition and flags.
-    friend class CaptureSettingReader;
-    friend class CaptureSettingWriter;
-    friend class DeviceSettingCodec;
-
-    void connectStorages(CameraDeviceBaseImpl& owner, const std::vector<uint32_t>& storageIds);
+    void connectStorages(AdapterHost& owner, const std::vector<uint32_t>& storageIds);
     bool waitForFirstPass() const;
-    bool waitForListingsToStart(CameraDeviceBaseImpl& owner) const;
+    bool waitForListingsToStart(AdapterHost& owner) const;
     /// Stops what connect started and leaves the camera disconnected; for a failed connect.
-    void abandonConnection(CameraDeviceBaseImpl& owner);
+    void abandonConnection(AdapterHost& owner);
     /// Stops the event task, the listings and live view, and ends every pending capture.
-    void stopBackgroundWork(CameraDeviceBaseImpl& owner);
+    void stopBackgroundWork(AdapterHost& owner);
     enum class LiveViewStep { Next, NextAfterPause, Exit };
     /// The frame task: holds the adapter only for one step at a time, so that the adapter may
     /// be released while live view runs. `owner` is the adapter's address, for AdapterTaskMark.
@@ -199,11 +186,11 @@ private:
     /// task, which otherwise does, is busy or waiting.
     void refreshConditionOnTask();
 
-public:
+protected:
     // ---- events, capture, images, tether images ----
     // Owned by adapter_events.cpp, adapter_capture.cpp, adapter_images.cpp and
-    // adapter_tether_images.cpp. The connection and settings code calls the declarations
-    // below; keep their names and meaning when changing this section.
+    // adapter_tether_images.cpp. Internal steps, not part of the face: unit tests reach them
+    // through a test subclass.
 
     /// Launches the event task (eventLoop) and moves its future into eventLoopFuture.
     void startEventLoop();
@@ -213,9 +200,6 @@ public:
     /// Copies the remembered condition words from the current condition (also after a
     /// setting was written, so that the write is not reported as a camera-side change).
     void takeRememberedWords();
-    /// After a write of `propertyCode`: copies from the current condition only the words that
-    /// property moves, so that camera-side changes of the others are still reported.
-    void takeRememberedWordsOf(uint16_t propertyCode);
     /// Disconnect, first steps: finishes a movie recording and drops movie captures.
     void finishMovieBeforeDisconnect();
     /// Every pending capture gets state Unknown; the list is emptied.
@@ -230,13 +214,6 @@ public:
     bool detectSettingChanges();
     /// Ends still captures pending for 120 s or more (by the time in their IDs).
     void expireStillCaptures();
-
-    /// Wall clock read by capture IDs and capture expiry.
-    using Clock = std::function<std::chrono::system_clock::time_point()>;
-    /// Pause used by the capture-start waits (100 ms polls) and listing throttles.
-    using Sleeper = std::function<void(std::chrono::milliseconds)>;
-    /// Test seam: replaces the clock and/or the sleeper (an empty function keeps the current).
-    void setTimingForTesting(Clock clock, Sleeper sleeper);
 
     // -- capture --
     StartCaptureResponse doStartCapture(bool withFocus);
@@ -257,6 +234,8 @@ public:
     void endMovieShortOfFiles();
     /// A copy of the pending captures, oldest first.
     std::vector<std::shared_ptr<CaptureImpl>> getPendingCaptures() const;
+    /// Sends captureComplete for `capture` to every listener.
+    void reportCaptureComplete(const std::shared_ptr<CaptureImpl>& capture);
 
     // -- images and storages --
     /// Copies the camera's transfer buffer into `out`, following its transfer instructions.
@@ -291,7 +270,7 @@ private:
     static void eventLoop(const void* owner, std::weak_ptr<CameraDeviceAdapter> adapter,
                           std::shared_ptr<EventLoopStop> stop);
     /// One pass of the event task; the pause before the next, or none when the task ends.
-    std::optional<std::chrono::milliseconds> eventStep(const EventLoopStop& stop);
+    std::optional<std::chrono::milliseconds> eventStep(EventLoopStop& stop);
     /// One pass of the event loop after the condition was read.
     void runEventPass();
     /// Ends the task for a camera that is no longer attached.
@@ -328,20 +307,13 @@ private:
     std::chrono::system_clock::time_point now() const;
     /// Removes `image` from the lists of the storages with id `storageId` and from the
     /// device's list.
-    void forgetImage(CameraDeviceBaseImpl& owner, const std::string& storageId,
-                     const CameraImage& image);
+    void forgetImage(AdapterHost& owner, const std::string& storageId, const CameraImage& image);
     /// Gives every listener of the device one call, outside every adapter lock; a listener
     /// that throws is logged under `eventName` (the listener operation called).
     void notifyListeners(
         const std::string& eventName,
         const std::function<void(CameraEventListener&, const std::shared_ptr<const CameraDevice>&)>&
             call);
-
-    /// Guards rememberedWords: the event task and setting writes both renew them.
-    mutable Mutex rememberedWordsMutex;
-    std::array<uint32_t, 11> rememberedWords GUARDED_BY(rememberedWordsMutex){};
-    bool rememberedWordsTaken GUARDED_BY(rememberedWordsMutex) = false;
-    bool changeTrackingEnabled GUARDED_BY(rememberedWordsMutex) = false;
 
     mutable Mutex timingMutex;
     Clock clock GUARDED_BY(timingMutex);
@@ -350,23 +322,12 @@ private:
     /// Serialises capture starts; held across the start's camera work and waits, so nothing
     /// else is ever taken while waiting for it except the locks below.
     Mutex captureMutex;
-    CaptureGate captureGate;
-    mutable Mutex pendingCapturesMutex;
-    std::vector<std::shared_ptr<CaptureImpl>> pendingCaptures GUARDED_BY(pendingCapturesMutex);
-    std::atomic<bool> movieStartPending{false};
-    /// The pending movie whose recording has ended, since when no file came for it.
-    struct QuietMovie {
-        std::weak_ptr<CaptureImpl> capture;
-        std::chrono::system_clock::time_point since;
-        bool gotFiles = false;
-    };
-    QuietMovie quietMovie GUARDED_BY(pendingCapturesMutex);
+    /// The capture part: pending captures, the capture gate.
+    PendingCaptures pendingCaptures;
     std::atomic<uint32_t> listingPauseRequested{0};
 
-    /// Images made from the camera's transfer buffer, to tell them from stored images whose
-    /// storage has gone.
-    mutable Mutex tetherImagesMutex;
-    std::vector<std::weak_ptr<CameraImageImpl>> tetherImages GUARDED_BY(tetherImagesMutex);
+    /// The transfer-buffer part's record of the tether images it made.
+    TetherImageRegistry tetherImages;
 
     /// Guards handleCache and listingTasks.
     mutable Mutex listingMutex;
@@ -374,9 +335,6 @@ private:
     // Last, so that it is destroyed first: destroying it waits for the listing tasks, which
     // still use the members above.
     std::map<std::string, std::shared_future<void>> listingTasks GUARDED_BY(listingMutex);
-
-public:
-    // ---- end of events, capture, images, tether images ----
 };
 
 }  // namespace Corvane::CameraController::Impl

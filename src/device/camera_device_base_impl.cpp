@@ -57,25 +57,25 @@ void CameraDeviceBaseImpl::addEventListener(const std::shared_ptr<CameraEventLis
     if (!listener) {
         return;
     }
-    std::lock_guard<std::mutex> lock(listenerMutex);
+    const MutexLock lock(listenerMutex);
     eventListeners.push_back(listener);
 }
 
 void CameraDeviceBaseImpl::removeEventListener(
     const std::shared_ptr<CameraEventListener>& listener) {
-    std::lock_guard<std::mutex> lock(listenerMutex);
+    const MutexLock lock(listenerMutex);
     eventListeners.erase(std::remove(eventListeners.begin(), eventListeners.end(), listener),
                          eventListeners.end());
 }
 
 const std::vector<std::shared_ptr<CameraEventListener>>& CameraDeviceBaseImpl::getEventListeners()
     const {
-    std::lock_guard<std::mutex> lock(listenerMutex);
+    const MutexLock lock(listenerMutex);
     return eventListeners;
 }
 
 std::vector<std::shared_ptr<CameraEventListener>> CameraDeviceBaseImpl::copyEventListeners() const {
-    std::lock_guard<std::mutex> lock(listenerMutex);
+    const MutexLock lock(listenerMutex);
     return eventListeners;
 }
 
@@ -86,6 +86,12 @@ void CameraDeviceBaseImpl::deliverEvent(const std::string& eventName, const Even
     }
     deliverToListeners(copyEventListeners(), eventName,
                        [&](CameraEventListener& listener) { call(listener, self); });
+}
+
+void CameraDeviceBaseImpl::rediscover() const {
+    if (rediscovery) {
+        rediscovery();
+    }
 }
 
 Response CameraDeviceBaseImpl::focus(int32_t adjustment) {
@@ -163,7 +169,7 @@ void CameraDeviceBaseImpl::setSerialNumber(const std::string& value) {
 
 void CameraDeviceBaseImpl::addAdapter(DeviceInterface deviceInterface,
                                       const std::shared_ptr<CameraDeviceAdapter>& adapter) {
-    std::lock_guard<std::mutex> lock(adapterMutex);
+    const MutexLock lock(adapterMutex);
     if (adapter) {
         adapters[deviceInterface] = adapter;
     } else {
@@ -183,14 +189,14 @@ std::shared_ptr<CameraDeviceAdapter> CameraDeviceBaseImpl::getAdapter() const {
 
 std::shared_ptr<CameraDeviceAdapter> CameraDeviceBaseImpl::adapterFor(
     DeviceInterface deviceInterface) const {
-    std::lock_guard<std::mutex> lock(adapterMutex);
+    const MutexLock lock(adapterMutex);
     const auto found = adapters.find(deviceInterface);
     return found == adapters.end() ? nullptr : found->second;
 }
 
 std::map<DeviceInterface, std::shared_ptr<CameraDeviceAdapter>> CameraDeviceBaseImpl::copyAdapters()
     const {
-    std::lock_guard<std::mutex> lock(adapterMutex);
+    const MutexLock lock(adapterMutex);
     return adapters;
 }
 

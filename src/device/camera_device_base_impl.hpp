@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "adapter/adapter_host.hpp"
+#include "common/guarded_mutex.hpp"
 #include "corvane/camera_controller/camera_device.hpp"
-#include "device/camera_device_adapter.hpp"
+#include "adapter/camera_device_adapter.hpp"
 #include "model/camera_image_list_impl.hpp"
 #include "model/camera_status_impl.hpp"
 #include "model/camera_storage_list_impl.hpp"
@@ -20,11 +22,10 @@ namespace Corvane::CameraController::Impl {
 /// operation to the first connected adapter; does no camera work itself. Created by discovery
 /// and always owned by a shared_ptr.
 class CameraDeviceBaseImpl : public CameraDevice,
+                             public AdapterHost,
                              public std::enable_shared_from_this<CameraDeviceBaseImpl> {
 public:
-    /// What deliverEvent() calls once per listener, with the device that sends the event.
-    using EventCall = std::function<void(CameraEventListener& listener,
-                                         const std::shared_ptr<const CameraDevice>& device)>;
+    using AdapterHost::EventCall;
 
     CameraDeviceBaseImpl() = default;
     CameraDeviceBaseImpl(const CameraDeviceBaseImpl&) = delete;
@@ -72,9 +73,9 @@ public:
     virtual void setModel(const std::string& value);
     virtual void setFirmwareVersion(const std::string& value);
     virtual void setSerialNumber(const std::string& value);
-    virtual CameraStatusImpl& getStatusImpl() { return status; }
-    virtual CameraStorageListImpl& getStoragesImpl() { return storages; }
-    virtual CameraImageListImpl& getImagesImpl() { return images; }
+    CameraStatusImpl& getStatusImpl() override { return status; }
+    CameraStorageListImpl& getStoragesImpl() override { return storages; }
+    CameraImageListImpl& getImagesImpl() override { return images; }
 
     /// Stores `adapter` under `deviceInterface`, replacing any earlier one (null removes it).
     void addAdapter(DeviceInterface deviceInterface,
@@ -89,7 +90,11 @@ public:
     /// line naming `eventName` (the listener operation) and the others are still called.
     /// Nothing is sent when the device is not owned by a shared_ptr any more (it is being
     /// destroyed).
-    void deliverEvent(const std::string& eventName, const EventCall& call) const;
+    void deliverEvent(const std::string& eventName, const EventCall& call) const override;
+    /// Runs the discovery that made this device; nothing for a device made otherwise.
+    void rediscover() const override;
+    /// For discovery, before the device is handed out: what rediscover() runs.
+    void setRediscovery(std::function<void()> discovery) { rediscovery = std::move(discovery); }
 
 private:
     std::shared_ptr<CameraDeviceAdapter> adapterFor(DeviceInterface deviceInterface) const;
@@ -98,18 +103,23 @@ private:
     template <typename R, typename Operation>
     R forward(Operation&& operation) const;
 
-    std::map<DeviceInterface, std::shared_ptr<CameraDeviceAdapter>> adapters;
+    // The map is filled by discovery while application threads may already forward calls.
+    mutable Mutex adapterMutex;
+    std::map<DeviceInterface, std::shared_ptr<CameraDeviceAdapter>> adapters
+        GUARDED_BY(adapterMutex);
+    // Set once by discovery before the device is shared; read-only afterwards.
+    std::function<void()> rediscovery;
+    // Identity is written by discovery only, and only when it differs (see the setters).
     std::string manufacturer;
     std::string model;
     std::string serialNumber;
     std::string firmwareVersion;
-    std::vector<std::shared_ptr<CameraEventListener>> eventListeners;
+    mutable Mutex listenerMutex;
+    std::vector<std::shared_ptr<CameraEventListener>> eventListeners GUARDED_BY(listenerMutex);
+    // The lists lock themselves (src/model).
     CameraStatusImpl status;
     CameraStorageListImpl storages;
     CameraImageListImpl images;
-    mutable std::mutex listenerMutex;
-    // The map is filled by discovery while application threads may already forward calls.
-    mutable std::mutex adapterMutex;
 };
 
 }  // namespace Corvane::CameraController::Impl

@@ -1,11 +1,11 @@
 #include "corvane/camera_controller/camera_device_detector.hpp"
 
 #include <algorithm>
-#include <mutex>
 #include <string>
 #include <utility>
 
-#include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
+#include "adapter/camera_device_mtp_usb_adapter.hpp"
+#include "common/guarded_mutex.hpp"
 #include "device/camera_discovery.hpp"
 #include "device/quorin_camera_device.hpp"
 #include "mtp/mtp_device_provider.hpp"
@@ -18,18 +18,18 @@ constexpr uint16_t kOperationTetherMode = 0x9001;
 const char* const kBrandWord = "QUORIN";
 
 struct RegisteredCamera {
-    std::shared_ptr<QuorinCameraDeviceMtpUsbAdapter> adapter;
+    std::shared_ptr<CameraDeviceMtpUsbAdapter> adapter;
     std::shared_ptr<QuorinCameraDevice> device;
 };
 
-std::mutex& discoveryMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
+/// The cameras handed out so far, process-wide.
+struct DeviceRegistry {
+    Mutex mutex;
+    std::vector<RegisteredCamera> cameras GUARDED_BY(mutex);
+};
 
-// Guarded by discoveryMutex().
-std::vector<RegisteredCamera>& deviceRegistry() {
-    static std::vector<RegisteredCamera> registry;
+DeviceRegistry& deviceRegistry() {
+    static DeviceRegistry registry;
     return registry;
 }
 
@@ -76,8 +76,8 @@ RegisteredCamera createCamera(const std::shared_ptr<MtpDevice>& transport, const
                               const std::string& serial) {
     RegisteredCamera camera;
     camera.device = std::make_shared<QuorinCameraDevice>();
-    camera.adapter = std::make_shared<QuorinCameraDeviceMtpUsbAdapter>(
-        std::weak_ptr<CameraDevice>(camera.device));
+    camera.device->setRediscovery([] { enumerateCameras(); });
+    camera.adapter = createQuorinAdapter(std::weak_ptr<AdapterHost>(camera.device));
     camera.device->addAdapter(DeviceInterface::USB, camera.adapter);
     camera.adapter->setMtpDevice(transport);
     camera.device->setManufacturer(transport->getManufacturer());
@@ -127,9 +127,10 @@ std::vector<std::shared_ptr<QuorinCameraDevice>> enumerateLocked(
 std::vector<std::shared_ptr<QuorinCameraDevice>> enumerateCameras() {
     // Released after the lock: an adapter's destructor waits for its tasks.
     std::vector<RegisteredCamera> released;
-    std::lock_guard<std::mutex> lock(discoveryMutex());
-    released = takeUnheldCameras(deviceRegistry());
-    return enumerateLocked(deviceRegistry());
+    DeviceRegistry& registry = deviceRegistry();
+    const MutexLock lock(registry.mutex);
+    released = takeUnheldCameras(registry.cameras);
+    return enumerateLocked(registry.cameras);
 }
 
 }  // namespace Impl

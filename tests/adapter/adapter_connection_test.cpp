@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
 #include "adapter/adapter_codes.hpp"
 #include "adapter_fixture.hpp"
+#include "corvane/camera_controller/camera_event_listener.hpp"
 #include "corvane/camera_controller/camera_storage.hpp"
 #include "model/camera_storage_impl.hpp"
 
@@ -31,25 +33,32 @@ protected:
     void scriptCamera(const std::string& model, std::vector<uint32_t> storageIds,
                       std::vector<uint16_t> operations = {0x1001, 0x9001, 0x900F}) {
         makeCamera(model, std::move(operations));
-        camera->on(0x1004, [storageIds](const RecordedRequest&) {
+        script(*camera, std::move(storageIds));
+    }
+
+    /// Scripts `target` to answer what connect and the event task ask for.
+    static void script(ScriptedMtpDevice& target, std::vector<uint32_t> storageIds) {
+        target.on(0x1004, [storageIds](const RecordedRequest&) {
             return ScriptedResponse::ok(DatasetBuilder().u32Array(storageIds).bytes());
         });
-        camera->on(0x1005, [](const RecordedRequest&) {
+        target.on(0x1005, [](const RecordedRequest&) {
             return ScriptedResponse::ok(storageInfo(4, 0, 64000, 32000, 700));
         });
-        camera->on(0x1007, [](const RecordedRequest&) {
+        target.on(0x1007, [](const RecordedRequest&) {
             return ScriptedResponse::ok(DatasetBuilder().u32Array({}).bytes());
         });
-        camera->on(0x1014, [](const RecordedRequest& request) {
+        target.on(0x1014, [](const RecordedRequest& request) {
             if (request.parameters[0] != 0x5001) {
                 return ScriptedResponse::withCode(0x200A);
             }
             // UINT8 battery level: the current value sits at byte 6.
             return ScriptedResponse::ok({0x01, 0x50, 0x02, 0x00, 0x00, 0x64, 55, 0x01});
         });
-        camera->on(0x9001, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
-        camera->on(0x9004, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
-        serveCondition(ConditionBuilder());
+        target.on(0x9001, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
+        target.on(0x9004, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
+        const std::vector<uint8_t> condition = ConditionBuilder().bytes();
+        target.on(0x900F,
+                  [condition](const RecordedRequest&) { return ScriptedResponse::ok(condition); });
     }
 
     std::shared_ptr<Impl::CameraStorageImpl> storage(const std::string& id) {
@@ -107,7 +116,7 @@ TEST_F(ConnectionTest, ConnectBuildsStoragesAndDisconnectReleasesTheCamera) {
     scriptCamera("QUORIN Alto", {0x00010001, 0x00020000, 0x00030001});
     ASSERT_EQ(adapter->connect().getResult(), Result::Ok);
     EXPECT_TRUE(adapter->isConnected());
-    EXPECT_TRUE(adapter->storageWriting);
+    EXPECT_TRUE(adapter->isStorageWriting());
     EXPECT_EQ(camera->requestsFor(0x9004)[0].parameters, (std::vector<uint32_t>{3, 0}));
     EXPECT_EQ(device->getStatus().getBatteryLevel(), 55u);
 
@@ -170,7 +179,7 @@ TEST_F(ConnectionTest, SessionOpenedAnewByTheTransportGetsTetherModeAndStorageWr
 TEST_F(ConnectionTest, SlotWithoutCardIsReadWhenTheCameraHasATransferBuffer) {
     scriptCamera("QUORIN Alto", {0x00020000}, {0x1001, 0x9001, 0x900B, 0x900F});
     ASSERT_EQ(adapter->connect().getResult(), Result::Ok);
-    EXPECT_FALSE(adapter->storageWriting);
+    EXPECT_FALSE(adapter->isStorageWriting());
     EXPECT_EQ(camera->requestsFor(0x9004)[0].parameters, (std::vector<uint32_t>{0, 0}));
     const auto slot = storage("131072");
     ASSERT_NE(slot, nullptr);
@@ -188,7 +197,7 @@ TEST_F(ConnectionTest, UnknownModelHasNoStoragesAndFailuresAreLogged) {
     camera->on(0x9004, [](const RecordedRequest&) { return ScriptedResponse::withCode(0x2019); });
     ASSERT_EQ(adapter->connect().getResult(), Result::Ok);
     EXPECT_EQ(device->getStorages().size(), 0u);
-    EXPECT_FALSE(adapter->storageWriting);
+    EXPECT_FALSE(adapter->isStorageWriting());
     EXPECT_EQ(camera->requestsFor(0x9004)[0].parameters, (std::vector<uint32_t>{0, 0}));
     ASSERT_EQ(adapter->disconnect().getResult(), Result::Ok);
 
@@ -241,6 +250,42 @@ TEST_F(ConnectionTest, ConditionRecordIsReplacedWholeAndKeptOnFailure) {
     EXPECT_EQ(adapter->getCondition()->exposureMode(), 0);
     EXPECT_EQ(first->exposureMode(), 8);  // an earlier holder keeps its record
     EXPECT_EQ(camera->requestsFor(0x900F)[0].dataPhase, Impl::MtpDataPhase::Read);
+}
+
+}  // namespace
+}  // namespace Corvane::CameraController::Testing
+
+namespace Corvane::CameraController::Testing {
+namespace {
+
+// A replug noticed while no event task runs (here: marked connected without one) ends the
+// connection without leaving a loss behind: the next connect's event task must not report it
+// and end, which would fail that connect.
+TEST_F(ConnectionTest, RebindWithoutEventTaskLeavesNothingForTheNextConnect) {
+    scriptCamera("QUORIN Delta", {0x00010001});
+    markConnected(ConditionBuilder());
+    struct LossCounter : CameraEventListener {
+        void deviceDisconnected(const std::shared_ptr<const CameraDevice>&,
+                                DeviceInterface) override {
+            ++losses;
+        }
+        std::atomic<int> losses{0};
+    };
+    const auto listener = std::make_shared<LossCounter>();
+    device->addEventListener(listener);
+
+    const auto replugged =
+        std::make_shared<ScriptedMtpDevice>("Quorin", "QUORIN Delta", "1.00", "0001");
+    replugged->setSupportedOperations({0x1001, 0x9001, 0x900F});
+    script(*replugged, {0x00010001});
+    adapter->rebindTransport(replugged);
+    EXPECT_FALSE(adapter->isConnected());
+
+    ASSERT_EQ(adapter->connect().getResult(), Result::Ok);
+    EXPECT_TRUE(adapter->isConnected());
+    EXPECT_EQ(replugged->openCount(), 1);
+    ASSERT_EQ(adapter->disconnect().getResult(), Result::Ok);
+    EXPECT_EQ(listener->losses, 0);
 }
 
 }  // namespace

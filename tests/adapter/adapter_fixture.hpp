@@ -17,7 +17,7 @@
 
 namespace Corvane::CameraController::Testing {
 
-/// Opens the adapter's flags to the tests.
+/// Opens the adapter's flags and internal steps to the unit tests.
 class TestAdapter : public Impl::QuorinCameraDeviceMtpUsbAdapter {
 public:
     using QuorinCameraDeviceMtpUsbAdapter::connected;
@@ -25,9 +25,33 @@ public:
     using QuorinCameraDeviceMtpUsbAdapter::listingStartTimeout;
     using QuorinCameraDeviceMtpUsbAdapter::liveViewRunning;
     using QuorinCameraDeviceMtpUsbAdapter::QuorinCameraDeviceMtpUsbAdapter;
-    using QuorinCameraDeviceMtpUsbAdapter::settingApplyTimeout;
-    using QuorinCameraDeviceMtpUsbAdapter::settingSettleDelay;
-    using QuorinCameraDeviceMtpUsbAdapter::storageWriting;
+    // The internal steps the unit tests drive one at a time.
+    using QuorinCameraDeviceMtpUsbAdapter::abandonPendingCaptures;
+    using QuorinCameraDeviceMtpUsbAdapter::captureFileArrived;
+    using QuorinCameraDeviceMtpUsbAdapter::countExpectedFiles;
+    using QuorinCameraDeviceMtpUsbAdapter::createImage;
+    using QuorinCameraDeviceMtpUsbAdapter::createImageFromTetherImage;
+    using QuorinCameraDeviceMtpUsbAdapter::deleteTetherImage;
+    using QuorinCameraDeviceMtpUsbAdapter::detectSettingChanges;
+    using QuorinCameraDeviceMtpUsbAdapter::doListImagesAsync;
+    using QuorinCameraDeviceMtpUsbAdapter::expireStillCaptures;
+    using QuorinCameraDeviceMtpUsbAdapter::fetchObjectHandles;
+    using QuorinCameraDeviceMtpUsbAdapter::getPendingCaptures;
+    using QuorinCameraDeviceMtpUsbAdapter::isCaptureAllowed;
+    using QuorinCameraDeviceMtpUsbAdapter::isMovieMode;
+    using QuorinCameraDeviceMtpUsbAdapter::isMovieRecording;
+    using QuorinCameraDeviceMtpUsbAdapter::startEventLoop;
+    using QuorinCameraDeviceMtpUsbAdapter::stopEventLoop;
+    using QuorinCameraDeviceMtpUsbAdapter::stopListing;
+    using QuorinCameraDeviceMtpUsbAdapter::takeRememberedWords;
+    using QuorinCameraDeviceMtpUsbAdapter::transferTetherBuffer;
+    using QuorinCameraDeviceMtpUsbAdapter::updateImageInfo;
+    using QuorinCameraDeviceMtpUsbAdapter::updateStorageImages;
+    using QuorinCameraDeviceMtpUsbAdapter::updateStorages;
+    using QuorinCameraDeviceMtpUsbAdapter::waitForStorageListing;
+    void setConnected(bool value) { connected = value; }
+    void setLiveViewRunning(bool value) { liveViewRunning = value; }
+    bool isEventLoopRunning() const { return eventLoopRunning; }
 };
 
 /// A condition dataset: 600 zero bytes with named words set.
@@ -39,6 +63,7 @@ public:
         }
         return *this;
     }
+    ConditionBuilder& set(size_t offset, uint32_t value) { return word(offset, value); }
     ConditionBuilder& statusFlags(uint32_t value) { return word(104, value); }
     ConditionBuilder& exposureMode(int32_t value) {
         return word(184, static_cast<uint32_t>(value));

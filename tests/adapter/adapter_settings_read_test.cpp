@@ -221,7 +221,7 @@ TEST_F(SettingsReadTest, StorageWritingOffersWhatTheCameraAllows) {
     auto card = std::make_shared<Impl::CameraStorageImpl>();
     card->setAvailable(true);
     device->getStoragesImpl().add(card);
-    adapter->storageWriting = true;
+    adapter->setStorageWriting(true);
     serveCondition(ConditionBuilder().statusFlags(0x200));
     ASSERT_TRUE(adapter->updateCondition());
     ASSERT_EQ(read(writing).getResult(), Result::Ok);

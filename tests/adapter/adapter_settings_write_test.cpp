@@ -16,15 +16,18 @@ protected:
     void prepare(const std::string& model, const ConditionBuilder& condition) {
         makeCamera(model);
         markConnected(condition);
-        adapter->settingSettleDelay = 0ms;
-        adapter->settingApplyTimeout = 200ms;
+        // The codecs part on its own, with the camera's settle time cut for the test.
+        codecs = std::make_unique<Impl::SettingCodecs>(*adapter);
+        codecs->setApplyTiming(0ms, 200ms);
         camera->on(0x1016, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
         camera->on(0x9004, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
     }
 
     Response write(std::vector<const CaptureSetting*> settings) {
-        return adapter->setCaptureSettings(settings);
+        return codecs->writeCaptureSettings(settings);
     }
+
+    std::unique_ptr<Impl::SettingCodecs> codecs;
 
     /// The (property, data) pairs of every SetDevicePropValue sent.
     std::vector<std::pair<uint32_t, std::vector<uint8_t>>> propertyWrites() {
@@ -122,14 +125,14 @@ TEST_F(SettingsWriteTest, WhiteBalanceWaitsUntilTheCameraHasAppliedIt) {
         serveCondition(ConditionBuilder().exposureMode(8));
         adapter->updateCondition();
     });
-    adapter->settingApplyTimeout = 5s;
+    codecs->setApplyTiming(0ms, 5s);
     const Response response = write({WhiteBalance::Shade});
     events.join();
     ASSERT_EQ(response.getResult(), Result::Ok);
     EXPECT_EQ(propertyWrites(), (Writes{{0x5005, {0x02, 0x80}}}));
 
     serveCondition(ConditionBuilder().exposureMode(8).adjustableMask(0x20));
-    adapter->settingApplyTimeout = 100ms;
+    codecs->setApplyTiming(0ms, 100ms);
     const Response stuck = write({WhiteBalance::Auto});
     EXPECT_EQ(codeOf(stuck), ErrorCode::DeviceError);
     EXPECT_EQ(messageOf(stuck), "Camera did not finish applying the setting");
@@ -149,11 +152,11 @@ TEST_F(SettingsWriteTest, StorageWritingIsComparedByValue) {
     card->setAvailable(true);
     device->getStoragesImpl().add(card);
     ASSERT_EQ(write({&on}).getResult(), Result::Ok);
-    EXPECT_TRUE(adapter->storageWriting);
+    EXPECT_TRUE(adapter->isStorageWriting());
     serveCondition(ConditionBuilder());
     ASSERT_TRUE(adapter->updateCondition());
     ASSERT_EQ(write({StorageWriting::False}).getResult(), Result::Ok);
-    EXPECT_FALSE(adapter->storageWriting);
+    EXPECT_FALSE(adapter->isStorageWriting());
     const auto sent = camera->requestsFor(0x9004);
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0].parameters, (std::vector<uint32_t>{3, 0}));
@@ -163,7 +166,7 @@ TEST_F(SettingsWriteTest, StorageWritingIsComparedByValue) {
     EXPECT_EQ(codeOf(write({&unset})), ErrorCode::InvalidValue);
     camera->on(0x9004, [](const RecordedRequest&) { return ScriptedResponse::withCode(0x2019); });
     EXPECT_EQ(messageOf(write({&on})), "0x2019");
-    EXPECT_FALSE(adapter->storageWriting);
+    EXPECT_FALSE(adapter->isStorageWriting());
 }
 
 TEST_F(SettingsWriteTest, ImageFormatDatasetIsWrittenBackWhole) {
@@ -197,9 +200,9 @@ TEST_F(SettingsWriteTest, LockedDatasetKeepsItsFormatAndOneSlotBodiesClearTheLoc
 TEST_F(SettingsWriteTest, RefusedWhenNotConnected) {
     prepare("QUORIN Delta", ConditionBuilder());
     adapter->connected = false;
-    EXPECT_EQ(codeOf(write({FNumber::F5_6})), ErrorCode::NotConnected);
+    EXPECT_EQ(codeOf(adapter->setCaptureSettings({FNumber::F5_6})), ErrorCode::NotConnected);
     adapter->connected = true;
-    EXPECT_EQ(write({}).getResult(), Result::Ok);
+    EXPECT_EQ(adapter->setCaptureSettings({}).getResult(), Result::Ok);
     EXPECT_TRUE(camera->requests().empty());
 }
 

@@ -1,5 +1,5 @@
-// A Quorin device and adapter bound to a scripted camera, for the unit tests of event
-// processing, capture, images and tether images.
+// The set-up of the unit tests of event processing, capture, images and tether images, on top
+// of the shared adapter fixture (TestAdapter, ConditionBuilder).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
+#include "adapter_fixture.hpp"
+#include "common/diagnostics.hpp"
 #include "corvane/camera_controller/camera_event_listener.hpp"
 #include "corvane/camera_controller/capture.hpp"
 #include "corvane/camera_controller/setting.hpp"
@@ -23,33 +24,6 @@
 #include "support/scripted_mtp_device.hpp"
 
 namespace Corvane::CameraController::Testing {
-// adapter_fixture.hpp defines other classes of the same names (TestAdapter, ConditionBuilder)
-// for the other tests of the same binary; a namespace of their own keeps the two apart.
-inline namespace EventCaptureFixture {
-
-/// Opens the adapter's protected state to the tests.
-class TestAdapter : public Impl::QuorinCameraDeviceMtpUsbAdapter {
-public:
-    using QuorinCameraDeviceMtpUsbAdapter::QuorinCameraDeviceMtpUsbAdapter;
-    void setConnected(bool value) { connected = value; }
-    void setStorageWriting(bool value) { storageWriting = value; }
-    void setLiveViewRunning(bool value) { liveViewRunning = value; }
-    bool isEventLoopRunning() const { return eventLoopRunning; }
-};
-
-/// A condition dataset with every word zero; set() changes one u32.
-class ConditionBuilder {
-public:
-    ConditionBuilder() : bytes(600, 0) {}
-    ConditionBuilder& set(size_t offset, uint32_t value) {
-        for (int i = 0; i < 4; ++i) {
-            bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
-        }
-        return *this;
-    }
-    std::vector<uint8_t> bytes;
-};
-
 /// An ObjectInfo dataset with the fields the adapter reads.
 inline std::vector<uint8_t> objectInfoDataset(uint32_t storageId, uint16_t format, uint32_t size,
                                               const std::string& filename,
@@ -142,7 +116,7 @@ protected:
         camera->setSupportedOperations(std::move(operations));
         camera->on(kCondition, [this](const RecordedRequest&) {
             const std::lock_guard<std::mutex> lock(conditionMutex);
-            return ScriptedResponse::ok(condition.bytes);
+            return ScriptedResponse::ok(condition.bytes());
         });
         device = std::make_shared<Impl::QuorinCameraDevice>();
         device->setManufacturer("Quorin");
@@ -192,5 +166,4 @@ protected:
     std::atomic<int> pauses{0};
 };
 
-}  // namespace EventCaptureFixture
 }  // namespace Corvane::CameraController::Testing

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "corvane/camera_controller/capture_settings.hpp"
-#include "device/camera_device_adapter.hpp"
+#include "adapter/camera_device_adapter.hpp"
 #include "model/camera_image_impl.hpp"
 #include "model/camera_image_list_impl.hpp"
 #include "model/camera_storage_impl.hpp"
