@@ -89,11 +89,6 @@ uint32_t readU32(const uint8_t* bytes) {
            (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
 }
 
-/// The listing's pause after each object, which leaves the transport to other transactions.
-void pauseBetweenObjects() {
-    std::this_thread::sleep_for(kListingThrottle);
-}
-
 std::string storageKey(uint32_t storageId) {
     return std::to_string(storageId & ~1U);
 }

@@ -5,7 +5,8 @@
 //   1. not connected (setConnected(false))  -> response code 0, as a vanished device gives;
 //   2. queue(op, r)                         -> per-operation FIFO, each entry used once;
 //   3. on(op, handler)                      -> every request of that operation;
-//   4. 0x2005 Operation Not Supported.
+//   4. onAny(handler)                       -> every other request (the fuzz harnesses);
+//   5. 0x2005 Operation Not Supported.
 // Responses keep the transport contract: parameters are dropped unless the code is 0x2001.
 //
 //   auto camera = std::make_shared<ScriptedMtpDevice>("Quorin", "QUORIN Alto", "1.10", "123");
@@ -124,6 +125,10 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         handlers_[operationCode] = std::move(handler);
     }
+    void onAny(ScriptedHandler handler) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        anyHandler_ = std::move(handler);
+    }
 
     // --- inspection -------------------------------------------------------------------------
 
@@ -231,10 +236,10 @@ private:
                 return response;
             }
             auto found = handlers_.find(op);
-            if (found == handlers_.end()) {
+            handler = found != handlers_.end() ? found->second : anyHandler_;
+            if (!handler) {
                 return ScriptedResponse::withCode(0x2005);
             }
-            handler = found->second;
         }
         // Outside the script lock so that a handler may change the script or the state.
         return handler(request);
@@ -255,6 +260,7 @@ private:
     std::chrono::milliseconds latency_{0};
     std::map<uint16_t, std::deque<ScriptedResponse>> perOperation_;
     std::map<uint16_t, ScriptedHandler> handlers_;
+    ScriptedHandler anyHandler_;
     std::vector<RecordedRequest> requests_;
 };
 
