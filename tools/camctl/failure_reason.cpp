@@ -56,7 +56,7 @@ constexpr NamedCode responseCodeNames[] = {
     {0x2010, "No Thumbnail Present"},
     {0x2012, "Partial Deletion"},
     {0x2013, "Store Not Available"},
-    {0x2014, "Specification By Format Unsupported"},
+    {0x2014, "Listing By Format Unsupported"},
     {0x2016, "Invalid Code Format"},
     {0x2017, "Unknown Vendor Code"},
     {0x2019, "Device Busy"},
