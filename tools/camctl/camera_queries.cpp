@@ -16,19 +16,31 @@ uint64_t numericId(const std::string& id) {
 
 }  // namespace
 
+void sortImages(std::vector<std::shared_ptr<const cc::CameraImage>>& images) {
+    // The keys are taken once per image: each takes a lock and copies strings, and a listing
+    // of thousands sorts often.
+    using Keyed = std::pair<std::pair<uint64_t, uint64_t>, std::shared_ptr<const cc::CameraImage>>;
+    std::vector<Keyed> keyed;
+    keyed.reserve(images.size());
+    for (auto& image : images) {
+        keyed.push_back(
+            {{numericId(storageIdOf(*image)), numericId(image->getId())}, std::move(image)});
+    }
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const Keyed& a, const Keyed& b) { return a.first < b.first; });
+    for (size_t i = 0; i < keyed.size(); ++i) {
+        images[i] = std::move(keyed[i].second);
+    }
+}
+
 std::vector<std::shared_ptr<const cc::CameraImage>> imagesInOrder(const cc::CameraDevice& camera) {
-    using ImagePtr = std::shared_ptr<const cc::CameraImage>;
     const auto snapshot = camera.getImages().clone();
-    std::vector<ImagePtr> images;
+    std::vector<std::shared_ptr<const cc::CameraImage>> images;
+    images.reserve(snapshot->size());
     for (size_t i = 0; i < snapshot->size(); ++i) {
         images.push_back(snapshot->get(i));
     }
-    std::sort(images.begin(), images.end(), [](const ImagePtr& a, const ImagePtr& b) {
-        const auto storageA = numericId(storageIdOf(*a));
-        const auto storageB = numericId(storageIdOf(*b));
-        return storageA != storageB ? storageA < storageB
-                                    : numericId(a->getId()) < numericId(b->getId());
-    });
+    sortImages(images);
     return images;
 }
 

@@ -11,6 +11,9 @@ namespace camctl {
 
 namespace cc = Corvane::CameraController;
 
+/// Orders `images` by storage and then by id (numerically).
+void sortImages(std::vector<std::shared_ptr<const cc::CameraImage>>& images);
+
 /// A snapshot of the camera's images, by storage and then by id (numerically).
 std::vector<std::shared_ptr<const cc::CameraImage>> imagesInOrder(const cc::CameraDevice& camera);
 

@@ -160,7 +160,7 @@ PtpTransactionRunner::Fault PtpTransactionRunner::receive(const MtpRequest& requ
                                                           uint32_t transactionId,
                                                           MtpResponse& response) {
     ContainerStart start;
-    if (Fault fault = readContainerStart(start)) {
+    if (Fault fault = readContainerStart(start, request.dataPhase == MtpDataPhase::Read)) {
         return fault;
     }
     // A Read may end early with a response (the camera refused); other phases expect none.
@@ -174,19 +174,24 @@ PtpTransactionRunner::Fault PtpTransactionRunner::receive(const MtpRequest& requ
         if (Fault fault = readDataPayload(start, transactionId, response)) {
             return fault;
         }
-        if (Fault fault = readContainerStart(start)) {
+        if (Fault fault = readContainerStart(start, false)) {
             return fault;
         }
     }
     return finishResponse(start, transactionId, response);
 }
 
-PtpTransactionRunner::Fault PtpTransactionRunner::readContainerStart(ContainerStart& start) {
+PtpTransactionRunner::Fault PtpTransactionRunner::readContainerStart(ContainerStart& start,
+                                                                     bool dataMayCome) {
     start.have = 0;
     int emptyReads = 0;
+    // A response fits one packet. Every byte of a read's capacity crosses to the host and
+    // back (an emulated bus copies it both ways), so a read that can only bring a response
+    // asks for no more.
     while (start.have < Ptp::kHeaderSize) {
         size_t received = 0;
-        const size_t capacity = roundDown(staging_.size() - start.have, packetSize_);
+        const size_t capacity =
+            dataMayCome ? roundDown(staging_.size() - start.have, packetSize_) : packetSize_;
         const PipeStatus status =
             readIn(staging_.data() + start.have, capacity, received, limits_.responseMs);
         start.have += received;

@@ -84,7 +84,9 @@ private:
     Fault sendData(const MtpRequest& request, uint32_t transactionId);
     Fault write(const uint8_t* data, size_t size, bool terminate);
     Fault receive(const MtpRequest& request, uint32_t transactionId, MtpResponse& response);
-    Fault readContainerStart(ContainerStart& start);
+    /// Reads until a container header is in staging_; `dataMayCome` when a data phase may
+    /// start here, else only a response can.
+    Fault readContainerStart(ContainerStart& start, bool dataMayCome);
     Fault readDataPayload(const ContainerStart& start, uint32_t transactionId,
                           MtpResponse& response);
     Fault finishResponse(ContainerStart& start, uint32_t transactionId, MtpResponse& response);

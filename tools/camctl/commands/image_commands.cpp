@@ -65,14 +65,19 @@ private:
     size_t shown = 0;
 };
 
-// The images of `camera` not in `seen` (which takes them), in camctl's usual order.
-std::vector<ImagePtr> newImages(const cc::CameraDevice& camera, std::set<std::string>& seen) {
+// The images of `camera` not in `seen` (which takes them), in camctl's usual order. Called
+// every few milliseconds while thousands are listed, so only the new ones are sorted.
+std::vector<ImagePtr> newImages(const cc::CameraDevice& camera, std::set<ImagePtr>& seen) {
+    const auto snapshot = camera.getImages().clone();
     std::vector<ImagePtr> found;
-    for (const auto& image : imagesInOrder(camera)) {
-        if (seen.insert(storageIdOf(*image) + "/" + image->getId()).second) {
-            found.push_back(image);
+    for (size_t i = 0; i < snapshot->size(); ++i) {
+        // Held by `seen`, an image's address is never reused for another one.
+        auto image = snapshot->get(i);
+        if (seen.insert(image).second) {
+            found.push_back(std::move(image));
         }
     }
+    sortImages(found);
     return found;
 }
 
@@ -85,7 +90,7 @@ void followListings(Context& context, cc::CameraDevice& camera, OnImage onImage)
     constexpr auto kPatience = std::chrono::minutes(2);
     auto deadline = std::chrono::steady_clock::now() + kPatience;
     const auto& storages = camera.getStorages();
-    std::set<std::string> seen;
+    std::set<ImagePtr> seen;
     ListingCount count;
     const auto allDone = [&] {
         for (size_t i = 0; i < storages.size(); ++i) {
