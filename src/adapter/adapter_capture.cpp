@@ -250,14 +250,11 @@ void QuorinCameraDeviceMtpUsbAdapter::waitForStorageListing(
     if (storage == nullptr || storage->getListingState() != ListingState::Running) {
         return;
     }
-    // Counted: the event task and a capture start may wait at the same time, and the first
-    // to finish must not take back the other's request.
-    ++listingPauseRequested;
+    const StorageListings::PauseRequest pause(listings);
     // The listing answers before its next handle; it always leaves Running when it ends.
     while (storage->getListingState() == ListingState::Running) {
         std::this_thread::sleep_for(kListingPoll);
     }
-    --listingPauseRequested;
 }
 
 // ---- stopping ----

@@ -100,11 +100,9 @@ QuorinCameraDeviceMtpUsbAdapter::~QuorinCameraDeviceMtpUsbAdapter() {
             collectLater(std::move(liveViewTask));
             break;
         }
-        case AdapterTask::Listing: {
-            const MutexLock lock(listingMutex);
-            collectLater(std::move(listingTasks));
+        case AdapterTask::Listing:
+            listings.collectTasksLater();
             break;
-        }
         case AdapterTask::None:
             break;
     }
@@ -330,7 +328,7 @@ bool QuorinCameraDeviceMtpUsbAdapter::waitForListingsToStart(AdapterHost& owner)
     for (const auto& storage : owner.getStoragesImpl().snapshot()) {
         // Connect returns only once each listing has the card's handles, so that an update
         // after a capture never mistakes the files already there for new ones.
-        while (storage->isAvailable() && !listingTookHandles(storage->getId())) {
+        while (storage->isAvailable() && !listings.tookHandles(storage->getId())) {
             if (std::chrono::steady_clock::now() >= deadline) {
                 return false;
             }

@@ -140,29 +140,7 @@ ListImagesResponse QuorinCameraDeviceMtpUsbAdapter::listImages(
         return ListImagesResponse(Result::Ok);
     }
     const std::string id = storage->getId();
-    std::shared_future<void> previous;
-    {
-        const MutexLock lock(listingMutex);
-        previous = listingTasks[id];
-    }
-    if (previous.valid()) {
-        previous.wait();
-    }
-    {
-        // Until the new listing has taken the card's handles there is nothing to compare an
-        // update with; a baseline left from an earlier listing would make old files look new.
-        const MutexLock lock(listingMutex);
-        handleCache.erase(id);
-    }
-    std::shared_future<void> task =
-        std::async(std::launch::async, &QuorinCameraDeviceMtpUsbAdapter::listingTask, this,
-                   weak_from_this(), id)
-            .share();
-    {
-        const MutexLock lock(listingMutex);
-        std::swap(listingTasks[id], task);
-    }
-    // `task` now holds the replaced future; it is released here, outside the lock.
+    listings.start(id, [this, adapter = weak_from_this(), id] { listingTask(this, adapter, id); });
     return ListImagesResponse(Result::Ok);
 }
 
@@ -222,10 +200,7 @@ void QuorinCameraDeviceMtpUsbAdapter::doListImagesAsync(const std::string& stora
         storage->changeListingState(ListingState::Running, ListingState::Failed);
         return;
     }
-    {
-        const MutexLock lock(listingMutex);
-        handleCache[storageId] = handles;
-    }
+    listings.rememberHandles(storageId, handles);
     if (handles.empty()) {
         storage->setListingState(ListingState::Stopped);
         return;
@@ -263,7 +238,7 @@ void QuorinCameraDeviceMtpUsbAdapter::removeVanishedImages(CameraStorageImpl& st
 }
 
 bool QuorinCameraDeviceMtpUsbAdapter::awaitListingTurn(CameraStorageImpl& storage) {
-    if (listingPauseRequested != 0) {
+    if (listings.pauseRequested()) {
         storage.changeListingState(ListingState::Running, ListingState::Paused);
     }
     // A paused listing also ends when the camera or its device goes away, since nobody
@@ -305,16 +280,6 @@ bool QuorinCameraDeviceMtpUsbAdapter::listObject(const std::shared_ptr<CameraSto
     return true;
 }
 
-bool QuorinCameraDeviceMtpUsbAdapter::listingTookHandles(const std::string& storageId) const {
-    const MutexLock lock(listingMutex);
-    if (handleCache.count(storageId) != 0) {
-        return true;
-    }
-    const auto task = listingTasks.find(storageId);
-    return task == listingTasks.end() || !task->second.valid() ||
-           task->second.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
-}
-
 void QuorinCameraDeviceMtpUsbAdapter::pauseAllListings() {
     const auto owner = lockHost();
     if (owner == nullptr) {
@@ -343,17 +308,7 @@ void QuorinCameraDeviceMtpUsbAdapter::stopListing(const std::shared_ptr<CameraSt
            !impl->changeListingState(state, ListingState::Stopped)) {
         state = impl->getListingState();
     }
-    std::shared_future<void> task;
-    {
-        const MutexLock lock(listingMutex);
-        const auto found = listingTasks.find(impl->getId());
-        if (found != listingTasks.end()) {
-            task = found->second;
-        }
-    }
-    if (task.valid()) {
-        task.wait();
-    }
+    listings.waitFor(impl->getId());
 }
 
 bool QuorinCameraDeviceMtpUsbAdapter::fetchObjectHandles(const std::string& storageId,

@@ -8,17 +8,17 @@
 #include <vector>
 
 #include "adapter/adapter_codes.hpp"
+#include "adapter/adapter_host.hpp"
 #include "adapter/adapter_image_format.hpp"
 #include "adapter/camera_model_profile.hpp"
 #include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
 #include "common/diagnostics.hpp"
 #include "corvane/camera_controller/camera_event_listener.hpp"
-#include "adapter/adapter_host.hpp"
+#include "model/camera_image_impl.hpp"
 #include "model/camera_image_list_impl.hpp"
 #include "model/camera_status_impl.hpp"
-#include "model/camera_storage_list_impl.hpp"
-#include "model/camera_image_impl.hpp"
 #include "model/camera_storage_impl.hpp"
+#include "model/camera_storage_list_impl.hpp"
 #include "model/capture_impl.hpp"
 #include "mtp/mtp_datasets.hpp"
 
@@ -227,17 +227,13 @@ void QuorinCameraDeviceMtpUsbAdapter::updateStorageImages(
     const std::string id = impl->getId();
     std::vector<uint32_t> fresh;
     const bool fetched = fetchObjectHandles(id, fresh);
-    std::vector<uint32_t> cached;
-    {
-        const MutexLock lock(listingMutex);
-        const auto found = handleCache.find(id);
-        if (found == handleCache.end()) {
-            // No listing has taken the card's handles yet: every file would look new. The
-            // listing that is due lists them all, without telling anyone.
-            return;
-        }
-        cached = found->second;
+    const auto baseline = listings.handlesOf(id);
+    if (!baseline) {
+        // No listing has taken the card's handles yet: every file would look new. The
+        // listing that is due lists them all, without telling anyone.
+        return;
     }
+    const std::vector<uint32_t>& cached = *baseline;
     if (!fetched || fresh.size() == cached.size()) {
         return;
     }
@@ -307,8 +303,7 @@ void QuorinCameraDeviceMtpUsbAdapter::updateStorageImages(
     }
 
     if (impl->getListingState() == ListingState::Complete) {
-        const MutexLock lock(listingMutex);
-        handleCache[id] = fresh;
+        listings.rememberHandles(id, fresh);
     } else {
         resumeListing(storage);
         std::this_thread::sleep_for(kResumeGap);

@@ -8,7 +8,6 @@
 #include <functional>
 #include <future>
 #include <iosfwd>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -21,6 +20,7 @@
 #include "adapter/adapter_condition_tracker.hpp"
 #include "adapter/adapter_pending_captures.hpp"
 #include "adapter/adapter_setting_codecs.hpp"
+#include "adapter/adapter_storage_listings.hpp"
 #include "adapter/adapter_tasks.hpp"
 #include "adapter/adapter_tether_image_registry.hpp"
 #include "adapter/camera_device_mtp_usb_adapter.hpp"
@@ -252,9 +252,6 @@ protected:
     void resumeListing(const std::shared_ptr<CameraStorage>& storage);
     /// GetObjectHandles of one storage, never while a capture is being started.
     bool fetchObjectHandles(const std::string& storageId, std::vector<uint32_t>& handles);
-    /// Whether the latest listing of the storage with this id has taken the card's object
-    /// handles (the baseline that tells new files from old ones) or has ended without them.
-    bool listingTookHandles(const std::string& storageId) const;
 
     // -- tether images and the update after a capture --
     std::shared_ptr<CameraImageImpl> createImageFromTetherImage();
@@ -324,17 +321,14 @@ private:
     Mutex captureMutex;
     /// The capture part: pending captures, the capture gate.
     PendingCaptures pendingCaptures;
-    std::atomic<uint32_t> listingPauseRequested{0};
 
     /// The transfer-buffer part's record of the tether images it made.
     TetherImageRegistry tetherImages;
 
-    /// Guards handleCache and listingTasks.
-    mutable Mutex listingMutex;
-    std::map<std::string, std::vector<uint32_t>> handleCache GUARDED_BY(listingMutex);
     // Last, so that it is destroyed first: destroying it waits for the listing tasks, which
     // still use the members above.
-    std::map<std::string, std::shared_future<void>> listingTasks GUARDED_BY(listingMutex);
+    /// The storage listings part: the listing tasks and the handles each took.
+    StorageListings listings;
 };
 
 }  // namespace Corvane::CameraController::Impl
