@@ -292,6 +292,9 @@ void CameraModel::settle(Clock::time_point now) {
     // fast time scale cannot hide it from a host that waits for the busy flags.
     if (shot_ && !shot_->openEnded && now >= shot_->writeEnd &&
         (shot_->seenByHost || !tetherMode_)) {
+        shotsReady_.push_back(std::chrono::system_clock::now() -
+                              std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                                  now - shot_->writeEnd));
         shot_.reset();
         deliverShot();
     }
@@ -543,6 +546,11 @@ void CameraModel::clearTransactions() {
 std::vector<std::chrono::system_clock::time_point> CameraModel::releaseTimes() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return releases_;
+}
+
+std::vector<std::chrono::system_clock::time_point> CameraModel::shotReadyTimes() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return shotsReady_;
 }
 
 CameraSnapshot CameraModel::snapshot() {

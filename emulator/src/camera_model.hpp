@@ -87,6 +87,7 @@ public:
     void clearTransactions();
     CameraSnapshot snapshot();
     std::vector<std::chrono::system_clock::time_point> releaseTimes() const;
+    std::vector<std::chrono::system_clock::time_point> shotReadyTimes() const;
 
 private:
     struct Slot {
@@ -281,6 +282,8 @@ private:
     std::deque<TransactionRecord> log_;
     /// When each accepted release (a shutter press that shoots or records) arrived.
     std::vector<std::chrono::system_clock::time_point> releases_;
+    /// When each delivered still shot had its picture written, by the camera's own timing.
+    std::vector<std::chrono::system_clock::time_point> shotsReady_;
 };
 
 }  // namespace Corvane::CameraController::Emulator

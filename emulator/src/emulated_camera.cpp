@@ -266,6 +266,10 @@ void EmulatedCamera::clearTransactions() {
 std::vector<std::chrono::system_clock::time_point> EmulatedCamera::releaseTimes() const {
     return model_->releaseTimes();
 }
+std::vector<std::chrono::system_clock::time_point> EmulatedCamera::shotReadyTimes() const {
+    return model_->shotReadyTimes();
+}
+
 CameraSnapshot EmulatedCamera::snapshot() const {
     return model_->snapshot();
 }

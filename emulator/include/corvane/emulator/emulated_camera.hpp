@@ -168,6 +168,10 @@ public:
     /// The wall-clock moment each accepted release (a shutter press that shoots or starts a
     /// recording) reached the camera, oldest first; for measuring how closely a rig fires.
     std::vector<std::chrono::system_clock::time_point> releaseTimes() const;
+    /// The moment each still shot's picture was written by the camera's own timing (its focus,
+    /// exposure and write), oldest first; the camera may hand it over later, once the host has
+    /// polled its condition. For measuring what a host adds after that.
+    std::vector<std::chrono::system_clock::time_point> shotReadyTimes() const;
 
     /// The model behind the API (emulator internals, camemu).
     const std::shared_ptr<CameraModel>& modelState() const { return model_; }
