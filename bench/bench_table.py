@@ -123,15 +123,25 @@ for label, pattern in (("Property read during a listing", r"^BM_PropertyReadDuri
     row(label + " (90th percentile)", values[1] / 1000 if values else None, "ms")
 downloaded = spread(r"^BM_GetImageData", "download_MiBps")
 copied = spread(r"^BM_GetImageData", "memcpy_MiBps")
-row("Download throughput in process", downloaded, "MiB/s")
+# The download's path copies each byte several times (emulator, pipe, engine, stream) after the
+# emulated camera has made it, so no share of one cache-hot memcpy is a goal; what matters is
+# that the library never limits a link: over three times the 57 MiB/s of the camera's
+# high-speed bus.
+row("Download throughput in process", downloaded, "MiB/s", target=(">=", 200.0), compare="ours")
 row("memcpy, same pieces into one buffer", copied, "MiB/s")
 share = middle(downloaded) / middle(copied) if downloaded and copied else None
-row("Download / memcpy (medians)", share, "x", target=(">=", 0.25), compare="ours")
+row("Download / memcpy (medians)", share, "x")
 peak = single(r"^BM_Memory_Download1GiB", "peak_above_baseline_MiB")
 row("Peak memory of a 1 GiB download (fresh process)", peak, "MiB", target=("<=", 32.0),
     compare="ours")
 row("Live view frame rate", single(r"^BM_LiveViewFrames/", "frames_per_second"), "fps",
     target=(">=", 28.0), compare="ours")
+stored = counter(r"^BM_CaptureToImageStored", "median_ms", "min_ms", "max_ms")
+# The event task polls every 200 ms: half a period plus one pass is the expected median.
+row("Capture to imageStored, less the camera's own time", tuple(stored) if stored else None,
+    "ms", target=("<=", 150.0), compare="ours")
+row("Camera's own time per shot (emulated, 0.01 time scale)",
+    single(r"^BM_CaptureToImageStored", "camera_ms"), "ms")
 whole = single(r"^BM_LiveViewFrames/", "cpu_us_per_frame")
 emulator = single(r"^BM_LiveViewFramesEmulatorAlone", "cpu_us_per_frame")
 row("Live view CPU per frame, library", whole - emulator if whole and emulator else None, "us")
@@ -155,7 +165,10 @@ for figure, label, columns in usb_rows:
             return tuple(v * scale for v in found) if found else None
 
         row(f"USB: {label}, {kind}", measure("camctl"), unit, measure("gphoto2"), target)
-    for tool in ("camctl", "gphoto2"):
+        if column == WALL and usb.get((figure, "camctl-nosync")):
+            row(f"USB: {label}, wall, camctl without fsync", measure("camctl-nosync"), unit,
+                measure("gphoto2"))
+    for tool in ("camctl", "camctl-nosync", "gphoto2"):
         sizes = {run[3] for run in usb.get((figure, tool), [])}
         if figure.startswith("download") and len(sizes) > 1:
             print(f"bench: {tool} wrote files of different sizes for {label}: {sorted(sizes)}")

@@ -10,9 +10,9 @@ set -uo pipefail
 mode=$1
 camctl=$2
 runs=$3
-# On disk, as a user downloads: camctl makes each file durable (fsync) and gphoto2 does not, so
-# on a busy disk part of the download figures is that difference. (Not /dev/shm: umockdev
-# takes over paths under /dev.)
+# On disk, as a user downloads: camctl makes each file durable (fsync) before it reports it,
+# gphoto2 does not; camctl-nosync is camctl with fsync made a no-op (eatmydata), to show what
+# that promise costs. (Not /dev/shm: umockdev takes over paths under /dev.)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
@@ -62,6 +62,10 @@ print(next(i["id"] for i in json.load(sys.stdin)["images"] if i["name"] == sys.a
             measure "$figure" gphoto2 gphoto2 --folder "$folder" --get-file "$number" \
                 --filename file.bin
             measure "$figure" camctl "$camctl" download "$id" .
+            # The same without the sync, to show what durability costs on this disk.
+            if command -v eatmydata >/dev/null; then
+                measure "$figure" camctl-nosync eatmydata "$camctl" download "$id" .
+            fi
         done
     done
     ;;
