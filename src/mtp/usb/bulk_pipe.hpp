@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 namespace Corvane::CameraController::Impl {
 
@@ -44,6 +45,22 @@ public:
     /// sent stay for the next call. `capacity` should be a multiple of packetSize().
     virtual PipeStatus readBulk(uint8_t* data, size_t capacity, size_t& received,
                                 unsigned timeoutMs) = 0;
+    /// A bulk-IN read into `data` as readBulk, with a second one into `next` (at most
+    /// `nextCapacity` bytes) queued right behind it, so that the container a device sends
+    /// straight after the first (the response behind a data phase) arrives without another
+    /// request. `wantNext` is asked with the bytes the first read brought; when it says no, the
+    /// second read is given up (`nextReceived` reports any bytes it brought all the same). The
+    /// status is the first failure. This default reads one after the other.
+    virtual PipeStatus readBulkTwo(uint8_t* data, size_t capacity, size_t& received, uint8_t* next,
+                                   size_t nextCapacity, size_t& nextReceived, unsigned timeoutMs,
+                                   const std::function<bool(size_t received)>& wantNext) {
+        nextReceived = 0;
+        const PipeStatus status = readBulk(data, capacity, received, timeoutMs);
+        if (status != PipeStatus::Ok || !wantNext(received)) {
+            return status;
+        }
+        return readBulk(next, nextCapacity, nextReceived, timeoutMs);
+    }
     /// One interrupt-IN transfer (PTP events). Timeout when no event is waiting.
     virtual PipeStatus readInterrupt(uint8_t* data, size_t capacity, size_t& received,
                                      unsigned timeoutMs) = 0;

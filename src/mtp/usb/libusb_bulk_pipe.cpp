@@ -29,6 +29,33 @@ unsigned effectiveTimeout(unsigned timeoutMs) {
     return timeoutMs == 0 ? kDefaultTimeoutMs : timeoutMs;
 }
 
+void LIBUSB_CALL markDone(libusb_transfer* transfer) {
+    *static_cast<int*>(transfer->user_data) = 1;
+}
+
+struct TransferFree {
+    void operator()(libusb_transfer* transfer) const { libusb_free_transfer(transfer); }
+};
+using TransferPtr = std::unique_ptr<libusb_transfer, TransferFree>;
+
+/// The libusb error a synchronous transfer would have returned for `status`.
+int errorOf(libusb_transfer_status status) {
+    switch (status) {
+        case LIBUSB_TRANSFER_COMPLETED:
+            return LIBUSB_SUCCESS;
+        case LIBUSB_TRANSFER_TIMED_OUT:
+            return LIBUSB_ERROR_TIMEOUT;
+        case LIBUSB_TRANSFER_STALL:
+            return LIBUSB_ERROR_PIPE;
+        case LIBUSB_TRANSFER_OVERFLOW:
+            return LIBUSB_ERROR_OVERFLOW;
+        case LIBUSB_TRANSFER_NO_DEVICE:
+            return LIBUSB_ERROR_NO_DEVICE;
+        default:
+            return LIBUSB_ERROR_IO;
+    }
+}
+
 }  // namespace
 
 bool parseDeviceStatus(const uint8_t* data, size_t size, uint8_t bulkIn, uint8_t bulkOut,
@@ -109,6 +136,70 @@ PipeStatus LibusbBulkPipe::writeBulk(const uint8_t* data, size_t size, size_t& w
 PipeStatus LibusbBulkPipe::readBulk(uint8_t* data, size_t capacity, size_t& received,
                                     unsigned timeoutMs) {
     return transfer(endpoints_.bulkIn, false, data, capacity, received, timeoutMs);
+}
+
+PipeStatus LibusbBulkPipe::readBulkTwo(uint8_t* data, size_t capacity, size_t& received,
+                                       uint8_t* next, size_t nextCapacity, size_t& nextReceived,
+                                       unsigned timeoutMs,
+                                       const std::function<bool(size_t received)>& wantNext) {
+    received = 0;
+    nextReceived = 0;
+    if (gone_) {
+        return PipeStatus::Disconnected;
+    }
+    const TransferPtr first(libusb_alloc_transfer(0));
+    const TransferPtr second(libusb_alloc_transfer(0));
+    if (!first || !second) {
+        return BulkPipe::readBulkTwo(data, capacity, received, next, nextCapacity, nextReceived,
+                                     timeoutMs, wantNext);
+    }
+    int firstDone = 0;
+    int secondDone = 0;
+    const unsigned timeout = effectiveTimeout(timeoutMs);
+    libusb_fill_bulk_transfer(first.get(), handle_.get(), endpoints_.bulkIn, data,
+                              static_cast<int>(std::min<size_t>(capacity, INT_MAX)), markDone,
+                              &firstDone, timeout);
+    // Its clock runs from now, while the first read still waits.
+    libusb_fill_bulk_transfer(second.get(), handle_.get(), endpoints_.bulkIn, next,
+                              static_cast<int>(std::min<size_t>(nextCapacity, INT_MAX)), markDone,
+                              &secondDone, 2 * timeout);
+    const int rc = libusb_submit_transfer(first.get());
+    if (rc != LIBUSB_SUCCESS) {
+        return statusOf(rc);
+    }
+    const bool queued = libusb_submit_transfer(second.get()) == LIBUSB_SUCCESS;
+    awaitTransfer(first.get(), firstDone);
+    const PipeStatus status = outcomeOf(*first, received);
+    const bool wanted = status == PipeStatus::Ok && wantNext(received);
+    if (!queued) {
+        return wanted ? readBulk(next, nextCapacity, nextReceived, timeoutMs) : status;
+    }
+    if (!wanted) {
+        libusb_cancel_transfer(second.get());
+    }
+    awaitTransfer(second.get(), secondDone);
+    if (!wanted) {
+        // Given up: its status says only that; bytes it brought are still reported.
+        nextReceived = second->actual_length > 0 ? static_cast<size_t>(second->actual_length) : 0;
+        return status;
+    }
+    return outcomeOf(*second, nextReceived);
+}
+
+void LibusbBulkPipe::awaitTransfer(libusb_transfer* transfer, const int& done) {
+    // As libusb's own synchronous transfers wait: a failed event round cancels the transfer,
+    // whose callback then still comes.
+    while (done == 0) {
+        const int rc = libusb_handle_events_completed(context_->get(), const_cast<int*>(&done));
+        if (rc < 0 && rc != LIBUSB_ERROR_INTERRUPTED) {
+            libusb_cancel_transfer(transfer);
+        }
+    }
+}
+
+PipeStatus LibusbBulkPipe::outcomeOf(const libusb_transfer& transfer, size_t& moved) {
+    moved = transfer.actual_length > 0 ? static_cast<size_t>(transfer.actual_length) : 0;
+    return statusOf(errorOf(transfer.status));
 }
 
 PipeStatus LibusbBulkPipe::readInterrupt(uint8_t* data, size_t capacity, size_t& received,

@@ -31,6 +31,10 @@ public:
                          bool terminate) override;
     PipeStatus readBulk(uint8_t* data, size_t capacity, size_t& received,
                         unsigned timeoutMs) override;
+    /// Both reads are submitted at once and reaped as they complete.
+    PipeStatus readBulkTwo(uint8_t* data, size_t capacity, size_t& received, uint8_t* next,
+                           size_t nextCapacity, size_t& nextReceived, unsigned timeoutMs,
+                           const std::function<bool(size_t received)>& wantNext) override;
     PipeStatus readInterrupt(uint8_t* data, size_t capacity, size_t& received,
                              unsigned timeoutMs) override;
     PipeStatus cancel(uint32_t transactionId) override;
@@ -48,6 +52,10 @@ private:
     PipeStatus control(uint8_t requestType, uint8_t request, uint8_t* data, uint16_t size,
                        int& moved);
     PipeStatus statusOf(int libusbError);
+    /// Handles libusb's events until `transfer` has called back (`done` set).
+    void awaitTransfer(libusb_transfer* transfer, const int& done);
+    /// The outcome of a finished asynchronous transfer.
+    PipeStatus outcomeOf(const libusb_transfer& transfer, size_t& moved);
 
     // Destroyed bottom-up: the claim is released before the handle closes, the context last.
     std::shared_ptr<LibusbContext> context_;

@@ -75,7 +75,8 @@ PtpTransactionRunner::PtpTransactionRunner(BulkPipe& pipe, PtpLimits limits)
       stagingTransfer_(roundUp(std::max(kStagingBytes, packetSize_), packetSize_)),
       maxTransfer_(std::max(roundDown(kPtpMaxTransfer, packetSize_), packetSize_)),
       // One spare packet so a read that follows a few stray bytes keeps a whole-packet capacity.
-      staging_(stagingTransfer_ + packetSize_) {}
+      staging_(stagingTransfer_ + packetSize_),
+      ahead_(packetSize_) {}
 
 bool PtpTransactionRunner::takeResetFlag() {
     return std::exchange(wasReset_, false);
@@ -160,7 +161,8 @@ PtpTransactionRunner::Fault PtpTransactionRunner::receive(const MtpRequest& requ
                                                           uint32_t transactionId,
                                                           MtpResponse& response) {
     ContainerStart start;
-    if (Fault fault = readContainerStart(start, request.dataPhase == MtpDataPhase::Read)) {
+    if (Fault fault =
+            readContainerStart(start, request.dataPhase == MtpDataPhase::Read, transactionId)) {
         return fault;
     }
     // A Read may end early with a response (the camera refused); other phases expect none.
@@ -174,7 +176,7 @@ PtpTransactionRunner::Fault PtpTransactionRunner::receive(const MtpRequest& requ
         if (Fault fault = readDataPayload(start, transactionId, response)) {
             return fault;
         }
-        if (Fault fault = readContainerStart(start, false)) {
+        if (Fault fault = readContainerStart(start, false, transactionId)) {
             return fault;
         }
     }
@@ -182,7 +184,8 @@ PtpTransactionRunner::Fault PtpTransactionRunner::receive(const MtpRequest& requ
 }
 
 PtpTransactionRunner::Fault PtpTransactionRunner::readContainerStart(ContainerStart& start,
-                                                                     bool dataMayCome) {
+                                                                     bool dataMayCome,
+                                                                     uint32_t transactionId) {
     start.have = 0;
     int emptyReads = 0;
     // A response fits one packet. Every byte of a read's capacity crosses to the host and
@@ -193,7 +196,9 @@ PtpTransactionRunner::Fault PtpTransactionRunner::readContainerStart(ContainerSt
         const size_t capacity =
             dataMayCome ? roundDown(staging_.size() - start.have, packetSize_) : packetSize_;
         const PipeStatus status =
-            readIn(staging_.data() + start.have, capacity, received, limits_.responseMs);
+            dataMayCome && start.have == 0 && pending_.empty()
+                ? readDataStart(received, transactionId)
+                : readIn(staging_.data() + start.have, capacity, received, limits_.responseMs);
         start.have += received;
         if (status != PipeStatus::Ok) {
             return {status, PipeEndpoint::BulkIn};
@@ -208,6 +213,42 @@ PtpTransactionRunner::Fault PtpTransactionRunner::readContainerStart(ContainerSt
     }
     start.header = *header;
     return {};
+}
+
+PipeStatus PtpTransactionRunner::readDataStart(size_t& received, uint32_t transactionId) {
+    // One packet is queued behind the data phase's first read: a short data phase's response
+    // (or the next piece of a long one) then arrives without a request of its own.
+    const auto wantsMore = [&](size_t got) {
+        if (got < Ptp::kHeaderSize) {
+            return true;
+        }
+        // Behind anything but our own data container nothing need come.
+        const auto header = Ptp::decodeHeader(staging_.data(), got);
+        if (!header || header->type != Ptp::ContainerType::Data ||
+            header->transactionId != transactionId) {
+            return false;
+        }
+        if (got < header->length) {
+            return true;
+        }
+        // The data is all here; a device that does not end it on its own packet may have sent
+        // the response in the same transfer.
+        const size_t after = got - header->length;
+        if (after < Ptp::kHeaderSize) {
+            return true;
+        }
+        const auto response = Ptp::decodeHeader(staging_.data() + header->length, after);
+        return response && after < response->length;
+    };
+    size_t ahead = 0;
+    const PipeStatus status =
+        pipe_.readBulkTwo(staging_.data(), stagingTransfer_, received, ahead_.data(), ahead_.size(),
+                          ahead, limits_.responseMs, wantsMore);
+    if (ahead > 0) {
+        std::memcpy(staging_.data() + received, ahead_.data(), ahead);
+        received += ahead;
+    }
+    return status;
 }
 
 PtpTransactionRunner::Fault PtpTransactionRunner::readDataPayload(const ContainerStart& start,

@@ -86,7 +86,9 @@ private:
     Fault receive(const MtpRequest& request, uint32_t transactionId, MtpResponse& response);
     /// Reads until a container header is in staging_; `dataMayCome` when a data phase may
     /// start here, else only a response can.
-    Fault readContainerStart(ContainerStart& start, bool dataMayCome);
+    Fault readContainerStart(ContainerStart& start, bool dataMayCome, uint32_t transactionId);
+    /// The first read of a data phase into staging_, with one more packet read behind it.
+    PipeStatus readDataStart(size_t& received, uint32_t transactionId);
     Fault readDataPayload(const ContainerStart& start, uint32_t transactionId,
                           MtpResponse& response);
     Fault finishResponse(ContainerStart& start, uint32_t transactionId, MtpResponse& response);
@@ -120,6 +122,8 @@ private:
     const size_t stagingTransfer_;
     const size_t maxTransfer_;
     std::vector<uint8_t> staging_;
+    /// The packet read queued behind a data phase's first read; appended to staging_.
+    std::vector<uint8_t> ahead_;
     /// Bytes read past the end of a data container: the start of the response.
     std::vector<uint8_t> pending_;
     bool gone_ = false;
