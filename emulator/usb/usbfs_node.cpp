@@ -373,6 +373,11 @@ void UsbfsNode::serviceWaiters() {
             continue;
         }
         if (now >= waiter.deadline) {
+            if (tracing()) {
+                // A reap held to its end without a completion: time the host spent idle.
+                std::fprintf(stderr, "usbfs reap held to its deadline -> %s\n",
+                             waiter.blocking ? "EINTR" : "EAGAIN");
+            }
             umockdev_ioctl_client_complete(client, -1, waiter.blocking ? EINTR : EAGAIN);
             continue;
         }

@@ -186,11 +186,11 @@ PipeStatus LibusbBulkPipe::readBulkTwo(uint8_t* data, size_t capacity, size_t& r
     return outcomeOf(*second, nextReceived);
 }
 
-void LibusbBulkPipe::awaitTransfer(libusb_transfer* transfer, const int& done) {
+void LibusbBulkPipe::awaitTransfer(libusb_transfer* transfer, int& done) {
     // As libusb's own synchronous transfers wait: a failed event round cancels the transfer,
     // whose callback then still comes.
     while (done == 0) {
-        const int rc = libusb_handle_events_completed(context_->get(), const_cast<int*>(&done));
+        const int rc = libusb_handle_events_completed(context_->get(), &done);
         if (rc < 0 && rc != LIBUSB_ERROR_INTERRUPTED) {
             libusb_cancel_transfer(transfer);
         }

@@ -53,7 +53,7 @@ private:
                        int& moved);
     PipeStatus statusOf(int libusbError);
     /// Handles libusb's events until `transfer` has called back (`done` set).
-    void awaitTransfer(libusb_transfer* transfer, const int& done);
+    void awaitTransfer(libusb_transfer* transfer, int& done);
     /// The outcome of a finished asynchronous transfer.
     PipeStatus outcomeOf(const libusb_transfer& transfer, size_t& moved);
 
