@@ -219,7 +219,7 @@ TEST_F(PtpUsbDeviceTest, ResponseCodeZeroFromTheCameraCarriesNothing) {
 // --- data phases -----------------------------------------------------------------------------
 
 // Payload sizes around the 512-byte packet (container = payload + 12), around the 16 KiB first
-// read and the 4 MiB transfer limit.
+// read and the transfer limit.
 class DataPhaseSizes : public PtpUsbDeviceTest, public ::testing::WithParamInterface<size_t> {};
 
 INSTANTIATE_TEST_SUITE_P(Sizes, DataPhaseSizes,

@@ -36,8 +36,10 @@ struct PtpLimits {
     size_t maxDataPhase = kPtpMaxDataPhase;
 };
 
-/// Upper bound for one bulk transfer on the data path.
-constexpr size_t kPtpMaxTransfer = size_t{4} << 20;
+/// Upper bound for one bulk transfer on the data path. Bigger transfers save nothing on a real
+/// bus, and a host stack that copies each URB's buffer (an emulated bus, a USB/IP link) slows
+/// down with 1 MiB ones: 512 KiB downloaded over the emulated bus in less than half the time.
+constexpr size_t kPtpMaxTransfer = size_t{512} << 10;
 
 /// Runs transactions over a borrowed pipe. Not thread-safe: the owner serialises every call
 /// (PtpUsbDevice holds its transaction mutex around each).
