@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "mtp/usb/ptp_transaction.hpp"
+#include "support/dataset_builder.hpp"
 #include "support/mtp_requests.hpp"
 #include "usb/ptp_test_support.hpp"
 #include "usb/scripted_pipe.hpp"
@@ -33,6 +34,8 @@ constexpr uint16_t kGeneralError = 0x2002;
 constexpr uint16_t kBusy = 0x2019;
 
 using CameraController::Testing::bytesOf;
+using CameraController::Testing::deviceInfoDataset;
+using CameraController::Testing::DeviceInfoFields;
 using CameraController::Testing::mtpRequest;
 using CameraController::Testing::writeRequest;
 
@@ -61,13 +64,17 @@ protected:
     }
 
     // Scripts OpenSession and GetDeviceInfo (transaction 1) answered plainly, and opens.
-    void openPlainly() {
+    void openPlainly(const DeviceInfoFields& info = {}) {
         chat->expectTransfer(commandBytes(kOpenSession, 0, {1}));
         chat->deviceSends(responseBytes(kOk, 0));
         chat->expectTransfer(commandBytes(kGetDeviceInfo, 1));
-        chat->deviceSends(dataBytes(kGetDeviceInfo, 1, deviceInfoBytes("Q", "M", "1", "S", {})));
+        chat->deviceSends(dataBytes(kGetDeviceInfo, 1, deviceInfoDataset(info)));
         chat->deviceSends(responseBytes(kOk, 1));
         ASSERT_TRUE(device->open());
+    }
+
+    MtpResponse getObject() {
+        return device->execute(mtpRequest(kGetObject, {}, MtpDataPhase::Read));
     }
 
     // Checks the script so far and starts over with a new device on a new pipe.
@@ -92,15 +99,8 @@ protected:
 // --- session and identity --------------------------------------------------------------------
 
 TEST_F(PtpUsbDeviceTest, OpenStartsSessionOneAndFixesIdentity) {
-    chat->expectTransfer(commandBytes(kOpenSession, 0, {1}));
-    chat->deviceSends(responseBytes(kOk, 0));
-    chat->expectTransfer(commandBytes(kGetDeviceInfo, 1));
-    chat->deviceSends(dataBytes(kGetDeviceInfo, 1,
-                                deviceInfoBytes("Quorin", "QUORIN Alto", "1.02", "SN0042",
-                                                {kGetDeviceInfo, kOpenSession, 0x9001})));
-    chat->deviceSends(responseBytes(kOk, 1));
-
-    ASSERT_TRUE(device->open());
+    openPlainly(
+        {{kGetDeviceInfo, kOpenSession, 0x9001}, "Quorin", "QUORIN Alto", "1.02", "SN0042"});
     EXPECT_EQ(device->getManufacturer(), "Quorin");
     EXPECT_EQ(device->getModel(), "QUORIN Alto");
     EXPECT_EQ(device->getFirmwareVersion(), "1.02");
@@ -137,12 +137,11 @@ TEST_F(PtpUsbDeviceTest, SessionLeftOpenByAnotherProgramIsResetAndOpenedAnew) {
 
 // connect() opens a device discovery already opened: the session goes on with its ids.
 TEST_F(PtpUsbDeviceTest, OpeningAnOpenDeviceAgainKeepsItsSessionAndTransactionIds) {
-    const auto info = deviceInfoBytes("Q", "M", "1", "S", {});
     openPlainly();
     const uint64_t session = device->sessionNumber();
 
     chat->expectTransfer(commandBytes(kGetDeviceInfo, 2));
-    chat->deviceSends(dataBytes(kGetDeviceInfo, 2, info));
+    chat->deviceSends(dataBytes(kGetDeviceInfo, 2, deviceInfoDataset({})));
     chat->deviceSends(responseBytes(kOk, 2));
     ASSERT_TRUE(device->open());
     EXPECT_EQ(device->sessionNumber(), session);
@@ -202,7 +201,7 @@ TEST_F(PtpUsbDeviceTest, ResponseCodeZeroFromTheCameraCarriesNothing) {
     chat->deviceSends(dataBytes(kGetObject, 1, pattern(40)));
     chat->deviceSends(responseBytes(0, 1, {5}));
 
-    const MtpResponse response = device->execute(mtpRequest(kGetObject, {}, MtpDataPhase::Read));
+    const MtpResponse response = getObject();
     EXPECT_EQ(response.responseCode, 0);
     EXPECT_EQ(response.data, nullptr);
     EXPECT_EQ(response.dataSize, 0u);
@@ -251,9 +250,8 @@ TEST_F(PtpUsbDeviceTest, ZeroLengthPacketAfterDataIsConsumedAndItsAbsenceTolerat
     chat->deviceSends(dataBytes(kGetObject, 2, pattern(1012)), false);
     chat->deviceSends(responseBytes(kOk, 2, {4}));
 
-    EXPECT_EQ(bytesOf(device->execute(mtpRequest(kGetObject, {}, MtpDataPhase::Read))),
-              pattern(500));
-    const MtpResponse second = device->execute(mtpRequest(kGetObject, {}, MtpDataPhase::Read));
+    EXPECT_EQ(bytesOf(getObject()), pattern(500));
+    const MtpResponse second = getObject();
     EXPECT_EQ(second.responseCode, kOk);
     EXPECT_EQ(bytesOf(second), pattern(1012));
     EXPECT_THAT(second.parameters, ElementsAre(4u));
@@ -271,7 +269,7 @@ TEST_F(PtpUsbDeviceTest, HeaderAndPayloadSplitAcrossShortTransfers) {
     chat->deviceSends({response.begin(), response.begin() + 6});
     chat->deviceSends({response.begin() + 6, response.end()});
 
-    const MtpResponse result = device->execute(mtpRequest(kGetObject, {}, MtpDataPhase::Read));
+    const MtpResponse result = getObject();
     EXPECT_EQ(result.responseCode, kOk);
     EXPECT_EQ(bytesOf(result), payload);
 }
@@ -287,8 +285,7 @@ TEST_F(PtpUsbDeviceTest, SuperSpeedPacketsKeepTransfersWhole) {
     chat->deviceSends(responseBytes(kOk, 2));
 
     EXPECT_EQ(device->execute(writeRequest(kSendObject, payload)).responseCode, kOk);
-    EXPECT_TRUE(bytesOf(device->execute(mtpRequest(kGetObject, {}, MtpDataPhase::Read))) ==
-                payload);
+    EXPECT_TRUE(bytesOf(getObject()) == payload);
 }
 
 // --- faults and recovery ---------------------------------------------------------------------
@@ -314,7 +311,7 @@ TEST_F(PtpUsbDeviceTest, StaleDataOfAnotherTransactionIsCancelledAndDrainedWhole
     chat->expectCancel(9);
     chat->expectStatus(kBusy);
     chat->expectStatus(kOk);
-    const MtpResponse response = device->execute(mtpRequest(kGetObject, {}, MtpDataPhase::Read));
+    const MtpResponse response = getObject();
     EXPECT_EQ(response.responseCode, 0);
     EXPECT_EQ(response.data, nullptr);
     EXPECT_EQ(response.dataSize, 0u);
@@ -378,7 +375,7 @@ TEST_F(PtpUsbDeviceTest, StallGivesTheCameraReasonReadBeforeTheHaltIsCleared) {
     chat->expectStatus(kBusy, true);
     chat->expectStatus(0x2009, true);
     chat->expectClearHalt(PipeEndpoint::BulkIn);
-    EXPECT_EQ(device->execute(mtpRequest(kGetObject, {}, MtpDataPhase::Read)).responseCode, 0x2009);
+    EXPECT_EQ(getObject().responseCode, 0x2009);
     expectHealthyTransaction(2);
 
     const std::vector<uint8_t> value = {1, 0};
@@ -412,7 +409,7 @@ TEST_F(PtpUsbDeviceTest, HaltsReportedByStatusAreClearedWhileTheDeviceIsBusy) {
     chat->expectClearHalt(PipeEndpoint::BulkOut);
     chat->expectStatus(kBusy);
     chat->expectStatus(kOk);
-    EXPECT_EQ(device->execute(mtpRequest(kGetObject, {}, MtpDataPhase::Read)).responseCode, 0);
+    EXPECT_EQ(getObject().responseCode, 0);
     expectHealthyTransaction(2);
 }
 
@@ -433,7 +430,7 @@ TEST_F(PtpUsbDeviceTest, CameraBusyForSecondsAfterACancelIsWaitedOutWithoutARese
         chat->expectStatus(kBusy);
     }
     chat->expectStatus(kOk);
-    EXPECT_EQ(device->execute(mtpRequest(kGetObject, {}, MtpDataPhase::Read)).responseCode, 0);
+    EXPECT_EQ(getObject().responseCode, 0);
     EXPECT_EQ(callsNamed("reset"), 0u);
     expectHealthyTransaction(2);
 }
@@ -476,7 +473,7 @@ TEST_F(PtpUsbDeviceTest, UnplugMidDataPhaseGivesCodeZeroAtOnceAndForever) {
     chat->deviceSends(bytes, false);
     chat->unplug();
 
-    const MtpResponse response = device->execute(mtpRequest(kGetObject, {}, MtpDataPhase::Read));
+    const MtpResponse response = getObject();
     EXPECT_EQ(response.responseCode, 0);
     EXPECT_EQ(response.data, nullptr);
     // No recovery is attempted on a device that is gone.
