@@ -212,15 +212,30 @@ TEST_F(PtpUsbDeviceTest, ResponseCodeZeroFromTheCameraCarriesNothing) {
 // --- data phases -----------------------------------------------------------------------------
 
 // Payload sizes around the 512-byte packet (container = payload + 12), around the 16 KiB first
-// read and the 4 MiB transfer limit. Reads arrive whole in one buffer; writes go out as one
-// transfer: the scripted device joins host writes into USB transfers, so a header sent on its
-// own, a transfer cut short or a missing zero-length packet all show as a different transfer.
+// read and the 4 MiB transfer limit, and one in SuperSpeed packets. Reads arrive whole in one
+// buffer; writes go out as one transfer: the scripted device joins host writes into USB transfers,
+// so a header sent on its own, a transfer cut short or a missing zero-length packet all show as a
+// different transfer.
 TEST_F(PtpUsbDeviceTest, DataPhasesOfEverySizeArriveWholeBothWays) {
-    for (const size_t size :
-         {size_t{0}, size_t{1}, size_t{499}, size_t{500}, size_t{501}, size_t{511}, size_t{512},
-          size_t{513}, size_t{1012}, size_t{16372}, size_t{16373}, kPtpMaxTransfer - 12,
-          kPtpMaxTransfer + 1, size_t{5 * 1024 * 1024 + 3}}) {
+    const std::pair<size_t, size_t> sizesAndPackets[] = {
+        {0, 512},
+        {1, 512},
+        {499, 512},
+        {500, 512},
+        {501, 512},
+        {511, 512},
+        {512, 512},
+        {513, 512},
+        {1012, 512},
+        {16372, 512},
+        {16373, 512},
+        {kPtpMaxTransfer - 12, 512},
+        {kPtpMaxTransfer + 1, 512},
+        {5 * 1024 * 1024 + 3, 512},
+        {2 * 1024 * 1024 - 12, 1024}};  // SuperSpeed packets
+    for (const auto& [size, packetSize] : sizesAndPackets) {
         SCOPED_TRACE(size);
+        newDevice({}, packetSize);
         const auto payload = pattern(size);
         chat->expectTransfer(commandBytes(kGetObject, 1, {42}));
         chat->deviceSends(dataBytes(kGetObject, 1, payload));
@@ -274,32 +289,7 @@ TEST_F(PtpUsbDeviceTest, HeaderAndPayloadSplitAcrossShortTransfers) {
     EXPECT_EQ(bytesOf(result), payload);
 }
 
-TEST_F(PtpUsbDeviceTest, SuperSpeedPacketsKeepTransfersWhole) {
-    newDevice({}, 1024);
-    const auto payload = pattern(2 * 1024 * 1024 - 12);
-    chat->expectTransfer(commandBytes(kSendObject, 1, {0}));
-    chat->expectTransfer(dataBytes(kSendObject, 1, payload));
-    chat->deviceSends(responseBytes(kOk, 1));
-    chat->expectTransfer(commandBytes(kGetObject, 2));
-    chat->deviceSends(dataBytes(kGetObject, 2, payload));
-    chat->deviceSends(responseBytes(kOk, 2));
-
-    EXPECT_EQ(device->execute(writeRequest(kSendObject, payload)).responseCode, kOk);
-    EXPECT_TRUE(bytesOf(getObject()) == payload);
-}
-
 // --- faults and recovery ---------------------------------------------------------------------
-
-TEST_F(PtpUsbDeviceTest, WrongTransactionIdGivesCodeZeroAndTheNextTransactionWorks) {
-    chat->expectTransfer(commandBytes(kVendorRelease, 1));
-    chat->deviceSends(responseBytes(kOk, 7));
-    chat->expectCancel(7);
-    chat->expectStatus(kOk);
-    const MtpResponse response = device->execute(mtpRequest(kVendorRelease));
-    EXPECT_EQ(response.responseCode, 0);
-    EXPECT_THAT(response.parameters, IsEmpty());
-    expectHealthyTransaction(2);
-}
 
 // A program that died mid-download leaves the camera streaming its transaction: that one is
 // cancelled and everything it still sends is drained, however large.
@@ -318,7 +308,7 @@ TEST_F(PtpUsbDeviceTest, StaleDataOfAnotherTransactionIsCancelledAndDrainedWhole
     expectHealthyTransaction(2);
 }
 
-TEST_F(PtpUsbDeviceTest, AnswersOfTheWrongTypeShapeOrLengthGiveCodeZero) {
+TEST_F(PtpUsbDeviceTest, AnswersOfTheWrongTransactionTypeShapeOrLengthGiveCodeZero) {
     const auto withLength = [](uint32_t length) {
         auto bytes = dataBytes(kGetObject, 1, pattern(20));
         for (int i = 0; i < 4; ++i) {
@@ -334,8 +324,10 @@ TEST_F(PtpUsbDeviceTest, AnswersOfTheWrongTypeShapeOrLengthGiveCodeZero) {
         const char* what;
         MtpDataPhase phase;
         std::vector<std::vector<uint8_t>> transfers;
+        uint32_t cancelled = 1;
     };
     const Case cases[] = {
+        {"wrong transaction id", MtpDataPhase::None, {responseBytes(kOk, 7)}, 7},
         {"event on the bulk pipe",
          MtpDataPhase::None,
          {Ptp::encodeContainer({Ptp::ContainerType::Event, 0x4002, 1, {1}})}},
@@ -358,11 +350,12 @@ TEST_F(PtpUsbDeviceTest, AnswersOfTheWrongTypeShapeOrLengthGiveCodeZero) {
         for (const auto& transfer : c.transfers) {
             chat->deviceSends(transfer);
         }
-        chat->expectCancel(1);
+        chat->expectCancel(c.cancelled);
         chat->expectStatus(kOk);
         const MtpResponse response = device->execute(mtpRequest(kGetObject, {}, c.phase));
         EXPECT_EQ(response.responseCode, 0);
         EXPECT_EQ(response.data, nullptr);
+        EXPECT_THAT(response.parameters, IsEmpty());
         expectHealthyTransaction(2);
         freshDevice();
     }
