@@ -217,22 +217,12 @@ TEST_F(PtpUsbDeviceTest, ResponseCodeZeroFromTheCameraCarriesNothing) {
 // so a header sent on its own, a transfer cut short or a missing zero-length packet all show as a
 // different transfer.
 TEST_F(PtpUsbDeviceTest, DataPhasesOfEverySizeArriveWholeBothWays) {
-    const std::pair<size_t, size_t> sizesAndPackets[] = {
-        {0, 512},
-        {1, 512},
-        {499, 512},
-        {500, 512},
-        {501, 512},
-        {511, 512},
-        {512, 512},
-        {513, 512},
-        {1012, 512},
-        {16372, 512},
-        {16373, 512},
-        {kPtpMaxTransfer - 12, 512},
-        {kPtpMaxTransfer + 1, 512},
-        {5 * 1024 * 1024 + 3, 512},
-        {2 * 1024 * 1024 - 12, 1024}};  // SuperSpeed packets
+    std::vector<std::pair<size_t, size_t>> sizesAndPackets = {{2 * 1024 * 1024 - 12, 1024}};
+    for (const size_t size : std::initializer_list<size_t>{
+             0, 1, 499, 500, 501, 511, 512, 513, 1012, 16372, 16373, kPtpMaxTransfer - 12,
+             kPtpMaxTransfer + 1, 5 * 1024 * 1024 + 3}) {
+        sizesAndPackets.emplace_back(size, 512);
+    }
     for (const auto& [size, packetSize] : sizesAndPackets) {
         SCOPED_TRACE(size);
         newDevice({}, packetSize);
