@@ -9,7 +9,6 @@ namespace Corvane::CameraController::UsbDeviceTest {
 namespace {
 
 using Emulator::CardSlotConfig;
-using Emulator::FileSpec;
 using Emulator::Usb::UrbRecord;
 
 constexpr uint16_t kGetObject = 0x1009;
