@@ -5,11 +5,11 @@
 #include <stdexcept>
 #include <thread>
 
-#include "common/diagnostics.hpp"
 #include "corvane/camera_controller/camera_event_listener.hpp"
 #include "corvane/camera_controller/capture_settings.hpp"
 #include "device/quorin_camera_device.hpp"
 #include "model/capture_impl.hpp"
+#include "support/diagnostic_capture.hpp"
 #include "support/mock_camera_device_adapter.hpp"
 
 namespace Corvane::CameraController::Impl {
@@ -190,14 +190,12 @@ public:
 };
 
 TEST_F(ListenerTest, ThrowingListenerIsReportedOnceAndTheOthersStillRun) {
-    std::vector<std::string> lines;
-    const auto previous =
-        setDiagnosticSink([&](const std::string& line) { lines.push_back(line); });
+    const Testing::DiagnosticCapture diagnostics;
     device->addEventListener(a);
     device->addEventListener(std::make_shared<ThrowingListener>());
     device->addEventListener(b);
     sendDisconnected(*device);
-    setDiagnosticSink(previous);
+    const auto lines = diagnostics.lines();
 
     EXPECT_EQ(log, (std::vector<std::string>{"A", "B"}));
     ASSERT_EQ(lines.size(), 1u);
