@@ -113,7 +113,7 @@ TEST_F(DetectorTest, ReattachedCameraKeepsItsHandleAndTakesTheNewFirmware) {
 
 // A camera is its model and serial: listed twice it is one handle, and the same serial on
 // another model is another camera.
-TEST_F(DetectorTest, CamerasAreTellApartByModelAndSerial) {
+TEST_F(DetectorTest, CamerasAreToldApartByModelAndSerial) {
     provider->attachCamera("port-1", quorin("QUORIN Grande", "9"));
     provider->attachCamera("port-2", quorin("QUORIN Grande", "9"));
     provider->attachCamera("port-3", quorin("QUORIN Grande", "10"));
