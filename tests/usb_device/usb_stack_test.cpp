@@ -109,7 +109,7 @@ TEST_F(UsbStackTest, DetectConnectAndChangeSettingsBothWays) {
         5s));
 }
 
-TEST_F(UsbStackTest, CapturedPictureDownloadsByteForByte) {
+TEST_F(UsbStackTest, CapturedPictureDownloadsByteForByteAndLiveViewDeliversJpegFrames) {
     connectCamera();
     const auto started = camera_device_->startCapture(false);
     ASSERT_EQ(started.getResult(), Result::Ok);
@@ -123,10 +123,7 @@ TEST_F(UsbStackTest, CapturedPictureDownloadsByteForByte) {
     const auto onCamera = camera_->objectData(static_cast<uint32_t>(std::stoul(image->getId())));
     EXPECT_TRUE(out.str() == std::string(onCamera.begin(), onCamera.end()));
     EXPECT_EQ(out.str().size(), image->getSize());
-}
 
-TEST_F(UsbStackTest, LiveViewDeliversJpegFrames) {
-    connectCamera();
     ASSERT_EQ(camera_device_->startLiveView().getResult(), Result::Ok);
     const bool enough =
         eventually([&] { return recorder_->read(recorder_->frames).size() >= 3; }, 10s);
