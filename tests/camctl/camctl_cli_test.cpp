@@ -116,13 +116,10 @@ TEST_F(CamctlCli, BadCommandLinesAreUsageErrors) {
 }
 
 TEST_F(CamctlCli, MissingCameraIsACameraErrorWithItsCodeName) {
-    const auto none = run({"info"});
-    EXPECT_EQ(none.exitCode, 1);
-    EXPECT_NE(none.err.find("NoCamera"), std::string::npos) << none.err;
-
     const auto wrongSerial = run(emulated({"--json", "--serial", "nope", "info"}));
     EXPECT_EQ(wrongSerial.exitCode, 1);
     EXPECT_EQ(json(wrongSerial).at("error").at("code").get<std::string>(), "NoCamera");
+    EXPECT_NE(wrongSerial.err.find("NoCamera"), std::string::npos) << wrongSerial.err;
 }
 
 TEST_F(CamctlCli, ListAndInfoDescribeTheCameraInJson) {
@@ -145,10 +142,17 @@ TEST_F(CamctlCli, ListAndInfoDescribeTheCameraInJson) {
     EXPECT_LE(storages[0].at("freeBytes").get<double>(), storages[0].at("capacity").get<double>());
 }
 
-TEST_F(CamctlCli, SetAcceptsOnlyWhatTheCameraOffersAndReportsTheNewValue) {
-    const auto before = run(emulated({"--json", "get", "ISO"}, {"mode=8"}));
+TEST_F(CamctlCli, GetListsEverySettingAndSetAcceptsOnlyWhatTheCameraOffers) {
+    const auto before = run(emulated({"--json", "get"}, {"mode=8"}));
     ASSERT_EQ(before.exitCode, 0) << before.err;
-    const auto iso = json(before).at("settings").at("ISO");
+    const auto settings = json(before).at("settings");
+    EXPECT_EQ(settings.size(), 12u);
+    for (const auto& [name, setting] : settings.items()) {
+        ASSERT_TRUE(setting.contains("value")) << name;
+        EXPECT_TRUE(setting.at("accepted").is_array()) << name;
+    }
+    EXPECT_FALSE(settings.at("ShutterSpeed").at("accepted").empty());
+    const auto iso = settings.at("ISO");
     const auto& accepted = iso.at("accepted");
     ASSERT_GE(accepted.size(), 2u);
     std::string wanted = accepted[1].get<std::string>();
@@ -175,18 +179,6 @@ TEST_F(CamctlCli, SetAcceptsOnlyWhatTheCameraOffersAndReportsTheNewValue) {
     EXPECT_EQ(run(emulated({"set", "ISO"})).exitCode, 2);
 }
 
-TEST_F(CamctlCli, GetPrintsEverySettingWithValueAndAcceptedValues) {
-    const auto result = run(emulated({"--json", "get"}, {"mode=8"}));
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    const auto settings = json(result).at("settings");
-    EXPECT_EQ(settings.size(), 12u);
-    for (const auto& [name, setting] : settings.items()) {
-        ASSERT_TRUE(setting.contains("value")) << name;
-        EXPECT_TRUE(setting.at("accepted").is_array()) << name;
-    }
-    EXPECT_FALSE(settings.at("ShutterSpeed").at("accepted").empty());
-}
-
 TEST_F(CamctlCli, CaptureDownloadsAValidJpegOfTheAnnouncedSize) {
     const fs::path folder = work / "shots";
     const auto result =
@@ -210,20 +202,6 @@ TEST_F(CamctlCli, CaptureDownloadsAValidJpegOfTheAnnouncedSize) {
         }
     }
     EXPECT_EQ(filesIn(folder).size(), files.size());  // no temporary files left
-}
-
-TEST_F(CamctlCli, CaptureWithoutCardSavesThePictureFromTheTransferBuffer) {
-    const fs::path folder = work / "tether";
-    const auto result =
-        run({"--emulate", "Alto II", "--emulate-no-card", "--emulate-with", "timescale=0.01",
-             "--json", "capture", "--no-focus", "--download", folder.string()});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    const auto images = json(result).at("captures")[0].at("images");
-    ASSERT_FALSE(images.empty()) << result.out;
-    EXPECT_TRUE(images[0].at("storage").is_null());
-    const fs::path file = images[0].at("file").get<std::string>();
-    EXPECT_GT(fs::file_size(file), 0u);
-    EXPECT_TRUE(isDecodableJpeg(file));
 }
 
 TEST_F(CamctlCli, LiveViewFramesAreJpegFiles) {
@@ -303,9 +281,9 @@ TEST_F(CamctlCli, HostileCameraFileNamesStayInsideTheTargetFolder) {
 }
 
 TEST_F(CamctlCli, InterruptedDownloadLeavesNoFileUnderTheFinalName) {
-    // Slow transactions make the download last seconds; it is interrupted once its temporary
-    // file exists.
-    const Args controls{"file=DCIM/100QUORN/BIG.JPG:6000000", "latency=300000"};
+    // Slow transactions make the download of 24 pieces last more than a second; it is
+    // interrupted once its temporary file exists.
+    const Args controls{"file=DCIM/100QUORN/BIG.JPG:24000000", "latency=50000"};
     // SIGHUP: the terminal was closed.
     for (const int signal : {SIGINT, SIGHUP, SIGKILL}) {
         const fs::path folder = work / ("cut" + std::to_string(signal));
@@ -393,7 +371,7 @@ TEST_F(CamctlCli, CameraClockCanBeSetAndReadBack) {
 TEST_F(CamctlCli, WatchPrintsEventsAsJsonLines) {
     // The dial is turned on the body while watching; the change must arrive as one line.
     const auto result =
-        run(emulated({"--json", "watch", "--seconds", "3"}, {"mode=8", "after=1000:iso=800"}));
+        run(emulated({"--json", "watch", "--seconds", "2"}, {"mode=8", "after=1000:iso=800"}));
     ASSERT_EQ(result.exitCode, 0) << result.err;
     std::istringstream lines(result.out);
     std::string line;
@@ -435,7 +413,7 @@ TEST_F(CamctlCli, NonFiniteNumbersAndEmptyTextsAreUsageErrors) {
     EXPECT_FALSE(fs::exists(folder));
 }
 
-TEST_F(CamctlCli, BusyCameraWhileReadingATransferBufferPictureIsAskedAgain) {
+TEST_F(CamctlCli, CaptureWithoutCardSavesTheTransferBufferPictureThroughBusyAnswers) {
     // Without a card the picture is gone once the event handler returns: two busy answers to
     // the first read must not lose it.
     const fs::path folder = work / "tether";
@@ -445,6 +423,7 @@ TEST_F(CamctlCli, BusyCameraWhileReadingATransferBufferPictureIsAskedAgain) {
     ASSERT_EQ(result.exitCode, 0) << result.err;
     const auto images = json(result).at("captures")[0].at("images");
     ASSERT_FALSE(images.empty()) << result.out;
+    EXPECT_TRUE(images[0].at("storage").is_null());
     ASSERT_TRUE(images[0].at("file").is_string()) << result.out;
     EXPECT_TRUE(isDecodableJpeg(images[0].at("file").get<std::string>()));
 }
@@ -515,11 +494,11 @@ TEST_F(CamctlCli, ErrorTextsSayWhatHappenedAndKeepTheLibrarysCodes) {
     EXPECT_EQ(busyAtOpen.exitCode, 0) << busyAtOpen.err;
 
     // Pulled out in the middle of a slow download: at this latency connecting and listing take
-    // about 3 s and the download more than 12 s, so the cable is pulled during the download.
+    // about 1.5 s and the download more than 6 s, so the cable is pulled during the download.
     const fs::path folder = work / "unplugged";
-    const auto unplugged = run(emulated(
-        {"download", "--all", folder.string()},
-        {"file=DCIM/100QUORN/BIG.JPG:120000000", "latency=100000", "after=8000:unplug=1"}));
+    const auto unplugged = run(
+        emulated({"download", "--all", folder.string()},
+                 {"file=DCIM/100QUORN/BIG.JPG:120000000", "latency=50000", "after=3500:unplug=1"}));
     EXPECT_EQ(unplugged.exitCode, 1);
     EXPECT_NE(unplugged.err.find("camera disconnected"), std::string::npos) << unplugged.err;
     EXPECT_EQ(unplugged.err.find("Unknown MTP response code: 0x0\n"), std::string::npos)
