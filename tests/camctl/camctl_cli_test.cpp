@@ -10,13 +10,14 @@
 #include <sstream>
 
 #include <nlohmann/json.hpp>
-#include "process.hpp"
+#include "support/background_process.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
 using JsonValue = nlohmann::json;
-using camctl::test::ProcessResult;
+using Corvane::CameraController::Testing::ProcessResult;
+using Corvane::CameraController::Testing::runProcess;
 using Args = std::vector<std::string>;
 
 class CamctlCli : public ::testing::Test {
@@ -31,7 +32,7 @@ protected:
     static ProcessResult run(const Args& args,
                              std::chrono::milliseconds timeout = std::chrono::seconds(120),
                              const std::function<bool(int)>& whileRunning = {}) {
-        return camctl::test::runProcess(CAMCTL_PATH, args, timeout, whileRunning);
+        return runProcess(CAMCTL_PATH, args, timeout, whileRunning);
     }
 
     // An emulated camera with fast timing; `controls` are extra --emulate-with values.
@@ -439,7 +440,7 @@ TEST_F(CamctlCli, JsonDownloadReportsEveryFileAndGoesOnAfterALocalWriteError) {
     for (const auto& arg : emulated({"--json", "download", "--all", folder.string()}, files)) {
         args.push_back(arg);
     }
-    const auto result = camctl::test::runProcess("/bin/sh", args);
+    const auto result = runProcess("/bin/sh", args);
     EXPECT_EQ(result.exitCode, 1) << result.err;
     const auto reported = json(result).at("files");
     ASSERT_EQ(reported.size(), 3u) << result.out;

@@ -17,9 +17,6 @@
 #include "mtp/usb/seqpacket_pipe.hpp"
 #include "support/background_process.hpp"
 #include "support/eventually.hpp"
-#ifdef CAMEMU_PATH
-#include "camctl/process.hpp"
-#endif
 
 namespace Corvane::CameraController::Emulator {
 namespace {
@@ -121,7 +118,8 @@ private:
 };
 
 int runCamemu(const std::vector<std::string>& args) {
-    return camctl::test::runProcess(CAMEMU_PATH, args, std::chrono::seconds(30)).exitCode;
+    return CameraController::Testing::runProcess(CAMEMU_PATH, args, std::chrono::seconds(30))
+        .exitCode;
 }
 
 TEST(Camemu, UsageErrorsExitWithTwo) {
