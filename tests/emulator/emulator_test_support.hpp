@@ -9,9 +9,11 @@
 #include <thread>
 #include <vector>
 
+#include "adapter/quorin_camera_condition.hpp"
 #include "corvane/emulator/emulated_camera.hpp"
 #include "mtp/mtp_device.hpp"
 #include "mtp/usb/byte_order.hpp"
+#include "support/eventually.hpp"
 #include "support/mtp_requests.hpp"
 
 namespace Corvane::CameraController::Emulator::Testing {
@@ -45,27 +47,19 @@ inline MtpResponse read(MtpDevice& device, uint16_t code, std::vector<uint32_t> 
     return run(device, code, std::move(parameters), MtpDataPhase::Read);
 }
 
-/// The condition dataset's word at a byte offset.
-inline uint32_t conditionWord(MtpDevice& device, size_t offset) {
+/// The camera's condition dataset (0x900F) read through the host's own decoder; empty when
+/// the camera refused it.
+inline std::shared_ptr<const Impl::QuorinCameraCondition> condition(MtpDevice& device) {
     const MtpResponse response = read(device, 0x900F);
-    if (response.responseCode != 0x2001 || response.dataSize < offset + 4) {
-        return 0xDEADBEEF;
-    }
-    return le32(response.data.get() + offset);
+    return std::make_shared<const Impl::QuorinCameraCondition>(
+        response.data.get(), response.responseCode == 0x2001 ? response.dataSize : 0);
 }
 
-/// Polls the condition (as the library does) until `done` holds or five seconds pass.
+/// Polls the condition, as the library does, until `done` holds or five seconds pass.
 template <typename Predicate>
 bool pollCondition(MtpDevice& device, Predicate done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (std::chrono::steady_clock::now() < deadline) {
-        const MtpResponse response = read(device, 0x900F);
-        if (response.responseCode == 0x2001 && done(response.data.get())) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return false;
+    return CameraController::Testing::eventually([&] { return done(*condition(device)); },
+                                                 std::chrono::seconds(5));
 }
 
 /// A camera whose own delays take microseconds.
