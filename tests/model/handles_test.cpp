@@ -37,15 +37,12 @@ std::shared_ptr<CameraImageImpl> makeImage(const std::string& id, ImageFormat fo
 }
 
 TEST(CameraImageTest, TypeFollowsFormat) {
+    // The ends of each range of formats, and one past them.
     const std::pair<ImageFormat, ImageType> cases[] = {
         {ImageFormat::Unknown, ImageType::Unknown},
         {ImageFormat::JPEG, ImageType::StillImage},
-        {ImageFormat::TIFF, ImageType::StillImage},
-        {ImageFormat::DPOF, ImageType::StillImage},
-        {ImageFormat::QRW, ImageType::StillImage},
         {ImageFormat::DNG, ImageType::StillImage},
         {ImageFormat::MP4, ImageType::Movie},
-        {ImageFormat::MOV, ImageType::Movie},
         {ImageFormat::AVI, ImageType::Movie},
         {static_cast<ImageFormat>(99), ImageType::Unknown},
     };
