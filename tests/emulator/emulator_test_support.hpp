@@ -18,9 +18,7 @@
 
 namespace Corvane::CameraController::Emulator::Testing {
 
-using Impl::MtpDataPhase;
 using Impl::MtpDevice;
-using Impl::MtpRequest;
 using Impl::MtpResponse;
 
 using Impl::Ptp::loadLe16;
@@ -32,19 +30,14 @@ using CameraController::Testing::bytesOf;
 
 /// Runs one transaction; `write` non-empty makes it a Write data phase.
 inline MtpResponse run(MtpDevice& device, uint16_t code, std::vector<uint32_t> parameters = {},
-                       MtpDataPhase phase = MtpDataPhase::None,
                        const std::vector<uint8_t>& write = {}) {
-    MtpRequest request;
-    request.operationCode = code;
-    request.parameters = std::move(parameters);
-    request.dataPhase = write.empty() ? phase : MtpDataPhase::Write;
-    request.data = write.empty() ? nullptr : write.data();
-    request.dataSize = static_cast<uint32_t>(write.size());
-    return device.execute(request);
+    using namespace CameraController::Testing;
+    return device.execute(write.empty() ? mtpRequest(code, std::move(parameters))
+                                        : writeRequest(code, write, std::move(parameters)));
 }
 
 inline MtpResponse read(MtpDevice& device, uint16_t code, std::vector<uint32_t> parameters = {}) {
-    return run(device, code, std::move(parameters), MtpDataPhase::Read);
+    return device.execute(CameraController::Testing::readRequest(code, std::move(parameters)));
 }
 
 /// The camera's condition dataset (0x900F) read through the host's own decoder; empty when

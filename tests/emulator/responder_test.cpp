@@ -242,7 +242,7 @@ TEST_F(Responder, InjectedFaultsAndTheTransactionLog) {
     EXPECT_GT(log[2].transactionId, log[1].transactionId);
 
     const std::vector<uint8_t> on = u32Bytes(1);
-    run(*device_, 0x1016, {0xD035}, MtpDataPhase::Write, on);
+    run(*device_, 0x1016, {0xD035}, on);
     EXPECT_EQ(camera_->transactions().back().dataReceived, 4u);
 }
 

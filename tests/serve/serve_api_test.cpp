@@ -344,7 +344,7 @@ TEST_F(ServeApiTest, LiveViewRunsWhileAnyoneWatches) {
     EXPECT_TRUE(stopped);
 }
 
-TEST_F(ServeApiTest, UnplugShowsAndTheCameraComesBackWithLiveViewAndEvents) {
+TEST_F(ServeApiTest, UnplugShowsAndTheCameraComesBackWithLiveView) {
     serve();
     EventReader events(host, port);
     ASSERT_TRUE(events.waitFor(": connected"));
