@@ -390,8 +390,8 @@ private:
 
         // No capture to wait for when it did not start or the camera is gone.
         const bool captureStarted = call(result, "startCapture", 75s, [&] {
-                                 return device.startCapture(true);
-                             }).getResult() == Result::Ok;
+                                        return device.startCapture(true);
+                                    }).getResult() == Result::Ok;
         const auto captured = [&] { return listener.completed > 0 && listener.image() != nullptr; };
         result.captureCompleted =
             captureStarted &&
