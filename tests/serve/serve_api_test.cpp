@@ -12,6 +12,7 @@
 
 #include "errors.hpp"
 #include "serve/web_server.hpp"
+#include "support/eventually.hpp"
 
 namespace {
 
@@ -19,6 +20,7 @@ namespace cc = Corvane::CameraController;
 namespace emu = Corvane::CameraController::Emulator;
 using camctl::serve::ServerConfig;
 using camctl::serve::WebServer;
+using Corvane::CameraController::Testing::eventually;
 using nlohmann::json;
 
 const char* const hostileName = "<b>\"x\";..%0A.JPG";
@@ -336,12 +338,7 @@ TEST_F(ServeApiTest, LiveViewRunsWhileAnyoneWatches) {
     b.join();
     EXPECT_GE(framesB.load(), 10);
     // The last viewer gone, live view stops (the server notices at its next frame).
-    bool stopped = false;
-    for (int attempt = 0; attempt < 500 && !stopped; ++attempt) {
-        stopped = !emulated->snapshot().liveView;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    EXPECT_TRUE(stopped);
+    EXPECT_TRUE(eventually([&] { return !emulated->snapshot().liveView; }));
 }
 
 TEST_F(ServeApiTest, UnplugShowsAndTheCameraComesBackWithLiveView) {
@@ -359,10 +356,7 @@ TEST_F(ServeApiTest, UnplugShowsAndTheCameraComesBackWithLiveView) {
         });
     });
     const auto framesArrive = [&](int atLeast) {
-        for (int attempt = 0; attempt < 1500 && frames < atLeast; ++attempt) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return frames >= atLeast;
+        return eventually([&] { return frames >= atLeast; }, std::chrono::seconds(30));
     };
     ASSERT_TRUE(framesArrive(3));
 
