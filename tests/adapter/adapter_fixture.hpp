@@ -17,16 +17,20 @@
 
 namespace Corvane::CameraController::Testing {
 
-/// Opens the adapter's flags and internal steps to the unit tests.
+/// Opens the adapter's parts, flags and internal steps to the unit tests.
 class TestAdapter : public Impl::QuorinCameraDeviceMtpUsbAdapter {
 public:
     using QuorinCameraDeviceMtpUsbAdapter::connected;
     using QuorinCameraDeviceMtpUsbAdapter::firstPassTimeout;
     using QuorinCameraDeviceMtpUsbAdapter::listingStartTimeout;
-    using QuorinCameraDeviceMtpUsbAdapter::liveViewRunning;
     using QuorinCameraDeviceMtpUsbAdapter::QuorinCameraDeviceMtpUsbAdapter;
-    // The internal steps the unit tests drive one at a time.
-    using QuorinCameraDeviceMtpUsbAdapter::abandonPendingCaptures;
+    // The parts, reached through their own interfaces.
+    using QuorinCameraDeviceMtpUsbAdapter::conditionTracker;
+    using QuorinCameraDeviceMtpUsbAdapter::eventTask;
+    using QuorinCameraDeviceMtpUsbAdapter::liveView;
+    using QuorinCameraDeviceMtpUsbAdapter::pendingCaptures;
+    using QuorinCameraDeviceMtpUsbAdapter::tetherImages;
+    // The face's internal steps the unit tests drive one at a time.
     using QuorinCameraDeviceMtpUsbAdapter::captureFileArrived;
     using QuorinCameraDeviceMtpUsbAdapter::countExpectedFiles;
     using QuorinCameraDeviceMtpUsbAdapter::createImage;
@@ -36,22 +40,17 @@ public:
     using QuorinCameraDeviceMtpUsbAdapter::doListImagesAsync;
     using QuorinCameraDeviceMtpUsbAdapter::expireStillCaptures;
     using QuorinCameraDeviceMtpUsbAdapter::fetchObjectHandles;
-    using QuorinCameraDeviceMtpUsbAdapter::getPendingCaptures;
     using QuorinCameraDeviceMtpUsbAdapter::isCaptureAllowed;
     using QuorinCameraDeviceMtpUsbAdapter::isMovieMode;
     using QuorinCameraDeviceMtpUsbAdapter::isMovieRecording;
     using QuorinCameraDeviceMtpUsbAdapter::startEventLoop;
-    using QuorinCameraDeviceMtpUsbAdapter::stopEventLoop;
     using QuorinCameraDeviceMtpUsbAdapter::stopListing;
-    using QuorinCameraDeviceMtpUsbAdapter::takeRememberedWords;
     using QuorinCameraDeviceMtpUsbAdapter::transferTetherBuffer;
     using QuorinCameraDeviceMtpUsbAdapter::updateImageInfo;
     using QuorinCameraDeviceMtpUsbAdapter::updateStorageImages;
     using QuorinCameraDeviceMtpUsbAdapter::updateStorages;
     using QuorinCameraDeviceMtpUsbAdapter::waitForStorageListing;
     void setConnected(bool value) { connected = value; }
-    void setLiveViewRunning(bool value) { liveViewRunning = value; }
-    bool isEventLoopRunning() const { return eventLoopRunning; }
 };
 
 /// A condition dataset: 600 zero bytes with named words set.

@@ -69,10 +69,10 @@ protected:
 
     /// Waits until the frame task has ended by itself.
     bool waitForTaskEnd() {
-        for (int i = 0; i < 500 && adapter->liveViewRunning; ++i) {
+        for (int i = 0; i < 500 && adapter->liveView.isRunning(); ++i) {
             std::this_thread::sleep_for(10ms);
         }
-        return !adapter->liveViewRunning;
+        return !adapter->liveView.isRunning();
     }
 
     std::vector<std::vector<uint8_t>> switchWrites() {
@@ -100,7 +100,7 @@ TEST_F(LiveViewTest, FramesReachListenersUntilStopped) {
     ASSERT_EQ(adapter->startLiveView().getResult(), Result::Ok);  // no second switch-on
     ASSERT_TRUE(listener->waitForFrames(2));
     ASSERT_EQ(adapter->stopLiveView().getResult(), Result::Ok);
-    EXPECT_FALSE(adapter->liveViewRunning);
+    EXPECT_FALSE(adapter->liveView.isRunning());
 
     const auto frames = listener->received();
     EXPECT_EQ(frames[0], (std::vector<uint8_t>{0xFF, 0xD8}));
@@ -119,7 +119,7 @@ TEST_F(LiveViewTest, RefusedSwitchOnStartsNoTask) {
     camera->on(0x1016, [](const RecordedRequest&) { return ScriptedResponse::withCode(0x2019); });
     const Response refused = adapter->startLiveView();
     EXPECT_EQ(messageOf(refused), "0x2019");
-    EXPECT_FALSE(adapter->liveViewRunning);
+    EXPECT_FALSE(adapter->liveView.isRunning());
     std::this_thread::sleep_for(50ms);
     EXPECT_TRUE(camera->requestsFor(0x9006).empty());
 
@@ -155,7 +155,7 @@ TEST_F(LiveViewTest, OtherBodiesRetryFailedFramesAtOnce) {
     ASSERT_EQ(adapter->startLiveView().getResult(), Result::Ok);
     ASSERT_TRUE(listener->waitForFrames(1));
     EXPECT_GE(camera->countOf(0x9006), 21u);
-    EXPECT_TRUE(adapter->liveViewRunning);
+    EXPECT_TRUE(adapter->liveView.isRunning());
 }
 
 TEST_F(LiveViewTest, UnplugEndsTheTaskWithoutSwitchingOff) {
@@ -178,7 +178,7 @@ TEST_F(LiveViewTest, ThrowingListenerDoesNotEndTheTask) {
     device->addEventListener(second);
     ASSERT_EQ(adapter->startLiveView().getResult(), Result::Ok);
     ASSERT_TRUE(second->waitForFrames(3));
-    EXPECT_TRUE(adapter->liveViewRunning);
+    EXPECT_TRUE(adapter->liveView.isRunning());
     ASSERT_EQ(adapter->stopLiveView().getResult(), Result::Ok);
     EXPECT_GE(diagnostics.lines().size(), 3u);
 }
@@ -222,7 +222,7 @@ TEST_F(LiveViewTest, FailedSwitchOffIsOnlyLogged) {
     ASSERT_EQ(adapter->startLiveView().getResult(), Result::Ok);
     camera->on(0x1016, [](const RecordedRequest&) { return ScriptedResponse::withCode(0x2002); });
     ASSERT_EQ(adapter->stopLiveView().getResult(), Result::Ok);
-    EXPECT_FALSE(adapter->liveViewRunning);
+    EXPECT_FALSE(adapter->liveView.isRunning());
     EXPECT_EQ(diagnostics.lines(),
               std::vector<std::string>{"[warning] StopLiveView network error"});
 }

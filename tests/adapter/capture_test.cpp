@@ -72,7 +72,7 @@ TEST_F(CaptureTest, ShutterParametersFollowModeAndFocus) {
 
     // Movie mode (only once no still capture is pending): the camera starts recording once
     // the shutter was pressed.
-    adapter->abandonPendingCaptures();
+    adapter->pendingCaptures.abandonAll();
     addStorage("65536", true);
     pollWithoutSleeping();
     camera->on(kShutter, [this](const RecordedRequest&) {
@@ -129,7 +129,7 @@ TEST_F(CaptureTest, StillStartFailsWhenTheCameraNeverShowsActivity) {
     ASSERT_EQ(started.getResult(), Result::Error);
     EXPECT_EQ(started.getErrors()[0]->getMessage(), "Capture is not started");
     EXPECT_EQ(camera->countOf(kShutter), 1u);
-    EXPECT_TRUE(adapter->getPendingCaptures().empty());
+    EXPECT_TRUE(adapter->pendingCaptures.snapshot().empty());
     EXPECT_EQ(device->getStatus().getCurrentCapture(), nullptr);
 }
 
@@ -143,7 +143,7 @@ TEST_F(CaptureTest, StillStartSucceedsOnceTheCameraShowsItIsShooting) {
     setCondition([](ConditionBuilder& c) { c.set(slot1FileFormat, 3); });
     const auto started = adapter->startCapture(false);
     ASSERT_EQ(started.getResult(), Result::Ok);
-    const auto pending = adapter->getPendingCaptures();
+    const auto pending = adapter->pendingCaptures.snapshot();
     ASSERT_EQ(pending.size(), 1u);
     EXPECT_EQ(pending[0]->getRemainingFiles(), 3);
     EXPECT_EQ(device->getStatus().getCurrentCapture(), started.getCapture());
@@ -157,7 +157,7 @@ TEST_F(CaptureTest, RefusedShutterLeavesNoCapture) {
     const auto refused = adapter->startCapture(false);
     ASSERT_EQ(refused.getResult(), Result::Error);
     EXPECT_EQ(refused.getErrors()[0]->getMessage(), "0x2019");
-    EXPECT_TRUE(adapter->getPendingCaptures().empty());
+    EXPECT_TRUE(adapter->pendingCaptures.snapshot().empty());
 }
 
 TEST_F(CaptureTest, InhibitedCaptureAndBulbModeAreRefused) {
@@ -270,7 +270,7 @@ TEST_F(CaptureTest, ArrivingFilesCompleteTheOldestCaptureOnce) {
     EXPECT_EQ(second->getState(), CaptureState::Complete);
     adapter->captureFileArrived();  // nothing pending: no effect
     EXPECT_EQ(listener->events().size(), 2u);
-    EXPECT_TRUE(adapter->getPendingCaptures().empty());
+    EXPECT_TRUE(adapter->pendingCaptures.snapshot().empty());
 }
 
 TEST_F(CaptureTest, AbandonedCapturesEndUnknownWithoutCompletion) {
@@ -278,7 +278,7 @@ TEST_F(CaptureTest, AbandonedCapturesEndUnknownWithoutCompletion) {
     camera->on(kShutter, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
     setCondition([](ConditionBuilder&) {});
     const auto capture = adapter->startCapture(false).getCapture();
-    adapter->abandonPendingCaptures();
+    adapter->pendingCaptures.abandonAll();
     EXPECT_EQ(capture->getState(), CaptureState::Unknown);
     adapter->captureFileArrived();
     EXPECT_EQ(capture->getState(), CaptureState::Unknown);

@@ -33,7 +33,7 @@ protected:
     bool change(const std::function<void(ConditionBuilder&)>& before,
                 const std::function<void(ConditionBuilder&)>& after) {
         setCondition(before);
-        adapter->takeRememberedWords();
+        adapter->conditionTracker.takeWords();
         setCondition(after);
         return adapter->detectSettingChanges();
     }
@@ -101,7 +101,7 @@ TEST_F(SettingChangeTest, UnknownExposureModeNeverThrowsAndIsNotReported) {
                        [](ConditionBuilder& c) { c.set(exposureMode, 99).set(40, 200); }));
     EXPECT_TRUE(reported().empty());
     // Back from the unknown value to a known one is a change the application can be told.
-    adapter->takeRememberedWords();
+    adapter->conditionTracker.takeWords();
     setCondition([](ConditionBuilder& c) { c.set(exposureMode, 8).set(40, 0); });
     EXPECT_TRUE(adapter->detectSettingChanges());
     EXPECT_EQ(reported(), (std::vector<std::string>{
@@ -135,7 +135,7 @@ TEST_F(CaptureExpiryTest, StillCapturesEndUnknownAfterTwoMinutes) {
     setNow(start + 120s);
     adapter->expireStillCaptures();
     EXPECT_EQ(capture->getState(), CaptureState::Unknown);
-    EXPECT_TRUE(adapter->getPendingCaptures().empty());
+    EXPECT_TRUE(adapter->pendingCaptures.snapshot().empty());
     EXPECT_EQ(diagnostics.lines(),
               (std::vector<std::string>{"Unknown whether capture is complete. Capture ID: " +
                                         capture->getId()}));
@@ -177,7 +177,7 @@ protected:
     }
     void TearDown() override {
         if (adapter != nullptr) {
-            adapter->stopEventLoop();
+            adapter->eventTask.stop();
         }
     }
 };
@@ -190,7 +190,7 @@ TEST_F(EventLoopTest, TetherImageIsAddedReleasedAndCompletesTheCapture) {
 
     adapter->startEventLoop();
     ASSERT_TRUE(eventually([&] { return listener->events().size() >= 2; }));
-    EXPECT_TRUE(adapter->isEventLoopRunning());
+    EXPECT_TRUE(adapter->eventTask.isRunning());
     EXPECT_EQ(
         listener->events(),
         (std::vector<std::string>{"imageAdded T0001.JPG", "captureComplete " + capture->getId()}));
@@ -204,24 +204,24 @@ TEST_F(EventLoopTest, UnplugEndsPendingCapturesAndIsReportedOnce) {
     setCondition([](ConditionBuilder&) {});
     const auto capture = adapter->startCapture(false).getCapture();
     adapter->startEventLoop();
-    ASSERT_TRUE(eventually([&] { return adapter->isEventLoopRunning(); }));
+    ASSERT_TRUE(eventually([&] { return adapter->eventTask.isRunning(); }));
 
     camera->setConnected(false);
-    ASSERT_TRUE(eventually([&] { return !adapter->isEventLoopRunning(); }));
-    adapter->stopEventLoop();
+    ASSERT_TRUE(eventually([&] { return !adapter->eventTask.isRunning(); }));
+    adapter->eventTask.stop();
     EXPECT_EQ(listener->events(), (std::vector<std::string>{"deviceDisconnected"}));
     EXPECT_EQ(capture->getState(), CaptureState::Unknown);
-    EXPECT_TRUE(adapter->getPendingCaptures().empty());
+    EXPECT_TRUE(adapter->pendingCaptures.snapshot().empty());
     EXPECT_FALSE(adapter->isConnected());
 }
 
 TEST_F(EventLoopTest, EndsWhenTheDeviceIsGone) {
     setCondition([](ConditionBuilder&) {});
     adapter->startEventLoop();
-    ASSERT_TRUE(eventually([&] { return adapter->isEventLoopRunning(); }));
+    ASSERT_TRUE(eventually([&] { return adapter->eventTask.isRunning(); }));
     device->removeEventListener(listener);
     device.reset();
-    EXPECT_TRUE(eventually([&] { return !adapter->isEventLoopRunning(); }));
+    EXPECT_TRUE(eventually([&] { return !adapter->eventTask.isRunning(); }));
     EXPECT_TRUE(listener->events().empty());
 }
 
@@ -232,7 +232,7 @@ TEST_F(EventLoopTest, ListenerMayStopTheTaskThatCallsIt) {
             const std::shared_ptr<const CameraDevice>& device,
             const std::vector<std::shared_ptr<const CaptureSetting>>& settings) override {
             RecordingListener::captureSettingsChanged(device, settings);
-            adapter->stopEventLoop();
+            adapter->eventTask.stop();
         }
     };
     const auto stopper = std::make_shared<Stopper>();
@@ -240,13 +240,13 @@ TEST_F(EventLoopTest, ListenerMayStopTheTaskThatCallsIt) {
     device->addEventListener(stopper);
     setCondition([](ConditionBuilder& c) { c.set(exposureMode, 8); });
     adapter->startEventLoop();
-    ASSERT_TRUE(eventually([&] { return adapter->isEventLoopRunning(); }));
+    ASSERT_TRUE(eventually([&] { return adapter->eventTask.isRunning(); }));
     {
         const std::lock_guard<std::mutex> lock(conditionMutex);
         condition.set(shutterDenominator, 250);
     }
     EXPECT_TRUE(eventually([&] { return !stopper->events().empty(); }));
-    EXPECT_TRUE(eventually([&] { return !adapter->isEventLoopRunning(); }));
+    EXPECT_TRUE(eventually([&] { return !adapter->eventTask.isRunning(); }));
     stopper->adapter.reset();
 }
 
@@ -278,7 +278,7 @@ TEST_F(EventLoopTest, LastReferenceMayBeDroppedOnTheTaskItself) {
 
     setCondition([](ConditionBuilder& c) { c.set(exposureMode, 8); });
     adapter->startEventLoop();
-    ASSERT_TRUE(eventually([&] { return adapter->isEventLoopRunning(); }));
+    ASSERT_TRUE(eventually([&] { return adapter->eventTask.isRunning(); }));
     {
         const std::lock_guard<std::mutex> lock(conditionMutex);
         condition.set(shutterDenominator, 250);
