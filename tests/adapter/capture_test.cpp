@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "adapter/adapter_capture_id.hpp"
+#include "adapter_fixture.hpp"
 #include "corvane/camera_controller/capture_settings.hpp"
-#include "event_capture_fixture.hpp"
 #include "model/capture_impl.hpp"
 
 namespace Corvane::CameraController::Testing {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "adapter/adapter_capture_id.hpp"
-#include "event_capture_fixture.hpp"
+#include "adapter_fixture.hpp"
 #include "support/eventually.hpp"
 
 namespace Corvane::CameraController::Testing {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "adapter/adapter_image_format.hpp"
-#include "event_capture_fixture.hpp"
+#include "adapter_fixture.hpp"
 #include "model/list_images_response.hpp"
 #include "support/sanitizer_build.hpp"
 
