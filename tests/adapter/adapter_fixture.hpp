@@ -175,9 +175,16 @@ public:
     void liveViewFrameUpdated(const std::shared_ptr<const CameraDevice>&,
                               const std::shared_ptr<const unsigned char>& data,
                               uint64_t size) override {
-        const std::lock_guard<std::mutex> lock(mutex);
-        frames.emplace_back(data.get(), data.get() + size);
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            frames.emplace_back(data.get(), data.get() + size);
+        }
+        if (onFrame) {
+            onFrame();
+        }
     }
+    /// Called on the frame task after each frame is recorded; set before live view starts.
+    std::function<void()> onFrame;
 
     std::vector<std::shared_ptr<const CameraImage>> images() const {
         const std::lock_guard<std::mutex> lock(mutex);
