@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <set>
-#include <streambuf>
 
 #include "corvane/camera_controller/camera_image_list.hpp"
 #include "corvane/camera_controller/camera_status.hpp"
@@ -12,7 +11,6 @@
 #include "corvane/camera_controller/device_settings.hpp"
 #include "emulator_fixture.hpp"
 #include "support/application_environment.hpp"
-#include "support/sanitizer_build.hpp"
 
 namespace Corvane::CameraController::Testing {
 namespace {
@@ -96,42 +94,6 @@ TEST_F(EmulatorTest, SettingsClockAndFocusPointReadBack) {
 
 constexpr uint16_t kGetObjectPropValue = 0x9803;
 
-/// Keeps only the bytes inside the given windows of the stream, and counts the rest.
-class SamplingSink : public std::streambuf {
-public:
-    struct Window {
-        uint64_t offset;
-        uint64_t size;
-    };
-    explicit SamplingSink(std::vector<Window> windows)
-        : windows(std::move(windows)), samples(this->windows.size()) {}
-
-    uint64_t received = 0;
-    std::vector<Window> windows;
-    std::vector<std::string> samples;
-
-protected:
-    std::streamsize xsputn(const char* bytes, std::streamsize count) override {
-        const uint64_t end = received + static_cast<uint64_t>(count);
-        for (size_t i = 0; i < windows.size(); ++i) {
-            const uint64_t from = std::max(received, windows[i].offset);
-            const uint64_t to = std::min(end, windows[i].offset + windows[i].size);
-            if (from < to) {
-                samples[i].append(bytes + (from - received), to - from);
-            }
-        }
-        received = end;
-        return count;
-    }
-    int_type overflow(int_type c) override {
-        if (c != traits_type::eof()) {
-            const char byte = traits_type::to_char_type(c);
-            xsputn(&byte, 1);
-        }
-        return traits_type::not_eof(c);
-    }
-};
-
 /// Connects to a camera whose first card holds `files` and waits for the card's listing.
 class CardFilesTest : public EmulatorTest {
 protected:
@@ -170,26 +132,6 @@ protected:
         return std::string(bytes.begin(), bytes.end());
     }
 };
-
-TEST_F(CardFilesTest, FileJustOver4GiBHasItsRealSizeAndDownloadsWhole) {
-    SKIP_GIGABYTE_TEST_IF_SANITIZED();
-    constexpr uint64_t kSize = (4ull << 30) + 0x100000 + 3;
-    ASSERT_NO_FATAL_FAILURE(startWithCard({{"DCIM/100QUORN/MVI_0001.MOV", kSize}}));
-    const auto movie = imageNamed("MVI_0001.MOV");
-    ASSERT_NE(movie, nullptr);
-    EXPECT_EQ(movie->getSize(), kSize);
-
-    // The start, both sides of the 4 GiB line and the end: a cut offset shows up here.
-    SamplingSink sink({{0, 64}, {(4ull << 30) - 32, 64}, {kSize - 64, 64}});
-    std::ostream out(&sink);
-    ASSERT_EQ(movie->getData(out).getResult(), Result::Ok);
-    EXPECT_EQ(sink.received, kSize);
-    for (size_t i = 0; i < sink.windows.size(); ++i) {
-        EXPECT_TRUE(sink.samples[i] ==
-                    onCamera(*movie, sink.windows[i].offset, sink.windows[i].size))
-            << "window at " << sink.windows[i].offset;
-    }
-}
 
 TEST_F(CardFilesTest, FileAnnouncedAsEmptyIsReadUntilItsDataEnds) {
     FileSpec file{"DCIM/100QUORN/MVI_0002.MOV", 5000000};
