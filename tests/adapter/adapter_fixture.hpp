@@ -268,6 +268,15 @@ protected:
         return storage;
     }
 
+    /// The camera starts recording (status flags 0x300) once the shutter is pressed.
+    void recordOnShutter() {
+        camera->on(kShutter, [this](const RecordedRequest&) {
+            const std::lock_guard<std::mutex> lock(conditionMutex);
+            condition.word(104, 0x300);
+            return ScriptedResponse::ok();
+        });
+    }
+
     /// Replaces the capture waits' 100 ms pauses by a refresh of the condition, so that the
     /// waits run at once and see what the camera answers meanwhile.
     void pollWithoutSleeping() {

@@ -51,14 +51,6 @@ protected:
     void withTransferBuffer() {
         bind("QUORIN Alto II", "1.50", {0x1001, 0x9001, 0x900F, 0x9011, kTransfer});
     }
-    /// The camera starts recording once the shutter is pressed.
-    void recordOnShutter() {
-        camera->on(kShutter, [this](const RecordedRequest&) {
-            const std::lock_guard<std::mutex> lock(conditionMutex);
-            condition.set(statusFlags, 0x300);
-            return ScriptedResponse::ok();
-        });
-    }
     std::vector<uint32_t> shutterParameters() const {
         const auto sent = camera->requestsFor(kShutter);
         return sent.empty() ? std::vector<uint32_t>{} : sent.back().parameters;

@@ -141,11 +141,7 @@ TEST_F(CaptureExpiryTest, StillCapturesEndUnknownAfterTwoMinutes) {
 TEST_F(CaptureExpiryTest, MovieCapturesNeverExpire) {
     addStorage("65536", true);
     pollWithoutSleeping();
-    camera->on(kShutter, [this](const RecordedRequest&) {
-        const std::lock_guard<std::mutex> lock(conditionMutex);
-        condition.set(statusFlags, 0x300);
-        return ScriptedResponse::ok();
-    });
+    recordOnShutter();
     setCondition([](ConditionBuilder& c) { c.set(statusFlags, 0x100); });
     const auto movie = adapter->startCapture(false).getCapture();
     ASSERT_NE(movie, nullptr);
