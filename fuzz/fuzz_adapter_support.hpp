@@ -35,15 +35,6 @@ public:
     void markConnected(bool on) { connected = on; }
 };
 
-/// Diagnostics would flood the fuzzer's output (and slow it down a lot); drop them.
-inline void silenceDiagnostics() {
-    static const bool silenced = [] {
-        Impl::setDiagnosticSink([](const std::string&) {});
-        return true;
-    }();
-    (void)silenced;
-}
-
 /// The model names the adapter treats differently, plus one it does not know.
 inline std::string pickModel(FuzzedDataProvider& input) {
     static const char* const models[] = {"QUORIN Alto",    "QUORIN Alto II",  "QUORIN Brio",
@@ -75,7 +66,8 @@ struct FuzzedCamera {
     explicit FuzzedCamera(FuzzedDataProvider& input, const std::string& model,
                           std::vector<uint16_t> operations = {0x1001, 0x9001, 0x900F, 0x900B,
                                                               0x9016, 0x9017}) {
-        silenceDiagnostics();
+        // Diagnostics would flood the fuzzer's output (and slow it down a lot); drop them.
+        Impl::setDiagnosticSink([](const std::string&) {});
         camera = std::make_shared<ScriptedMtpDevice>("QUORIN", model, "1.00", "0001");
         camera->setSupportedOperations(std::move(operations));
         // Handlers run on the caller's thread, and only while the harness keeps `input` alive.

@@ -16,10 +16,12 @@
 #include "mtp/usb/bulk_pipe.hpp"
 #include "mtp/usb/ptp_container.hpp"
 #include "mtp/usb/ptp_transaction.hpp"
+#include "support/mtp_requests.hpp"
 
 namespace {
 
 using namespace Corvane::CameraController::Impl;
+namespace Testing = Corvane::CameraController::Testing;
 
 void check(bool condition) {
     if (!condition) {
@@ -160,17 +162,9 @@ void fuzzEngine(const uint8_t* data, size_t size) {
     PtpTransactionRunner runner(pipe, limits);
 
     static const std::vector<uint8_t> outgoing(700, 0x5A);
-    MtpRequest read;
-    read.operationCode = 0x1009;
-    read.parameters = {1};
-    read.dataPhase = MtpDataPhase::Read;
-    MtpRequest none;
-    none.operationCode = 0x9011;
-    MtpRequest write;
-    write.operationCode = 0x100D;
-    write.dataPhase = MtpDataPhase::Write;
-    write.data = outgoing.data();
-    write.dataSize = static_cast<uint32_t>(outgoing.size());
+    const MtpRequest read = Testing::readRequest(0x1009, {1});
+    const MtpRequest none = Testing::mtpRequest(0x9011);
+    const MtpRequest write = Testing::writeRequest(0x100D, outgoing);
 
     uint32_t transactionId = 0;
     for (const MtpRequest* request : {&read, &none, &write, &read}) {

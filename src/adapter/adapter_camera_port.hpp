@@ -27,6 +27,8 @@ public:
     virtual std::shared_ptr<QuorinCameraCondition> getCondition() const = 0;
     /// The owning device, or null when it no longer exists.
     virtual std::shared_ptr<AdapterHost> lockHost() const = 0;
+    /// Whether the camera is connected: a transport bound and open, and connect done.
+    virtual bool isConnected() const = 0;
     /// Whether the camera stores captures on its cards (0x9012's mode 3) rather than only in
     /// its transfer buffer.
     virtual bool isStorageWriting() const = 0;

@@ -332,15 +332,6 @@ void QuorinCameraDeviceMtpUsbAdapter::finishMovieBeforeDisconnect() {
 
 // ---- pending captures ----
 
-std::vector<std::shared_ptr<CaptureImpl>> QuorinCameraDeviceMtpUsbAdapter::getPendingCaptures()
-    const {
-    return pendingCaptures.snapshot();
-}
-
-void QuorinCameraDeviceMtpUsbAdapter::abandonPendingCaptures() {
-    pendingCaptures.abandonAll();
-}
-
 void QuorinCameraDeviceMtpUsbAdapter::captureFileArrived() {
     if (lockHost() == nullptr) {
         return;

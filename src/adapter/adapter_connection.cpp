@@ -86,33 +86,11 @@ std::shared_ptr<CameraDeviceMtpUsbAdapter> createQuorinAdapter(std::weak_ptr<Ada
 }
 
 QuorinCameraDeviceMtpUsbAdapter::~QuorinCameraDeviceMtpUsbAdapter() {
-    currentEventLoopStop()->request();
-    liveViewRunning = false;
-    // One of the tasks dropped the last reference: it cannot wait for itself, so a helper
-    // thread collects it. Every task holds the adapter while it uses it, so none touches it
-    // any more; the others end as soon as they find it gone.
-    switch (AdapterTaskMark::current(this)) {
-        case AdapterTask::Events:
-            collectLater(std::move(eventLoopFuture));
-            break;
-        case AdapterTask::LiveView: {
-            const MutexLock lock(liveViewMutex);
-            collectLater(std::move(liveViewTask));
-            break;
-        }
-        case AdapterTask::Listing:
-            listings.collectTasksLater();
-            break;
-        case AdapterTask::None:
-            break;
-    }
-    {
-        // The task never takes this lock, so holding it while waiting cannot block the task.
-        const MutexLock lock(liveViewMutex);
-        joinLiveViewTask();
-    }
-    if (eventLoopFuture.valid()) {
-        eventLoopFuture.wait();
+    // The event and live-view parts end their own tasks as they are destroyed. A listing task
+    // that dropped the last reference cannot wait for itself, so a helper thread collects it;
+    // it holds the adapter while it uses it, so it no longer touches it.
+    if (runsOnOwnTask(AdapterTask::Listing)) {
+        listings.collectTasksLater();
     }
 }
 
@@ -123,11 +101,11 @@ void QuorinCameraDeviceMtpUsbAdapter::rebindTransport(const std::shared_ptr<MtpD
         return;
     }
     // Runs under discovery's lock, on any thread: nothing here waits or calls a listener.
-    abandonPendingCaptures();
-    liveViewRunning = false;
+    pendingCaptures.abandonAll();
+    liveView.requestStop();
     // The running event task reports the loss. With none running (a connect or disconnect
     // is under way) nobody is to be told, and nothing is left behind for the next task.
-    currentEventLoopStop()->requestForLoss();
+    eventTask.currentStop()->requestForLoss();
 }
 
 bool QuorinCameraDeviceMtpUsbAdapter::isConnected() const {
@@ -183,17 +161,8 @@ uint32_t QuorinCameraDeviceMtpUsbAdapter::storageSlotCount(const std::string& mo
     return modelProfile(model).cardSlots;
 }
 
-std::unique_lock<std::mutex> QuorinCameraDeviceMtpUsbAdapter::lockLifecycle() {
-    // Inside a listener the lock may be held by an application thread that waits for the very
-    // task running the listener: try it instead of waiting.
-    if (runsOnAnyTask()) {
-        return std::unique_lock<std::mutex>(lifecycleMutex, std::try_to_lock);
-    }
-    return std::unique_lock<std::mutex>(lifecycleMutex);
-}
-
 Response QuorinCameraDeviceMtpUsbAdapter::connect() {
-    const auto serialised = lockLifecycle();
+    const auto serialised = eventTask.lockLifecycle();
     if (!serialised.owns_lock()) {
         return makeErrorResponse(ErrorCode::DeviceError, "Device Busy");
     }
@@ -238,11 +207,11 @@ Response QuorinCameraDeviceMtpUsbAdapter::connect() {
     connectStorages(*owner, storageIds);
     updateBatteryLevel();
     connected = true;
-    liveViewRunning = false;
+    liveView.requestStop();
     listImages();
     startEventLoop();
 
-    if (!waitForFirstPass()) {
+    if (!eventTask.waitForFirstPass(firstPassTimeout)) {
         abandonConnection(*owner);
         return makeErrorResponse(ErrorCode::DeviceError, "Camera condition could not be read");
     }
@@ -308,21 +277,6 @@ void QuorinCameraDeviceMtpUsbAdapter::connectStorages(AdapterHost& owner,
     }
 }
 
-bool QuorinCameraDeviceMtpUsbAdapter::waitForFirstPass() const {
-    const auto deadline = std::chrono::steady_clock::now() + firstPassTimeout;
-    while (!eventLoopRunning) {
-        // An event task that already ended (camera gone) will never finish a pass.
-        const bool ended =
-            eventLoopFuture.valid() &&
-            eventLoopFuture.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
-        if (ended || std::chrono::steady_clock::now() >= deadline) {
-            return eventLoopRunning;
-        }
-        std::this_thread::sleep_for(kConnectPoll);
-    }
-    return true;
-}
-
 bool QuorinCameraDeviceMtpUsbAdapter::waitForListingsToStart(AdapterHost& owner) const {
     const auto deadline = std::chrono::steady_clock::now() + listingStartTimeout;
     for (const auto& storage : owner.getStoragesImpl().snapshot()) {
@@ -339,22 +293,13 @@ bool QuorinCameraDeviceMtpUsbAdapter::waitForListingsToStart(AdapterHost& owner)
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::stopBackgroundWork(AdapterHost& owner) {
-    stopEventLoop();
+    eventTask.stop();
     for (const auto& storage : owner.getStoragesImpl().snapshot()) {
         stopListing(storage);
     }
-    abandonPendingCaptures();
-    stopLiveView();
-    liveViewRunning = false;
-    if (runsOnOwnTask(AdapterTask::LiveView)) {
-        // A frame listener disconnecting: an application thread may hold liveViewMutex while
-        // it waits for this very task, so the task only ends after the listener returns.
-        return;
-    }
-    // Also when stopLiveView refused for a vanished camera: the task must be gone before
-    // the transport is closed.
-    const MutexLock lock(liveViewMutex);
-    joinLiveViewTask();
+    pendingCaptures.abandonAll();
+    // Also for a vanished camera: the frame task must be gone before the transport closes.
+    liveView.stopAndJoin();
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::abandonConnection(AdapterHost& owner) {
@@ -370,7 +315,7 @@ void QuorinCameraDeviceMtpUsbAdapter::abandonConnection(AdapterHost& owner) {
 }
 
 Response QuorinCameraDeviceMtpUsbAdapter::disconnect() {
-    const auto serialised = lockLifecycle();
+    const auto serialised = eventTask.lockLifecycle();
     if (!serialised.owns_lock()) {
         return makeErrorResponse(ErrorCode::DeviceError, "Device Busy");
     }
@@ -379,8 +324,8 @@ Response QuorinCameraDeviceMtpUsbAdapter::disconnect() {
     if (owner != nullptr) {
         stopBackgroundWork(*owner);
     } else {
-        stopEventLoop();
-        abandonPendingCaptures();
+        eventTask.stop();
+        pendingCaptures.abandonAll();
     }
     connected = false;
     const auto transport = getMtpDevice();

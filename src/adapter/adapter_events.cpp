@@ -47,67 +47,8 @@ bool pollsSlowly(const QuorinCameraCondition& condition) {
 // ---- task lifecycle ----
 
 void QuorinCameraDeviceMtpUsbAdapter::startEventLoop() {
-    // An earlier task is asked to end first, so that two never poll side by side for long.
-    currentEventLoopStop()->request();
-    std::future<void> previous = std::move(eventLoopFuture);
-    if (previous.valid()) {
-        if (runsOnAnyTask()) {
-            // Restarted from a listener: of that very task, which ends after its pass, or of
-            // the frame task, which must not wait for a task that may be waiting for it.
-            collectLater(std::move(previous));
-        } else {
-            previous.wait();
-        }
-    }
-    const auto stop = std::make_shared<EventLoopStop>();
-    {
-        const MutexLock lock(eventLoopStopMutex);
-        eventLoopStop = stop;
-    }
-    eventLoopRunning = false;
-    eventLoopFuture = std::async(std::launch::async, &QuorinCameraDeviceMtpUsbAdapter::eventLoop,
-                                 this, weak_from_this(), stop);
-}
-
-std::shared_ptr<EventLoopStop> QuorinCameraDeviceMtpUsbAdapter::currentEventLoopStop() const {
-    const MutexLock lock(eventLoopStopMutex);
-    return eventLoopStop;
-}
-
-void QuorinCameraDeviceMtpUsbAdapter::stopEventLoop() {
-    currentEventLoopStop()->request();
-    if (runsOnAnyTask()) {
-        // A task never waits for another: the event task may itself be waiting for the
-        // frame task (a listener stopping live view). It ends after its current pass.
-        return;
-    }
-    if (eventLoopFuture.valid()) {
-        eventLoopFuture.wait();
-    }
-}
-
-void QuorinCameraDeviceMtpUsbAdapter::eventLoop(const void* owner,
-                                                std::weak_ptr<CameraDeviceAdapter> adapter,
-                                                std::shared_ptr<EventLoopStop> stop) {
-    // Declared first, so that it still marks the thread when the last reference to the
-    // adapter is dropped here and the adapter is destroyed on this thread.
-    const AdapterTaskMark mark(owner, AdapterTask::Events);
-    for (;;) {
-        std::optional<milliseconds> pause;
-        {
-            const auto self =
-                std::static_pointer_cast<QuorinCameraDeviceMtpUsbAdapter>(adapter.lock());
-            if (self == nullptr) {
-                return;
-            }
-            pause = self->eventStep(*stop);
-            if (!pause) {
-                self->eventLoopRunning = false;
-                return;
-            }
-        }
-        stop->pauseFor(*pause);
-    }
+    // The pass runs only while the task holds the adapter, so `this` is alive in it.
+    eventTask.start(weak_from_this(), [this](EventLoopStop& stop) { return eventStep(stop); });
 }
 
 std::optional<milliseconds> QuorinCameraDeviceMtpUsbAdapter::eventStep(EventLoopStop& stop) {
@@ -134,13 +75,13 @@ std::optional<milliseconds> QuorinCameraDeviceMtpUsbAdapter::eventStep(EventLoop
         // Whatever one pass meets, the camera's events must keep coming.
         writeDiagnostic(std::string("[error][eventLoop] ") + error.what());
     }
-    eventLoopRunning = true;
+    eventTask.markPassDone();
     const auto current = getCondition();
     return current != nullptr && pollsSlowly(*current) ? kSlowPollPeriod : kPollPeriod;
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::handleUnplugged() {
-    abandonPendingCaptures();
+    pendingCaptures.abandonAll();
     // Once per loss: discovery may have seen the same loss first.
     if (connected.exchange(false)) {
         reportDisconnected();
@@ -199,10 +140,6 @@ void QuorinCameraDeviceMtpUsbAdapter::runEventPass() {
 }
 
 // ---- remembered words and change detection ----
-
-void QuorinCameraDeviceMtpUsbAdapter::takeRememberedWords() {
-    conditionTracker.takeWords();
-}
 
 void QuorinCameraDeviceMtpUsbAdapter::takeRememberedWordsOf(uint16_t propertyCode) {
     conditionTracker.takeWordsOf(propertyCode);

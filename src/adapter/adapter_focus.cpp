@@ -84,7 +84,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::focus(int32_t adjustment) {
     const std::string model = deviceModel();
     // These bodies move the focus coarsely only while live view shows the result.
     const bool needsLiveView = modelProfile(model).focusNeedsLiveView;
-    if (recording || (needsLiveView && !liveViewRunning)) {
+    if (recording || (needsLiveView && !liveView.isRunning())) {
         return makeErrorResponse(ErrorCode::DeviceError, "Device Busy");
     }
     // Widened first: the magnitude of INT32_MIN does not fit in 32 bits.

@@ -607,7 +607,7 @@ Response QuorinCameraDeviceMtpUsbAdapter::deleteImage(const CameraImage& image) 
     if (!handle) {
         return makeErrorResponse(ErrorCode::ImageNotFound, image.getName());
     }
-    const bool liveViewWasRunning = liveViewRunning;
+    const bool liveViewWasRunning = liveView.isRunning();
     if (liveViewWasRunning) {
         stopLiveView();
     }

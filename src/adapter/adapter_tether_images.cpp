@@ -136,11 +136,11 @@ void QuorinCameraDeviceMtpUsbAdapter::deleteTetherImage() {
 }
 
 void QuorinCameraDeviceMtpUsbAdapter::refreshAfterTetherDelete() {
-    const bool liveViewWasRunning = liveViewRunning;
+    const bool liveViewWasRunning = liveView.isRunning();
     if (!resetsTetherAfterCapture(deviceModel())) {
         return;
     }
-    const auto pending = getPendingCaptures();
+    const auto pending = pendingCaptures.snapshot();
     if (pending.empty() || pending.front()->getRemainingFiles() != 1) {
         return;
     }

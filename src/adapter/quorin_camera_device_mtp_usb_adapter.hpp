@@ -18,6 +18,8 @@
 #include "adapter/adapter_camera_port.hpp"
 #include "adapter/adapter_capture_gate.hpp"
 #include "adapter/adapter_condition_tracker.hpp"
+#include "adapter/adapter_event_task.hpp"
+#include "adapter/adapter_live_view_session.hpp"
 #include "adapter/adapter_pending_captures.hpp"
 #include "adapter/adapter_setting_codecs.hpp"
 #include "adapter/adapter_storage_listings.hpp"
@@ -45,7 +47,8 @@ class CameraStorageImpl;
 /// adapter_connection.cpp (connect, disconnect, condition, battery), adapter_live_view.cpp,
 /// adapter_settings_read.cpp, adapter_settings_write.cpp, adapter_device_settings.cpp,
 /// adapter_focus.cpp; adapter_events.cpp, adapter_capture.cpp, adapter_images.cpp,
-/// adapter_tether_images.cpp.
+/// adapter_tether_images.cpp. The parts it delegates to own their fields, locks and tasks;
+/// docs/threading.md lists them with the lock order.
 class QuorinCameraDeviceMtpUsbAdapter : public CameraDeviceMtpUsbAdapter, public CameraPort {
 public:
     explicit QuorinCameraDeviceMtpUsbAdapter(std::weak_ptr<AdapterHost> host);
@@ -127,31 +130,19 @@ protected:
     std::weak_ptr<AdapterHost> host;
     /// The condition part: the current record and change tracking's remembered words.
     ConditionTracker conditionTracker;
-    std::atomic<bool> eventLoopRunning{false};
-    std::future<void> eventLoopFuture;
-    /// The running event task's stop request; replaced for each new task. Copied out under
-    /// eventLoopStopMutex: discovery asks the task to stop from any thread.
-    mutable Mutex eventLoopStopMutex;
-    std::shared_ptr<EventLoopStop> eventLoopStop GUARDED_BY(eventLoopStopMutex) =
-        std::make_shared<EventLoopStop>();
-    std::shared_ptr<EventLoopStop> currentEventLoopStop() const;
     std::atomic<bool> connected{false};
     std::atomic<bool> storageWriting{false};
     /// The transport's session number that tether mode and storage writing were set in.
     std::atomic<uint64_t> sessionSetUp{0};
 
-    /// Serialises connect and disconnect: the event task's future and stop request are
-    /// replaced by them. Guards no field of its own; taken before every other adapter lock.
-    std::mutex lifecycleMutex;
-    /// Takes lifecycleMutex; on a task thread only when free (the result then owns nothing).
-    std::unique_lock<std::mutex> lockLifecycle();
-
-    // ---- live view ----
-    std::atomic<bool> liveViewRunning{false};
-    /// Serialises starts and stops of live view and guards liveViewTask (never taken by the
-    /// task itself).
-    Mutex liveViewMutex;
-    std::future<void> liveViewTask GUARDED_BY(liveViewMutex);
+    /// The capture part: pending captures, the capture gate.
+    PendingCaptures pendingCaptures;
+    /// The transfer-buffer part's record of the tether images it made.
+    TetherImageRegistry tetherImages;
+    /// The event task part; its lifecycle lock serialises connect and disconnect.
+    EventTask eventTask{this};
+    /// The live-view part: the switch and the frame task.
+    LiveViewSession liveView{this, *this};
 
     /// Bounds of connect's waits for the event task's first pass and for the listings to
     /// start; a camera that stops answering meanwhile fails the connect instead of hanging.
@@ -162,20 +153,11 @@ protected:
 
 private:
     void connectStorages(AdapterHost& owner, const std::vector<uint32_t>& storageIds);
-    bool waitForFirstPass() const;
     bool waitForListingsToStart(AdapterHost& owner) const;
     /// Stops what connect started and leaves the camera disconnected; for a failed connect.
     void abandonConnection(AdapterHost& owner);
     /// Stops the event task, the listings and live view, and ends every pending capture.
     void stopBackgroundWork(AdapterHost& owner);
-    enum class LiveViewStep { Next, NextAfterPause, Exit };
-    /// The frame task: holds the adapter only for one step at a time, so that the adapter may
-    /// be released while live view runs. `owner` is the adapter's address, for AdapterTaskMark.
-    static void liveViewLoop(const void* owner, std::weak_ptr<CameraDeviceAdapter> adapter);
-    LiveViewStep fetchLiveViewFrame();
-    void finishLiveView();
-    /// Waits for the frame task to end; does nothing on the task's own thread.
-    void joinLiveViewTask() REQUIRES(liveViewMutex);
     /// Whether the calling thread runs `task` of this adapter (a listener called by it, say),
     /// which must then never wait for that task.
     bool runsOnOwnTask(AdapterTask task) const { return AdapterTaskMark::current(this) == task; }
@@ -192,18 +174,10 @@ protected:
     // adapter_tether_images.cpp. Internal steps, not part of the face: unit tests reach them
     // through a test subclass.
 
-    /// Launches the event task (eventLoop) and moves its future into eventLoopFuture.
+    /// Starts the event task (a new one, after the earlier one ended) with eventStep as pass.
     void startEventLoop();
-    /// Asks the event task to stop, wakes it from its pause and waits for it to end (called
-    /// from the task itself, e.g. by a listener, it only asks it to end).
-    void stopEventLoop();
-    /// Copies the remembered condition words from the current condition (also after a
-    /// setting was written, so that the write is not reported as a camera-side change).
-    void takeRememberedWords();
     /// Disconnect, first steps: finishes a movie recording and drops movie captures.
     void finishMovieBeforeDisconnect();
-    /// Every pending capture gets state Unknown; the list is emptied.
-    void abandonPendingCaptures();
     /// Ends the background listing of `storage` and waits for its task.
     void stopListing(const std::shared_ptr<CameraStorage>& storage);
 
@@ -232,8 +206,6 @@ protected:
     /// Completes the oldest pending capture, a movie, with the files it got when its recording
     /// ended 10 s ago and no file came since (Unknown when none came at all).
     void endMovieShortOfFiles();
-    /// A copy of the pending captures, oldest first.
-    std::vector<std::shared_ptr<CaptureImpl>> getPendingCaptures() const;
     /// Sends captureComplete for `capture` to every listener.
     void reportCaptureComplete(const std::shared_ptr<CaptureImpl>& capture);
 
@@ -262,10 +234,6 @@ protected:
     void updateStorageImages(const std::shared_ptr<CameraStorage>& storage);
 
 private:
-    /// The event task: holds the adapter only for one pass at a time and pauses without it,
-    /// so that the adapter may be released while the task runs.
-    static void eventLoop(const void* owner, std::weak_ptr<CameraDeviceAdapter> adapter,
-                          std::shared_ptr<EventLoopStop> stop);
     /// One pass of the event task; the pause before the next, or none when the task ends.
     std::optional<std::chrono::milliseconds> eventStep(EventLoopStop& stop);
     /// One pass of the event loop after the condition was read.
@@ -319,11 +287,6 @@ private:
     /// Serialises capture starts; held across the start's camera work and waits, so nothing
     /// else is ever taken while waiting for it except the locks below.
     Mutex captureMutex;
-    /// The capture part: pending captures, the capture gate.
-    PendingCaptures pendingCaptures;
-
-    /// The transfer-buffer part's record of the tether images it made.
-    TetherImageRegistry tetherImages;
 
     // Last, so that it is destroyed first: destroying it waits for the listing tasks, which
     // still use the members above.

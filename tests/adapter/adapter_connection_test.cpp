@@ -9,6 +9,7 @@
 #include "corvane/camera_controller/camera_event_listener.hpp"
 #include "corvane/camera_controller/camera_storage.hpp"
 #include "model/camera_storage_impl.hpp"
+#include "support/eventually.hpp"
 
 namespace Corvane::CameraController::Testing {
 namespace {
@@ -164,10 +165,7 @@ TEST_F(ConnectionTest, SessionOpenedAnewByTheTransportGetsTetherModeAndStorageWr
     const auto tetherOn = camera->requestsFor(0x9001).at(0).parameters;
     camera->clearRequests();
     camera->setSessionNumber(2);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (camera->countOf(0x9004) == 0 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    ASSERT_TRUE(eventually([&] { return camera->countOf(0x9004) > 0; }));
     const auto tether = camera->requestsFor(0x9001);
     ASSERT_EQ(tether.size(), 1u);
     EXPECT_EQ(tether[0].parameters, tetherOn);
@@ -252,27 +250,12 @@ TEST_F(ConnectionTest, ConditionRecordIsReplacedWholeAndKeptOnFailure) {
     EXPECT_EQ(camera->requestsFor(0x900F)[0].dataPhase, Impl::MtpDataPhase::Read);
 }
 
-}  // namespace
-}  // namespace Corvane::CameraController::Testing
-
-namespace Corvane::CameraController::Testing {
-namespace {
-
 // A replug noticed while no event task runs (here: marked connected without one) ends the
 // connection without leaving a loss behind: the next connect's event task must not report it
 // and end, which would fail that connect.
 TEST_F(ConnectionTest, RebindWithoutEventTaskLeavesNothingForTheNextConnect) {
     scriptCamera("QUORIN Delta", {0x00010001});
     markConnected(ConditionBuilder());
-    struct LossCounter : CameraEventListener {
-        void deviceDisconnected(const std::shared_ptr<const CameraDevice>&,
-                                DeviceInterface) override {
-            ++losses;
-        }
-        std::atomic<int> losses{0};
-    };
-    const auto listener = std::make_shared<LossCounter>();
-    device->addEventListener(listener);
 
     const auto replugged =
         std::make_shared<ScriptedMtpDevice>("Quorin", "QUORIN Delta", "1.00", "0001");
@@ -285,7 +268,7 @@ TEST_F(ConnectionTest, RebindWithoutEventTaskLeavesNothingForTheNextConnect) {
     EXPECT_TRUE(adapter->isConnected());
     EXPECT_EQ(replugged->openCount(), 1);
     ASSERT_EQ(adapter->disconnect().getResult(), Result::Ok);
-    EXPECT_EQ(listener->losses, 0);
+    EXPECT_TRUE(listener->events().empty());
 }
 
 }  // namespace

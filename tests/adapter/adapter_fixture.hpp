@@ -1,32 +1,44 @@
-// Shared set-up of the adapter unit tests: a Quorin device whose adapter talks to a scripted
-// camera, plus builders for the condition dataset and DevicePropDesc answers.
+// Shared set-up of the adapter tests: a Quorin device whose adapter talks to a scripted camera,
+// a listener that records every call, and builders for the datasets the camera answers.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
+#include "corvane/camera_controller/camera_event_listener.hpp"
+#include "corvane/camera_controller/capture.hpp"
+#include "corvane/camera_controller/setting.hpp"
 #include "device/quorin_camera_device.hpp"
+#include "model/camera_image_impl.hpp"
+#include "model/camera_storage_impl.hpp"
 #include "support/dataset_builder.hpp"
 #include "support/diagnostic_capture.hpp"
 #include "support/scripted_mtp_device.hpp"
 
 namespace Corvane::CameraController::Testing {
 
-/// Opens the adapter's flags and internal steps to the unit tests.
+/// Opens the adapter's parts, flags and internal steps to the unit tests.
 class TestAdapter : public Impl::QuorinCameraDeviceMtpUsbAdapter {
 public:
     using QuorinCameraDeviceMtpUsbAdapter::connected;
     using QuorinCameraDeviceMtpUsbAdapter::firstPassTimeout;
     using QuorinCameraDeviceMtpUsbAdapter::listingStartTimeout;
-    using QuorinCameraDeviceMtpUsbAdapter::liveViewRunning;
     using QuorinCameraDeviceMtpUsbAdapter::QuorinCameraDeviceMtpUsbAdapter;
-    // The internal steps the unit tests drive one at a time.
-    using QuorinCameraDeviceMtpUsbAdapter::abandonPendingCaptures;
+    // The parts, reached through their own interfaces.
+    using QuorinCameraDeviceMtpUsbAdapter::conditionTracker;
+    using QuorinCameraDeviceMtpUsbAdapter::eventTask;
+    using QuorinCameraDeviceMtpUsbAdapter::liveView;
+    using QuorinCameraDeviceMtpUsbAdapter::pendingCaptures;
+    using QuorinCameraDeviceMtpUsbAdapter::tetherImages;
+    // The face's internal steps the unit tests drive one at a time.
     using QuorinCameraDeviceMtpUsbAdapter::captureFileArrived;
     using QuorinCameraDeviceMtpUsbAdapter::countExpectedFiles;
     using QuorinCameraDeviceMtpUsbAdapter::createImage;
@@ -36,22 +48,17 @@ public:
     using QuorinCameraDeviceMtpUsbAdapter::doListImagesAsync;
     using QuorinCameraDeviceMtpUsbAdapter::expireStillCaptures;
     using QuorinCameraDeviceMtpUsbAdapter::fetchObjectHandles;
-    using QuorinCameraDeviceMtpUsbAdapter::getPendingCaptures;
     using QuorinCameraDeviceMtpUsbAdapter::isCaptureAllowed;
     using QuorinCameraDeviceMtpUsbAdapter::isMovieMode;
     using QuorinCameraDeviceMtpUsbAdapter::isMovieRecording;
     using QuorinCameraDeviceMtpUsbAdapter::startEventLoop;
-    using QuorinCameraDeviceMtpUsbAdapter::stopEventLoop;
     using QuorinCameraDeviceMtpUsbAdapter::stopListing;
-    using QuorinCameraDeviceMtpUsbAdapter::takeRememberedWords;
     using QuorinCameraDeviceMtpUsbAdapter::transferTetherBuffer;
     using QuorinCameraDeviceMtpUsbAdapter::updateImageInfo;
     using QuorinCameraDeviceMtpUsbAdapter::updateStorageImages;
     using QuorinCameraDeviceMtpUsbAdapter::updateStorages;
     using QuorinCameraDeviceMtpUsbAdapter::waitForStorageListing;
     void setConnected(bool value) { connected = value; }
-    void setLiveViewRunning(bool value) { liveViewRunning = value; }
-    bool isEventLoopRunning() const { return eventLoopRunning; }
 };
 
 /// A condition dataset: 600 zero bytes with named words set.
@@ -105,32 +112,178 @@ inline std::vector<uint8_t> propDesc(uint16_t property, uint16_t dataType, uint6
 
 using CapturedDiagnostics = DiagnosticCapture;
 
-/// A device, its adapter and the scripted camera behind it.
+/// An ObjectInfo dataset with the fields the adapter reads.
+inline std::vector<uint8_t> objectInfoDataset(uint32_t storageId, uint16_t format, uint32_t size,
+                                              const std::string& filename,
+                                              uint16_t thumbFormat = 0x3801,
+                                              const std::string& captureDate = "") {
+    return DatasetBuilder()
+        .u32(storageId)
+        .u16(format)
+        .u16(0)
+        .u32(size)
+        .u16(thumbFormat)
+        .u32(0)
+        .u32(160)
+        .u32(120)
+        .u32(6000)
+        .u32(4000)
+        .u32(24)
+        .u32(0)
+        .u16(0)
+        .u32(0)
+        .u32(0)
+        .string(filename)
+        .string(captureDate)
+        .string("")
+        .string("")
+        .bytes();
+}
+
+/// Records every listener call as one line of text.
+class RecordingListener : public CameraEventListener {
+public:
+    void imageAdded(const std::shared_ptr<const CameraDevice>&,
+                    const std::shared_ptr<const CameraImage>& image) override {
+        note("imageAdded " + (image ? image->getName() : std::string("null")), image);
+    }
+    void imageStored(const std::shared_ptr<const CameraDevice>&,
+                     const std::shared_ptr<const CameraImage>& image) override {
+        note("imageStored " + image->getName(), image);
+    }
+    void captureComplete(const std::shared_ptr<const CameraDevice>&,
+                         const std::shared_ptr<const Capture>& capture) override {
+        note("captureComplete " + capture->getId(), nullptr);
+    }
+    void deviceDisconnected(const std::shared_ptr<const CameraDevice>&, DeviceInterface) override {
+        note("deviceDisconnected", nullptr);
+    }
+    void captureSettingsChanged(
+        const std::shared_ptr<const CameraDevice>&,
+        const std::vector<std::shared_ptr<const CaptureSetting>>& settings) override {
+        std::string line = "captureSettingsChanged";
+        for (const auto& setting : settings) {
+            line += " " + setting->getName();
+        }
+        note(line, nullptr);
+    }
+
+    std::vector<std::string> events() const {
+        const std::lock_guard<std::mutex> lock(mutex);
+        return lines;
+    }
+    void liveViewFrameUpdated(const std::shared_ptr<const CameraDevice>&,
+                              const std::shared_ptr<const unsigned char>& data,
+                              uint64_t size) override {
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            frames.emplace_back(data.get(), data.get() + size);
+        }
+        if (onFrame) {
+            onFrame();
+        }
+    }
+    /// Called on the frame task after each frame is recorded; set before live view starts.
+    std::function<void()> onFrame;
+
+    std::vector<std::shared_ptr<const CameraImage>> images() const {
+        const std::lock_guard<std::mutex> lock(mutex);
+        return received;
+    }
+    std::vector<std::vector<uint8_t>> receivedFrames() const {
+        const std::lock_guard<std::mutex> lock(mutex);
+        return frames;
+    }
+
+private:
+    void note(const std::string& line, const std::shared_ptr<const CameraImage>& image) {
+        const std::lock_guard<std::mutex> lock(mutex);
+        lines.push_back(line);
+        if (image) {
+            received.push_back(image);
+        }
+    }
+    mutable std::mutex mutex;
+    std::vector<std::string> lines;
+    std::vector<std::shared_ptr<const CameraImage>> received;
+    std::vector<std::vector<uint8_t>> frames;
+};
+
+/// A device, its adapter and the scripted camera behind it, which serves `condition` to every
+/// 0x900F request; a RecordingListener hears the device.
 class AdapterTest : public ::testing::Test {
 protected:
+    static constexpr uint16_t kCondition = 0x900F;
+    static constexpr uint16_t kShutter = 0x9011;
+
     void makeCamera(const std::string& model,
-                    std::vector<uint16_t> operations = {0x1001, 0x9001, 0x900F}) {
-        camera = std::make_shared<ScriptedMtpDevice>("Quorin", model, "1.00", "0001");
+                    std::vector<uint16_t> operations = {0x1001, 0x9001, 0x900F},
+                    const std::string& firmware = "1.00") {
+        camera = std::make_shared<ScriptedMtpDevice>("Quorin", model, firmware, "0001");
         camera->setSupportedOperations(std::move(operations));
+        camera->on(kCondition, [this](const RecordedRequest&) {
+            const std::lock_guard<std::mutex> lock(conditionMutex);
+            return ScriptedResponse::ok(condition.bytes());
+        });
         device = std::make_shared<Impl::QuorinCameraDevice>();
+        device->setManufacturer("Quorin");
         device->setModel(model);
+        device->setFirmwareVersion(firmware);
+        device->setSerialNumber("0001");
         adapter = std::make_shared<TestAdapter>(device);
         adapter->setMtpDevice(camera);
         device->addAdapter(DeviceInterface::USB, adapter);
+        listener = std::make_shared<RecordingListener>();
+        device->addEventListener(listener);
     }
 
-    /// Serves `condition` to every 0x900F request.
-    void serveCondition(const ConditionBuilder& condition) {
-        const std::vector<uint8_t> bytes = condition.bytes();
-        camera->on(0x900F, [bytes](const RecordedRequest&) { return ScriptedResponse::ok(bytes); });
+    /// The camera answers `served` to 0x900F from now on.
+    void serveCondition(const ConditionBuilder& served) {
+        const std::lock_guard<std::mutex> lock(conditionMutex);
+        condition = served;
     }
 
-    /// Marks the adapter connected without running connect, with `condition` read once.
-    void markConnected(const ConditionBuilder& condition) {
-        serveCondition(condition);
+    /// Marks the adapter connected without running connect, with `served` read once.
+    void markConnected(const ConditionBuilder& served) {
+        serveCondition(served);
         adapter->connected = true;
         ASSERT_TRUE(adapter->updateCondition());
         camera->clearRequests();
+    }
+
+    /// Changes the camera's condition and lets the adapter read it.
+    void setCondition(const std::function<void(ConditionBuilder&)>& change) {
+        {
+            const std::lock_guard<std::mutex> lock(conditionMutex);
+            change(condition);
+        }
+        adapter->updateCondition();
+    }
+
+    std::shared_ptr<Impl::CameraStorageImpl> addStorage(const std::string& id, bool available) {
+        auto storage = std::make_shared<Impl::CameraStorageImpl>();
+        storage->setId(id);
+        storage->setAvailable(available);
+        device->getStoragesImpl().add(storage);
+        return storage;
+    }
+
+    /// The camera starts recording (status flags 0x300) once the shutter is pressed.
+    void recordOnShutter() {
+        camera->on(kShutter, [this](const RecordedRequest&) {
+            const std::lock_guard<std::mutex> lock(conditionMutex);
+            condition.word(104, 0x300);
+            return ScriptedResponse::ok();
+        });
+    }
+
+    /// Replaces the capture waits' 100 ms pauses by a refresh of the condition, so that the
+    /// waits run at once and see what the camera answers meanwhile.
+    void pollWithoutSleeping() {
+        adapter->setTimingForTesting(nullptr, [this](std::chrono::milliseconds) {
+            ++pauses;
+            adapter->updateCondition();
+        });
     }
 
     void TearDown() override {
@@ -142,6 +295,23 @@ protected:
     std::shared_ptr<ScriptedMtpDevice> camera;
     std::shared_ptr<Impl::QuorinCameraDevice> device;
     std::shared_ptr<TestAdapter> adapter;
+    std::shared_ptr<RecordingListener> listener;
+    std::mutex conditionMutex;
+    ConditionBuilder condition;
+    std::atomic<int> pauses{0};
+};
+
+/// A connected Alto II (firmware 1.50) with the shutter operation, for event, capture and image
+/// tests.
+class AdapterFixture : public AdapterTest {
+protected:
+    void SetUp() override { bind("QUORIN Alto II", "1.50", {0x1001, 0x9001, 0x900F, 0x9011}); }
+
+    void bind(const std::string& model, const std::string& firmware,
+              std::vector<uint16_t> operations) {
+        makeCamera(model, std::move(operations), firmware);
+        adapter->setConnected(true);
+    }
 };
 
 inline std::vector<uint8_t> u32Bytes(uint32_t value) {

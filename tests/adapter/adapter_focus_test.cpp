@@ -110,9 +110,9 @@ TEST_F(FocusTest, AltoNeedsLiveViewForTheCoarseDrive) {
     prepare("QUORIN Alto", {0x1001, 0x9001, 0x9016});
     EXPECT_EQ(messageOf(adapter->focus(10)), "Device Busy");
     EXPECT_TRUE(camera->requestsFor(0x9016).empty());
-    adapter->liveViewRunning = true;
+    ASSERT_EQ(adapter->startLiveView().getResult(), Result::Ok);
     EXPECT_EQ(adapter->focus(10).getResult(), Result::Ok);
-    adapter->liveViewRunning = false;
+    adapter->stopLiveView();
 }
 
 TEST_F(FocusTest, NoFocusDriveThrows) {

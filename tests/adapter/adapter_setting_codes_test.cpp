@@ -7,9 +7,10 @@
 namespace Corvane::CameraController::Impl {
 namespace {
 
+// Reading a code back and writing its setting must give the same pair: a code shared by two
+// values, or a value listed twice, would read back as the wrong setting.
 template <class Code>
-void expectOneCodePerSingleton(const SettingCodeTable<Code>& table, size_t expectedSize) {
-    EXPECT_EQ(table.getEntries().size(), expectedSize);
+void expectOneCodePerSingleton(const SettingCodeTable<Code>& table) {
     std::set<Code> codes;
     std::set<const CaptureSetting*> singletons;
     for (const auto& [code, singleton] : table.getEntries()) {
@@ -19,18 +20,18 @@ void expectOneCodePerSingleton(const SettingCodeTable<Code>& table, size_t expec
         EXPECT_EQ(table.codeOf(singleton), code);
         EXPECT_EQ(table.find(code), singleton);
     }
-    EXPECT_EQ(codes.size(), expectedSize);
-    EXPECT_EQ(singletons.size(), expectedSize);
+    EXPECT_EQ(codes.size(), table.getEntries().size());
+    EXPECT_EQ(singletons.size(), table.getEntries().size());
 }
 
 TEST(SettingCodes, EveryCatalogueValueHasItsOwnCode) {
-    expectOneCodePerSingleton(fNumberCodes(), 64);
-    expectOneCodePerSingleton(exposureCompensationCodes(), 41);
-    expectOneCodePerSingleton(isoCodes(), 54);
-    expectOneCodePerSingleton(whiteBalanceCodes(), 19);
-    expectOneCodePerSingleton(shutterSpeedCodes(), 121);
-    expectOneCodePerSingleton(stillImageCaptureFormatCodes(), 6);
-    expectOneCodePerSingleton(stillImageQualityCodes(), 12);
+    expectOneCodePerSingleton(fNumberCodes());
+    expectOneCodePerSingleton(exposureCompensationCodes());
+    expectOneCodePerSingleton(isoCodes());
+    expectOneCodePerSingleton(whiteBalanceCodes());
+    expectOneCodePerSingleton(shutterSpeedCodes());
+    expectOneCodePerSingleton(stillImageCaptureFormatCodes());
+    expectOneCodePerSingleton(stillImageQualityCodes());
 }
 
 TEST(SettingCodes, NumericCodesFollowTheValueTexts) {

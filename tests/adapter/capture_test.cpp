@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "adapter/adapter_capture_id.hpp"
+#include "adapter_fixture.hpp"
 #include "corvane/camera_controller/capture_settings.hpp"
-#include "event_capture_fixture.hpp"
 #include "model/capture_impl.hpp"
 
 namespace Corvane::CameraController::Testing {
@@ -48,6 +48,9 @@ TEST(CaptureId, StartTimeReadsBackFromTheFirstFourteenCharacters) {
 
 class CaptureTest : public AdapterFixture {
 protected:
+    void withTransferBuffer() {
+        bind("QUORIN Alto II", "1.50", {0x1001, 0x9001, 0x900F, 0x9011, kTransfer});
+    }
     std::vector<uint32_t> shutterParameters() const {
         const auto sent = camera->requestsFor(kShutter);
         return sent.empty() ? std::vector<uint32_t>{} : sent.back().parameters;
@@ -55,12 +58,15 @@ protected:
 };
 
 TEST_F(CaptureTest, ShutterParametersFollowModeAndFocus) {
-    bind("QUORIN Alto II", "1.50", {0x1001, 0x9001, 0x900F, 0x9011, kTransfer});
+    withTransferBuffer();
+    adapter->setTimingForTesting([] { return utc(1704196800, 7); }, nullptr);
     camera->on(kShutter, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
     setCondition([](ConditionBuilder&) {});
 
-    ASSERT_EQ(adapter->startCapture(false).getResult(), Result::Ok);
+    const auto still = adapter->startCapture(false);
+    ASSERT_EQ(still.getResult(), Result::Ok);
     EXPECT_EQ(shutterParameters(), (std::vector<uint32_t>{0, 2, 0, 0, 0}));
+    EXPECT_EQ(still.getCapture()->getId(), "202401021200007");
 
     // Focusing first places the focus point from the live view geometry.
     camera->on(0x1015, [](const RecordedRequest&) {
@@ -72,14 +78,10 @@ TEST_F(CaptureTest, ShutterParametersFollowModeAndFocus) {
 
     // Movie mode (only once no still capture is pending): the camera starts recording once
     // the shutter was pressed.
-    adapter->abandonPendingCaptures();
+    adapter->pendingCaptures.abandonAll();
     addStorage("65536", true);
     pollWithoutSleeping();
-    camera->on(kShutter, [this](const RecordedRequest&) {
-        const std::lock_guard<std::mutex> lock(conditionMutex);
-        condition.set(statusFlags, 0x300);
-        return ScriptedResponse::ok();
-    });
+    recordOnShutter();
     setCondition([](ConditionBuilder& c) { c.set(statusFlags, 0x100); });
     const auto movie = adapter->startCapture(false);
     ASSERT_EQ(movie.getResult(), Result::Ok);
@@ -129,7 +131,7 @@ TEST_F(CaptureTest, StillStartFailsWhenTheCameraNeverShowsActivity) {
     ASSERT_EQ(started.getResult(), Result::Error);
     EXPECT_EQ(started.getErrors()[0]->getMessage(), "Capture is not started");
     EXPECT_EQ(camera->countOf(kShutter), 1u);
-    EXPECT_TRUE(adapter->getPendingCaptures().empty());
+    EXPECT_TRUE(adapter->pendingCaptures.snapshot().empty());
     EXPECT_EQ(device->getStatus().getCurrentCapture(), nullptr);
 }
 
@@ -143,7 +145,7 @@ TEST_F(CaptureTest, StillStartSucceedsOnceTheCameraShowsItIsShooting) {
     setCondition([](ConditionBuilder& c) { c.set(slot1FileFormat, 3); });
     const auto started = adapter->startCapture(false);
     ASSERT_EQ(started.getResult(), Result::Ok);
-    const auto pending = adapter->getPendingCaptures();
+    const auto pending = adapter->pendingCaptures.snapshot();
     ASSERT_EQ(pending.size(), 1u);
     EXPECT_EQ(pending[0]->getRemainingFiles(), 3);
     EXPECT_EQ(device->getStatus().getCurrentCapture(), started.getCapture());
@@ -151,17 +153,17 @@ TEST_F(CaptureTest, StillStartSucceedsOnceTheCameraShowsItIsShooting) {
 }
 
 TEST_F(CaptureTest, RefusedShutterLeavesNoCapture) {
-    bind("QUORIN Alto II", "1.50", {0x1001, 0x9001, 0x900F, 0x9011, kTransfer});
+    withTransferBuffer();
     camera->on(kShutter, [](const RecordedRequest&) { return ScriptedResponse::withCode(0x2019); });
     setCondition([](ConditionBuilder&) {});
     const auto refused = adapter->startCapture(false);
     ASSERT_EQ(refused.getResult(), Result::Error);
     EXPECT_EQ(refused.getErrors()[0]->getMessage(), "0x2019");
-    EXPECT_TRUE(adapter->getPendingCaptures().empty());
+    EXPECT_TRUE(adapter->pendingCaptures.snapshot().empty());
 }
 
 TEST_F(CaptureTest, InhibitedCaptureAndBulbModeAreRefused) {
-    bind("QUORIN Alto II", "1.50", {0x1001, 0x9001, 0x900F, 0x9011, kTransfer});
+    withTransferBuffer();
     setCondition([](ConditionBuilder& c) { c.set(statusFlags, 0x4000); });
     EXPECT_EQ(adapter->startCapture(false).getErrors()[0]->getMessage(), "Device Busy");
 
@@ -201,11 +203,7 @@ TEST_F(CaptureTest, MovieStartRefusedByModelAndFirmware) {
         bind(c.model, c.firmware, {0x1001, 0x9001, 0x900F, 0x9011});
         addStorage("65536", true);
         pollWithoutSleeping();
-        camera->on(kShutter, [this](const RecordedRequest&) {
-            const std::lock_guard<std::mutex> lock(conditionMutex);
-            condition.set(statusFlags, 0x300);
-            return ScriptedResponse::ok();
-        });
+        recordOnShutter();
         setCondition([](ConditionBuilder& b) { b.set(statusFlags, 0x100); });
         if (c.refused) {
             EXPECT_THROW(adapter->startCapture(false), std::runtime_error);
@@ -223,11 +221,7 @@ TEST_F(CaptureTest, MovieNeedsACardAndNoPendingCapture) {
     EXPECT_EQ(noCard.getErrors()[0]->getMessage(), "Write to storage is required.");
 
     addStorage("65536", true);
-    camera->on(kShutter, [this](const RecordedRequest&) {
-        const std::lock_guard<std::mutex> lock(conditionMutex);
-        condition.set(statusFlags, 0x300);
-        return ScriptedResponse::ok();
-    });
+    recordOnShutter();
     ASSERT_EQ(adapter->startCapture(false).getResult(), Result::Ok);
     setCondition([](ConditionBuilder& c) { c.set(statusFlags, 0x100); });
     EXPECT_EQ(adapter->startCapture(false).getErrors()[0]->getMessage(), "Device Busy");
@@ -251,7 +245,7 @@ TEST_F(CaptureTest, StopSendsTheReleaseOnlyWhileRecording) {
 }
 
 TEST_F(CaptureTest, ArrivingFilesCompleteTheOldestCaptureOnce) {
-    bind("QUORIN Alto II", "1.50", {0x1001, 0x9001, 0x900F, 0x9011, kTransfer});
+    withTransferBuffer();
     camera->on(kShutter, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
     setCondition([](ConditionBuilder& c) { c.set(slot1FileFormat, 4).set(slot2Inactive, 1); });
     const auto first = adapter->startCapture(false).getCapture();
@@ -270,27 +264,15 @@ TEST_F(CaptureTest, ArrivingFilesCompleteTheOldestCaptureOnce) {
     EXPECT_EQ(second->getState(), CaptureState::Complete);
     adapter->captureFileArrived();  // nothing pending: no effect
     EXPECT_EQ(listener->events().size(), 2u);
-    EXPECT_TRUE(adapter->getPendingCaptures().empty());
-}
+    EXPECT_TRUE(adapter->pendingCaptures.snapshot().empty());
 
-TEST_F(CaptureTest, AbandonedCapturesEndUnknownWithoutCompletion) {
-    bind("QUORIN Alto II", "1.50", {0x1001, 0x9001, 0x900F, 0x9011, kTransfer});
-    camera->on(kShutter, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
-    setCondition([](ConditionBuilder&) {});
-    const auto capture = adapter->startCapture(false).getCapture();
-    adapter->abandonPendingCaptures();
-    EXPECT_EQ(capture->getState(), CaptureState::Unknown);
+    // Abandoned captures end Unknown, and a file arriving later completes nothing.
+    const auto third = adapter->startCapture(false).getCapture();
+    adapter->pendingCaptures.abandonAll();
+    EXPECT_EQ(third->getState(), CaptureState::Unknown);
     adapter->captureFileArrived();
-    EXPECT_EQ(capture->getState(), CaptureState::Unknown);
-    EXPECT_TRUE(listener->events().empty());
-}
-
-TEST_F(CaptureTest, CaptureIdComesFromTheInjectedClock) {
-    bind("QUORIN Alto II", "1.50", {0x1001, 0x9001, 0x900F, 0x9011, kTransfer});
-    adapter->setTimingForTesting([] { return utc(1704196800, 7); }, nullptr);
-    camera->on(kShutter, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
-    setCondition([](ConditionBuilder&) {});
-    EXPECT_EQ(adapter->startCapture(false).getCapture()->getId(), "202401021200007");
+    EXPECT_EQ(third->getState(), CaptureState::Unknown);
+    EXPECT_EQ(listener->events().size(), 2u);
 }
 
 }  // namespace

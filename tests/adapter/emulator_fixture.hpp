@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
+#include "adapter_fixture.hpp"
 #include "corvane/camera_controller/camera_device.hpp"
 #include "corvane/camera_controller/camera_device_detector.hpp"
 #include "corvane/emulator/emulated_camera.hpp"
 #include "device/camera_device_base_impl.hpp"
-#include "event_capture_fixture.hpp"
 #include "support/eventually.hpp"
 
 namespace Corvane::CameraController::Testing {

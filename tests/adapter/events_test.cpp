@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "adapter/adapter_capture_id.hpp"
-#include "event_capture_fixture.hpp"
+#include "adapter_fixture.hpp"
 #include "support/eventually.hpp"
 
 namespace Corvane::CameraController::Testing {
@@ -33,67 +33,63 @@ protected:
     bool change(const std::function<void(ConditionBuilder&)>& before,
                 const std::function<void(ConditionBuilder&)>& after) {
         setCondition(before);
-        adapter->takeRememberedWords();
+        adapter->conditionTracker.takeWords();
         setCondition(after);
         return adapter->detectSettingChanges();
     }
     std::vector<std::string> reported() const { return listener->events(); }
 };
 
-TEST_F(SettingChangeTest, ShutterDialIsReportedOnlyOutsideAutomaticModes) {
-    EXPECT_FALSE(
-        change([](ConditionBuilder& c) { c.set(exposureMode, 0).set(shutterDenominator, 60); },
-               [](ConditionBuilder& c) { c.set(shutterDenominator, 125); }));
-    EXPECT_TRUE(reported().empty());
-
-    EXPECT_TRUE(
-        change([](ConditionBuilder& c) { c.set(exposureMode, 8).set(shutterDenominator, 60); },
-               [](ConditionBuilder& c) { c.set(shutterDenominator, 125); }));
-    EXPECT_EQ(reported(), (std::vector<std::string>{"captureSettingsChanged ShutterSpeed"}));
-}
-
-TEST_F(SettingChangeTest, ExposureModeReportsOnlyWhatTheProgramTablesTellApart) {
-    // 0 and 2 both read as Program, and neither is agile.
-    EXPECT_FALSE(change([](ConditionBuilder& c) { c.set(exposureMode, 0); },
-                        [](ConditionBuilder& c) { c.set(exposureMode, 2); }));
-    EXPECT_TRUE(reported().empty());
-
-    // 5 to 7: AperturePriority both, agile turns on.
-    EXPECT_TRUE(change([](ConditionBuilder& c) { c.set(exposureMode, 5); },
-                       [](ConditionBuilder& c) { c.set(exposureMode, 7); }));
-    EXPECT_EQ(reported(),
-              (std::vector<std::string>{"captureSettingsChanged AgileOperationEnable"}));
-
-    // 8 to 4: Manual to ShutterSpeedPriority, and the aperture in mode 4 is automatic.
-    EXPECT_TRUE(change([](ConditionBuilder& c) { c.set(exposureMode, 8).set(64, 560); },
-                       [](ConditionBuilder& c) { c.set(exposureMode, 4).set(64, 800); }));
-    EXPECT_EQ(reported().back(), "captureSettingsChanged ExposureProgram");
-}
-
-TEST_F(SettingChangeTest, SeveralChangesAreReportedTogetherInTheFixedOrder) {
-    EXPECT_TRUE(change(
-        [](ConditionBuilder& c) {
-            c.set(exposureMode, 8).set(isoWordValid, 1).set(isoSensitivity, 100).set(68, 10);
-        },
-        [](ConditionBuilder& c) {
-            c.set(isoSensitivity, 400).set(68, 11).set(76, 1).set(120, 4).set(40, 3);
-        }));
-    EXPECT_EQ(reported(), (std::vector<std::string>{
-                              "captureSettingsChanged UserCaptureSettingsMode WhiteBalance "
-                              "FNumber ISO ExposureCompensation"}));
-}
-
-TEST_F(SettingChangeTest, WordsThatMeanNoChangeAreIgnored) {
-    // The ISO word counts as 0 while the camera marks it invalid.
-    EXPECT_FALSE(change(
-        [](ConditionBuilder& c) {
-            c.set(exposureMode, 8).set(isoWordValid, 0).set(isoSensitivity, 100);
-        },
-        [](ConditionBuilder& c) { c.set(isoSensitivity, 400); }));
-    // Only the low byte of the user-mode word is a key; 0 and 1 both read as None.
-    EXPECT_FALSE(change([](ConditionBuilder& c) { c.set(40, 0); },
-                        [](ConditionBuilder& c) { c.set(40, 0x0101); }));
-    EXPECT_TRUE(reported().empty());
+TEST_F(SettingChangeTest, CountedAndReportedChanges) {
+    using Change = std::function<void(ConditionBuilder&)>;
+    struct Case {
+        const char* what;
+        Change before, after;
+        bool counted;
+        std::string report;  // empty: no listener call
+    };
+    const Case cases[] = {
+        {"shutter dial in an automatic mode",
+         [](ConditionBuilder& c) { c.set(exposureMode, 0).set(shutterDenominator, 60); },
+         [](ConditionBuilder& c) { c.set(shutterDenominator, 125); }, false, ""},
+        {"shutter dial in manual mode",
+         [](ConditionBuilder& c) { c.set(exposureMode, 8).set(shutterDenominator, 60); },
+         [](ConditionBuilder& c) { c.set(shutterDenominator, 125); }, true, "ShutterSpeed"},
+        {"0 and 2 both read as Program, neither agile",
+         [](ConditionBuilder& c) { c.set(exposureMode, 0); },
+         [](ConditionBuilder& c) { c.set(exposureMode, 2); }, false, ""},
+        {"5 to 7: AperturePriority both, agile turns on",
+         [](ConditionBuilder& c) { c.set(exposureMode, 5); },
+         [](ConditionBuilder& c) { c.set(exposureMode, 7); }, true, "AgileOperationEnable"},
+        {"8 to 4: the aperture in mode 4 is automatic",
+         [](ConditionBuilder& c) { c.set(exposureMode, 8).set(64, 560); },
+         [](ConditionBuilder& c) { c.set(exposureMode, 4).set(64, 800); }, true, "ExposureProgram"},
+        {"several at once, in the fixed order",
+         [](ConditionBuilder& c) {
+             c.set(exposureMode, 8).set(isoWordValid, 1).set(isoSensitivity, 100).set(68, 10);
+         },
+         [](ConditionBuilder& c) {
+             c.set(isoSensitivity, 400).set(68, 11).set(76, 1).set(120, 4).set(40, 3);
+         },
+         true, "UserCaptureSettingsMode WhiteBalance FNumber ISO ExposureCompensation"},
+        {"the ISO word counts as 0 while marked invalid",
+         [](ConditionBuilder& c) {
+             c.set(exposureMode, 8).set(isoWordValid, 0).set(isoSensitivity, 100);
+         },
+         [](ConditionBuilder& c) { c.set(isoSensitivity, 400); }, false, ""},
+        {"only the low byte of the user-mode word is a key; 0 and 1 read as None",
+         [](ConditionBuilder& c) { c.set(40, 0); }, [](ConditionBuilder& c) { c.set(40, 0x0101); },
+         false, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        bind("QUORIN Alto II", "1.50", {0x1001, 0x9001, 0x900F, 0x9011});
+        serveCondition(ConditionBuilder());
+        EXPECT_EQ(change(c.before, c.after), c.counted);
+        EXPECT_EQ(reported(), c.report.empty()
+                                  ? std::vector<std::string>{}
+                                  : std::vector<std::string>{"captureSettingsChanged " + c.report});
+    }
 }
 
 TEST_F(SettingChangeTest, UnknownExposureModeNeverThrowsAndIsNotReported) {
@@ -101,7 +97,7 @@ TEST_F(SettingChangeTest, UnknownExposureModeNeverThrowsAndIsNotReported) {
                        [](ConditionBuilder& c) { c.set(exposureMode, 99).set(40, 200); }));
     EXPECT_TRUE(reported().empty());
     // Back from the unknown value to a known one is a change the application can be told.
-    adapter->takeRememberedWords();
+    adapter->conditionTracker.takeWords();
     setCondition([](ConditionBuilder& c) { c.set(exposureMode, 8).set(40, 0); });
     EXPECT_TRUE(adapter->detectSettingChanges());
     EXPECT_EQ(reported(), (std::vector<std::string>{
@@ -135,7 +131,7 @@ TEST_F(CaptureExpiryTest, StillCapturesEndUnknownAfterTwoMinutes) {
     setNow(start + 120s);
     adapter->expireStillCaptures();
     EXPECT_EQ(capture->getState(), CaptureState::Unknown);
-    EXPECT_TRUE(adapter->getPendingCaptures().empty());
+    EXPECT_TRUE(adapter->pendingCaptures.snapshot().empty());
     EXPECT_EQ(diagnostics.lines(),
               (std::vector<std::string>{"Unknown whether capture is complete. Capture ID: " +
                                         capture->getId()}));
@@ -145,11 +141,7 @@ TEST_F(CaptureExpiryTest, StillCapturesEndUnknownAfterTwoMinutes) {
 TEST_F(CaptureExpiryTest, MovieCapturesNeverExpire) {
     addStorage("65536", true);
     pollWithoutSleeping();
-    camera->on(kShutter, [this](const RecordedRequest&) {
-        const std::lock_guard<std::mutex> lock(conditionMutex);
-        condition.set(statusFlags, 0x300);
-        return ScriptedResponse::ok();
-    });
+    recordOnShutter();
     setCondition([](ConditionBuilder& c) { c.set(statusFlags, 0x100); });
     const auto movie = adapter->startCapture(false).getCapture();
     ASSERT_NE(movie, nullptr);
@@ -177,7 +169,7 @@ protected:
     }
     void TearDown() override {
         if (adapter != nullptr) {
-            adapter->stopEventLoop();
+            adapter->eventTask.stop();
         }
     }
 };
@@ -190,7 +182,7 @@ TEST_F(EventLoopTest, TetherImageIsAddedReleasedAndCompletesTheCapture) {
 
     adapter->startEventLoop();
     ASSERT_TRUE(eventually([&] { return listener->events().size() >= 2; }));
-    EXPECT_TRUE(adapter->isEventLoopRunning());
+    EXPECT_TRUE(adapter->eventTask.isRunning());
     EXPECT_EQ(
         listener->events(),
         (std::vector<std::string>{"imageAdded T0001.JPG", "captureComplete " + capture->getId()}));
@@ -204,24 +196,24 @@ TEST_F(EventLoopTest, UnplugEndsPendingCapturesAndIsReportedOnce) {
     setCondition([](ConditionBuilder&) {});
     const auto capture = adapter->startCapture(false).getCapture();
     adapter->startEventLoop();
-    ASSERT_TRUE(eventually([&] { return adapter->isEventLoopRunning(); }));
+    ASSERT_TRUE(eventually([&] { return adapter->eventTask.isRunning(); }));
 
     camera->setConnected(false);
-    ASSERT_TRUE(eventually([&] { return !adapter->isEventLoopRunning(); }));
-    adapter->stopEventLoop();
+    ASSERT_TRUE(eventually([&] { return !adapter->eventTask.isRunning(); }));
+    adapter->eventTask.stop();
     EXPECT_EQ(listener->events(), (std::vector<std::string>{"deviceDisconnected"}));
     EXPECT_EQ(capture->getState(), CaptureState::Unknown);
-    EXPECT_TRUE(adapter->getPendingCaptures().empty());
+    EXPECT_TRUE(adapter->pendingCaptures.snapshot().empty());
     EXPECT_FALSE(adapter->isConnected());
 }
 
 TEST_F(EventLoopTest, EndsWhenTheDeviceIsGone) {
     setCondition([](ConditionBuilder&) {});
     adapter->startEventLoop();
-    ASSERT_TRUE(eventually([&] { return adapter->isEventLoopRunning(); }));
+    ASSERT_TRUE(eventually([&] { return adapter->eventTask.isRunning(); }));
     device->removeEventListener(listener);
     device.reset();
-    EXPECT_TRUE(eventually([&] { return !adapter->isEventLoopRunning(); }));
+    EXPECT_TRUE(eventually([&] { return !adapter->eventTask.isRunning(); }));
     EXPECT_TRUE(listener->events().empty());
 }
 
@@ -232,7 +224,7 @@ TEST_F(EventLoopTest, ListenerMayStopTheTaskThatCallsIt) {
             const std::shared_ptr<const CameraDevice>& device,
             const std::vector<std::shared_ptr<const CaptureSetting>>& settings) override {
             RecordingListener::captureSettingsChanged(device, settings);
-            adapter->stopEventLoop();
+            adapter->eventTask.stop();
         }
     };
     const auto stopper = std::make_shared<Stopper>();
@@ -240,13 +232,13 @@ TEST_F(EventLoopTest, ListenerMayStopTheTaskThatCallsIt) {
     device->addEventListener(stopper);
     setCondition([](ConditionBuilder& c) { c.set(exposureMode, 8); });
     adapter->startEventLoop();
-    ASSERT_TRUE(eventually([&] { return adapter->isEventLoopRunning(); }));
+    ASSERT_TRUE(eventually([&] { return adapter->eventTask.isRunning(); }));
     {
         const std::lock_guard<std::mutex> lock(conditionMutex);
         condition.set(shutterDenominator, 250);
     }
     EXPECT_TRUE(eventually([&] { return !stopper->events().empty(); }));
-    EXPECT_TRUE(eventually([&] { return !adapter->isEventLoopRunning(); }));
+    EXPECT_TRUE(eventually([&] { return !adapter->eventTask.isRunning(); }));
     stopper->adapter.reset();
 }
 
@@ -278,7 +270,7 @@ TEST_F(EventLoopTest, LastReferenceMayBeDroppedOnTheTaskItself) {
 
     setCondition([](ConditionBuilder& c) { c.set(exposureMode, 8); });
     adapter->startEventLoop();
-    ASSERT_TRUE(eventually([&] { return adapter->isEventLoopRunning(); }));
+    ASSERT_TRUE(eventually([&] { return adapter->eventTask.isRunning(); }));
     {
         const std::lock_guard<std::mutex> lock(conditionMutex);
         condition.set(shutterDenominator, 250);

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "adapter/adapter_image_format.hpp"
-#include "event_capture_fixture.hpp"
+#include "adapter_fixture.hpp"
 #include "model/list_images_response.hpp"
 #include "support/sanitizer_build.hpp"
 
@@ -99,14 +99,42 @@ protected:
     int next = 0;
 };
 
-TEST_F(TetherTransferTest, FinishedAtOnceGivesAnEmptyStream) {
-    camera->queue(kInstruction, ScriptedResponse::ok(instruction(2)));
-    std::stringstream out;
-    EXPECT_EQ(adapter->transferTetherBuffer(out).getResult(), Result::Ok);
-    EXPECT_TRUE(out.str().empty());
-}
+TEST_F(TetherTransferTest, InstructionsFetchMoveAndFinish) {
+    struct Case {
+        const char* what;
+        std::vector<std::vector<uint8_t>> instructions;
+        std::string written;
+        ErrorCode error;  // Unclassified: Ok
+    };
+    const Case cases[] = {
+        {"finished at once", {instruction(2)}, "", ErrorCode::Unclassified},
+        {"fetch, rewind, skip, unknown code ignored, to the end",
+         {instruction(3, 6), instruction(4, 0), instruction(3, 2), instruction(5, 1),
+          instruction(3, 1), instruction(9, 7), instruction(6, 0), instruction(3, 1),
+          instruction(2)},
+         "ghciefj",
+         ErrorCode::Unclassified},
+        {"a refusal keeps what was written",
+         {instruction(3, 4), {}},
+         "abcd",
+         ErrorCode::DeviceError},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        next = 0;
+        deliverInChunksOf(1000);
+        for (const auto& step : c.instructions) {
+            camera->queue(kInstruction, step.empty() ? ScriptedResponse::withCode(0x2002)
+                                                     : ScriptedResponse::ok(step));
+        }
+        std::stringstream out;
+        const Response response = adapter->transferTetherBuffer(out);
+        EXPECT_EQ(codeOf(response), c.error);
+        EXPECT_EQ(out.str(), c.written);
+    }
 
-TEST_F(TetherTransferTest, ByteCountIsFetchedUntilNothingRemains) {
+    // A byte count larger than one answer is asked for again until nothing remains.
+    camera->clearRequests();
     deliverInChunksOf(100000);
     camera->queue(kInstruction, ScriptedResponse::ok(instruction(3, 300000)));
     camera->queue(kInstruction, ScriptedResponse::ok(instruction(2)));
@@ -114,22 +142,6 @@ TEST_F(TetherTransferTest, ByteCountIsFetchedUntilNothingRemains) {
     EXPECT_EQ(adapter->transferTetherBuffer(out).getResult(), Result::Ok);
     EXPECT_EQ(dataRequests(), (std::vector<uint32_t>{300000, 200000, 100000}));
     EXPECT_EQ(out.str().size(), 300000u);
-}
-
-TEST_F(TetherTransferTest, SeekInstructionsMoveTheWritePosition) {
-    deliverInChunksOf(1000);
-    camera->queue(kInstruction, ScriptedResponse::ok(instruction(3, 6)));  // abcdef
-    camera->queue(kInstruction, ScriptedResponse::ok(instruction(4, 0)));  // rewind
-    camera->queue(kInstruction, ScriptedResponse::ok(instruction(3, 2)));  // gh
-    camera->queue(kInstruction, ScriptedResponse::ok(instruction(5, 1)));  // skip one
-    camera->queue(kInstruction, ScriptedResponse::ok(instruction(3, 1)));  // i
-    camera->queue(kInstruction, ScriptedResponse::ok(instruction(9, 7)));  // ignored
-    camera->queue(kInstruction, ScriptedResponse::ok(instruction(6, 0)));  // to the end
-    camera->queue(kInstruction, ScriptedResponse::ok(instruction(3, 1)));  // j
-    camera->queue(kInstruction, ScriptedResponse::ok(instruction(2)));
-    std::stringstream out;
-    EXPECT_EQ(adapter->transferTetherBuffer(out).getResult(), Result::Ok);
-    EXPECT_EQ(out.str(), "ghciefj");
 }
 
 TEST_F(TetherTransferTest, CameraThatMakesNoProgressEndsWithAnError) {
@@ -163,17 +175,6 @@ TEST_F(TetherTransferTest, CameraThatMakesNoProgressEndsWithAnError) {
     // A truncated instruction.
     camera->on(kInstruction, [](const RecordedRequest&) { return ScriptedResponse::ok({3, 1}); });
     EXPECT_EQ(adapter->transferTetherBuffer(out).getResult(), Result::Error);
-}
-
-TEST_F(TetherTransferTest, RefusedInstructionKeepsWhatWasWritten) {
-    deliverInChunksOf(1000);
-    camera->queue(kInstruction, ScriptedResponse::ok(instruction(3, 4)));
-    camera->queue(kInstruction, ScriptedResponse::withCode(0x2002));
-    std::stringstream out;
-    const auto response = adapter->transferTetherBuffer(out);
-    ASSERT_EQ(response.getResult(), Result::Error);
-    EXPECT_EQ(response.getErrors()[0]->getCode(), ErrorCode::DeviceError);
-    EXPECT_EQ(out.str(), "abcd");
 }
 
 class StoredImageTest : public AdapterFixture {

@@ -310,9 +310,8 @@ TEST_F(EmulatorTest, DeletingAnImageOfAReleasedDeviceAnswersLikeReadingIt) {
     withFile.files = {{"DCIM/100QUORN/QRN_0001.JPG", 0, false}};
     config.slots = {withFile, emptySlot()};
     start(config);
-    ASSERT_TRUE(eventually([&] {
-        return device->getStorages().get(0)->getListingState() == ListingState::Complete;
-    }));
+    ASSERT_TRUE(eventually(
+        [&] { return device->getStorages().get(0)->getListingState() == ListingState::Complete; }));
     ASSERT_EQ(device->getImages().size(), 1u);
     const auto image = device->getImages().get(0);
     device->removeEventListener(listener);

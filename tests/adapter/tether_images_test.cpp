@@ -8,10 +8,10 @@
 #include <thread>
 #include <vector>
 
-#include "event_capture_fixture.hpp"
+#include "adapter_fixture.hpp"
 #include "model/capture_impl.hpp"
-#include "support/application_environment.hpp"
 #include "model/list_images_response.hpp"
+#include "support/application_environment.hpp"
 
 namespace Corvane::CameraController::Testing {
 namespace {

@@ -96,13 +96,16 @@ TEST(FileNameSanitiser, DisplayControlsAreReplacedInNamesOutputAndJson) {
     EXPECT_EQ(camctl::sanitizeFileName("a\xe2\x80", "f"), "a\xe2\x80");
 }
 
-TEST(FileNameSanitiser, OrdinaryNamesAreKept) {
+TEST(FileNameSanitiser, OrdinaryNamesAreKeptAndNumberedBeforeTheExtension) {
     for (const std::string name : {"QRN_0001.JPG", "movie.final.MP4",
                                    "\xc3\x9c"
                                    "ber.JPG",
                                    "a b.jpg"}) {
         EXPECT_EQ(camctl::sanitizeFileName(name, "f"), name);
     }
+    EXPECT_EQ(camctl::numberedFileName("QRN_0001.JPG", 0), "QRN_0001.JPG");
+    EXPECT_EQ(camctl::numberedFileName("QRN_0001.JPG", 2), "QRN_0001-2.JPG");
+    EXPECT_EQ(camctl::numberedFileName("README", 3), "README-3");
 }
 
 TEST(FileNameSanitiser, LongNamesKeepTheirExtensionAndWholeCharacters) {
@@ -119,12 +122,6 @@ TEST(FileNameSanitiser, LongNamesKeepTheirExtensionAndWholeCharacters) {
     for (size_t i = 0; i < stem.size(); i += 2) {
         EXPECT_EQ(stem.substr(i, 2), "\xc3\xa9");
     }
-}
-
-TEST(FileNameSanitiser, NumberedAlternativesGoBeforeTheExtension) {
-    EXPECT_EQ(camctl::numberedFileName("QRN_0001.JPG", 0), "QRN_0001.JPG");
-    EXPECT_EQ(camctl::numberedFileName("QRN_0001.JPG", 2), "QRN_0001-2.JPG");
-    EXPECT_EQ(camctl::numberedFileName("README", 3), "README-3");
 }
 
 class AtomicFileTest : public ::testing::Test {
@@ -168,11 +165,8 @@ TEST_F(AtomicFileTest, CommitNeverReplacesAnExistingFile) {
     std::ifstream original(folder / "QRN_0001.JPG");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(original), {}), "original");
     EXPECT_EQ(fs::file_size(second), 5u);
-    EXPECT_EQ(entries().size(), 3u);  // no temporary file left behind
-}
-
-TEST_F(AtomicFileTest, CreatesMissingFolders) {
-    const fs::path nested = folder / "a" / "b";
+    EXPECT_EQ(entries().size(), 3u);             // no temporary file left behind
+    const fs::path nested = folder / "a" / "b";  // missing folders are made
     EXPECT_EQ(camctl::writeFileAtomically(nested, "f.bin", "x", 1), nested / "f.bin");
 }
 
@@ -203,7 +197,7 @@ TEST_F(AtomicFileTest, OnlyStaleTemporaryFilesOfOurOwnNamingAreRemoved) {
     EXPECT_EQ(camctl::removeStaleTemporaryFiles(folder / "missing"), 0u);
 }
 
-TEST(Arguments, PointsAreFractionsOfTheFrame) {
+TEST(Arguments, PointsTimesAndAssignmentsRefuseWhatTheyCannotRead) {
     const auto point = camctl::parsePoint("0.25,1");
     EXPECT_FLOAT_EQ(point.x, 0.25f);
     EXPECT_FLOAT_EQ(point.y, 1.0f);
@@ -211,17 +205,12 @@ TEST(Arguments, PointsAreFractionsOfTheFrame) {
                             "0.5,0.5,0.5", "nan,0.5"}) {
         EXPECT_THROW(camctl::parsePoint(bad), UsageError) << bad;
     }
-}
-
-TEST(Arguments, TimeIsNowOrEpochSeconds) {
     EXPECT_EQ(camctl::parseTimeArgument("now", 1234), 1234);
     EXPECT_EQ(camctl::parseTimeArgument("1700000000", 0), 1700000000);
     for (const char* bad : {"", "yesterday", "-5", "12x", "99999999999999999999999"}) {
         EXPECT_THROW(camctl::parseTimeArgument(bad, 0), UsageError) << bad;
     }
-}
-
-TEST(Arguments, AssignmentsSplitAtTheFirstEquals) {
+    // An assignment splits at its first '='.
     EXPECT_EQ(camctl::splitAssignment("WhiteBalance=Tungsten Light"),
               std::make_pair(std::string("WhiteBalance"), std::string("Tungsten Light")));
     EXPECT_EQ(camctl::splitAssignment("ISO="), std::make_pair(std::string("ISO"), std::string()));

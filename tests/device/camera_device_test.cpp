@@ -5,11 +5,11 @@
 #include <stdexcept>
 #include <thread>
 
-#include "common/diagnostics.hpp"
 #include "corvane/camera_controller/camera_event_listener.hpp"
 #include "corvane/camera_controller/capture_settings.hpp"
 #include "device/quorin_camera_device.hpp"
 #include "model/capture_impl.hpp"
+#include "support/diagnostic_capture.hpp"
 #include "support/mock_camera_device_adapter.hpp"
 
 namespace Corvane::CameraController::Impl {
@@ -94,7 +94,7 @@ TEST_F(CameraDeviceTest, OperationsGoToTheFirstConnectedAdapterInInterfaceOrder)
     EXPECT_EQ(device->getAdapter(), second);
 }
 
-TEST_F(CameraDeviceTest, ConnectionCallsUseTheNamedInterfaceConnectedOrNot) {
+TEST_F(CameraDeviceTest, ConnectionCallsUseTheNamedInterfaceAsItIsNow) {
     ON_CALL(*adapter, isConnected()).WillByDefault(Return(false));
     EXPECT_CALL(*adapter, connect()).WillOnce(Return(Response(Result::Ok)));
     EXPECT_CALL(*adapter, disconnect()).WillOnce(Return(failure("busy")));
@@ -104,38 +104,30 @@ TEST_F(CameraDeviceTest, ConnectionCallsUseTheNamedInterfaceConnectedOrNot) {
     expectNotConnected(device->connect(kOtherInterface));
     expectNotConnected(device->disconnect(kOtherInterface));
     EXPECT_FALSE(device->isConnected(kOtherInterface));
-}
-
-TEST_F(CameraDeviceTest, ReplacingTheAdapterRoutesToTheNewOne) {
+    // A replaced adapter gets nothing more; a removed one leaves the interface unconnected.
     auto replacement = std::make_shared<NiceMock<MockCameraDeviceAdapter>>();
     device->addAdapter(DeviceInterface::USB, replacement);
-    EXPECT_CALL(*adapter, connect()).Times(0);
     EXPECT_CALL(*replacement, connect()).WillOnce(Return(Response(Result::Ok)));
     device->connect(DeviceInterface::USB);
-
     device->addAdapter(DeviceInterface::USB, nullptr);
     expectNotConnected(device->connect(DeviceInterface::USB));
 }
 
 TEST(CameraDeviceIdentity, EqualityComparesAllFourStrings) {
-    auto makeDevice = [](const std::string& firmware) {
-        auto device = std::make_shared<QuorinCameraDevice>();
+    auto makeDevice = [](const std::string& firmware, const std::string& serial) {
+        auto device = std::make_unique<QuorinCameraDevice>();
         device->setManufacturer("Quorin");
         device->setModel("QUORIN Alto");
         device->setFirmwareVersion(firmware);
-        device->setSerialNumber("42");
+        device->setSerialNumber(serial);
         return device;
     };
-    const auto a = makeDevice("1.00");
-    const auto b = makeDevice("1.00");
-    const auto updated = makeDevice("1.10");
-    EXPECT_TRUE(*a == *b);
-    EXPECT_FALSE(*a != *b);
-    EXPECT_FALSE(*a == *updated);
-    EXPECT_TRUE(*a != *updated);
-    updated->setSerialNumber("43");
-    updated->setFirmwareVersion("1.00");
-    EXPECT_FALSE(*a == *updated);
+    const auto a = makeDevice("1.00", "42");
+    EXPECT_TRUE(*a == *makeDevice("1.00", "42"));
+    EXPECT_FALSE(*a != *makeDevice("1.00", "42"));
+    EXPECT_FALSE(*a == *makeDevice("1.10", "42"));
+    EXPECT_TRUE(*a != *makeDevice("1.10", "42"));
+    EXPECT_FALSE(*a == *makeDevice("1.00", "43"));
 }
 
 // Records the order of calls across listeners.
@@ -170,26 +162,22 @@ protected:
     std::shared_ptr<RecordingListener> b = std::make_shared<RecordingListener>("B", log);
 };
 
-TEST_F(ListenerTest, DeliveredInRegistrationOrderOncePerEntry) {
+TEST_F(ListenerTest, DeliveredInRegistrationOrderOncePerEntryUntilRemoved) {
     device->addEventListener(a);
     device->addEventListener(b);
     device->addEventListener(a);
     sendDisconnected(*device);
     EXPECT_EQ(log, (std::vector<std::string>{"A", "B", "A"}));
     EXPECT_EQ(a->lastDevice.lock(), device);
-}
 
-TEST_F(ListenerTest, RemoveDropsEveryEntryAndIgnoresStrangers) {
-    device->addEventListener(a);
-    device->addEventListener(b);
-    device->addEventListener(a);
+    // Removing drops every entry of a listener; strangers and null are ignored.
     device->removeEventListener(std::make_shared<RecordingListener>("C", log));
     device->addEventListener(nullptr);
     EXPECT_EQ(device->getEventListeners().size(), 3u);
-
     device->removeEventListener(a);
     ASSERT_EQ(device->copyEventListeners().size(), 1u);
     EXPECT_EQ(device->copyEventListeners()[0], b);
+    log.clear();
     sendDisconnected(*device);
     EXPECT_EQ(log, std::vector<std::string>{"B"});
 }
@@ -202,14 +190,12 @@ public:
 };
 
 TEST_F(ListenerTest, ThrowingListenerIsReportedOnceAndTheOthersStillRun) {
-    std::vector<std::string> lines;
-    const auto previous =
-        setDiagnosticSink([&](const std::string& line) { lines.push_back(line); });
+    const Testing::DiagnosticCapture diagnostics;
     device->addEventListener(a);
     device->addEventListener(std::make_shared<ThrowingListener>());
     device->addEventListener(b);
     sendDisconnected(*device);
-    setDiagnosticSink(previous);
+    const auto lines = diagnostics.lines();
 
     EXPECT_EQ(log, (std::vector<std::string>{"A", "B"}));
     ASSERT_EQ(lines.size(), 1u);

@@ -5,7 +5,6 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,11 +15,15 @@
 #include "mtp/mtp_device_provider.hpp"
 #include "mtp/usb/ptp_container.hpp"
 #include "mtp/usb/seqpacket_pipe.hpp"
+#include "support/background_process.hpp"
+#include "support/eventually.hpp"
 
 namespace Corvane::CameraController::Emulator {
 namespace {
 
 using namespace Testing;
+using CameraController::Testing::BackgroundProcess;
+using CameraController::Testing::eventually;
 
 std::shared_ptr<MtpDevice> findModel(const std::string& model, const std::string& serial) {
     for (const auto& device : Impl::getDevices()) {
@@ -84,68 +87,39 @@ TEST(Discovery, DetectFindsAnEmulatedAltoII) {
 #ifdef CAMEMU_PATH
 
 /// A camemu child process serving one camera on a socket in a private directory.
-class Camemu {
+class Camemu : public BackgroundProcess {
 public:
-    explicit Camemu(std::vector<std::string> extra) {
-        char pattern[] = "/tmp/camemu-test-XXXXXX";
-        directory_ = ::mkdtemp(pattern);
-        socket_ = directory_ + "/camera.sock";
-        std::vector<std::string> args = {CAMEMU_PATH, "--socket", socket_};
-        args.insert(args.end(), extra.begin(), extra.end());
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            std::vector<char*> argv;
-            for (auto& a : args) {
-                argv.push_back(a.data());
-            }
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
+    explicit Camemu(std::vector<std::string> extra, const std::string& directory = temporary())
+        : BackgroundProcess(CAMEMU_PATH, withSocket(directory + "/camera.sock", std::move(extra))),
+          directory_(directory) {
         struct stat info {};
-        for (int i = 0; i < 500 && ::stat(socket_.c_str(), &info) != 0; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        eventually([&] { return ::stat(socket().c_str(), &info) == 0; });
     }
     ~Camemu() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            int status = 0;
-            ::waitpid(pid_, &status, 0);
-        }
-        ::unlink(socket_.c_str());
+        stop();
+        ::unlink(socket().c_str());
         ::rmdir(directory_.c_str());
     }
-    const std::string& socket() const { return socket_; }
-    void signal(int number) const { ::kill(pid_, number); }
-    int stop() {
-        ::kill(pid_, SIGTERM);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
+    std::string socket() const { return directory_ + "/camera.sock"; }
+    void signal(int number) const { ::kill(pid(), number); }
 
 private:
+    static std::string temporary() {
+        char pattern[] = "/tmp/camemu-test-XXXXXX";
+        return ::mkdtemp(pattern);
+    }
+    static std::vector<std::string> withSocket(const std::string& socket,
+                                               std::vector<std::string> extra) {
+        extra.insert(extra.begin(), {"--socket", socket});
+        return extra;
+    }
+
     std::string directory_;
-    std::string socket_;
-    pid_t pid_ = -1;
 };
 
-int runCamemu(std::vector<std::string> args) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        std::vector<char*> argv = {const_cast<char*>(CAMEMU_PATH)};
-        for (auto& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+int runCamemu(const std::vector<std::string>& args) {
+    return CameraController::Testing::runProcess(CAMEMU_PATH, args, std::chrono::seconds(30))
+        .exitCode;
 }
 
 TEST(Camemu, UsageErrorsExitWithTwo) {
@@ -183,17 +157,12 @@ TEST(Camemu, ACameraInAnotherProcessIsFoundThroughItsSocket) {
 
     // SIGUSR1 pulls the cable: the device goes away; again puts it back.
     camemu.signal(SIGUSR1);
-    for (int i = 0; i < 200 && device->isConnected(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    EXPECT_FALSE(device->isConnected());
+    EXPECT_TRUE(eventually([&] { return !device->isConnected(); }));
     EXPECT_EQ(read(*device, 0x1004).responseCode, 0);
     camemu.signal(SIGUSR1);
     std::shared_ptr<MtpDevice> again;
-    for (int i = 0; i < 200 && !again; ++i) {
-        again = findModel("QUORIN Alto II", "CAMEMU-1");
-    }
-    ASSERT_NE(again, nullptr);
+    ASSERT_TRUE(
+        eventually([&] { return (again = findModel("QUORIN Alto II", "CAMEMU-1")) != nullptr; }));
 
     EXPECT_EQ(camemu.stop(), 0);
     EXPECT_EQ(read(*again, 0x1004).responseCode, 0);

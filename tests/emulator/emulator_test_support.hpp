@@ -9,16 +9,16 @@
 #include <thread>
 #include <vector>
 
+#include "adapter/quorin_camera_condition.hpp"
 #include "corvane/emulator/emulated_camera.hpp"
 #include "mtp/mtp_device.hpp"
 #include "mtp/usb/byte_order.hpp"
+#include "support/eventually.hpp"
 #include "support/mtp_requests.hpp"
 
 namespace Corvane::CameraController::Emulator::Testing {
 
-using Impl::MtpDataPhase;
 using Impl::MtpDevice;
-using Impl::MtpRequest;
 using Impl::MtpResponse;
 
 using Impl::Ptp::loadLe16;
@@ -30,42 +30,29 @@ using CameraController::Testing::bytesOf;
 
 /// Runs one transaction; `write` non-empty makes it a Write data phase.
 inline MtpResponse run(MtpDevice& device, uint16_t code, std::vector<uint32_t> parameters = {},
-                       MtpDataPhase phase = MtpDataPhase::None,
                        const std::vector<uint8_t>& write = {}) {
-    MtpRequest request;
-    request.operationCode = code;
-    request.parameters = std::move(parameters);
-    request.dataPhase = write.empty() ? phase : MtpDataPhase::Write;
-    request.data = write.empty() ? nullptr : write.data();
-    request.dataSize = static_cast<uint32_t>(write.size());
-    return device.execute(request);
+    using namespace CameraController::Testing;
+    return device.execute(write.empty() ? mtpRequest(code, std::move(parameters))
+                                        : writeRequest(code, write, std::move(parameters)));
 }
 
 inline MtpResponse read(MtpDevice& device, uint16_t code, std::vector<uint32_t> parameters = {}) {
-    return run(device, code, std::move(parameters), MtpDataPhase::Read);
+    return device.execute(CameraController::Testing::readRequest(code, std::move(parameters)));
 }
 
-/// The condition dataset's word at a byte offset.
-inline uint32_t conditionWord(MtpDevice& device, size_t offset) {
+/// The camera's condition dataset (0x900F) read through the host's own decoder; empty when
+/// the camera refused it.
+inline std::shared_ptr<const Impl::QuorinCameraCondition> condition(MtpDevice& device) {
     const MtpResponse response = read(device, 0x900F);
-    if (response.responseCode != 0x2001 || response.dataSize < offset + 4) {
-        return 0xDEADBEEF;
-    }
-    return le32(response.data.get() + offset);
+    return std::make_shared<const Impl::QuorinCameraCondition>(
+        response.data.get(), response.responseCode == 0x2001 ? response.dataSize : 0);
 }
 
-/// Polls the condition (as the library does) until `done` holds or five seconds pass.
+/// Polls the condition, as the library does, until `done` holds or five seconds pass.
 template <typename Predicate>
 bool pollCondition(MtpDevice& device, Predicate done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (std::chrono::steady_clock::now() < deadline) {
-        const MtpResponse response = read(device, 0x900F);
-        if (response.responseCode == 0x2001 && done(response.data.get())) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return false;
+    return CameraController::Testing::eventually([&] { return done(*condition(device)); },
+                                                 std::chrono::seconds(5));
 }
 
 /// A camera whose own delays take microseconds.

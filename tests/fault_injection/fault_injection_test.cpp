@@ -16,13 +16,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <memory>
-#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -34,6 +31,7 @@
 #include "mtp/usb/bulk_pipe.hpp"
 #include "mtp/usb/ptp_container.hpp"
 #include "mtp/usb/ptp_usb_device.hpp"
+#include "support/eventually.hpp"
 #include "support/watchdog.hpp"
 
 namespace Corvane::CameraController {
@@ -49,18 +47,12 @@ constexpr uint16_t kGeneralError = 0x2002;
 enum class FaultKind { None, Unplug, ErrorCode, Truncate };
 
 const char* nameOf(FaultKind kind) {
-    switch (kind) {
-        case FaultKind::None:
-            return "none";
-        case FaultKind::Unplug:
-            return "unplug";
-        case FaultKind::ErrorCode:
-            return "error code";
-        case FaultKind::Truncate:
-            return "truncated data";
-    }
-    return "?";
+    static const char* const names[] = {"none", "unplug", "error code", "truncated data"};
+    return names[static_cast<int>(kind)];
 }
+
+// Long enough for several frames at the adapter's pace, short enough for 50 sessions a run.
+constexpr auto kLiveViewTime = 400ms;
 
 /// Counts the transactions of one session and places its fault at transaction `index`.
 class FaultInjector {
@@ -189,58 +181,27 @@ class SessionListener : public CameraEventListener {
 public:
     void imageStored(const std::shared_ptr<const CameraDevice>&,
                      const std::shared_ptr<const CameraImage>& image) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stored_ = image;
-        changed_.notify_all();
+        std::atomic_store(&stored, image);
     }
     void captureComplete(const std::shared_ptr<const CameraDevice>&,
                          const std::shared_ptr<const Capture>&) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++completed_;
-        changed_.notify_all();
+        ++completed;
     }
     void deviceDisconnected(const std::shared_ptr<const CameraDevice>&, DeviceInterface) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++disconnected_;
-        changed_.notify_all();
+        ++disconnected;
     }
     void liveViewFrameUpdated(const std::shared_ptr<const CameraDevice>&,
                               const std::shared_ptr<const unsigned char>& data,
                               uint64_t size) override {
-        if (data != nullptr && size > 0) {
-            ++frames_;
-        }
+        frames += data != nullptr && size > 0;
     }
 
-    bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds bound) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return changed_.wait_for(lock, bound, done);
-    }
-    std::shared_ptr<const CameraImage> stored() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return stored_;
-    }
-    int completed() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return completed_;
-    }
-    int disconnected() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return disconnected_;
-    }
-    int frames() const { return frames_; }
-    // For waitFor's predicates, which run under the lock.
-    int completedLocked() const { return completed_; }
-    int disconnectedLocked() const { return disconnected_; }
-    bool storedLocked() const { return stored_ != nullptr; }
+    std::shared_ptr<const CameraImage> image() const { return std::atomic_load(&stored); }
 
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::shared_ptr<const CameraImage> stored_;
-    int completed_ = 0;
-    int disconnected_ = 0;
-    std::atomic<int> frames_{0};
+    std::shared_ptr<const CameraImage> stored;
+    std::atomic<int> completed{0};
+    std::atomic<int> disconnected{0};
+    std::atomic<int> frames{0};
 };
 
 /// One public call of the session and what it answered.
@@ -303,10 +264,9 @@ std::shared_ptr<CameraDevice> findCamera(const std::string& serial) {
 /// The emulated camera, its fault and the session run against it.
 class FaultSession {
 public:
-    FaultSession(FaultKind kind, size_t index, std::chrono::milliseconds liveViewTime = 1000ms)
+    FaultSession(FaultKind kind, size_t index)
         : context_(std::string(nameOf(kind)) + " at transaction " + std::to_string(index)),
           kind_(kind),
-          liveViewTime_(liveViewTime),
           camera_(EmulatedCamera::create(sessionConfig())),
           injector_(std::make_shared<FaultInjector>(camera_, kind, index)),
           provider_(std::make_shared<FaultProvider>(camera_, injector_)) {
@@ -336,8 +296,8 @@ public:
             bounded("disconnect", 75s, [&] { return device->disconnect(DeviceInterface::USB); });
             device->removeEventListener(listener);
         }
-        result.frames = listener->frames();
-        result.disconnectedReports = listener->disconnected();
+        result.frames = listener->frames;
+        result.disconnectedReports = listener->disconnected;
         result.transactions = injector_->transactions();
         result.faultInjected = injector_->injected();
         result.faultedOperation = injector_->operation();
@@ -371,7 +331,6 @@ public:
 
 private:
     std::string serial() const { return sessionConfig().serialNumber; }
-
 
     template <class Call>
     Response call(SessionResult& result, const std::string& name, std::chrono::seconds bound,
@@ -429,11 +388,17 @@ private:
                                                                          "no ISO offered"));
         });
 
-        call(result, "startCapture", 75s, [&] { return device.startCapture(true); });
-        result.captureCompleted = listener.waitFor(
-            [&] { return listener.completedLocked() > 0 && listener.storedLocked(); }, 5000ms);
+        // No capture to wait for when it did not start or the camera is gone.
+        const bool captureStarted = call(result, "startCapture", 75s, [&] {
+                                        return device.startCapture(true);
+                                    }).getResult() == Result::Ok;
+        const auto captured = [&] { return listener.completed > 0 && listener.image() != nullptr; };
+        result.captureCompleted =
+            captureStarted &&
+            Testing::eventually([&] { return captured() || listener.disconnected > 0; }, 5000ms) &&
+            captured();
 
-        auto image = listener.stored();
+        auto image = listener.image();
         if (image == nullptr) {
             const auto images = device.getImages().clone();
             if (images->size() > 0) {
@@ -453,7 +418,7 @@ private:
         const Response started =
             call(result, "startLiveView", 20s, [&] { return device.startLiveView(); });
         if (started.getResult() == Result::Ok) {
-            std::this_thread::sleep_for(liveViewTime_);
+            std::this_thread::sleep_for(kLiveViewTime);
         }
         call(result, "stopLiveView", 20s, [&] { return device.stopLiveView(); });
 
@@ -474,13 +439,12 @@ private:
 
         if (kind_ == FaultKind::Unplug && injector_->injected()) {
             // The event task notices within a poll or two; generous for a loaded machine.
-            listener.waitFor([&] { return listener.disconnectedLocked() > 0; }, 10000ms);
+            Testing::eventually([&] { return listener.disconnected > 0; }, 10000ms);
         }
     }
 
     const std::string context_;
     const FaultKind kind_;
-    const std::chrono::milliseconds liveViewTime_;
     std::shared_ptr<EmulatedCamera> camera_;
     std::shared_ptr<FaultInjector> injector_;
     std::shared_ptr<FaultProvider> provider_;
@@ -558,8 +522,8 @@ TEST_F(FaultInjectionTest, SessionWithoutFaultsSucceedsThroughout) {
     EXPECT_GT(result.expectedDownload, 0u);
     EXPECT_EQ(result.downloaded, result.expectedDownload);
     EXPECT_GT(result.thumbnail, 0u);
-    // A second of live view at the camera's pace, allowing for a loaded machine.
-    EXPECT_GE(result.frames, 5);
+    // Twelve frames at the adapter's pace; a loaded machine may deliver fewer.
+    EXPECT_GE(result.frames, 3);
     EXPECT_EQ(result.imagesAfterDelete + 1, result.imagesBeforeDelete);
     EXPECT_EQ(result.disconnectedReports, 0);
     // The session must be long enough for the sampled faults to mean something.

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <map>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -47,18 +46,11 @@ TEST(CatalogueTest, SingletonPointersExistDuringStaticInitialisation) {
 }
 
 TEST(CatalogueTest, EveryClassHasItsSingletonsWithDistinctTexts) {
-    const std::map<std::string, size_t> counts = {
-        {"CaptureMethod", 2},  {"ExposureCompensation", 41},   {"ExposureProgram", 12},
-        {"FNumber", 64},       {"AgileOperationEnable", 2},    {"ISO", 54},
-        {"ShutterSpeed", 121}, {"StillImageCaptureFormat", 6}, {"StillImageQuality", 12},
-        {"StorageWriting", 2}, {"UserCaptureSettingsMode", 6}, {"WhiteBalance", 19},
-    };
-    ASSERT_EQ(CaptureSettingAccess::names().size(), counts.size());
+    ASSERT_EQ(CaptureSettingAccess::names().size(), 12u);
     for (const std::string& name : CaptureSettingAccess::names()) {
         SCOPED_TRACE(name);
-        ASSERT_EQ(counts.count(name), 1u);
         const auto& singletons = CaptureSettingAccess::singletons(name);
-        EXPECT_EQ(singletons.size(), counts.at(name));
+        EXPECT_GE(singletons.size(), 2u);
         std::set<std::string> distinct;
         for (const CaptureSetting* singleton : singletons) {
             ASSERT_NE(singleton, nullptr);
@@ -70,6 +62,14 @@ TEST(CatalogueTest, EveryClassHasItsSingletonsWithDistinctTexts) {
         }
     }
     EXPECT_TRUE(CaptureSettingAccess::singletons("Bogus").empty());
+    // Every class the catalogue names can be made empty by that name.
+    for (const std::string& name : CaptureSettingAccess::names()) {
+        auto setting = CaptureSettingAccess::create(name);
+        ASSERT_NE(setting, nullptr) << name;
+        EXPECT_FALSE(setting->hasValue());
+        EXPECT_EQ(typeid(*setting), typeid(*CaptureSettingAccess::singletons(name).front()));
+    }
+    EXPECT_EQ(CaptureSettingAccess::create("Bogus"), nullptr);
 }
 
 TEST(CatalogueTest, NumericSeriesAreInAscendingOrder) {
@@ -120,27 +120,21 @@ TEST(CatalogueTest, NumericSeriesAreInAscendingOrder) {
     }
 }
 
+// One member per way the text departs from the member's name.
 TEST(CatalogueTest, TextsThatDifferFromTheMemberName) {
-    EXPECT_EQ(ShutterSpeed::Auto->toString(), "ShutterSpeed: auto");
-    EXPECT_EQ(ISO::Auto->toString(), "ISO: Auto");
-    EXPECT_EQ(FNumber::Null->toString(), "FNumber: null");
-    EXPECT_EQ(FNumber::F1_0->toString(), "FNumber: 1.0");
-    EXPECT_EQ(FNumber::F256->toString(), "FNumber: 256");
-    EXPECT_EQ(ExposureCompensation::EC0_0->toString(), "ExposureCompensation: 0.0");
-    EXPECT_EQ(ExposureCompensation::EC1_3->toString(), "ExposureCompensation: 1.3");
-    EXPECT_EQ(ExposureCompensation::ECNegative0_7->toString(), "ExposureCompensation: -0.7");
-    EXPECT_EQ(ShutterSpeed::SS10_25->getValue().toString(), "1/2.5");
-    EXPECT_EQ(ShutterSpeed::SS3_10->getValue().toString(), "0.3");
-    EXPECT_EQ(ShutterSpeed::SS1_24000->getValue().toString(), "1/24000");
-    EXPECT_EQ(ShutterSpeed::SS1200->getValue().toString(), "1200");
-    EXPECT_EQ(WhiteBalance::Tungsten->getValue().toString(), "Tungsten Light");
-    EXPECT_EQ(WhiteBalance::FluorescentDaylight->getValue().toString(),
-              "Fluorescent Light Daylight Color");
-    EXPECT_EQ(WhiteBalance::ColorTemperature3->getValue().toString(),
-              "Color Temperature Configuration 3");
-    EXPECT_EQ(StillImageCaptureFormat::QRWAndJPEG->getValue().toString(), "QRW and JPEG");
-    EXPECT_EQ(StillImageQuality::ExtraSmallGood->getValue().toString(), "Extra Small Good");
-    EXPECT_EQ(CaptureMethod::StillImage->getValue().toString(), "StillImage");
+    const std::pair<const CaptureSetting*, const char*> cases[] = {
+        {ShutterSpeed::Auto, "auto"},
+        {FNumber::Null, "null"},
+        {ExposureCompensation::ECNegative0_7, "-0.7"},
+        {ShutterSpeed::SS10_25, "1/2.5"},
+        {ShutterSpeed::SS3_10, "0.3"},
+        {WhiteBalance::FluorescentDaylight, "Fluorescent Light Daylight Color"},
+        {StillImageCaptureFormat::QRWAndJPEG, "QRW and JPEG"},
+        {StillImageQuality::ExtraSmallGood, "Extra Small Good"},
+    };
+    for (const auto& [setting, text] : cases) {
+        EXPECT_EQ(setting->getValue().toString(), text);
+    }
 }
 
 TEST(CatalogueTest, ValuesCompareByClassAndExactText) {
@@ -158,43 +152,32 @@ TEST(CatalogueTest, ValuesCompareByClassAndExactText) {
     EXPECT_EQ(AgileOperationEnable::True->toString(), "AgileOperationEnable: true");
 }
 
-TEST(CaptureSettingAccessTest, CloneIsIndependentAndOfTheSameClass) {
+TEST(CaptureSettingAccessTest, CopiesAreIndependentAndOfTheSameClass) {
     auto clone = CaptureSettingAccess::clone(*FNumber::F5_6);
     ASSERT_NE(dynamic_cast<FNumber*>(clone.get()), nullptr);
     EXPECT_TRUE(*clone == *FNumber::F5_6);
-    EXPECT_NE(&clone->getValue(), &FNumber::F5_6->getValue());
-
     clone->setValue(std::make_unique<FNumberValue>("8.0"));
     EXPECT_EQ(FNumber::F5_6->getValue().toString(), "5.6");
     EXPECT_TRUE(*clone == *FNumber::F8_0);
+    EXPECT_FALSE(CaptureSettingAccess::clone(ISO())->hasValue());
 
-    auto empty = CaptureSettingAccess::clone(ISO());
-    EXPECT_NE(dynamic_cast<ISO*>(empty.get()), nullptr);
-    EXPECT_FALSE(empty->hasValue());
-}
-
-TEST(CaptureSettingAccessTest, CreateMakesEveryCatalogueClassByName) {
-    for (const std::string& name : CaptureSettingAccess::names()) {
-        auto setting = CaptureSettingAccess::create(name);
-        ASSERT_NE(setting, nullptr) << name;
-        EXPECT_EQ(setting->getName(), name);
-        EXPECT_FALSE(setting->hasValue());
-        // The created object must be of the class a singleton of that name has.
-        EXPECT_EQ(typeid(*setting), typeid(*CaptureSettingAccess::singletons(name).front()));
-    }
-    EXPECT_EQ(CaptureSettingAccess::create("Bogus"), nullptr);
-}
-
-TEST(CaptureSettingAccessTest, CopyValueReplacesWithAnIndependentCopy) {
     WhiteBalance setting;
     CaptureSettingAccess::copyValue(setting, *WhiteBalance::Shade);
     EXPECT_TRUE(setting == *WhiteBalance::Shade);
     EXPECT_NE(&setting.getValue(), &WhiteBalance::Shade->getValue());
     EXPECT_EQ(typeid(setting.getValue()), typeid(WhiteBalanceValue));
-
     EXPECT_THROW(CaptureSettingAccess::copyValue(setting, *ISO::Auto), std::invalid_argument);
     EXPECT_THROW(CaptureSettingAccess::copyValue(setting, WhiteBalance()), std::logic_error);
     EXPECT_TRUE(setting == *WhiteBalance::Shade);
+
+    class ForeignValue : public CaptureSettingValue {
+    public:
+        bool operator==(const CaptureSettingValue&) const override { return false; }
+        std::string toString() const override { return "foreign"; }
+    };
+    EXPECT_THROW(CaptureSettingAccess::cloneValue(ForeignValue()), std::invalid_argument);
+    auto copy = CaptureSettingAccess::cloneValue(ExposureProgramValue("Manual"));
+    EXPECT_TRUE(*copy == ExposureProgram::Manual->getValue());
 }
 
 TEST(CaptureSettingAccessTest, AvailableListIsFilledOnlyWithSameClassSingletons) {
@@ -212,17 +195,6 @@ TEST(CaptureSettingAccessTest, AvailableListIsFilledOnlyWithSameClassSingletons)
 
     CaptureSettingAccess::clearAvailable(setting);
     EXPECT_TRUE(setting.getAvailableSettings().empty());
-}
-
-TEST(CaptureSettingAccessTest, ForeignValuesAreRefused) {
-    class ForeignValue : public CaptureSettingValue {
-    public:
-        bool operator==(const CaptureSettingValue&) const override { return false; }
-        std::string toString() const override { return "foreign"; }
-    };
-    EXPECT_THROW(CaptureSettingAccess::cloneValue(ForeignValue()), std::invalid_argument);
-    auto copy = CaptureSettingAccess::cloneValue(ExposureProgramValue("Manual"));
-    EXPECT_TRUE(*copy == ExposureProgram::Manual->getValue());
 }
 
 }  // namespace

@@ -39,10 +39,6 @@ TEST(CameraTimeTest, TextIsTheLocalCtimeRendering) {
 #else
     EXPECT_EQ(CameraTimeValue(-1).toString(), "Wed Dec 31 23:59:59 1969\n");
 #endif
-}
-
-TEST(CameraTimeTest, UnrenderableTimesGiveAnEmptyText) {
-    const TimeZoneGuard utc("UTC");
     // Year 10000 does not fit the 26-byte form.
     EXPECT_EQ(CameraTimeValue(253402300800).toString(), "");
     EXPECT_EQ(CameraTimeValue(INT64_MAX).toString(), "");
@@ -52,19 +48,11 @@ TEST(CameraTimeTest, UnrenderableTimesGiveAnEmptyText) {
 TEST(CameraTimeTest, EqualityIsByTime) {
     EXPECT_TRUE(CameraTime(42) == CameraTime(42));
     EXPECT_TRUE(CameraTime(42) != CameraTime(43));
-    EXPECT_EQ(CameraTimeValue(42).get(), 42);
-    CameraTimeValue value(1);
-    value = CameraTimeValue(7);
-    EXPECT_EQ(value.get(), 7);
-    EXPECT_FALSE(value == LiveViewSpecificationValue(middleHalf()));
+    EXPECT_FALSE(CameraTimeValue(7) == LiveViewSpecificationValue(middleHalf()));
 }
 
-TEST(LiveViewSpecificationTest, TextListsSizeAndCorners) {
-    const LiveViewSpecificationValue value(middleHalf());
-    EXPECT_EQ(value.toString(),
-              "Image: 720x480,FocusArea:   (0.250000,0.250000)  (0.750000,0.250000)  "
-              "(0.750000,0.750000)  (0.250000,0.750000)");
-
+// The ordinary text is checked under an application's locale below.
+TEST(LiveViewSpecificationTest, TextOfExtremeSizesAndCorners) {
     LiveViewImage odd;
     odd.width = -1;
     odd.height = 2147483647;
@@ -95,38 +83,24 @@ TEST(DeviceSettingTextTest, ReadTheSameUnderAnApplicationsLocaleAndTimeZone) {
     EXPECT_EQ(CameraTimeValue(1719828000).toString(), "Mon Jul  1 12:00:00 2024\n");
 }
 
-TEST(LiveViewSpecificationTest, ValueEqualsOnlyItself) {
+TEST(LiveViewSpecificationTest, ValueEqualsOnlyItselfAndCopiesKeepTheClass) {
     const LiveViewSpecificationValue first(middleHalf());
-    const LiveViewSpecificationValue second(middleHalf());
     EXPECT_TRUE(first == first);
-    EXPECT_FALSE(first == second);
-    EXPECT_TRUE(first != second);
-
+    EXPECT_FALSE(first == LiveViewSpecificationValue(middleHalf()));
+    EXPECT_TRUE(first != LiveViewSpecificationValue(middleHalf()));
     LiveViewSpecificationValue copy = first;
     EXPECT_FALSE(copy == first);
-    EXPECT_EQ(copy.get().width, 720);
     EXPECT_EQ(copy.get().focusArea[2].x, 0.75f);
-}
 
-TEST(LiveViewSpecificationTest, CodecAccessBuildsAFilledSetting) {
-    auto liveViewSetting = CameraDeviceSettingAccess::makeLiveViewSpecification(middleHalf());
-    ASSERT_TRUE(liveViewSetting->hasValue());
-    EXPECT_EQ(liveViewSetting->getName(), "LiveViewSpecification");
-    const auto& value =
-        dynamic_cast<const LiveViewSpecificationValue&>(liveViewSetting->getValue());
-    EXPECT_EQ(value.get().height, 480);
-    EXPECT_TRUE(*liveViewSetting == *liveViewSetting);
-    EXPECT_FALSE(*liveViewSetting ==
-                 *CameraDeviceSettingAccess::makeLiveViewSpecification(middleHalf()));
+    auto setting = CameraDeviceSettingAccess::makeLiveViewSpecification(middleHalf());
+    ASSERT_TRUE(setting->hasValue());
+    EXPECT_EQ(setting->getName(), "LiveViewSpecification");
+    EXPECT_FALSE(*setting == *CameraDeviceSettingAccess::makeLiveViewSpecification(middleHalf()));
     EXPECT_EQ(CameraDeviceSettingAccess::nameOf<CameraTime>(), "CameraTime");
-}
 
-TEST(LiveViewSpecificationTest, CloneValueKeepsTheConcreteClass) {
-    auto time = CameraDeviceSettingAccess::cloneValue(CameraTimeValue(5));
-    EXPECT_TRUE(*time == CameraTimeValue(5));
-    auto copy = CameraDeviceSettingAccess::cloneValue(LiveViewSpecificationValue(middleHalf()));
-    ASSERT_NE(dynamic_cast<LiveViewSpecificationValue*>(copy.get()), nullptr);
-
+    EXPECT_TRUE(*CameraDeviceSettingAccess::cloneValue(CameraTimeValue(5)) == CameraTimeValue(5));
+    auto clone = CameraDeviceSettingAccess::cloneValue(first);
+    ASSERT_NE(dynamic_cast<LiveViewSpecificationValue*>(clone.get()), nullptr);
     class OtherValue : public CameraDeviceSettingValue {
     public:
         bool operator==(const CameraDeviceSettingValue&) const override { return false; }

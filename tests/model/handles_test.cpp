@@ -5,8 +5,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "corvane/camera_controller/capture_settings.hpp"
 #include "adapter/camera_device_adapter.hpp"
+#include "corvane/camera_controller/capture_settings.hpp"
 #include "model/camera_image_impl.hpp"
 #include "model/camera_image_list_impl.hpp"
 #include "model/camera_storage_impl.hpp"
@@ -37,15 +37,12 @@ std::shared_ptr<CameraImageImpl> makeImage(const std::string& id, ImageFormat fo
 }
 
 TEST(CameraImageTest, TypeFollowsFormat) {
+    // The ends of each range of formats, and one past them.
     const std::pair<ImageFormat, ImageType> cases[] = {
         {ImageFormat::Unknown, ImageType::Unknown},
         {ImageFormat::JPEG, ImageType::StillImage},
-        {ImageFormat::TIFF, ImageType::StillImage},
-        {ImageFormat::DPOF, ImageType::StillImage},
-        {ImageFormat::QRW, ImageType::StillImage},
         {ImageFormat::DNG, ImageType::StillImage},
         {ImageFormat::MP4, ImageType::Movie},
-        {ImageFormat::MOV, ImageType::Movie},
         {ImageFormat::AVI, ImageType::Movie},
         {static_cast<ImageFormat>(99), ImageType::Unknown},
     };
@@ -54,26 +51,18 @@ TEST(CameraImageTest, TypeFollowsFormat) {
     }
 }
 
-TEST(CameraImageTest, KeepsItsFieldsAfterInvalidation) {
-    auto image = makeImage("42", ImageFormat::DNG);
-    EXPECT_TRUE(image->isValid());
-    image->invalidate();
-    EXPECT_FALSE(image->isValid());
-    EXPECT_EQ(image->getId(), "42");
-    EXPECT_EQ(image->getName(), "IMG_42.JPG");
-    EXPECT_EQ(image->getSize(), 1024u);
-    EXPECT_EQ(image->getFormat(), ImageFormat::DNG);
-    EXPECT_TRUE(image->hasThumbnail());
-    EXPECT_EQ(image->getDateTime(), 1700000000);
-}
-
-TEST(CameraImageTest, StorageIsHeldWeakly) {
+TEST(CameraImageTest, StorageIsHeldWeaklyAndFieldsOutliveInvalidation) {
     auto storage = std::make_shared<CameraStorageImpl>();
-    auto image = makeImage("1", ImageFormat::JPEG, nullptr, storage);
-    EXPECT_EQ(image->getStorage(), storage);
+    auto image = makeImage("42", ImageFormat::DNG, nullptr, storage);
     EXPECT_EQ(image->lockStorage(), storage);
     storage.reset();
     EXPECT_EQ(image->getStorage(), nullptr);
+
+    EXPECT_TRUE(image->isValid());
+    image->invalidate();
+    EXPECT_FALSE(image->isValid());
+    EXPECT_EQ(image->getName(), "IMG_42.JPG");
+    EXPECT_EQ(image->getDateTime(), 1700000000);
 }
 
 TEST(CameraImageTest, CameraOperationsGoToTheAdapterWithTheImageItself) {
@@ -235,12 +224,6 @@ TEST(CameraStorageTest, ListingStateChangesOnlyFromTheExpectedState) {
     EXPECT_EQ(storage.getListingState(), ListingState::Running);
     EXPECT_TRUE(storage.changeListingState(ListingState::Running, ListingState::Paused));
     EXPECT_EQ(storage.getListingState(), ListingState::Paused);
-
-    storage.setFreeSpaceInImages(12);
-    storage.setMaxCapacity(uint64_t{1} << 40);
-    EXPECT_EQ(storage.getFreeSpaceInImages(), 12u);
-    EXPECT_EQ(storage.getMaxCapacity(), uint64_t{1} << 40);
-
     storage.getImagesImpl().add(makeImage("5", ImageFormat::JPEG));
     EXPECT_EQ(storage.getImages().get(0)->getId(), "5");
 }
@@ -288,9 +271,6 @@ TEST(CaptureTest, StateMovesFromExecutingOnce) {
     EXPECT_TRUE(capture.finish(CaptureState::Complete));
     EXPECT_FALSE(capture.finish(CaptureState::Unknown));
     EXPECT_EQ(capture.getState(), CaptureState::Complete);
-}
-
-TEST(CaptureTest, NullMethodIsRefused) {
     EXPECT_THROW(CaptureImpl("x", nullptr, 1), std::invalid_argument);
 }
 

@@ -23,17 +23,11 @@ private:
     bool* destroyed;
 };
 
-TEST(SettingTextTest, NameAndValueOrNoValue) {
-    EXPECT_EQ(WhiteBalance().toString(), "WhiteBalance: no value");
-    EXPECT_EQ(ISO().toString(), "ISO: no value");
-    EXPECT_EQ(FNumber::F5_6->toString(), "FNumber: 5.6");
-    EXPECT_EQ(StorageWriting(true).toString(), "StorageWriting: true");
-    EXPECT_EQ(AgileOperationEnable::False->toString(), "AgileOperationEnable: false");
-    EXPECT_EQ(LiveViewSpecification().toString(), "LiveViewSpecification: no value");
-}
-
 TEST(SettingValueTest, SetValueTakesOwnershipAndReplaces) {
     ISO iso;
+    EXPECT_EQ(iso.toString(), "ISO: no value");
+    EXPECT_EQ(LiveViewSpecification().toString(), "LiveViewSpecification: no value");
+    EXPECT_EQ(StorageWriting(true).toString(), "StorageWriting: true");
     auto value = std::make_unique<ISOValue>("200");
     iso.setValue(std::move(value));
     EXPECT_EQ(value, nullptr);
@@ -68,9 +62,8 @@ TEST(SettingEqualityTest, NamesAndValuesMustMatch) {
     EXPECT_FALSE(StorageWritingValue(true) == AgileOperationEnableValue(true));
     EXPECT_TRUE(StorageWriting(true) == *StorageWriting::True);
     EXPECT_TRUE(StorageWriting(false) != *StorageWriting::True);
-}
 
-TEST(SettingEqualityTest, AvailableListsAreIgnored) {
+    // Available lists are ignored.
     ISO withList;
     CaptureSettingAccess::copyValue(withList, *ISO::ISO100);
     CaptureSettingAccess::appendAvailable(withList, ISO::ISO100);

@@ -19,32 +19,6 @@ using Testing::ScriptedResponse;
 
 using Words = std::vector<uint32_t>;
 
-TEST(MtpDeviceBase, OperationsSendTheirCodesAndParametersAsReads) {
-    ScriptedMtpDevice device;
-    std::vector<uint32_t> handles;
-    device.loadDeviceInfo();
-    device.getStorageIds();
-    device.getStorageInfo(0x00010001);
-    device.getObjectHandles(0x00020001, 0x3801, handles);
-    device.getObjectInfo(77);
-
-    const auto requests = device.requests();
-    ASSERT_EQ(requests.size(), 5u);
-    EXPECT_EQ(requests[0].operationCode, 0x1001);
-    EXPECT_EQ(requests[0].parameters, Words{});
-    EXPECT_EQ(requests[1].operationCode, 0x1004);
-    EXPECT_EQ(requests[1].parameters, Words{});
-    EXPECT_EQ(requests[2].operationCode, 0x1005);
-    EXPECT_EQ(requests[2].parameters, Words{0x00010001});
-    EXPECT_EQ(requests[3].operationCode, 0x1007);
-    EXPECT_EQ(requests[3].parameters, (Words{0x00020001, 0x3801, 0}));
-    EXPECT_EQ(requests[4].operationCode, 0x1008);
-    EXPECT_EQ(requests[4].parameters, Words{77});
-    for (const auto& request : requests) {
-        EXPECT_EQ(request.dataPhase, MtpDataPhase::Read);
-    }
-}
-
 TEST(MtpDeviceBase, LoadDeviceInfoReplacesTheCacheOnlyOnSuccess) {
     ScriptedMtpDevice device;
     EXPECT_TRUE(device.getSupportedOperations().empty());
@@ -128,18 +102,14 @@ TEST(MtpDeviceBase, InfoDatasetsCarryTheIdThatWasAskedFor) {
     EXPECT_EQ(device.getObjectInfo(12), nullptr);
 }
 
-TEST(MtpResponseContract, ParametersOnlyWithOkAndAtMostFive) {
-    const auto failed = makeMtpResponse(0x2019, {1, 2});
-    EXPECT_EQ(failed.responseCode, 0x2019);
-    EXPECT_TRUE(failed.parameters.empty());
+// Parameters only with OK and at most five; data travels with a failure code too.
+TEST(MtpResponseContract, ParametersOnlyWithOkButDataWithAnyCode) {
+    EXPECT_TRUE(makeMtpResponse(0x2019, {1, 2}).parameters.empty());
+    EXPECT_EQ(makeMtpResponse(0x2001, {1, 2, 3, 4, 5, 6, 7}).parameters, (Words{1, 2, 3, 4, 5}));
 
-    const auto ok = makeMtpResponse(0x2001, {1, 2, 3, 4, 5, 6, 7});
-    EXPECT_EQ(ok.parameters, (Words{1, 2, 3, 4, 5}));
-}
-
-TEST(MtpResponseContract, DataTravelsWithAFailureCodeToo) {
     const uint8_t bytes[] = {1, 2, 3};
     const auto response = makeMtpResponse(0x2002, {}, bytes, sizeof bytes);
+    EXPECT_EQ(response.responseCode, 0x2002);
     ASSERT_NE(response.data, nullptr);
     EXPECT_EQ(response.dataSize, 3u);
     EXPECT_EQ(response.data.get()[2], 3);

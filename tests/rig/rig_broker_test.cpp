@@ -16,13 +16,16 @@
 
 #include <nlohmann/json.hpp>
 
-#include "camctl/process.hpp"
 #include "support/background_process.hpp"
+#include "support/eventually.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Corvane::CameraController::Testing::BackgroundProcess;
+using Corvane::CameraController::Testing::eventually;
+using Corvane::CameraController::Testing::ProcessResult;
+using Corvane::CameraController::Testing::runProcess;
 using json = nlohmann::json;
 
 constexpr int kAgents = 3;
@@ -60,18 +63,6 @@ bool accepts(int port) {
     const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     ::close(fd);
     return ok;
-}
-
-template <class Condition>
-bool waitFor(Condition condition, std::chrono::seconds limit = std::chrono::seconds(10)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
 }
 
 std::string contentsOf(const fs::path& path) {
@@ -116,7 +107,7 @@ protected:
         broker = std::make_unique<BackgroundProcess>(
             mosquitto, std::vector<std::string>{"-c", (root / "mosquitto.conf").string()},
             std::vector<std::string>{}, (root / "broker.log").string());
-        ASSERT_TRUE(waitFor([&] { return accepts(port); })) << "the broker did not start";
+        ASSERT_TRUE(eventually([&] { return accepts(port); })) << "the broker did not start";
         for (int agent = 1; agent <= kAgents; ++agent) {
             startAgent(agent);
         }
@@ -140,7 +131,7 @@ protected:
                 CAMEMU_PATH,
                 std::vector<std::string>{"--socket", socket, "--serial", serial, "--time-scale",
                                          "0.01", "--record-dir", (root / serial).string()}));
-            ASSERT_TRUE(waitFor([&] { return fs::exists(socket); })) << serial;
+            ASSERT_TRUE(eventually([&] { return fs::exists(socket); })) << serial;
             sockets += (sockets.empty() ? "" : ":") + socket;
         }
         const std::string id = "a" + std::to_string(agent);
@@ -154,14 +145,13 @@ protected:
 
     std::string url() const { return "mqtt://127.0.0.1:" + std::to_string(port); }
 
-    camctl::test::ProcessResult shoot(int shots, const fs::path& out,
-                                      const std::function<bool(int)>& whileRunning = {}) {
-        return camctl::test::runProcess(
-            CAMCTL_PATH,
-            {"rig", "--broker", url(), "testrig", "shoot", "--shots", std::to_string(shots),
-             "--agents", std::to_string(kAgents), "--wait", "20", "--lead", "0.15", "--out",
-             out.string(), "--json"},
-            std::chrono::seconds(90), whileRunning);
+    ProcessResult shoot(int shots, const fs::path& out,
+                        const std::function<bool(int)>& whileRunning = {}) {
+        return runProcess(CAMCTL_PATH,
+                          {"rig", "--broker", url(), "testrig", "shoot", "--shots",
+                           std::to_string(shots), "--agents", std::to_string(kAgents), "--wait",
+                           "20", "--lead", "0.15", "--out", out.string(), "--json"},
+                          std::chrono::seconds(90), whileRunning);
     }
 
     fs::path root;
@@ -185,11 +175,11 @@ TEST_F(RigBrokerTest, TwentyShotsOfTwelveCamerasThenAnAgentKilledMidRun) {
 
     // A shot's files can be collected again from the agents' disks.
     const std::string firstShot = shots.front()["shot"];
-    const auto again = camctl::test::runProcess(
-        CAMCTL_PATH,
-        {"rig", "--broker", url(), "testrig", "collect", firstShot, "--agents",
-         std::to_string(kAgents), "--out", (root / "again").string()},
-        std::chrono::seconds(30));
+    const auto again =
+        runProcess(CAMCTL_PATH,
+                   {"rig", "--broker", url(), "testrig", "collect", firstShot, "--agents",
+                    std::to_string(kAgents), "--out", (root / "again").string()},
+                   std::chrono::seconds(30));
     ASSERT_EQ(again.exitCode, 0) << again.out << again.err;
     size_t collectedAgain = 0;
     for (const auto& entry : fs::directory_iterator(root / "again" / firstShot)) {

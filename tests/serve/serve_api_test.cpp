@@ -12,6 +12,7 @@
 
 #include "errors.hpp"
 #include "serve/web_server.hpp"
+#include "support/eventually.hpp"
 
 namespace {
 
@@ -19,6 +20,7 @@ namespace cc = Corvane::CameraController;
 namespace emu = Corvane::CameraController::Emulator;
 using camctl::serve::ServerConfig;
 using camctl::serve::WebServer;
+using Corvane::CameraController::Testing::eventually;
 using nlohmann::json;
 
 const char* const hostileName = "<b>\"x\";..%0A.JPG";
@@ -206,7 +208,7 @@ TEST_F(ServeApiTest, DescribesTheCameraItsSettingsAndClock) {
     EXPECT_NEAR(set["time"].get<double>(), 1800000000.0, 5.0);
 }
 
-TEST_F(ServeApiTest, SettingWritesAreCheckedBeforeAnythingIsWritten) {
+TEST_F(ServeApiTest, WritesAreCheckedBeforeAnythingIsWritten) {
     serve();
     const std::string isoBefore = setting(getJson("/api/settings"), "ISO");
     const std::string wanted = isoBefore == "800" ? "400" : "800";
@@ -226,10 +228,8 @@ TEST_F(ServeApiTest, SettingWritesAreCheckedBeforeAnythingIsWritten) {
     EXPECT_EQ(send("PUT", "/api/settings", R"({"ISO":)", 400)["error"]["code"], "BadRequest");
     EXPECT_EQ(send("PUT", "/api/settings", R"(["ISO"])", 400)["error"]["code"], "UsageError");
     EXPECT_EQ(send("PUT", "/api/settings", R"({"ISO":[1]})", 400)["error"]["code"], "UsageError");
-}
 
-TEST_F(ServeApiTest, FocusPointsOutsideTheFrameAreRefused) {
-    serve();
+    // Focus points outside the frame are refused.
     send("POST", "/api/focus", R"({"point":{"x":0.25,"y":0.75}})", 200);
     send("POST", "/api/focus", "", 200);
     for (const char* body :
@@ -239,7 +239,7 @@ TEST_F(ServeApiTest, FocusPointsOutsideTheFrameAreRefused) {
     }
 }
 
-TEST_F(ServeApiTest, ImagesDownloadByteForByteAndDelete) {
+TEST_F(ServeApiTest, ImagesDownloadByteForByteUnderEscapedNamesAndDelete) {
     serve();
     const json image = imageNamed("QRN_0001.JPG");
     const std::string id = image["id"];
@@ -276,14 +276,12 @@ TEST_F(ServeApiTest, ImagesDownloadByteForByteAndDelete) {
     EXPECT_TRUE(movie->body == std::string(movieBytes.begin(), movieBytes.end()))
         << movie->body.size() << " bytes, not " << movieBytes.size();
     EXPECT_EQ(getJson("/api/images/99999999999/data", 404)["error"]["code"], "NotFound");
-}
 
-TEST_F(ServeApiTest, HostileFileNamesStayEscaped) {
-    serve();
-    const json image = imageNamed(hostileName);  // the JSON carries the name intact
-    auto data = client().Get(("/api/images/" + image["id"].get<std::string>() + "/data").c_str());
-    ASSERT_TRUE(data);
-    const std::string disposition = data->get_header_value("Content-Disposition");
+    // A hostile name: the JSON carries it intact, the download header only escaped.
+    const json hostile = imageNamed(hostileName);
+    auto named = http.Get(("/api/images/" + hostile["id"].get<std::string>() + "/data").c_str());
+    ASSERT_TRUE(named);
+    const std::string disposition = named->get_header_value("Content-Disposition");
     const auto quoted = disposition.substr(disposition.find("filename=\"") + 10);
     const std::string plainName = quoted.substr(0, quoted.find('"'));
     EXPECT_EQ(plainName.find_first_of("<>;\\/%\r\n"), std::string::npos) << disposition;
@@ -310,18 +308,6 @@ TEST_F(ServeApiTest, FailedTransfersNeverLookComplete) {
     const json error = getJson("/api/images/" + id + "/thumbnail", 502);
     EXPECT_FALSE(error["error"]["code"].get<std::string>().empty());
     EXPECT_FALSE(error["error"]["message"].get<std::string>().empty());
-}
-
-TEST_F(ServeApiTest, CaptureIsAnnouncedOnTheEventStream) {
-    serve();
-    imageNamed("QRN_0001.JPG");  // listing done
-    EventReader events(host, port);
-    ASSERT_TRUE(events.waitFor(": connected"));
-    const json capture = send("POST", "/api/capture", R"({"focus":false})", 200);
-    EXPECT_FALSE(capture["capture"]["id"].get<std::string>().empty());
-    ASSERT_TRUE(events.waitFor("event: imageStored")) << events.received();
-    EXPECT_TRUE(events.waitFor("event: captureComplete")) << events.received();
-    EXPECT_GT(getJson("/api/images")["images"].size(), 3u);
 }
 
 TEST_F(ServeApiTest, LiveViewRunsWhileAnyoneWatches) {
@@ -352,12 +338,7 @@ TEST_F(ServeApiTest, LiveViewRunsWhileAnyoneWatches) {
     b.join();
     EXPECT_GE(framesB.load(), 10);
     // The last viewer gone, live view stops (the server notices at its next frame).
-    bool stopped = false;
-    for (int attempt = 0; attempt < 500 && !stopped; ++attempt) {
-        stopped = !emulated->snapshot().liveView;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    EXPECT_TRUE(stopped);
+    EXPECT_TRUE(eventually([&] { return !emulated->snapshot().liveView; }));
 }
 
 TEST_F(ServeApiTest, UnplugShowsAndTheCameraComesBackWithLiveView) {
@@ -375,10 +356,7 @@ TEST_F(ServeApiTest, UnplugShowsAndTheCameraComesBackWithLiveView) {
         });
     });
     const auto framesArrive = [&](int atLeast) {
-        for (int attempt = 0; attempt < 1500 && frames < atLeast; ++attempt) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return frames >= atLeast;
+        return eventually([&] { return frames >= atLeast; }, std::chrono::seconds(30));
     };
     ASSERT_TRUE(framesArrive(3));
 
@@ -396,8 +374,14 @@ TEST_F(ServeApiTest, UnplugShowsAndTheCameraComesBackWithLiveView) {
     done = true;
     viewer.join();
     EXPECT_FALSE(setting(getJson("/api/settings"), "ISO").empty());
-    imageNamed("QRN_0001.JPG");
-    send("POST", "/api/capture", R"({"focus":false})", 200);
+
+    // The camera back, a capture is announced on the same event stream.
+    imageNamed("QRN_0001.JPG");  // listing done
+    const json capture = send("POST", "/api/capture", R"({"focus":false})", 200);
+    EXPECT_FALSE(capture["capture"]["id"].get<std::string>().empty());
+    ASSERT_TRUE(events.waitFor("event: imageStored")) << events.received();
+    EXPECT_TRUE(events.waitFor("event: captureComplete")) << events.received();
+    EXPECT_GT(getJson("/api/images")["images"].size(), 3u);
 }
 
 class ServeTetherTest : public ServeApiTest {
@@ -467,7 +451,7 @@ TEST_F(ServeApiTest, OtherAddressesNeedTheTokenOnEveryRequest) {
               200);
 }
 
-TEST_F(ServeApiTest, CrossOriginWritesAndForeignHostNamesAreRefused) {
+TEST_F(ServeApiTest, CrossOriginForeignHostOversizedAndUnknownRequestsAreRefused) {
     serve();
     const std::string self = "http://127.0.0.1:" + std::to_string(port);
     EXPECT_EQ(
@@ -491,10 +475,8 @@ TEST_F(ServeApiTest, CrossOriginWritesAndForeignHostNamesAreRefused) {
     auto rebound = client().Get("/api/camera", {{"Host", "evil.example:" + std::to_string(port)}});
     ASSERT_TRUE(rebound);
     EXPECT_EQ(rebound->status, 403);
-}
 
-TEST_F(ServeApiTest, OversizedAndUnknownRequestsGetJsonErrors) {
-    serve();
+    // Oversized and unknown requests get JSON errors.
     const std::string huge(1 << 20, 'x');
     auto tooBig = client().Put("/api/settings", huge, "application/json");
     ASSERT_TRUE(tooBig);

@@ -8,7 +8,6 @@
 //   provider->lastOpened("usb-1")->setConnected(false);   // unplug the opened object
 #pragma once
 
-#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -29,8 +28,6 @@ struct FakeCamera {
     std::string serial = "0001";
     std::vector<uint16_t> operations = {0x1001, 0x1002, 0x9001};
     bool opens = true;
-    /// Called on each new device before it is handed out, to script it further.
-    std::function<void(ScriptedMtpDevice&)> setup;
 };
 
 class FakeDeviceProvider : public Impl::MtpDeviceProvider {
@@ -96,9 +93,6 @@ private:
             return nullptr;
         }
         device->setSupportedOperations(camera.operations);
-        if (camera.setup) {
-            camera.setup(*device);
-        }
         std::lock_guard<std::mutex> lock(mutex_);
         lastOpened_[key] = device;
         return device;

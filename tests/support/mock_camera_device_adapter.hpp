@@ -5,9 +5,9 @@
 
 #include <ostream>
 
+#include "adapter/camera_device_adapter.hpp"
 #include "corvane/camera_controller/camera_image.hpp"
 #include "corvane/camera_controller/camera_storage.hpp"
-#include "adapter/camera_device_adapter.hpp"
 #include "model/list_images_response.hpp"
 
 namespace Corvane::CameraController::Testing {

@@ -68,21 +68,14 @@ class ScriptedMtpDevice : public Impl::MtpDevice {
 public:
     ScriptedMtpDevice() = default;
     ScriptedMtpDevice(std::string manufacturer, std::string model, std::string firmware,
-                      std::string serial) {
-        setIdentity(std::move(manufacturer), std::move(model), std::move(firmware),
-                    std::move(serial));
-    }
+                      std::string serial)
+        : manufacturer_(std::move(manufacturer)),
+          model_(std::move(model)),
+          firmware_(std::move(firmware)),
+          serial_(std::move(serial)) {}
 
     // --- identity and state -----------------------------------------------------------------
 
-    void setIdentity(std::string manufacturer, std::string model, std::string firmware,
-                     std::string serial) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        manufacturer_ = std::move(manufacturer);
-        model_ = std::move(model);
-        firmware_ = std::move(firmware);
-        serial_ = std::move(serial);
-    }
     void setFirmwareVersion(std::string firmware) {
         std::lock_guard<std::mutex> lock(mutex_);
         firmware_ = std::move(firmware);

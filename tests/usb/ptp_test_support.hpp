@@ -2,11 +2,9 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "mtp/usb/ptp_container.hpp"
-#include "support/dataset_builder.hpp"
 
 namespace Corvane::CameraController::Impl::Testing {
 
@@ -39,15 +37,6 @@ inline std::vector<uint8_t> pattern(size_t size, uint32_t seed = 1) {
         byte = static_cast<uint8_t>(x >> 16);
     }
     return bytes;
-}
-
-/// A DeviceInfo dataset with this identity and these operations.
-inline std::vector<uint8_t> deviceInfoBytes(const std::string& manufacturer,
-                                            const std::string& model, const std::string& version,
-                                            const std::string& serial,
-                                            const std::vector<uint16_t>& operations) {
-    return CameraController::Testing::deviceInfoDataset(
-        {operations, manufacturer, model, version, serial, {}, {0x5001}});
 }
 
 }  // namespace Corvane::CameraController::Impl::Testing

@@ -38,6 +38,23 @@ public:
 
     explicit ResponderPipe(std::shared_ptr<Log> log) : log_(std::move(log)) {}
 
+    /// Reads wait from here until releaseReads().
+    static void holdReads(Log& log) {
+        std::lock_guard<std::mutex> lock(log.mutex);
+        log.holdReads = true;
+    }
+    static void awaitHeldRead(Log& log) {
+        std::unique_lock<std::mutex> lock(log.mutex);
+        log.changed.wait(lock, [&] { return log.readWaiting; });
+    }
+    static void releaseReads(Log& log) {
+        {
+            std::lock_guard<std::mutex> lock(log.mutex);
+            log.holdReads = false;
+        }
+        log.changed.notify_all();
+    }
+
     PipeStatus writeBulk(const uint8_t* data, size_t size, size_t& written, unsigned,
                          bool) override {
         const auto command = Ptp::decodeContainer(data, size);
@@ -153,24 +170,14 @@ TEST(PtpUsbDeviceThreads, TransactionsFromManyThreadsNeverInterleave) {
 TEST(PtpUsbDeviceThreads, IsConnectedDoesNotWaitForARunningTransaction) {
     auto log = std::make_shared<ResponderPipe::Log>();
     PtpUsbDevice device(std::make_unique<ResponderPipe>(log));
-    {
-        std::lock_guard<std::mutex> lock(log->mutex);
-        log->holdReads = true;
-    }
+    ResponderPipe::holdReads(*log);
     auto transaction = std::async(std::launch::async, [&] { return device.execute(readOf(10)); });
-    {
-        std::unique_lock<std::mutex> lock(log->mutex);
-        log->changed.wait(lock, [&] { return log->readWaiting; });
-    }
+    ResponderPipe::awaitHeldRead(*log);
 
     // The transaction is stuck inside the pipe holding the device's mutex.
     auto probe = std::async(std::launch::async, [&] { return device.isConnected(); });
     const bool answered = probe.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
-    {
-        std::lock_guard<std::mutex> lock(log->mutex);
-        log->holdReads = false;
-    }
-    log->changed.notify_all();
+    ResponderPipe::releaseReads(*log);
     EXPECT_TRUE(answered);
     EXPECT_TRUE(probe.get());
     EXPECT_EQ(transaction.get().responseCode, 0x2001);
@@ -181,10 +188,7 @@ TEST(PtpUsbDeviceThreads, IsConnectedDoesNotWaitForARunningTransaction) {
 TEST(PtpUsbDeviceThreads, AWaitingTransactionGoesBeforeTheBackgroundsNext) {
     auto log = std::make_shared<ResponderPipe::Log>();
     PtpUsbDevice device(std::make_unique<ResponderPipe>(log));
-    {
-        std::lock_guard<std::mutex> lock(log->mutex);
-        log->holdReads = true;
-    }
+    ResponderPipe::holdReads(*log);
     const auto inBackground = [&](uint32_t size) {
         return std::async(std::launch::async, [&device, size] {
             const BackgroundTransactions mark;
@@ -192,20 +196,13 @@ TEST(PtpUsbDeviceThreads, AWaitingTransactionGoesBeforeTheBackgroundsNext) {
         });
     };
     auto running = inBackground(1);
-    {
-        std::unique_lock<std::mutex> lock(log->mutex);
-        log->changed.wait(lock, [&] { return log->readWaiting; });
-    }
+    ResponderPipe::awaitHeldRead(*log);
     // Nothing tells when a thread blocks on a mutex; these pauses only give each one time to.
     auto nextInBackground = inBackground(2);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     auto foreground = std::async(std::launch::async, [&] { return device.execute(readOf(7)); });
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    {
-        std::lock_guard<std::mutex> lock(log->mutex);
-        log->holdReads = false;
-    }
-    log->changed.notify_all();
+    ResponderPipe::releaseReads(*log);
 
     EXPECT_EQ(running.get().responseCode, 0x2001);
     const MtpResponse background = nextInBackground.get();

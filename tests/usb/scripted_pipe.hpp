@@ -25,7 +25,6 @@ public:
     struct State;
 
     explicit ScriptedPipe(size_t packetSize = 512);
-    ~ScriptedPipe() override;
 
     std::shared_ptr<State> state() const { return state_; }
 
@@ -72,20 +71,22 @@ struct ScriptedPipe::State {
     };
 
     /// The host must send exactly these bytes as one USB transfer.
-    void expectTransfer(std::vector<uint8_t> bytes);
+    void expectTransfer(std::vector<uint8_t> bytes) { add(Kind::HostSends, std::move(bytes)); }
     /// The device sends one transfer; a zero-length packet follows a full last packet unless
     /// `zeroLengthPacket` is false.
     void deviceSends(std::vector<uint8_t> bytes, bool zeroLengthPacket = true);
     /// The next bulk-in (or bulk-out) transfer fails with `status` (Stall halts the endpoint
     /// until a clearHalt step).
-    void failIn(PipeStatus status);
-    void failOut(PipeStatus status);
-    void expectCancel(uint32_t transactionId);
-    void expectStatus(uint16_t code, bool inHalted = false, bool outHalted = false);
-    void expectReset();
-    void expectClearHalt(PipeEndpoint endpoint);
+    void failIn(PipeStatus status) { add(Kind::InFailure).failure = status; }
+    void failOut(PipeStatus status) { add(Kind::OutFailure).failure = status; }
+    void expectCancel(uint32_t transactionId) { add(Kind::Cancel).transactionId = transactionId; }
+    void expectStatus(uint16_t code, bool inHalted = false, bool outHalted = false) {
+        add(Kind::Status).status = {code, inHalted, outHalted};
+    }
+    void expectReset() { add(Kind::Reset); }
+    void expectClearHalt(PipeEndpoint endpoint) { add(Kind::ClearHalt).endpoint = endpoint; }
     /// The device is gone from here on: every call fails with Disconnected.
-    void unplug();
+    void unplug() { add(Kind::Unplug); }
 
     /// True when every step was played.
     bool finished() const;
@@ -93,8 +94,6 @@ struct ScriptedPipe::State {
     std::vector<std::string> errors() const;
     /// Every call the host made, one line each ("write 24", "read 16384 -> 512", "status").
     std::vector<std::string> calls() const;
-    /// Bytes the device has queued on bulk-in and the host has not read yet.
-    size_t unreadBytes() const;
 
     mutable std::mutex mutex;
     size_t packetSize = 512;
@@ -107,6 +106,17 @@ struct ScriptedPipe::State {
     std::vector<uint8_t> outgoing;
     bool attached = true;
     bool released = false;
+
+private:
+    // Scripts are built on the test's thread between transactions, so the step may be filled
+    // in after the lock is gone.
+    Step& add(Kind kind, std::vector<uint8_t> bytes = {}) {
+        std::lock_guard<std::mutex> lock(mutex);
+        steps.emplace_back();
+        steps.back().kind = kind;
+        steps.back().bytes = std::move(bytes);
+        return steps.back();
+    }
 };
 
 }  // namespace Corvane::CameraController::Impl::Testing

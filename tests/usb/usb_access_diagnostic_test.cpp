@@ -58,13 +58,10 @@ TEST_F(FakeProc, FindsOtherProcessesHoldingTheNodeButNotItself) {
     EXPECT_EQ(holders[0].name, "gvfsd-gphoto2");
     EXPECT_EQ(holders[1].pid, 400);
     EXPECT_EQ(holders[1].name, "shotwell");
-}
-
-TEST_F(FakeProc, MissingProcessTableGivesNoHolders) {
     EXPECT_TRUE(findDeviceHolders((root / "absent").string(), kNode, 1).empty());
 }
 
-TEST(UsbAccessDiagnostic, BusyMessageNamesTheHolderAndHowToReleaseIt) {
+TEST(UsbAccessDiagnostic, MessagesNameTheHolderOrTheRuleThatGrantsAccess) {
     const std::string line = cameraBusyMessage(kNode, {{1234, "gvfsd-gphoto2"}});
     EXPECT_THAT(line,
                 AllOf(HasSubstr("[error]"), HasSubstr(kNode), HasSubstr("gvfsd-gphoto2 (pid 1234)"),
@@ -74,9 +71,7 @@ TEST(UsbAccessDiagnostic, BusyMessageNamesTheHolderAndHowToReleaseIt) {
     const std::string unknown = cameraBusyMessage(kNode, {});
     EXPECT_THAT(unknown,
                 AllOf(HasSubstr(kNode), HasSubstr("another program"), Not(HasSubstr("kill"))));
-}
-
-TEST(UsbAccessDiagnostic, AccessDeniedMessagePointsAtTheUdevRule) {
+    // Without permission, the way to get it.
     EXPECT_THAT(
         cameraAccessDeniedMessage(kNode),
         AllOf(HasSubstr(kNode), HasSubstr("60-corvane-camera.rules"), HasSubstr("plugdev")));

@@ -57,7 +57,7 @@ protected:
     libusb_device_handle* handle_ = nullptr;
 };
 
-TEST_F(RawUsbTest, DescriptorsDescribeAHighSpeedStillImageInterface) {
+TEST_F(RawUsbTest, DescriptorsDescribeAHighSpeedStillImageInterfaceClaimedOnce) {
     libusb_device* device = libusb_get_device(handle_);
     EXPECT_EQ(libusb_get_device_speed(device), LIBUSB_SPEED_HIGH);
     libusb_config_descriptor* config = nullptr;
@@ -87,6 +87,10 @@ TEST_F(RawUsbTest, DescriptorsDescribeAHighSpeedStillImageInterface) {
         libusb_get_string_descriptor_ascii(handle_, descriptor.iSerialNumber, text, sizeof text),
         0);
     EXPECT_STREQ(reinterpret_cast<char*>(text), "3000001");
+    // The interface this program claimed is not for a second one.
+    LibusbProgram second;
+    ASSERT_TRUE(second.opened());
+    EXPECT_EQ(second.claim(), LIBUSB_ERROR_BUSY);
 }
 
 TEST_F(RawUsbTest, ShortReadsLeaveTheRestAndShortPacketsEndTransfers) {
@@ -171,12 +175,6 @@ TEST_F(RawUsbTest, CancelDropsTheAnswerAndResetClearsHalts) {
     EXPECT_EQ(
         libusb_control_transfer(handle_, kClassIn, 0x65, 0, 0, buffer, sizeof buffer, kTimeoutMs),
         LIBUSB_ERROR_PIPE);
-}
-
-TEST_F(RawUsbTest, ASecondProgramCannotClaimTheCamera) {
-    LibusbProgram second;
-    ASSERT_TRUE(second.opened());
-    EXPECT_EQ(second.claim(), LIBUSB_ERROR_BUSY);
 }
 
 TEST_F(RawUsbTest, UnplugEndsWaitingTransfersWithNoDevice) {

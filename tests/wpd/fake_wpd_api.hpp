@@ -2,6 +2,7 @@
 // a camera behind each that answers MTP operations. Records every Open and every command.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <functional>
@@ -59,6 +60,26 @@ struct FakeOpen {
     Impl::WpdClientInfo clientInfo;
 };
 
+class FakeUnsignedList : public Impl::WpdUnsignedList {
+public:
+    explicit FakeUnsignedList(std::vector<std::optional<uint32_t>> entries)
+        : entries_(std::move(entries)) {}
+    WpdStatus getCount(uint32_t& count) const override {
+        count = static_cast<uint32_t>(entries_.size());
+        return Impl::kWpdOk;
+    }
+    WpdStatus getAt(uint32_t index, uint32_t& value) const override {
+        if (index >= entries_.size() || !entries_[index]) {
+            return Impl::kWpdFail;
+        }
+        value = *entries_[index];
+        return Impl::kWpdOk;
+    }
+
+private:
+    std::vector<std::optional<uint32_t>> entries_;
+};
+
 class FakeWpdResults : public Impl::WpdResults {
 public:
     using Value = std::variant<uint32_t, WpdStatus, std::wstring, std::vector<uint8_t>,
@@ -88,7 +109,14 @@ public:
         return Impl::kWpdOk;
     }
     WpdStatus getUnsignedList(Impl::WpdResultKey key,
-                              std::unique_ptr<Impl::WpdUnsignedList>& value) const override;
+                              std::unique_ptr<Impl::WpdUnsignedList>& value) const override {
+        std::vector<std::optional<uint32_t>> entries;
+        if (Impl::wpdFailed(read(key, entries))) {
+            return Impl::kWpdFail;
+        }
+        value = std::make_unique<FakeUnsignedList>(std::move(entries));
+        return Impl::kWpdOk;
+    }
 
 private:
     template <typename T>
@@ -102,37 +130,14 @@ private:
     }
 };
 
-class FakeUnsignedList : public Impl::WpdUnsignedList {
-public:
-    explicit FakeUnsignedList(std::vector<std::optional<uint32_t>> entries)
-        : entries_(std::move(entries)) {}
-    WpdStatus getCount(uint32_t& count) const override {
-        count = static_cast<uint32_t>(entries_.size());
-        return Impl::kWpdOk;
-    }
-    WpdStatus getAt(uint32_t index, uint32_t& value) const override {
-        if (index >= entries_.size() || !entries_[index]) {
-            return Impl::kWpdFail;
-        }
-        value = *entries_[index];
-        return Impl::kWpdOk;
-    }
-
-private:
-    std::vector<std::optional<uint32_t>> entries_;
-};
-
-inline WpdStatus FakeWpdResults::getUnsignedList(
-    Impl::WpdResultKey key, std::unique_ptr<Impl::WpdUnsignedList>& value) const {
-    std::vector<std::optional<uint32_t>> entries;
-    if (Impl::wpdFailed(read(key, entries))) {
-        return Impl::kWpdFail;
-    }
-    value = std::make_unique<FakeUnsignedList>(std::move(entries));
-    return Impl::kWpdOk;
-}
-
 class FakeWpdApi : public Impl::WpdApi, public std::enable_shared_from_this<FakeWpdApi> {
+    // Defined first: the getters below deduce their type from it.
+    template <typename F>
+    auto locked(F f) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return f();
+    }
+
 public:
     // --- scripting ---
     void attach(FakeWpdDevice device) {
@@ -141,35 +146,27 @@ public:
     }
     void detach(const std::wstring& pnpId) {
         std::lock_guard<std::mutex> lock(mutex_);
-        for (auto it = devices_.begin(); it != devices_.end(); ++it) {
-            if ((*it)->pnpId == pnpId) {
-                devices_.erase(it);
-                return;
-            }
-        }
+        devices_.erase(std::remove_if(devices_.begin(), devices_.end(),
+                                      [&](const auto& device) { return device->pnpId == pnpId; }),
+                       devices_.end());
     }
     /// The calling thread has no COM until initializeCom().
     void withoutCom() { comStarted_ = false; }
 
     // --- what happened ---
     std::vector<FakeOperation> operations() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return operations_;
+        return locked([&] { return operations_; });
     }
     int operationCount(uint16_t code) const {
-        int count = 0;
-        for (const auto& operation : operations()) {
-            count += operation.code == code ? 1 : 0;
-        }
-        return count;
+        const auto all = operations();
+        return static_cast<int>(
+            std::count_if(all.begin(), all.end(), [&](const auto& op) { return op.code == code; }));
     }
     std::vector<Impl::WpdCommandParameters> commands() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return commands_;
+        return locked([&] { return commands_; });
     }
     std::vector<FakeOpen> opens() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return opens_;
+        return locked([&] { return opens_; });
     }
     int listings() const { return listings_; }
     int comStarts() const { return comStarts_; }
@@ -200,12 +197,9 @@ private:
 
     std::shared_ptr<FakeWpdDevice> find(const std::wstring& pnpId) {
         std::lock_guard<std::mutex> lock(mutex_);
-        for (const auto& device : devices_) {
-            if (device->pnpId == pnpId) {
-                return device;
-            }
-        }
-        return nullptr;
+        const auto it = std::find_if(devices_.begin(), devices_.end(),
+                                     [&](const auto& device) { return device->pnpId == pnpId; });
+        return it == devices_.end() ? nullptr : *it;
     }
     WpdStatus recordOpen(const std::wstring& pnpId, const Impl::WpdClientInfo& clientInfo,
                          FakeWpdDevice& device) {
@@ -219,12 +213,10 @@ private:
         return status;
     }
     void record(const Impl::WpdCommandParameters& parameters) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        commands_.push_back(parameters);
+        locked([&] { commands_.push_back(parameters); });
     }
     void recordOperation(const FakeOperation& operation) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        operations_.push_back(operation);
+        locked([&] { operations_.push_back(operation); });
     }
 
     mutable std::mutex mutex_;
@@ -237,7 +229,6 @@ private:
     std::atomic<bool> comStarted_{true};
     std::atomic<bool> interleaved_{false};
     std::map<std::wstring, int> busy_;
-    friend struct BusyGuard;
 };
 
 /// One connection: plays the MTP-extension commands against the device's camera.

@@ -5,6 +5,7 @@
 
 #include "mtp/wpd/mtp_device_win.hpp"
 #include "mtp/wpd/wpd_strings.hpp"
+#include "support/mtp_requests.hpp"
 #include "wpd/fake_wpd_api.hpp"
 
 namespace Corvane::CameraController::Impl {
@@ -14,6 +15,7 @@ using Testing::FakeAnswer;
 using Testing::FakeOperation;
 using Testing::FakeWpdApi;
 using Testing::FakeWpdDevice;
+using Testing::mtpRequest;
 
 const std::wstring kPnpId =
     L"\\\\?\\usb#vid_1234&pid_0001#cam1#{6ac27878-a6fa-4155-ba85-f98f491d4f33}";
@@ -21,9 +23,16 @@ const std::wstring kPnpId =
 class MtpDeviceWinTest : public ::testing::Test {
 protected:
     MtpDeviceWinTest() {
+        replaceCamera([this](FakeWpdDevice& camera) {
+            camera.camera = [this](const FakeOperation& operation) { return answer(operation); };
+        });
+    }
+
+    void replaceCamera(const std::function<void(FakeWpdDevice&)>& setUp) {
         FakeWpdDevice camera;
         camera.pnpId = kPnpId;
-        camera.camera = [this](const FakeOperation& operation) { return answer(operation); };
+        setUp(camera);
+        api->detach(kPnpId);
         api->attach(camera);
     }
 
@@ -34,15 +43,6 @@ protected:
         return std::make_shared<MtpDeviceWin>(api, handle);
     }
 
-    static MtpRequest request(uint16_t code, std::vector<uint32_t> parameters,
-                              MtpDataPhase phase = MtpDataPhase::None) {
-        MtpRequest request;
-        request.operationCode = code;
-        request.parameters = std::move(parameters);
-        request.dataPhase = phase;
-        return request;
-    }
-
     std::function<FakeAnswer(const FakeOperation&)> answer = [](const FakeOperation&) {
         return FakeAnswer{};
     };
@@ -51,10 +51,10 @@ protected:
 
 TEST_F(MtpDeviceWinTest, SendsAtLeastOneAndAtMostFiveParameterWords) {
     auto camera = device();
-    camera->execute(request(0x9001, {}));
-    camera->execute(request(0x9011, {1, 2, 3, 4, 5, 6, 7}));
-    camera->execute(request(0x1015, {0xD009}, MtpDataPhase::Read));
-    camera->execute(request(0x1016, {0xD036, 9}, MtpDataPhase::Write));
+    camera->execute(mtpRequest(0x9001, {}));
+    camera->execute(mtpRequest(0x9011, {1, 2, 3, 4, 5, 6, 7}));
+    camera->execute(mtpRequest(0x1015, {0xD009}, MtpDataPhase::Read));
+    camera->execute(mtpRequest(0x1016, {0xD036, 9}, MtpDataPhase::Write));
 
     const auto operations = api->operations();
     ASSERT_EQ(operations.size(), 4u);
@@ -68,20 +68,20 @@ TEST_F(MtpDeviceWinTest, ResponseParametersAreCappedAtFiveAndUnreadableOnesSkipp
     answer = [](const FakeOperation&) {
         return FakeAnswer{0x2001, {1, std::nullopt, 2, 3, std::nullopt, 4, 5, 6, 7}, {}};
     };
-    const MtpResponse response = device()->execute(request(0x9003, {}));
+    const MtpResponse response = device()->execute(mtpRequest(0x9003, {}));
     EXPECT_EQ(response.responseCode, 0x2001);
     EXPECT_EQ(response.parameters, (std::vector<uint32_t>{1, 2, 3, 4, 5}));
 
     // Parameters travel with success only.
     answer = [](const FakeOperation&) { return FakeAnswer{0x2019, {1, 2}, {}}; };
-    const MtpResponse busy = device()->execute(request(0x9003, {}));
+    const MtpResponse busy = device()->execute(mtpRequest(0x9003, {}));
     EXPECT_EQ(busy.responseCode, 0x2019);
     EXPECT_TRUE(busy.parameters.empty());
 }
 
 TEST_F(MtpDeviceWinTest, ReadDeliversTheDataWithTheResponse) {
     answer = [](const FakeOperation&) { return FakeAnswer{0x2001, {}, {1, 2, 3, 4, 5}}; };
-    const MtpResponse response = device()->execute(request(0x1008, {7}, MtpDataPhase::Read));
+    const MtpResponse response = device()->execute(mtpRequest(0x1008, {7}, MtpDataPhase::Read));
     EXPECT_EQ(response.responseCode, 0x2001);
     ASSERT_EQ(response.dataSize, 5u);
     EXPECT_EQ(std::vector<uint8_t>(response.data.get(), response.data.get() + 5),
@@ -95,39 +95,33 @@ TEST_F(MtpDeviceWinTest, ReadDeliversTheDataWithTheResponse) {
     EXPECT_EQ(commands[2].command, WpdCommand::EndDataTransfer);
 }
 
-TEST_F(MtpDeviceWinTest, EmptyReadWithUnreadableDataStillCompletes) {
-    FakeWpdDevice camera;
-    camera.pnpId = kPnpId;
-    camera.transferDataUnreadable = true;
-    camera.camera = [](const FakeOperation&) { return FakeAnswer{0x2009, {}, {}}; };
-    api->detach(kPnpId);
-    api->attach(camera);
+// Data that cannot be read back fails a read that has some, but not one that has none.
+TEST_F(MtpDeviceWinTest, UnreadableDataFailsOnlyANonEmptyRead) {
+    replaceCamera([](FakeWpdDevice& camera) {
+        camera.transferDataUnreadable = true;
+        camera.camera = [](const FakeOperation& operation) {
+            return operation.code == 0x1008 ? FakeAnswer{0x2009, {}, {}}
+                                            : FakeAnswer{0x2001, {}, {1, 2, 3}};
+        };
+    });
+    const MtpResponse empty = device()->execute(mtpRequest(0x1008, {7}, MtpDataPhase::Read));
+    EXPECT_EQ(empty.responseCode, 0x2009);
+    EXPECT_EQ(empty.data, nullptr);
+    EXPECT_EQ(empty.dataSize, 0u);
 
-    const MtpResponse response = device()->execute(request(0x1008, {7}, MtpDataPhase::Read));
-    EXPECT_EQ(response.responseCode, 0x2009);
-    EXPECT_EQ(response.data, nullptr);
-    EXPECT_EQ(response.dataSize, 0u);
-}
-
-TEST_F(MtpDeviceWinTest, UnreadableDataOfANonEmptyReadIsATransportFailure) {
-    FakeWpdDevice camera;
-    camera.pnpId = kPnpId;
-    camera.transferDataUnreadable = true;
-    camera.camera = [](const FakeOperation&) { return FakeAnswer{0x2001, {}, {1, 2, 3}}; };
-    api->detach(kPnpId);
-    api->attach(camera);
-
-    const MtpResponse response = device()->execute(request(0x1009, {7}, MtpDataPhase::Read));
-    EXPECT_EQ(response.responseCode, 0);
-    EXPECT_EQ(response.data, nullptr);
-    for (const auto& command : api->commands()) {
-        EXPECT_NE(command.command, WpdCommand::EndDataTransfer);
+    const size_t commandsBefore = api->commands().size();
+    const MtpResponse lost = device()->execute(mtpRequest(0x1009, {7}, MtpDataPhase::Read));
+    EXPECT_EQ(lost.responseCode, 0);
+    EXPECT_EQ(lost.data, nullptr);
+    const auto commands = api->commands();
+    for (size_t i = commandsBefore; i < commands.size(); ++i) {
+        EXPECT_NE(commands[i].command, WpdCommand::EndDataTransfer);
     }
 }
 
 TEST_F(MtpDeviceWinTest, WriteSendsTheCallersBytesInOneCommand) {
     const uint8_t bytes[] = {2, 0, 0, 0, 0x10, 0, 0x20, 0};
-    MtpRequest write = request(0x1016, {0xD036}, MtpDataPhase::Write);
+    MtpRequest write = mtpRequest(0x1016, {0xD036}, MtpDataPhase::Write);
     write.data = bytes;
     write.dataSize = sizeof bytes;
     const MtpResponse response = device()->execute(write);
@@ -143,20 +137,16 @@ TEST_F(MtpDeviceWinTest, WriteSendsTheCallersBytesInOneCommand) {
 }
 
 TEST_F(MtpDeviceWinTest, WriteWithASizeButNoBytesSendsNothing) {
-    MtpRequest write = request(0x1016, {0xD036}, MtpDataPhase::Write);
+    MtpRequest write = mtpRequest(0x1016, {0xD036}, MtpDataPhase::Write);
     write.dataSize = 8;
     EXPECT_EQ(device()->execute(write).responseCode, 0);
     EXPECT_TRUE(api->commands().empty());
 }
 
 TEST_F(MtpDeviceWinTest, AccessDeniedEndsTheTransactionWithoutRetry) {
-    FakeWpdDevice camera;
-    camera.pnpId = kPnpId;
-    camera.openStatuses = {kWpdAccessDenied};
-    api->detach(kPnpId);
-    api->attach(camera);
+    replaceCamera([](FakeWpdDevice& camera) { camera.openStatuses = {kWpdAccessDenied}; });
 
-    const MtpResponse response = device()->execute(request(0x9001, {1}));
+    const MtpResponse response = device()->execute(mtpRequest(0x9001, {1}));
     EXPECT_EQ(response.responseCode, 0);
     EXPECT_EQ(api->opens().size(), 1u);
     EXPECT_TRUE(api->commands().empty());
@@ -164,7 +154,7 @@ TEST_F(MtpDeviceWinTest, AccessDeniedEndsTheTransactionWithoutRetry) {
 
 TEST_F(MtpDeviceWinTest, StartsComOnAThreadWithoutIt) {
     api->withoutCom();
-    EXPECT_EQ(device()->execute(request(0x9001, {1})).responseCode, 0x2001);
+    EXPECT_EQ(device()->execute(mtpRequest(0x9001, {1})).responseCode, 0x2001);
     EXPECT_EQ(api->comStarts(), 1);
 }
 
@@ -178,7 +168,7 @@ TEST_F(MtpDeviceWinTest, DetachedDeviceIsReportedAfterFiveChecks) {
     EXPECT_FALSE(camera->isConnected());
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
     EXPECT_EQ(api->listings(), 6);
-    EXPECT_EQ(camera->execute(request(0x9001, {1})).responseCode, 0);
+    EXPECT_EQ(camera->execute(mtpRequest(0x9001, {1})).responseCode, 0);
 }
 
 TEST_F(MtpDeviceWinTest, TransactionsOnOneDeviceDoNotInterleave) {
@@ -189,7 +179,7 @@ TEST_F(MtpDeviceWinTest, TransactionsOnOneDeviceDoNotInterleave) {
     auto camera = device();
     auto worker = [&] {
         for (int i = 0; i < 20; ++i) {
-            EXPECT_EQ(camera->execute(request(0x900F, {}, MtpDataPhase::Read)).dataSize, 4u);
+            EXPECT_EQ(camera->execute(mtpRequest(0x900F, {}, MtpDataPhase::Read)).dataSize, 4u);
         }
     };
     std::thread first(worker);

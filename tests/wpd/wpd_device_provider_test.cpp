@@ -35,11 +35,13 @@ protected:
     ScopedDeviceProvider registration{std::make_shared<WpdDeviceProvider>(api)};
 };
 
-TEST_F(WpdDeviceProviderTest, OpensEachDeviceOnceWhileItIsHeld) {
+TEST_F(WpdDeviceProviderTest, StartsComAndOpensEachDeviceOnceWhileItIsHeld) {
+    api->withoutCom();
     api->attach(camera(L"usb#a", L"1"));
     api->attach(camera(L"usb#b", L"2"));
 
     auto first = getDevices();
+    EXPECT_EQ(api->comStarts(), 1);
     ASSERT_EQ(first.size(), 2u);
     EXPECT_EQ(first[0]->getModel(), "QUORIN Alto");
     EXPECT_EQ(first[0]->getSerialNumber(), "1");
@@ -159,13 +161,6 @@ TEST_F(WpdDeviceProviderTest, OpeningAsksForReadAccessOnceWhenRefused) {
     api->attach(locked);
     EXPECT_EQ(getDevices(), held);
     EXPECT_EQ(api->operationCount(kOpenSession), 1);
-}
-
-TEST_F(WpdDeviceProviderTest, StartsComBeforeTheFirstListing) {
-    api->withoutCom();
-    api->attach(camera(L"usb#a", L"1"));
-    EXPECT_EQ(getDevices().size(), 1u);
-    EXPECT_EQ(api->comStarts(), 1);
 }
 
 }  // namespace
