@@ -30,7 +30,7 @@ public:
     using QuorinCameraDeviceMtpUsbAdapter::isCaptureAllowed;
     using QuorinCameraDeviceMtpUsbAdapter::isMovieMode;
     using QuorinCameraDeviceMtpUsbAdapter::isMovieRecording;
-    using QuorinCameraDeviceMtpUsbAdapter::takeRememberedWords;
+    using QuorinCameraDeviceMtpUsbAdapter::conditionTracker;
     using QuorinCameraDeviceMtpUsbAdapter::transferTetherBuffer;
     void markConnected(bool on) { connected = on; }
 };

@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             continue;
         }
         if (!remembered) {
-            adapter.takeRememberedWords();
+            adapter.conditionTracker.takeWords();
             remembered = true;
             continue;
         }
