@@ -367,6 +367,7 @@ void UsbfsNode::serviceWaiters() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         waiting.swap(waiters_);
+        servicing_ = true;
     }
     const auto now = std::chrono::steady_clock::now();
     std::vector<Waiter> still;
@@ -392,18 +393,19 @@ void UsbfsNode::serviceWaiters() {
         }
         still.push_back(std::move(waiter));
     }
-    if (still.empty()) {
-        return;
-    }
-    auto next = still.front().deadline;
+    auto next = std::chrono::steady_clock::time_point::max();
     for (const Waiter& waiter : still) {
         next = std::min(next, waiter.deadline);
     }
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        servicing_ = false;
         for (Waiter& waiter : still) {
             waiters_.push_back(std::move(waiter));
         }
+    }
+    if (still.empty()) {
+        return;
     }
     const auto delay = std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count();
     scheduleService(static_cast<unsigned>(std::max<long long>(1, delay)));
@@ -432,7 +434,9 @@ gboolean UsbfsNode::onServiceDue(gpointer self) {
 
 void UsbfsNode::scheduleService(unsigned delayMs) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (waiters_.empty() || service_ == nullptr) {
+    // While the waiters are being serviced they are out of waiters_, and a URB that completes
+    // then must still bring the worker back for them.
+    if ((waiters_.empty() && !servicing_) || service_ == nullptr) {
         return;
     }
     // A later deadline never postpones an earlier one (a completion's wake-up, say).

@@ -73,6 +73,7 @@ private:
     /// superseded deadline does not fire.
     GSource* service_ = nullptr;
     gint64 serviceAt_ = G_MAXINT64;  ///< when service_ is due (monotonic µs); MAX when idle
+    bool servicing_ = false;         ///< serviceWaiters() holds the waiters
     std::vector<Waiter> waiters_;
 };
 
