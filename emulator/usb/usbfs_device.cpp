@@ -41,7 +41,7 @@ UsbfsDevice::~UsbfsDevice() {
             }
         }
     }
-    work_.notify_all();
+    wakeAllEndpoints();
     for (auto& entry : endpoints_) {
         entry.second.worker.join();
     }
@@ -127,6 +127,8 @@ int UsbfsDevice::submit(const UrbPtr& urb) {
         notifyCompletion();
         return 0;
     }
+    // The endpoints never change after construction, so one can be notified unlocked.
+    Endpoint* woken = nullptr;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (gone_) {
@@ -149,8 +151,9 @@ int UsbfsDevice::submit(const UrbPtr& urb) {
             return -EBUSY;
         }
         endpoint.queue.push_back(urb);
+        woken = &endpoint;
     }
-    work_.notify_all();
+    woken->work.notify_one();
     return 0;
 }
 
@@ -234,8 +237,14 @@ void UsbfsDevice::disconnect() {
             }
         }
     }
-    work_.notify_all();
+    wakeAllEndpoints();
     notifyCompletion();
+}
+
+void UsbfsDevice::wakeAllEndpoints() {
+    for (auto& entry : endpoints_) {
+        entry.second.work.notify_all();
+    }
 }
 
 void UsbfsDevice::stallNext(uint8_t endpoint) {
@@ -280,7 +289,7 @@ void UsbfsDevice::serve(Endpoint& endpoint) {
         UrbPtr urb;
         {
             std::unique_lock<std::mutex> lock(mutex_);
-            work_.wait(lock, [&] { return stopping_ || gone_ || !endpoint.queue.empty(); });
+            endpoint.work.wait(lock, [&] { return stopping_ || gone_ || !endpoint.queue.empty(); });
             // After an unplug nothing can be queued any more: the thread is no longer needed.
             if (stopping_ || endpoint.queue.empty()) {
                 return;

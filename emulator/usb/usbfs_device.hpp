@@ -110,6 +110,8 @@ private:
         uint8_t address = 0;
         bool interrupt = false;
         std::deque<UrbPtr> queue;  ///< front is the URB being served
+        /// Wakes this endpoint's thread only: a submit must not wake the other endpoints'.
+        std::condition_variable work;
         std::thread worker;
     };
 
@@ -123,6 +125,7 @@ private:
     void completeLocked(const UrbPtr& urb, int status);
     void notifyCompletion();
     void cancelContinuationsLocked(Endpoint& endpoint);
+    void wakeAllEndpoints();
 
     // Control requests (usb_control.cpp).
     int standardRequest(const uint8_t* setup, uint8_t* data, size_t& moved);
@@ -135,7 +138,6 @@ private:
     const uint32_t capabilities_;
 
     mutable std::mutex mutex_;
-    std::condition_variable work_;
     bool stopping_ = false;
     bool gone_ = false;
     std::map<uint8_t, Endpoint> endpoints_;

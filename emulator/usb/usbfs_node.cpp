@@ -65,6 +65,10 @@ void deleteWeak(gpointer data, GClosure* = nullptr) {
     delete static_cast<WeakNode*>(data);
 }
 
+gboolean dispatchSource(GSource*, GSourceFunc callback, gpointer data) {
+    return callback(data);
+}
+
 }  // namespace
 
 std::shared_ptr<UsbfsNode> UsbfsNode::create(std::shared_ptr<UsbfsDevice> device) {
@@ -102,6 +106,10 @@ UsbfsNode::~UsbfsNode() {
     for (Waiter& waiter : waiters_) {
         umockdev_ioctl_client_complete(waiter.client.get(), -1, ENODEV);
     }
+    if (service_ != nullptr) {
+        g_source_destroy(service_);
+        g_source_unref(service_);
+    }
     if (context_ != nullptr) {
         g_main_context_unref(context_);
     }
@@ -117,6 +125,7 @@ gboolean UsbfsNode::onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpo
         std::lock_guard<std::mutex> lock(node->mutex_);
         if (node->context_ == nullptr) {
             node->context_ = g_main_context_ref_thread_default();
+            node->attachServiceLocked();
         }
     }
     const unsigned long request = umockdev_ioctl_client_get_request(client);
@@ -358,6 +367,7 @@ void UsbfsNode::serviceWaiters() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         waiting.swap(waiters_);
+        servicing_ = true;
     }
     const auto now = std::chrono::steady_clock::now();
     std::vector<Waiter> still;
@@ -383,44 +393,58 @@ void UsbfsNode::serviceWaiters() {
         }
         still.push_back(std::move(waiter));
     }
-    if (still.empty()) {
-        return;
-    }
-    auto next = still.front().deadline;
+    auto next = std::chrono::steady_clock::time_point::max();
     for (const Waiter& waiter : still) {
         next = std::min(next, waiter.deadline);
     }
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        servicing_ = false;
         for (Waiter& waiter : still) {
             waiters_.push_back(std::move(waiter));
         }
+    }
+    if (still.empty()) {
+        return;
     }
     const auto delay = std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count();
     scheduleService(static_cast<unsigned>(std::max<long long>(1, delay)));
 }
 
-void UsbfsNode::scheduleService(unsigned delayMs) {
-    GMainContext* context = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (waiters_.empty() || context_ == nullptr) {
-            return;
+void UsbfsNode::attachServiceLocked() {
+    // Due only at its ready time, which scheduleService() sets and a dispatch clears.
+    static GSourceFuncs funcs = {nullptr, nullptr, dispatchSource, nullptr, nullptr, nullptr};
+    service_ = g_source_new(&funcs, sizeof(GSource));
+    g_source_set_callback(service_, onServiceDue, new WeakNode(shared_from_this()),
+                          [](gpointer data) { deleteWeak(data); });
+    g_source_attach(service_, context_);
+}
+
+gboolean UsbfsNode::onServiceDue(gpointer self) {
+    if (const auto node = static_cast<WeakNode*>(self)->lock()) {
+        {
+            std::lock_guard<std::mutex> lock(node->mutex_);
+            node->serviceAt_ = G_MAXINT64;
+            g_source_set_ready_time(node->service_, -1);
         }
-        context = context_;
+        node->serviceWaiters();
     }
-    GSource* source = delayMs == 0 ? g_idle_source_new() : g_timeout_source_new(delayMs);
-    g_source_set_callback(
-        source,
-        [](gpointer data) -> gboolean {
-            if (const auto self = static_cast<WeakNode*>(data)->lock()) {
-                self->serviceWaiters();
-            }
-            return G_SOURCE_REMOVE;
-        },
-        new WeakNode(shared_from_this()), [](gpointer data) { deleteWeak(data); });
-    g_source_attach(source, context);
-    g_source_unref(source);
+    return G_SOURCE_CONTINUE;
+}
+
+void UsbfsNode::scheduleService(unsigned delayMs) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    // While the waiters are being serviced they are out of waiters_, and a URB that completes
+    // then must still bring the worker back for them.
+    if ((waiters_.empty() && !servicing_) || service_ == nullptr) {
+        return;
+    }
+    // A later deadline never postpones an earlier one (a completion's wake-up, say).
+    const gint64 at = g_get_monotonic_time() + gint64{delayMs} * 1000;
+    if (at < serviceAt_) {
+        serviceAt_ = at;
+        g_source_set_ready_time(service_, at);
+    }
 }
 
 }  // namespace Corvane::CameraController::Emulator::Usb

@@ -55,7 +55,11 @@ private:
     bool completeReap(UMockdevIoctlClient* client);
     /// On the worker thread: completes waiting reaps whose URB arrived or whose time is up.
     void serviceWaiters();
+    /// Makes the worker service the waiters within `delayMs`; callable from any thread.
     void scheduleService(unsigned delayMs);
+    /// Requires mutex_. Attaches service_ to the worker's context at its first ioctl.
+    void attachServiceLocked();
+    static gboolean onServiceDue(gpointer self);
 
     static constexpr long kDeferred = 1L << 40;
 
@@ -65,6 +69,11 @@ private:
 
     std::mutex mutex_;
     GMainContext* context_ = nullptr;  ///< the worker's context, learnt at the first ioctl
+    /// One source for every wake-up of the worker: re-arming it allocates nothing and a
+    /// superseded deadline does not fire.
+    GSource* service_ = nullptr;
+    gint64 serviceAt_ = G_MAXINT64;  ///< when service_ is due (monotonic µs); MAX when idle
+    bool servicing_ = false;         ///< serviceWaiters() holds the waiters
     std::vector<Waiter> waiters_;
 };
 
