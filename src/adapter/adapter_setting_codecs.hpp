@@ -49,10 +49,13 @@ private:
 /// One row of the capture-setting table: which settings it serves and how. Readers and writers
 /// return Ok or the Response that ends the whole operation.
 struct CaptureSettingCodec {
+    using Read = Response (*)(SettingCodecs& codecs, CameraPort& camera, CaptureSetting& setting);
+    using Write = Response (*)(SettingCodecs& codecs, CameraPort& camera,
+                               const CaptureSetting& setting);
     bool (*serves)(const CaptureSetting& setting);
-    Response (*read)(SettingCodecs& codecs, CameraPort& camera, CaptureSetting& setting);
+    Read read;
     /// Null for a setting the camera only reports.
-    Response (*write)(SettingCodecs& codecs, CameraPort& camera, const CaptureSetting& setting);
+    Write write;
 };
 
 struct DeviceSettingCodec {
@@ -74,29 +77,14 @@ const DeviceSettingCodec* findCodec(const CameraDeviceSetting& setting);
 // The rows' functions, one file per direction (adapter_settings_read.cpp,
 // adapter_settings_write.cpp, adapter_device_settings.cpp).
 namespace CaptureSettingRead {
-Response fNumber(SettingCodecs&, CameraPort& camera, CaptureSetting& setting);
-Response compensation(SettingCodecs&, CameraPort& camera, CaptureSetting& setting);
-Response iso(SettingCodecs&, CameraPort& camera, CaptureSetting& setting);
-Response whiteBalance(SettingCodecs&, CameraPort& camera, CaptureSetting& setting);
-Response shutterSpeed(SettingCodecs&, CameraPort& camera, CaptureSetting& setting);
-Response captureFormat(SettingCodecs&, CameraPort& camera, CaptureSetting& setting);
-Response quality(SettingCodecs&, CameraPort& camera, CaptureSetting& setting);
-Response exposureProgram(SettingCodecs&, CameraPort& camera, CaptureSetting& setting);
-Response agileOperation(SettingCodecs&, CameraPort& camera, CaptureSetting& setting);
-Response userMode(SettingCodecs&, CameraPort& camera, CaptureSetting& setting);
-Response captureMethod(SettingCodecs&, CameraPort& camera, CaptureSetting& setting);
-Response storageWriting(SettingCodecs&, CameraPort& camera, CaptureSetting& setting);
+extern const CaptureSettingCodec::Read fNumber, compensation, iso, whiteBalance, shutterSpeed,
+    captureFormat, quality, exposureProgram, agileOperation, userMode, captureMethod,
+    storageWriting;
 }  // namespace CaptureSettingRead
 
 namespace CaptureSettingWrite {
-Response fNumber(SettingCodecs&, CameraPort& camera, const CaptureSetting& setting);
-Response compensation(SettingCodecs&, CameraPort& camera, const CaptureSetting& setting);
-Response iso(SettingCodecs&, CameraPort& camera, const CaptureSetting& setting);
-Response whiteBalance(SettingCodecs& codecs, CameraPort& camera, const CaptureSetting& setting);
-Response shutterSpeed(SettingCodecs&, CameraPort& camera, const CaptureSetting& setting);
-Response storageWriting(SettingCodecs&, CameraPort& camera, const CaptureSetting& setting);
-Response captureFormat(SettingCodecs& codecs, CameraPort& camera, const CaptureSetting& setting);
-Response quality(SettingCodecs& codecs, CameraPort& camera, const CaptureSetting& setting);
+extern const CaptureSettingCodec::Write fNumber, compensation, iso, whiteBalance, shutterSpeed,
+    storageWriting, captureFormat, quality;
 }  // namespace CaptureSettingWrite
 
 namespace DeviceSettingRead {

@@ -316,6 +316,14 @@ public:
         return Response(Result::Ok);
     }
 
+    Response readExposureProgram(CaptureSetting& setting) {
+        return readFromExposureMode(setting, exposureProgramCodes(), "ExposureProgram");
+    }
+
+    Response readAgileOperation(CaptureSetting& setting) {
+        return readFromExposureMode(setting, agileOperationEnableCodes(), "AgileOperationEnable");
+    }
+
     Response readUserMode(CaptureSetting& setting) {
         const auto condition = refreshedCondition();
         if (condition == nullptr) {
@@ -366,59 +374,29 @@ private:
     CameraPort& adapter;
 };
 
+/// A table row: one reader method, on a reader made for the call.
+template <Response (CaptureSettingReader::*method)(CaptureSetting&)>
+Response readBy(SettingCodecs&, CameraPort& camera, CaptureSetting& setting) {
+    return (CaptureSettingReader(camera).*method)(setting);
+}
+
 }  // namespace
 
 namespace CaptureSettingRead {
 
-Response fNumber(SettingCodecs&, CameraPort& camera, CaptureSetting& setting) {
-    return CaptureSettingReader(camera).readFNumber(setting);
-}
-
-Response compensation(SettingCodecs&, CameraPort& camera, CaptureSetting& setting) {
-    return CaptureSettingReader(camera).readCompensation(setting);
-}
-
-Response iso(SettingCodecs&, CameraPort& camera, CaptureSetting& setting) {
-    return CaptureSettingReader(camera).readIso(setting);
-}
-
-Response whiteBalance(SettingCodecs&, CameraPort& camera, CaptureSetting& setting) {
-    return CaptureSettingReader(camera).readWhiteBalance(setting);
-}
-
-Response shutterSpeed(SettingCodecs&, CameraPort& camera, CaptureSetting& setting) {
-    return CaptureSettingReader(camera).readShutterSpeed(setting);
-}
-
-Response captureFormat(SettingCodecs&, CameraPort& camera, CaptureSetting& setting) {
-    return CaptureSettingReader(camera).readCaptureFormat(setting);
-}
-
-Response quality(SettingCodecs&, CameraPort& camera, CaptureSetting& setting) {
-    return CaptureSettingReader(camera).readQuality(setting);
-}
-
-Response exposureProgram(SettingCodecs&, CameraPort& camera, CaptureSetting& setting) {
-    return CaptureSettingReader(camera).readFromExposureMode(setting, exposureProgramCodes(),
-                                                             "ExposureProgram");
-}
-
-Response agileOperation(SettingCodecs&, CameraPort& camera, CaptureSetting& setting) {
-    return CaptureSettingReader(camera).readFromExposureMode(setting, agileOperationEnableCodes(),
-                                                             "AgileOperationEnable");
-}
-
-Response userMode(SettingCodecs&, CameraPort& camera, CaptureSetting& setting) {
-    return CaptureSettingReader(camera).readUserMode(setting);
-}
-
-Response captureMethod(SettingCodecs&, CameraPort& camera, CaptureSetting& setting) {
-    return CaptureSettingReader(camera).readCaptureMethod(setting);
-}
-
-Response storageWriting(SettingCodecs&, CameraPort& camera, CaptureSetting& setting) {
-    return CaptureSettingReader(camera).readStorageWriting(setting);
-}
+const CaptureSettingCodec::Read fNumber = readBy<&CaptureSettingReader::readFNumber>;
+const CaptureSettingCodec::Read compensation = readBy<&CaptureSettingReader::readCompensation>;
+const CaptureSettingCodec::Read iso = readBy<&CaptureSettingReader::readIso>;
+const CaptureSettingCodec::Read whiteBalance = readBy<&CaptureSettingReader::readWhiteBalance>;
+const CaptureSettingCodec::Read shutterSpeed = readBy<&CaptureSettingReader::readShutterSpeed>;
+const CaptureSettingCodec::Read captureFormat = readBy<&CaptureSettingReader::readCaptureFormat>;
+const CaptureSettingCodec::Read quality = readBy<&CaptureSettingReader::readQuality>;
+const CaptureSettingCodec::Read exposureProgram =
+    readBy<&CaptureSettingReader::readExposureProgram>;
+const CaptureSettingCodec::Read agileOperation = readBy<&CaptureSettingReader::readAgileOperation>;
+const CaptureSettingCodec::Read userMode = readBy<&CaptureSettingReader::readUserMode>;
+const CaptureSettingCodec::Read captureMethod = readBy<&CaptureSettingReader::readCaptureMethod>;
+const CaptureSettingCodec::Read storageWriting = readBy<&CaptureSettingReader::readStorageWriting>;
 
 }  // namespace CaptureSettingRead
 

@@ -189,6 +189,14 @@ public:
         return Response(Result::Ok);
     }
 
+    Response writeCaptureFormat(const CaptureSetting& setting) {
+        return writeImageFormat(setting, true);
+    }
+
+    Response writeQuality(const CaptureSetting& setting) {
+        return writeImageFormat(setting, false);
+    }
+
     Response writeImageFormat(const CaptureSetting& setting, bool captureFormat) {
         const auto condition = adapter.getCondition();
         if (condition == nullptr) {
@@ -256,41 +264,25 @@ private:
     CameraPort& adapter;
 };
 
+/// A table row: one writer method, on a writer made for the call.
+template <Response (CaptureSettingWriter::*method)(const CaptureSetting&)>
+Response writeBy(SettingCodecs& codecs, CameraPort& camera, const CaptureSetting& setting) {
+    return (CaptureSettingWriter(codecs, camera).*method)(setting);
+}
+
 }  // namespace
 
 namespace CaptureSettingWrite {
 
-Response fNumber(SettingCodecs& codecs, CameraPort& camera, const CaptureSetting& setting) {
-    return CaptureSettingWriter(codecs, camera).writeFNumber(setting);
-}
-
-Response compensation(SettingCodecs& codecs, CameraPort& camera, const CaptureSetting& setting) {
-    return CaptureSettingWriter(codecs, camera).writeCompensation(setting);
-}
-
-Response iso(SettingCodecs& codecs, CameraPort& camera, const CaptureSetting& setting) {
-    return CaptureSettingWriter(codecs, camera).writeIso(setting);
-}
-
-Response whiteBalance(SettingCodecs& codecs, CameraPort& camera, const CaptureSetting& setting) {
-    return CaptureSettingWriter(codecs, camera).writeWhiteBalance(setting);
-}
-
-Response shutterSpeed(SettingCodecs& codecs, CameraPort& camera, const CaptureSetting& setting) {
-    return CaptureSettingWriter(codecs, camera).writeShutterSpeed(setting);
-}
-
-Response storageWriting(SettingCodecs& codecs, CameraPort& camera, const CaptureSetting& setting) {
-    return CaptureSettingWriter(codecs, camera).writeStorageWriting(setting);
-}
-
-Response captureFormat(SettingCodecs& codecs, CameraPort& camera, const CaptureSetting& setting) {
-    return CaptureSettingWriter(codecs, camera).writeImageFormat(setting, true);
-}
-
-Response quality(SettingCodecs& codecs, CameraPort& camera, const CaptureSetting& setting) {
-    return CaptureSettingWriter(codecs, camera).writeImageFormat(setting, false);
-}
+const CaptureSettingCodec::Write fNumber = writeBy<&CaptureSettingWriter::writeFNumber>;
+const CaptureSettingCodec::Write compensation = writeBy<&CaptureSettingWriter::writeCompensation>;
+const CaptureSettingCodec::Write iso = writeBy<&CaptureSettingWriter::writeIso>;
+const CaptureSettingCodec::Write whiteBalance = writeBy<&CaptureSettingWriter::writeWhiteBalance>;
+const CaptureSettingCodec::Write shutterSpeed = writeBy<&CaptureSettingWriter::writeShutterSpeed>;
+const CaptureSettingCodec::Write storageWriting =
+    writeBy<&CaptureSettingWriter::writeStorageWriting>;
+const CaptureSettingCodec::Write captureFormat = writeBy<&CaptureSettingWriter::writeCaptureFormat>;
+const CaptureSettingCodec::Write quality = writeBy<&CaptureSettingWriter::writeQuality>;
 
 }  // namespace CaptureSettingWrite
 
