@@ -25,7 +25,7 @@ TEST_F(EmulatorTest, StillCapturesWithACardAreStoredThenCompleted) {
     const auto started = device->startCapture(false);
     ASSERT_EQ(started.getResult(), Result::Ok);
     const auto capture = started.getCapture();
-    ASSERT_TRUE(eventually([&] { return capture->getState() == CaptureState::Complete; }));
+    ASSERT_TRUE(completed(*capture, *listener));
     auto events = without(listener->events(), "imageAdded");
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].rfind("imageStored ", 0), 0u);
@@ -42,7 +42,7 @@ TEST_F(EmulatorTest, StillCapturesWithACardAreStoredThenCompleted) {
     afterTwoPasses();
     const auto both = device->startCapture(false).getCapture();
     ASSERT_NE(both, nullptr);
-    ASSERT_TRUE(eventually([&] { return both->getState() == CaptureState::Complete; }));
+    ASSERT_TRUE(completed(*both, *listener));
     events = without(listener->events(), "imageAdded");
     ASSERT_EQ(events.size(), 5u);
     EXPECT_EQ(events[4], "captureComplete " + both->getId());
@@ -63,7 +63,7 @@ TEST_F(EmulatorTest, WithoutACardThePictureArrivesAsATetherImage) {
     start(config, downloader);
     const auto capture = device->startCapture(false).getCapture();
     ASSERT_NE(capture, nullptr);
-    ASSERT_TRUE(eventually([&] { return capture->getState() == CaptureState::Complete; }));
+    ASSERT_TRUE(completed(*capture, *downloader));
 
     EXPECT_EQ(downloader->events().size(), 2u);
     const auto image = downloader->images().at(0);
@@ -90,7 +90,7 @@ TEST_F(EmulatorTest, MovieStartsAndStops) {
     EXPECT_TRUE(camera->snapshot().recording);
     std::this_thread::sleep_for(300ms);
     ASSERT_EQ(device->stopCapture().getResult(), Result::Ok);
-    ASSERT_TRUE(eventually([&] { return capture->getState() == CaptureState::Complete; }));
+    ASSERT_TRUE(completed(*capture, *listener));
     const auto events = listener->events();
     ASSERT_EQ(events.size(), 3u);
     EXPECT_EQ(events[0].rfind("imageAdded ", 0), 0u);

@@ -106,6 +106,17 @@ protected:
         return std::dynamic_pointer_cast<Impl::QuorinCameraDeviceMtpUsbAdapter>(base->getAdapter());
     }
 
+    /// Waits until `capture` is Complete and `recorder` has heard its captureComplete: the
+    /// state changes before the listeners are called.
+    static bool completed(const Capture& capture, const RecordingListener& recorder) {
+        const std::string heard = "captureComplete " + capture.getId();
+        return eventually([&] {
+            const auto events = recorder.events();
+            return capture.getState() == CaptureState::Complete &&
+                   std::find(events.begin(), events.end(), heard) != events.end();
+        });
+    }
+
     /// Lets the event task see the camera's latest state.
     static void afterTwoPasses() { std::this_thread::sleep_for(600ms); }
 
