@@ -297,7 +297,7 @@ TEST_F(EmulatorTest, UnreadableTetherPictureIsStillAddedAsNull) {
     camera->failNext(kTetherImageTransfer, kDeviceBusy);
     const auto capture = device->startCapture(false).getCapture();
     ASSERT_NE(capture, nullptr);
-    ASSERT_TRUE(eventually([&] { return capture->getState() == CaptureState::Complete; }));
+    ASSERT_TRUE(completed(*capture, *listener));
     EXPECT_EQ(listener->events(),
               (std::vector<std::string>{"imageAdded null", "captureComplete " + capture->getId()}));
 }
