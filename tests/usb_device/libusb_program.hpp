@@ -43,14 +43,19 @@ public:
             handle_ = nullptr;
         }
     }
+    /// One bulk-out transfer: libusb's result, an I/O error when not all of it went out.
+    int write(std::vector<uint8_t> bytes) {
+        int moved = 0;
+        const int rc = libusb_bulk_transfer(handle_, kBulkOut, bytes.data(),
+                                            static_cast<int>(bytes.size()), &moved, 2000);
+        return rc == LIBUSB_SUCCESS && moved != static_cast<int>(bytes.size()) ? LIBUSB_ERROR_IO
+                                                                               : rc;
+    }
     /// Sends one command container; true when all of it went out.
     bool command(uint16_t code, uint32_t transactionId, std::vector<uint32_t> parameters = {}) {
-        auto bytes = Impl::Ptp::encodeContainer(
-            {Impl::Ptp::ContainerType::Command, code, transactionId, std::move(parameters)});
-        int moved = 0;
-        return libusb_bulk_transfer(handle_, kBulkOut, bytes.data(), static_cast<int>(bytes.size()),
-                                    &moved, 2000) == LIBUSB_SUCCESS &&
-               moved == static_cast<int>(bytes.size());
+        return write(Impl::Ptp::encodeContainer({Impl::Ptp::ContainerType::Command, code,
+                                                 transactionId, std::move(parameters)})) ==
+               LIBUSB_SUCCESS;
     }
     /// One bulk-in transfer of up to `capacity` bytes; `rc` receives libusb's result.
     std::vector<uint8_t> read(size_t capacity, int& rc, unsigned timeoutMs = 2000) {

@@ -14,43 +14,10 @@ using Emulator::Usb::UrbRecord;
 constexpr uint16_t kGetObject = 0x1009;
 constexpr uint16_t kGetPartialObject = 0x101B;
 constexpr uint16_t kSendObject = 0x100D;
-constexpr uint16_t kTetherMode = 0x9001;
 constexpr uint8_t kBulkIn = 0x81;
 constexpr uint8_t kBulkOut = 0x02;
 constexpr size_t kPacket = 512;
 constexpr size_t kHeader = 12;
-
-TEST_F(UsbCameraTest, BindingReadsTheIdentityStoragesAndObjects) {
-    openCamera();
-    EXPECT_EQ(device_->getManufacturer(), "QUORIN");
-    EXPECT_EQ(device_->getModel(), "QUORIN Alto II");
-    EXPECT_EQ(device_->getSerialNumber(), "3000001");
-    EXPECT_EQ(device_->getFirmwareVersion(), "1.50");
-    const auto operations = device_->getSupportedOperations();
-    EXPECT_NE(std::find(operations.begin(), operations.end(), kTetherMode), operations.end());
-    // Found again while held: the same object, not a second session.
-    EXPECT_EQ(findCamera(), device_);
-
-    const auto storages = device_->getStorageIds();
-    ASSERT_EQ(storages.size(), 1u);
-    const auto info = device_->getStorageInfo(storages[0]);
-    ASSERT_NE(info, nullptr);
-    EXPECT_EQ(info->maxCapacity, 8ull << 30);
-
-    std::vector<uint32_t> handles;
-    ASSERT_TRUE(device_->getObjectHandles(storages[0], 0, handles));
-    std::vector<uint32_t> expected;
-    for (const auto& object : camera_->objects()) {
-        expected.push_back(object.handle);
-    }
-    EXPECT_EQ(handles, expected);
-    for (const auto& object : camera_->objects()) {
-        const auto objectInfo = device_->getObjectInfo(object.handle);
-        ASSERT_NE(objectInfo, nullptr) << object.path;
-        EXPECT_EQ(objectInfo->storageId, object.storageId);
-        EXPECT_EQ(objectInfo->objectFormat, object.format);
-    }
-}
 
 // Data containers of 512 * n bytes end with a zero-length packet; one byte more or less
 // ends with a short packet. Both must arrive whole, on either kind of host controller.
@@ -74,13 +41,12 @@ protected:
 
 TEST_P(DownloadTest, WholeObjectsArriveByteForByte) {
     openCamera();
-    std::vector<UrbRecord> urbs;
+    const bool splitting = GetParam() == Emulator::Usb::kSplittingHostCapabilities;
+    bool chained = false;
     for (const auto& object : camera_->objects()) {
         if (object.size == 0) {
             continue;  // the folder
         }
-        const auto earlier = host_->device()->urbLog();
-        urbs.insert(urbs.end(), earlier.begin(), earlier.end());
         host_->device()->clearUrbLog();
         const auto response = run(readRequest(kGetObject, {object.handle}));
         ASSERT_EQ(response.responseCode, kOk) << object.path;
@@ -92,6 +58,10 @@ TEST_P(DownloadTest, WholeObjectsArriveByteForByte) {
         std::vector<size_t> transferEnds;
         size_t total = 0;
         for (const UrbRecord& urb : host_->device()->urbLog()) {
+            chained = chained || (urb.flags & USBDEVFS_URB_BULK_CONTINUATION) != 0;
+            if (splitting) {
+                EXPECT_LE(urb.length, 16384u);
+            }
             if (urb.endpoint == kBulkIn && (urb.status == 0 || urb.status == -EREMOTEIO)) {
                 total += urb.actualLength;
                 transferEnds.push_back(total);
@@ -103,17 +73,8 @@ TEST_P(DownloadTest, WholeObjectsArriveByteForByte) {
             << object.path << ": the data container did not end a transfer";
         EXPECT_EQ(total, container + kHeader) << object.path;
     }
-    if (GetParam() == Emulator::Usb::kSplittingHostCapabilities) {
-        // Without scatter-gather the host cut the big objects into chained 16 KiB URBs.
-        const auto last = host_->device()->urbLog();
-        urbs.insert(urbs.end(), last.begin(), last.end());
-        const auto& log = urbs;
-        EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const UrbRecord& urb) {
-            return (urb.flags & USBDEVFS_URB_BULK_CONTINUATION) != 0;
-        }));
-        EXPECT_TRUE(std::all_of(log.begin(), log.end(),
-                                [](const UrbRecord& urb) { return urb.length <= 16384; }));
-    }
+    // Without scatter-gather the host cut the big objects into chained 16 KiB URBs.
+    EXPECT_TRUE(chained || !splitting);
 }
 
 TEST_P(DownloadTest, PartialReadsReturnTheRequestedWindow) {
@@ -164,13 +125,8 @@ protected:
 TEST_F(DataTakingCameraTest, HostDataEndingOnAPacketBoundaryIsTerminated) {
     openCamera();
     host_->device()->clearUrbLog();
-    std::vector<uint8_t> payload(kPacket - kHeader, 0x5A);
-    Impl::MtpRequest request;
-    request.operationCode = kSendObject;
-    request.dataPhase = Impl::MtpDataPhase::Write;
-    request.data = payload.data();
-    request.dataSize = static_cast<uint32_t>(payload.size());
-    const auto response = run(request);
+    const std::vector<uint8_t> payload(kPacket - kHeader, 0x5A);
+    const auto response = run(writeRequest(kSendObject, payload));
     // The camera refuses the object, but only after taking the whole data phase.
     EXPECT_NE(response.responseCode, 0);
     const auto log = host_->device()->urbLog();
@@ -186,6 +142,8 @@ TEST_F(DataTakingCameraTest, HostDataEndingOnAPacketBoundaryIsTerminated) {
 
 TEST_F(UsbCameraTest, StalledBulkInIsClearedAndTheNextTransactionWorks) {
     openCamera();
+    // Found again while held: the same object, not a second session.
+    EXPECT_EQ(findCamera(), device_);
     const auto handle = camera_->objects().back().handle;
     host_->device()->stallNext(kBulkIn);
     const auto failed = run(readRequest(0x1008, {handle}));

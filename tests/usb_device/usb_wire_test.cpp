@@ -13,7 +13,6 @@ namespace {
 
 namespace Ptp = Impl::Ptp;
 
-constexpr uint8_t kInterruptIn = 0x83;
 constexpr unsigned kTimeoutMs = 2000;
 constexpr uint8_t kClassIn =
     LIBUSB_ENDPOINT_IN | LIBUSB_REQUEST_TYPE_CLASS | LIBUSB_RECIPIENT_INTERFACE;
@@ -43,8 +42,6 @@ protected:
         ASSERT_TRUE(program_->command(code, transactionId, std::move(parameters)));
     }
 
-    std::vector<uint8_t> readIn(size_t capacity, int& rc) { return program_->read(capacity, rc); }
-
     std::vector<uint8_t> deviceStatus() {
         std::vector<uint8_t> status(64);
         const int n = libusb_control_transfer(handle_, kClassIn, 0x67, 0, 0, status.data(),
@@ -57,24 +54,14 @@ protected:
     libusb_device_handle* handle_ = nullptr;
 };
 
-TEST_F(RawUsbTest, DescriptorsDescribeAHighSpeedStillImageInterfaceClaimedOnce) {
+// Every test finds the interface by its class and endpoints; what only other programs read is
+// checked here.
+TEST_F(RawUsbTest, DescriptorsComeFromTheDeviceAndTheInterfaceIsClaimedOnce) {
     libusb_device* device = libusb_get_device(handle_);
     EXPECT_EQ(libusb_get_device_speed(device), LIBUSB_SPEED_HIGH);
-    libusb_config_descriptor* config = nullptr;
-    ASSERT_EQ(libusb_get_active_config_descriptor(device, &config), LIBUSB_SUCCESS);
-    ASSERT_EQ(config->bNumInterfaces, 1);
-    const libusb_interface_descriptor& still = config->interface[0].altsetting[0];
-    EXPECT_EQ(still.bInterfaceClass, LIBUSB_CLASS_IMAGE);
-    EXPECT_EQ(still.bInterfaceSubClass, 1);
-    EXPECT_EQ(still.bInterfaceProtocol, 1);
-    ASSERT_EQ(still.bNumEndpoints, 3);
-    EXPECT_EQ(still.endpoint[0].bEndpointAddress, kBulkIn);
-    EXPECT_EQ(still.endpoint[0].wMaxPacketSize, 512);
-    EXPECT_EQ(still.endpoint[1].bEndpointAddress, kBulkOut);
-    EXPECT_EQ(still.endpoint[1].wMaxPacketSize, 512);
-    EXPECT_EQ(still.endpoint[2].bEndpointAddress, kInterruptIn);
-    EXPECT_EQ(still.endpoint[2].bmAttributes & 3, LIBUSB_TRANSFER_TYPE_INTERRUPT);
-    libusb_free_config_descriptor(config);
+    EXPECT_EQ(libusb_get_max_packet_size(device, kBulkIn), 512);
+    EXPECT_EQ(libusb_get_max_packet_size(device, kBulkOut), 512);
+    EXPECT_GT(libusb_get_max_packet_size(device, 0x83), 0) << "no event endpoint";
 
     // String descriptors come from the device itself, over control transfers.
     libusb_device_descriptor descriptor{};
@@ -96,13 +83,13 @@ TEST_F(RawUsbTest, DescriptorsDescribeAHighSpeedStillImageInterfaceClaimedOnce) 
 TEST_F(RawUsbTest, ShortReadsLeaveTheRestAndShortPacketsEndTransfers) {
     int rc = 0;
     sendCommand(0x1002, 1, {1});  // OpenSession
-    ASSERT_EQ(readIn(512, rc).size(), 12u);
+    ASSERT_EQ(program_->read(512, rc).size(), 12u);
     const auto picture = camera_->objects().back();
     ASSERT_GT(picture.size, 1024u);
     ASSERT_LT(picture.size, 4u << 20);
     sendCommand(0x1009, 2, {picture.handle});  // GetObject
     // A 512-byte read takes one packet of the data container; the rest waits.
-    const auto first = readIn(512, rc);
+    const auto first = program_->read(512, rc);
     ASSERT_EQ(rc, LIBUSB_SUCCESS);
     ASSERT_EQ(first.size(), 512u);
     const uint32_t containerLength = Ptp::loadLe32(first.data());
@@ -110,19 +97,17 @@ TEST_F(RawUsbTest, ShortReadsLeaveTheRestAndShortPacketsEndTransfers) {
     EXPECT_EQ(Ptp::loadLe16(first.data() + 4), 2);  // data container
 
     // A large read ends at the container's short packet; the response does not join it.
-    const auto rest = readIn(4 << 20, rc);
+    const auto rest = program_->read(4 << 20, rc);
     ASSERT_EQ(rc, LIBUSB_SUCCESS);
     EXPECT_EQ(first.size() + rest.size(), containerLength);
-    const auto response = readIn(512, rc);
+    const auto response = program_->read(512, rc);
     ASSERT_EQ(rc, LIBUSB_SUCCESS);
     ASSERT_EQ(response.size(), 12u);
     EXPECT_EQ(Ptp::loadLe16(response.data() + 4), 3);
     EXPECT_EQ(Ptp::loadLe16(response.data() + 6), kOk);
     // Nothing more: a read waits out its timeout.
-    std::vector<uint8_t> none(512);
-    int moved = 0;
-    EXPECT_EQ(libusb_bulk_transfer(handle_, kBulkIn, none.data(), 512, &moved, 100),
-              LIBUSB_ERROR_TIMEOUT);
+    program_->read(512, rc, 100);
+    EXPECT_EQ(rc, LIBUSB_ERROR_TIMEOUT);
 }
 
 TEST_F(RawUsbTest, GetDeviceStatusReportsHaltsUntilClearHalt) {
@@ -133,9 +118,9 @@ TEST_F(RawUsbTest, GetDeviceStatusReportsHaltsUntilClearHalt) {
 
     host_->device()->stallNext(kBulkIn);
     int rc = 0;
-    readIn(512, rc);
+    program_->read(512, rc);
     EXPECT_EQ(rc, LIBUSB_ERROR_PIPE);
-    readIn(512, rc);
+    program_->read(512, rc);
     EXPECT_EQ(rc, LIBUSB_ERROR_PIPE) << "the endpoint stays halted until the host clears it";
     status = deviceStatus();
     ASSERT_EQ(status.size(), 8u);
@@ -144,7 +129,7 @@ TEST_F(RawUsbTest, GetDeviceStatusReportsHaltsUntilClearHalt) {
     ASSERT_EQ(libusb_clear_halt(handle_, kBulkIn), LIBUSB_SUCCESS);
     EXPECT_EQ(deviceStatus().size(), 4u);
     sendCommand(0x1001, 1);
-    EXPECT_FALSE(readIn(64 * 1024, rc).empty());
+    EXPECT_FALSE(program_->read(64 * 1024, rc).empty());
     EXPECT_EQ(rc, LIBUSB_SUCCESS);
 }
 
@@ -157,17 +142,13 @@ TEST_F(RawUsbTest, CancelDropsTheAnswerAndResetClearsHalts) {
     ASSERT_EQ(
         libusb_control_transfer(handle_, kClassOut, 0x64, 0, 0, cancel, sizeof cancel, kTimeoutMs),
         6);
-    std::vector<uint8_t> none(512);
-    int moved = 0;
-    EXPECT_EQ(libusb_bulk_transfer(handle_, kBulkIn, none.data(), 512, &moved, 600),
-              LIBUSB_ERROR_TIMEOUT)
-        << "the cancelled transaction was still answered";
+    int rc = 0;
+    program_->read(512, rc, 600);
+    EXPECT_EQ(rc, LIBUSB_ERROR_TIMEOUT) << "the cancelled transaction was still answered";
 
     camera_->setLatency(std::chrono::milliseconds(0));
     host_->device()->stallNext(kBulkOut);
-    uint8_t byte = 0;
-    EXPECT_EQ(libusb_bulk_transfer(handle_, kBulkOut, &byte, 1, &moved, kTimeoutMs),
-              LIBUSB_ERROR_PIPE);
+    EXPECT_EQ(program_->write({0}), LIBUSB_ERROR_PIPE);
     ASSERT_EQ(libusb_control_transfer(handle_, kClassOut, 0x66, 0, 0, nullptr, 0, kTimeoutMs), 0);
     EXPECT_EQ(deviceStatus().size(), 4u) << "Device Reset leaves no endpoint halted";
     // Requests the camera does not offer stall the control pipe.
@@ -178,19 +159,16 @@ TEST_F(RawUsbTest, CancelDropsTheAnswerAndResetClearsHalts) {
 }
 
 TEST_F(RawUsbTest, UnplugEndsWaitingTransfersWithNoDevice) {
-    std::vector<uint8_t> data(512);
     auto waiting = std::async(std::launch::async, [&] {
-        int moved = 0;
-        return libusb_bulk_transfer(handle_, kBulkIn, data.data(), 512, &moved, 5000);
+        int rc = 0;
+        program_->read(512, rc, 5000);
+        return rc;
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     host_->unplug();
     ASSERT_EQ(waiting.wait_for(std::chrono::seconds(2)), std::future_status::ready);
     EXPECT_EQ(waiting.get(), LIBUSB_ERROR_NO_DEVICE);
-    uint8_t byte = 0;
-    int moved = 0;
-    EXPECT_EQ(libusb_bulk_transfer(handle_, kBulkOut, &byte, 1, &moved, kTimeoutMs),
-              LIBUSB_ERROR_NO_DEVICE);
+    EXPECT_EQ(program_->write({0}), LIBUSB_ERROR_NO_DEVICE);
 }
 
 }  // namespace
