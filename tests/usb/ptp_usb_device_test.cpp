@@ -17,8 +17,11 @@
 namespace Corvane::CameraController::Impl::Testing {
 namespace {
 
+using ::testing::AnyOf;
+using ::testing::Each;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using ::testing::StartsWith;
 
 constexpr uint16_t kGetDeviceInfo = 0x1001;
 constexpr uint16_t kOpenSession = 0x1002;
@@ -37,6 +40,7 @@ using CameraController::Testing::bytesOf;
 using CameraController::Testing::deviceInfoDataset;
 using CameraController::Testing::DeviceInfoFields;
 using CameraController::Testing::mtpRequest;
+using CameraController::Testing::readRequest;
 using CameraController::Testing::writeRequest;
 
 class PtpUsbDeviceTest : public ::testing::Test {
@@ -63,18 +67,22 @@ protected:
         EXPECT_THAT(response.parameters, ElementsAre(7u));
     }
 
-    // Scripts OpenSession and GetDeviceInfo (transaction 1) answered plainly, and opens.
-    void openPlainly(const DeviceInfoFields& info = {}) {
+    // Scripts OpenSession and GetDeviceInfo (transaction 1) answered with `dataset`.
+    void scriptOpen(const std::vector<uint8_t>& dataset) {
         chat->expectTransfer(commandBytes(kOpenSession, 0, {1}));
         chat->deviceSends(responseBytes(kOk, 0));
         chat->expectTransfer(commandBytes(kGetDeviceInfo, 1));
-        chat->deviceSends(dataBytes(kGetDeviceInfo, 1, deviceInfoDataset(info)));
+        chat->deviceSends(dataBytes(kGetDeviceInfo, 1, dataset));
         chat->deviceSends(responseBytes(kOk, 1));
+    }
+
+    void openPlainly(const DeviceInfoFields& info = {}) {
+        scriptOpen(deviceInfoDataset(info));
         ASSERT_TRUE(device->open());
     }
 
-    MtpResponse getObject() {
-        return device->execute(mtpRequest(kGetObject, {}, MtpDataPhase::Read));
+    MtpResponse getObject(std::vector<uint32_t> parameters = {}) {
+        return device->execute(readRequest(kGetObject, std::move(parameters)));
     }
 
     // Checks the script so far and starts over with a new device on a new pipe.
@@ -82,14 +90,6 @@ protected:
         EXPECT_THAT(chat->errors(), IsEmpty());
         EXPECT_TRUE(chat->finished());
         newDevice();
-    }
-
-    size_t callsNamed(const std::string& prefix) const {
-        size_t count = 0;
-        for (const auto& call : chat->calls()) {
-            count += call.rfind(prefix, 0) == 0;
-        }
-        return count;
     }
 
     std::shared_ptr<ScriptedPipe::State> chat;
@@ -114,11 +114,7 @@ TEST_F(PtpUsbDeviceTest, OpenFailsOnRefusalOrBadDeviceInfo) {
     chat->deviceSends(responseBytes(kGeneralError, 0));
     EXPECT_FALSE(device->open());
 
-    chat->expectTransfer(commandBytes(kOpenSession, 0, {1}));
-    chat->deviceSends(responseBytes(kOk, 0));
-    chat->expectTransfer(commandBytes(kGetDeviceInfo, 1));
-    chat->deviceSends(dataBytes(kGetDeviceInfo, 1, {0x64, 0x00, 0x06}));
-    chat->deviceSends(responseBytes(kOk, 1));
+    scriptOpen({0x64, 0x00, 0x06});
     EXPECT_FALSE(device->open());
     EXPECT_EQ(device->getModel(), "");
 }
@@ -166,47 +162,33 @@ TEST_F(PtpUsbDeviceTest, CloseEndsTheSessionReleasesTheInterfaceAndOpenTakesItBa
     expectHealthyTransaction(2);
 }
 
-TEST_F(PtpUsbDeviceTest, CommandCarriesAtMostFiveParametersAndAtLeastOneWord) {
-    chat->expectTransfer(commandBytes(kVendorRelease, 1, {0}));
-    chat->deviceSends(responseBytes(kOk, 1));
-    chat->expectTransfer(commandBytes(kVendorRelease, 2, {1, 2, 3, 4, 5}));
-    chat->deviceSends(responseBytes(kOk, 2, {9, 8, 7, 6, 5}));
-
-    EXPECT_EQ(device->execute(mtpRequest(kVendorRelease)).responseCode, kOk);
-    const MtpResponse response = device->execute(mtpRequest(kVendorRelease, {1, 2, 3, 4, 5, 6}));
-    EXPECT_THAT(response.parameters, ElementsAre(9u, 8u, 7u, 6u, 5u));
-}
-
-TEST_F(PtpUsbDeviceTest, FailureCodesCarryNoParametersButKeepTheirData) {
+// Code 0 means "the transport got no answer": coming from the camera, nothing rides along.
+TEST_F(PtpUsbDeviceTest, FailureCodesCarryNoParametersButKeepTheirDataExceptCodeZero) {
     chat->expectTransfer(commandBytes(kGetObject, 1, {5}));
     chat->deviceSends(dataBytes(kGetObject, 1, pattern(40)));
     chat->deviceSends(responseBytes(kBusy, 1, {3}));
     chat->expectTransfer(commandBytes(kGetObject, 2, {6}));
     chat->deviceSends(responseBytes(0x2009, 2));  // invalid handle: no data phase at all
+    chat->expectTransfer(commandBytes(kGetObject, 3));
+    chat->deviceSends(dataBytes(kGetObject, 3, pattern(40)));
+    chat->deviceSends(responseBytes(0, 3, {5}));
 
-    const MtpResponse busy = device->execute(mtpRequest(kGetObject, {5}, MtpDataPhase::Read));
+    const MtpResponse busy = getObject({5});
     EXPECT_EQ(busy.responseCode, kBusy);
     EXPECT_THAT(busy.parameters, IsEmpty());
     EXPECT_EQ(bytesOf(busy), pattern(40));
 
-    const MtpResponse refused = device->execute(mtpRequest(kGetObject, {6}, MtpDataPhase::Read));
+    const MtpResponse refused = getObject({6});
     EXPECT_EQ(refused.responseCode, 0x2009);
     EXPECT_EQ(refused.data, nullptr);
     EXPECT_EQ(refused.dataSize, 0u);
-}
 
-TEST_F(PtpUsbDeviceTest, ResponseCodeZeroFromTheCameraCarriesNothing) {
-    // Code 0 means "the transport got no answer"; data and parameters must not ride along.
-    chat->expectTransfer(commandBytes(kGetObject, 1));
-    chat->deviceSends(dataBytes(kGetObject, 1, pattern(40)));
-    chat->deviceSends(responseBytes(0, 1, {5}));
-
-    const MtpResponse response = getObject();
-    EXPECT_EQ(response.responseCode, 0);
-    EXPECT_EQ(response.data, nullptr);
-    EXPECT_EQ(response.dataSize, 0u);
-    EXPECT_THAT(response.parameters, IsEmpty());
-    expectHealthyTransaction(2);
+    const MtpResponse zero = getObject();
+    EXPECT_EQ(zero.responseCode, 0);
+    EXPECT_EQ(zero.data, nullptr);
+    EXPECT_EQ(zero.dataSize, 0u);
+    EXPECT_THAT(zero.parameters, IsEmpty());
+    expectHealthyTransaction(4);
 }
 
 // --- data phases -----------------------------------------------------------------------------
@@ -230,7 +212,7 @@ TEST_F(PtpUsbDeviceTest, DataPhasesOfEverySizeArriveWholeBothWays) {
         chat->expectTransfer(commandBytes(kGetObject, 1, {42}));
         chat->deviceSends(dataBytes(kGetObject, 1, payload));
         chat->deviceSends(responseBytes(kOk, 1, {static_cast<uint32_t>(size)}));
-        const MtpResponse read = device->execute(mtpRequest(kGetObject, {42}, MtpDataPhase::Read));
+        const MtpResponse read = getObject({42});
         ASSERT_EQ(read.responseCode, kOk);
         EXPECT_EQ(read.dataSize, size);
         EXPECT_EQ(read.data == nullptr, payload.empty());
@@ -396,28 +378,6 @@ TEST_F(PtpUsbDeviceTest, HaltsReportedByStatusAreClearedWhileTheDeviceIsBusy) {
     expectHealthyTransaction(2);
 }
 
-// A camera that finishes writing a file before it takes the cancel reports Busy for seconds;
-// that is waited out (with pauses), not met with a reset that would end its session.
-TEST_F(PtpUsbDeviceTest, CameraBusyForSecondsAfterACancelIsWaitedOutWithoutAReset) {
-    // Polled quickly here; the emulated USB camera winds down for real seconds.
-    PtpLimits limits;
-    limits.statusPollMs = 1;
-    newDevice(limits);
-    auto bytes = dataBytes(kGetObject, 1, pattern(100000));
-    bytes.resize(2048);
-    chat->expectTransfer(commandBytes(kGetObject, 1));
-    chat->deviceSends(bytes, false);
-    chat->failIn(PipeStatus::Timeout);
-    chat->expectCancel(1);
-    for (int i = 0; i < 30; ++i) {
-        chat->expectStatus(kBusy);
-    }
-    chat->expectStatus(kOk);
-    EXPECT_EQ(getObject().responseCode, 0);
-    EXPECT_EQ(callsNamed("reset"), 0u);
-    expectHealthyTransaction(2);
-}
-
 TEST_F(PtpUsbDeviceTest, DeviceThatNeverSettlesIsResetAndTheSessionReopenedVisibly) {
     PtpLimits limits;
     limits.settleMs = 0;  // one status poll, then the reset
@@ -460,7 +420,7 @@ TEST_F(PtpUsbDeviceTest, UnplugMidDataPhaseGivesCodeZeroAtOnceAndForever) {
     EXPECT_EQ(response.responseCode, 0);
     EXPECT_EQ(response.data, nullptr);
     // No recovery is attempted on a device that is gone.
-    EXPECT_EQ(callsNamed("status") + callsNamed("cancel") + callsNamed("reset"), 0u);
+    EXPECT_THAT(chat->calls(), Each(AnyOf(StartsWith("write"), StartsWith("read"))));
     EXPECT_FALSE(device->isConnected());
 
     const size_t callsBefore = chat->calls().size();
