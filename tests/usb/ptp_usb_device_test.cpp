@@ -227,21 +227,17 @@ TEST_F(PtpUsbDeviceTest, DataPhasesOfEverySizeArriveWholeBothWays) {
     }
 }
 
-TEST_F(PtpUsbDeviceTest, ZeroLengthPacketAfterDataIsConsumedAndItsAbsenceTolerated) {
-    // 500 + 12 bytes end on the packet boundary; the first device sends the ZLP, the second
-    // omits it so its response lands in the same host read as the data.
+// 1012 + 12 bytes end on a packet boundary; a device that omits the zero-length packet puts its
+// response in the same host read as the data.
+TEST_F(PtpUsbDeviceTest, MissingZeroLengthPacketAfterDataIsTolerated) {
     chat->expectTransfer(commandBytes(kGetObject, 1));
-    chat->deviceSends(dataBytes(kGetObject, 1, pattern(500)));
-    chat->deviceSends(responseBytes(kOk, 1));
-    chat->expectTransfer(commandBytes(kGetObject, 2));
-    chat->deviceSends(dataBytes(kGetObject, 2, pattern(1012)), false);
-    chat->deviceSends(responseBytes(kOk, 2, {4}));
+    chat->deviceSends(dataBytes(kGetObject, 1, pattern(1012)), false);
+    chat->deviceSends(responseBytes(kOk, 1, {4}));
 
-    EXPECT_EQ(bytesOf(getObject()), pattern(500));
-    const MtpResponse second = getObject();
-    EXPECT_EQ(second.responseCode, kOk);
-    EXPECT_EQ(bytesOf(second), pattern(1012));
-    EXPECT_THAT(second.parameters, ElementsAre(4u));
+    const MtpResponse response = getObject();
+    EXPECT_EQ(response.responseCode, kOk);
+    EXPECT_EQ(bytesOf(response), pattern(1012));
+    EXPECT_THAT(response.parameters, ElementsAre(4u));
 }
 
 TEST_F(PtpUsbDeviceTest, HeaderAndPayloadSplitAcrossShortTransfers) {
@@ -290,8 +286,6 @@ TEST_F(PtpUsbDeviceTest, AnswersOfTheWrongTransactionTypeShapeOrLengthGiveCodeZe
     };
     auto cutShort = dataBytes(kGetObject, 1, pattern(5000));
     cutShort.resize(1000);
-    std::vector<uint8_t> sevenWords = {0x24, 0, 0, 0, 3, 0, 0x01, 0x20, 1, 0, 0, 0};
-    sevenWords.resize(0x24);
     struct Case {
         const char* what;
         MtpDataPhase phase;
@@ -304,10 +298,6 @@ TEST_F(PtpUsbDeviceTest, AnswersOfTheWrongTransactionTypeShapeOrLengthGiveCodeZe
          MtpDataPhase::None,
          {Ptp::encodeContainer({Ptp::ContainerType::Event, 0x4002, 1, {1}})}},
         {"data without a data phase", MtpDataPhase::None, {dataBytes(kGetObject, 1, pattern(8))}},
-        {"response of seven words", MtpDataPhase::None, {sevenWords}},
-        {"unknown container type",
-         MtpDataPhase::None,
-         {{0x0C, 0, 0, 0, 9, 0, 0x01, 0x20, 1, 0, 0, 0}}},
         {"data phase ending early", MtpDataPhase::Read, {cutShort, responseBytes(kOk, 1)}},
         // Implausible lengths are refused before anything is allocated for them.
         {"length of 4 GiB", MtpDataPhase::Read, {withLength(0xFFFFFFFFu)}},

@@ -10,15 +10,8 @@ using Kind = ScriptedPipe::State::Kind;
 using Step = ScriptedPipe::State::Step;
 
 const char* endpointName(PipeEndpoint endpoint) {
-    switch (endpoint) {
-        case PipeEndpoint::BulkIn:
-            return "in";
-        case PipeEndpoint::BulkOut:
-            return "out";
-        case PipeEndpoint::InterruptIn:
-            return "interrupt";
-    }
-    return "?";
+    static const char* const names[] = {"in", "out", "interrupt"};
+    return names[static_cast<int>(endpoint)];
 }
 
 // The device side of one call, made under the state's mutex.

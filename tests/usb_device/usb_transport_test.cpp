@@ -12,7 +12,6 @@ using Emulator::CardSlotConfig;
 using Emulator::Usb::UrbRecord;
 
 constexpr uint16_t kGetObject = 0x1009;
-constexpr uint16_t kGetPartialObject = 0x101B;
 constexpr uint16_t kSendObject = 0x100D;
 constexpr uint8_t kBulkIn = 0x81;
 constexpr uint8_t kBulkOut = 0x02;
@@ -75,36 +74,6 @@ TEST_P(DownloadTest, WholeObjectsArriveByteForByte) {
     }
     // Without scatter-gather the host cut the big objects into chained 16 KiB URBs.
     EXPECT_TRUE(chained || !splitting);
-}
-
-TEST_P(DownloadTest, PartialReadsReturnTheRequestedWindow) {
-    openCamera();
-    const auto objects = camera_->objects();
-    const auto big = std::max_element(objects.begin(), objects.end(),
-                                      [](auto& a, auto& b) { return a.size < b.size; });
-    const auto whole = camera_->objectData(big->handle);
-    struct Window {
-        uint32_t offset;
-        uint32_t length;
-    };
-    // Pieces of 1 MiB as the adapter reads them, pieces that end the container on a packet
-    // boundary, and a last piece that runs past the end.
-    const std::vector<Window> windows = {{0, 1u << 20},
-                                         {1u << 20, 1u << 20},
-                                         {7, static_cast<uint32_t>(kPacket - kHeader)},
-                                         {100, static_cast<uint32_t>(64 * kPacket - kHeader)},
-                                         {static_cast<uint32_t>(whole.size() - 10), 1u << 20}};
-    for (const Window& w : windows) {
-        const auto response =
-            run(readRequest(kGetPartialObject, {big->handle, w.offset, w.length}));
-        ASSERT_EQ(response.responseCode, kOk) << w.offset;
-        const size_t end = std::min<size_t>(whole.size(), size_t{w.offset} + w.length);
-        EXPECT_EQ(bytesOf(response),
-                  std::vector<uint8_t>(whole.begin() + w.offset, whole.begin() + end))
-            << "offset " << w.offset << " length " << w.length;
-        ASSERT_EQ(response.parameters.size(), 1u);
-        EXPECT_EQ(response.parameters[0], end - w.offset);
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(HostControllers, DownloadTest,
