@@ -86,14 +86,9 @@ TEST(MtpDate, SummerDatesAreReadWithDaylightSaving) {
 }
 
 TEST(DeviceInfo, DecodesEveryField) {
-    DeviceInfoFields fields;
-    fields.operations = {0x1001, 0x1002, 0x9001};
-    fields.events = {0x4002};
-    fields.properties = {0x5001, 0xD009};
-    fields.manufacturer = "Quorin Imaging";
-    fields.model = "QUORIN Delta X";
-    fields.deviceVersion = "2.01";
-    fields.serialNumber = "SN-42";
+    const DeviceInfoFields fields{
+        {0x1001, 0x1002, 0x9001}, "Quorin Imaging", "QUORIN Delta X", "2.01", "SN-42", {0x4002},
+        {0x5001, 0xD009}};
     const auto bytes = deviceInfoDataset(fields);
 
     const auto info = decodeDeviceInfo(bytes.data(), bytes.size());
@@ -153,25 +148,6 @@ TEST(U32Array, DecodesInOrderAcceptsZeroCountAndRefusesShortData) {
     EXPECT_FALSE(decodeU32Array(nullptr, 0));
 }
 
-std::vector<uint8_t> storageInfoBytes() {
-    return DatasetBuilder()
-        .u16(0x0004)
-        .u16(0x0002)
-        .u16(0x0000)
-        .u64(64ull << 30)
-        .u64(12345678901ull)
-        .u32(321)
-        .string("SD1")
-        .string("QUORIN_CARD")
-        .bytes();
-}
-
-TEST(StorageInfo, EveryTruncationFails) {
-    const auto whole = storageInfoBytes();
-    ASSERT_TRUE(decodeStorageInfo(whole.data(), whole.size()));
-    expectEveryPrefixFails(whole, decodeStorageInfo);
-}
-
 std::vector<uint8_t> objectInfoBytes(const std::string& captureDate) {
     return DatasetBuilder()
         .u32(0x00010001)
@@ -224,7 +200,19 @@ TEST(ObjectInfo, DecodesFieldsAndReadsAnUnreadableDateAsZero) {
     EXPECT_EQ(unreadable->keywords, "holiday");
 }
 
-TEST(ObjectInfo, EveryTruncationFails) {
+TEST(InfoDatasets, EveryTruncationFails) {
+    const auto storage = DatasetBuilder()
+                             .u16(0x0004)
+                             .u16(0x0002)
+                             .u16(0x0000)
+                             .u64(64ull << 30)
+                             .u64(12345678901ull)
+                             .u32(321)
+                             .string("SD1")
+                             .string("QUORIN_CARD")
+                             .bytes();
+    ASSERT_TRUE(decodeStorageInfo(storage.data(), storage.size()));
+    expectEveryPrefixFails(storage, decodeStorageInfo);
     expectEveryPrefixFails(objectInfoBytes("20180102T030405"), decodeObjectInfo);
 }
 

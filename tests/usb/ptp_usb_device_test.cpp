@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "mtp/usb/byte_order.hpp"
 #include "mtp/usb/ptp_transaction.hpp"
 #include "support/dataset_builder.hpp"
 #include "support/mtp_requests.hpp"
@@ -53,7 +54,9 @@ protected:
         device = std::make_unique<PtpUsbDevice>(std::move(pipe), limits);
     }
 
-    void TearDown() override {
+    void TearDown() override { checkScript(); }
+
+    void checkScript() {
         EXPECT_THAT(chat->errors(), IsEmpty());
         EXPECT_TRUE(chat->finished()) << "script not played to the end";
     }
@@ -87,8 +90,7 @@ protected:
 
     // Checks the script so far and starts over with a new device on a new pipe.
     void freshDevice() {
-        EXPECT_THAT(chat->errors(), IsEmpty());
-        EXPECT_TRUE(chat->finished());
+        checkScript();
         newDevice();
     }
 
@@ -99,8 +101,13 @@ protected:
 // --- session and identity --------------------------------------------------------------------
 
 TEST_F(PtpUsbDeviceTest, OpenStartsSessionOneAndFixesIdentity) {
-    openPlainly(
-        {{kGetDeviceInfo, kOpenSession, 0x9001}, "Quorin", "QUORIN Alto", "1.02", "SN0042"});
+    openPlainly({{kGetDeviceInfo, kOpenSession, 0x9001},
+                 "Quorin",
+                 "QUORIN Alto",
+                 "1.02",
+                 "SN0042",
+                 {},
+                 {}});
     EXPECT_EQ(device->getManufacturer(), "Quorin");
     EXPECT_EQ(device->getModel(), "QUORIN Alto");
     EXPECT_EQ(device->getFirmwareVersion(), "1.02");
@@ -279,9 +286,7 @@ TEST_F(PtpUsbDeviceTest, StaleDataOfAnotherTransactionIsCancelledAndDrainedWhole
 TEST_F(PtpUsbDeviceTest, AnswersOfTheWrongTransactionTypeShapeOrLengthGiveCodeZero) {
     const auto withLength = [](uint32_t length) {
         auto bytes = dataBytes(kGetObject, 1, pattern(20));
-        for (int i = 0; i < 4; ++i) {
-            bytes[i] = static_cast<uint8_t>(length >> (8 * i));
-        }
+        Ptp::storeLe32(bytes.data(), length);
         return bytes;
     };
     auto cutShort = dataBytes(kGetObject, 1, pattern(5000));

@@ -6,16 +6,12 @@
 namespace Corvane::CameraController::Emulator::Usb {
 namespace {
 
-std::optional<CamemuUsbOptions> parse(std::vector<std::string> args, std::string& error) {
-    return parseCamemuUsbOptions(args, error);
-}
-
 TEST(CamemuUsbOptions, CardFilesModelAndHostReachTheConfiguration) {
     std::string error;
-    const auto options =
-        parse({"--model", "QUORIN Brio", "--files", "2", "--file", "DCIM/X/A.QRW:1012",
-               "--split-urbs", "--", "gphoto2", "--list-files"},
-              error);
+    const auto options = parseCamemuUsbOptions(
+        {"--model", "QUORIN Brio", "--files", "2", "--file", "DCIM/X/A.QRW:1012", "--split-urbs",
+         "--", "gphoto2", "--list-files"},
+        error);
     ASSERT_TRUE(options) << error;
     EXPECT_EQ(options->camera.model, "QUORIN Brio");
     ASSERT_FALSE(options->camera.slots.empty());
@@ -29,7 +25,7 @@ TEST(CamemuUsbOptions, CardFilesModelAndHostReachTheConfiguration) {
     EXPECT_EQ(options->host.capabilities, kSplittingHostCapabilities);
     EXPECT_EQ(options->command, (std::vector<std::string>{"gphoto2", "--list-files"}));
     // No card leaves the slot empty whatever files were named.
-    const auto noCard = parse({"--files", "3", "--no-card", "--", "true"}, error);
+    const auto noCard = parseCamemuUsbOptions({"--files", "3", "--no-card", "--", "true"}, error);
     ASSERT_TRUE(noCard) << error;
     EXPECT_FALSE(noCard->camera.slots[0].cardInserted);
     EXPECT_TRUE(noCard->camera.slots[0].files.empty());
@@ -47,11 +43,11 @@ TEST(CamemuUsbOptions, BadLinesAreRefusedWithAReason) {
     };
     for (const auto& args : bad) {
         std::string error;
-        EXPECT_FALSE(parse(args, error)) << args[0];
+        EXPECT_FALSE(parseCamemuUsbOptions(args, error)) << args[0];
         EXPECT_FALSE(error.empty()) << args[0];
     }
     std::string error = "stale";
-    EXPECT_FALSE(parse({"--help"}, error));
+    EXPECT_FALSE(parseCamemuUsbOptions({"--help"}, error));
     EXPECT_TRUE(error.empty()) << "--help is not an error";
 }
 
