@@ -184,11 +184,10 @@ PipeStatus ScriptedPipe::readBulk(uint8_t* data, size_t capacity, size_t& receiv
     return done(PipeStatus::Ok, std::to_string(received));
 }
 
+// The engine polls for events; nothing arrives here.
 PipeStatus ScriptedPipe::readInterrupt(uint8_t*, size_t, size_t& received, unsigned) {
-    Device device{*state_};
     received = 0;
-    device.s.callLog.push_back("interrupt");
-    return device.s.attached ? PipeStatus::Timeout : PipeStatus::Disconnected;
+    return PipeStatus::Timeout;
 }
 
 PipeStatus ScriptedPipe::cancel(uint32_t transactionId) {
