@@ -110,23 +110,10 @@ TEST_F(PtpUsbDeviceThreads, TransactionsFromManyThreadsNeverInterleave) {
     EXPECT_EQ(wrong.load(), 0);
 }
 
-TEST_F(PtpUsbDeviceThreads, IsConnectedDoesNotWaitForARunningTransaction) {
-    scriptTransaction(1);
-    auto transaction = std::async(std::launch::async, [&] { return run(); });
-    gate->reached.get_future().wait();
-
-    // The transaction is stuck inside the pipe holding the device's mutex.
-    auto probe = std::async(std::launch::async, [&] { return device->isConnected(); });
-    const bool answered = probe.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
-    gate->opened.set_value();
-    EXPECT_TRUE(answered);
-    EXPECT_TRUE(probe.get());
-    EXPECT_EQ(transaction.get().responseCode, 0x2001);
-}
-
-// A transaction that waits goes before a background thread's next one, even when the
-// background thread was waiting first; the mutex alone would serve them in turn.
-TEST_F(PtpUsbDeviceThreads, AWaitingTransactionGoesBeforeTheBackgroundsNext) {
+// While a transaction runs, isConnected() answers at once. A transaction that waits goes before
+// a background thread's next one, even when the background thread was waiting first; the mutex
+// alone would serve them in turn.
+TEST_F(PtpUsbDeviceThreads, IsConnectedDoesNotWaitAndAWaitingTransactionGoesFirst) {
     for (uint32_t id = 1; id <= 3; ++id) {
         scriptTransaction(id);
     }
@@ -138,6 +125,8 @@ TEST_F(PtpUsbDeviceThreads, AWaitingTransactionGoesBeforeTheBackgroundsNext) {
     };
     auto running = inBackground();
     gate->reached.get_future().wait();
+    auto probe = std::async(std::launch::async, [&] { return device->isConnected(); });
+    EXPECT_EQ(probe.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     // Nothing tells when a thread blocks on a mutex; these pauses only give each one time to.
     auto nextInBackground = inBackground();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -145,6 +134,7 @@ TEST_F(PtpUsbDeviceThreads, AWaitingTransactionGoesBeforeTheBackgroundsNext) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     gate->opened.set_value();
 
+    EXPECT_TRUE(probe.get());
     EXPECT_EQ(running.get().responseCode, 0x2001);
     const MtpResponse background = nextInBackground.get();
     const MtpResponse waiting = foreground.get();
