@@ -100,20 +100,24 @@ protected:
 
 // --- session and identity --------------------------------------------------------------------
 
-TEST_F(PtpUsbDeviceTest, OpenStartsSessionOneAndFixesIdentity) {
-    openPlainly({{kGetDeviceInfo, kOpenSession, 0x9001},
-                 "Quorin",
-                 "QUORIN Alto",
-                 "1.02",
-                 "SN0042",
-                 {},
-                 {}});
-    EXPECT_EQ(device->getManufacturer(), "Quorin");
-    EXPECT_EQ(device->getModel(), "QUORIN Alto");
-    EXPECT_EQ(device->getFirmwareVersion(), "1.02");
-    EXPECT_EQ(device->getSerialNumber(), "SN0042");
+// connect() opens a device discovery already opened: the session goes on with its ids.
+TEST_F(PtpUsbDeviceTest, OpenStartsSessionOneFixesIdentityAndOpeningAgainKeepsTheSession) {
+    DeviceInfoFields info;
+    info.operations = {kGetDeviceInfo, kOpenSession, 0x9001};
+    openPlainly(info);
+    EXPECT_EQ(device->getManufacturer(), info.manufacturer);
+    EXPECT_EQ(device->getModel(), info.model);
+    EXPECT_EQ(device->getFirmwareVersion(), info.deviceVersion);
+    EXPECT_EQ(device->getSerialNumber(), info.serialNumber);
     EXPECT_THAT(device->getSupportedOperations(), ElementsAre(0x1001, 0x1002, 0x9001));
-    expectHealthyTransaction(2);
+    const uint64_t session = device->sessionNumber();
+
+    chat->expectTransfer(commandBytes(kGetDeviceInfo, 2));
+    chat->deviceSends(dataBytes(kGetDeviceInfo, 2, deviceInfoDataset(info)));
+    chat->deviceSends(responseBytes(kOk, 2));
+    ASSERT_TRUE(device->open());
+    EXPECT_EQ(device->sessionNumber(), session);
+    expectHealthyTransaction(3);
 }
 
 TEST_F(PtpUsbDeviceTest, OpenFailsOnRefusalOrBadDeviceInfo) {
@@ -136,19 +140,6 @@ TEST_F(PtpUsbDeviceTest, SessionLeftOpenByAnotherProgramIsResetAndOpenedAnew) {
     chat->expectClearHalt(PipeEndpoint::BulkOut);
     openPlainly();
     expectHealthyTransaction(2);
-}
-
-// connect() opens a device discovery already opened: the session goes on with its ids.
-TEST_F(PtpUsbDeviceTest, OpeningAnOpenDeviceAgainKeepsItsSessionAndTransactionIds) {
-    openPlainly();
-    const uint64_t session = device->sessionNumber();
-
-    chat->expectTransfer(commandBytes(kGetDeviceInfo, 2));
-    chat->deviceSends(dataBytes(kGetDeviceInfo, 2, deviceInfoDataset({})));
-    chat->deviceSends(responseBytes(kOk, 2));
-    ASSERT_TRUE(device->open());
-    EXPECT_EQ(device->sessionNumber(), session);
-    expectHealthyTransaction(3);
 }
 
 // Other programs must be able to claim the camera after close(), and find no session of ours.
