@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -23,35 +24,27 @@ libusb_endpoint_descriptor endpoint(uint8_t address, uint8_t type, uint16_t pack
     return descriptor;
 }
 
-// One configuration whose interfaces each have a single setting built from `settings`.
+// One configuration whose interfaces each have a single setting. Deques keep the addresses
+// the descriptors point at.
 struct ConfigBuilder {
-    std::vector<std::vector<libusb_endpoint_descriptor>> endpoints;
-    std::vector<libusb_interface_descriptor> settings;
+    std::deque<std::vector<libusb_endpoint_descriptor>> endpoints;
+    std::deque<libusb_interface_descriptor> settings;
     std::vector<libusb_interface> interfaces;
     libusb_config_descriptor config{};
 
     void add(uint8_t number, uint8_t cls, uint8_t sub, uint8_t proto,
              std::vector<libusb_endpoint_descriptor> eps) {
-        endpoints.push_back(std::move(eps));
-        libusb_interface_descriptor setting{};
+        const auto& added = endpoints.emplace_back(std::move(eps));
+        libusb_interface_descriptor& setting = settings.emplace_back();
         setting.bInterfaceNumber = number;
         setting.bInterfaceClass = cls;
         setting.bInterfaceSubClass = sub;
         setting.bInterfaceProtocol = proto;
-        settings.push_back(setting);
-    }
-
-    const libusb_config_descriptor& build() {
-        interfaces.resize(settings.size());
-        for (size_t i = 0; i < settings.size(); ++i) {
-            settings[i].bNumEndpoints = static_cast<uint8_t>(endpoints[i].size());
-            settings[i].endpoint = endpoints[i].data();
-            interfaces[i].altsetting = &settings[i];
-            interfaces[i].num_altsetting = 1;
-        }
+        setting.bNumEndpoints = static_cast<uint8_t>(added.size());
+        setting.endpoint = added.data();
+        interfaces.push_back({&setting, 1});
         config.bNumInterfaces = static_cast<uint8_t>(interfaces.size());
         config.interface = interfaces.data();
-        return config;
     }
 };
 
@@ -64,7 +57,7 @@ TEST(StillImageInterface, FindsThePtpInterfaceAndItsEndpoints) {
     builder.add(2, 6, 1, 1,
                 {endpoint(0x83, kInterrupt, 8), endpoint(0x84, kBulk, 0x1400),
                  endpoint(0x05, kBulk, 0x1400)});
-    const auto found = findStillImageInterface(builder.build());
+    const auto found = findStillImageInterface(builder.config);
     ASSERT_TRUE(found);
     EXPECT_EQ(found->interfaceNumber, 2);
     EXPECT_EQ(found->bulkIn, 0x84);
@@ -79,19 +72,19 @@ TEST(StillImageInterface, IgnoresOtherClassesAndIncompleteInterfacesAndNamesDevi
     vendor.add(
         0, 0xFF, 0xFF, 0,
         {endpoint(0x81, kBulk, 512), endpoint(0x02, kBulk, 512), endpoint(0x83, kInterrupt, 8)});
-    EXPECT_FALSE(findStillImageInterface(vendor.build()));
+    EXPECT_FALSE(findStillImageInterface(vendor.config));
 
     ConfigBuilder noBulkOut;
     noBulkOut.add(0, 6, 1, 1, {endpoint(0x81, kBulk, 512), endpoint(0x83, kInterrupt, 8)});
-    EXPECT_FALSE(findStillImageInterface(noBulkOut.build()));
+    EXPECT_FALSE(findStillImageInterface(noBulkOut.config));
 
     ConfigBuilder empty;
-    EXPECT_FALSE(findStillImageInterface(empty.build()));
+    EXPECT_FALSE(findStillImageInterface(empty.config));
 
     // Without an event endpoint the camera still works: events are polled.
     ConfigBuilder noInterrupt;
     noInterrupt.add(1, 6, 1, 1, {endpoint(0x02, kBulk, 64), endpoint(0x81, kBulk, 64)});
-    const auto found = findStillImageInterface(noInterrupt.build());
+    const auto found = findStillImageInterface(noInterrupt.config);
     ASSERT_TRUE(found);
     EXPECT_EQ(found->interruptIn, 0);
     EXPECT_EQ(found->packetSize, 64);

@@ -24,15 +24,13 @@ using Emulator::CameraConfig;
 using Emulator::EmulatedCamera;
 using Emulator::Usb::UsbCameraHost;
 using Emulator::Usb::UsbHostOptions;
-
-constexpr uint16_t kOk = 0x2001;
-
 using Testing::bytesOf;
+using Testing::eventually;
 using Testing::mtpRequest;
 using Testing::readRequest;
 using Testing::writeRequest;
 
-using Testing::eventually;
+constexpr uint16_t kOk = 0x2001;
 
 class UsbCameraTest : public ::testing::Test {
 protected:
