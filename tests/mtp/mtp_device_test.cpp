@@ -13,7 +13,6 @@ namespace Corvane::CameraController::Impl {
 namespace {
 
 using Testing::DatasetBuilder;
-using Testing::RecordedRequest;
 using Testing::ScriptedMtpDevice;
 using Testing::ScriptedResponse;
 
@@ -78,18 +77,16 @@ TEST(MtpDeviceBase, StorageIdsAreEmptyOnAnyFailure) {
 
 TEST(MtpDeviceBase, InfoDatasetsCarryTheIdThatWasAskedFor) {
     ScriptedMtpDevice device;
-    device.on(0x1005, [](const RecordedRequest&) {
-        return ScriptedResponse::ok(DatasetBuilder()
-                                        .u16(4)
-                                        .u16(2)
-                                        .u16(0)
-                                        .u64(1000)
-                                        .u64(500)
-                                        .u32(10)
-                                        .string("SD")
-                                        .string("")
-                                        .bytes());
-    });
+    device.queue(0x1005, ScriptedResponse::ok(DatasetBuilder()
+                                                  .u16(4)
+                                                  .u16(2)
+                                                  .u16(0)
+                                                  .u64(1000)
+                                                  .u64(500)
+                                                  .u32(10)
+                                                  .string("SD")
+                                                  .string("")
+                                                  .bytes()));
     const auto storage = device.getStorageInfo(0x00020001);
     ASSERT_TRUE(storage);
     EXPECT_EQ(storage->storageId, 0x00020001u);

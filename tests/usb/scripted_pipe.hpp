@@ -38,7 +38,7 @@ public:
     PipeStatus getDeviceStatus(PipeDeviceStatus& status) override;
     PipeStatus resetDevice() override;
     PipeStatus clearHalt(PipeEndpoint endpoint) override;
-    /// Logged as "release" and "reclaim"; transfers while released are a script error.
+    /// Logged as "release" and "reclaim".
     PipeStatus release() override;
     PipeStatus reclaim() override;
     size_t packetSize() const override;
@@ -105,7 +105,6 @@ struct ScriptedPipe::State {
     /// Host bytes of the transfer in progress.
     std::vector<uint8_t> outgoing;
     bool attached = true;
-    bool released = false;
 
 private:
     // Scripts are built on the test's thread between transactions, so the step may be filled
