@@ -83,16 +83,10 @@ TEST_F(PtpUsbDeviceThreads, TransactionsFromManyThreadsNeverInterleave) {
     for (uint32_t id = 1; id <= kThreads * kPerThread; ++id) {
         scriptTransaction(id);
     }
-    gate->opened.set_value();
     std::atomic<int> wrong{0};
-    std::atomic<int> ready{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&] {
-            ++ready;
-            while (ready.load() < kThreads) {
-                std::this_thread::yield();
-            }
             for (int i = 0; i < kPerThread; ++i) {
                 const MtpResponse response = run();
                 // The data must be this transaction's own.
@@ -104,6 +98,8 @@ TEST_F(PtpUsbDeviceThreads, TransactionsFromManyThreadsNeverInterleave) {
             }
         });
     }
+    // The first transaction waits in the pipe until every thread has started.
+    gate->opened.set_value();
     for (auto& thread : threads) {
         thread.join();
     }

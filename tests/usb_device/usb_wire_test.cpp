@@ -37,10 +37,6 @@ protected:
         UsbCameraTest::TearDown();
     }
 
-    void sendCommand(uint16_t code, uint32_t transactionId, std::vector<uint32_t> parameters = {}) {
-        ASSERT_TRUE(program_->command(code, transactionId, std::move(parameters)));
-    }
-
     std::vector<uint8_t> deviceStatus() {
         std::vector<uint8_t> status(64);
         const int n = libusb_control_transfer(handle_, kClassIn, 0x67, 0, 0, status.data(),
@@ -97,14 +93,14 @@ TEST_F(RawUsbTest, GetDeviceStatusReportsHaltsUntilClearHalt) {
 
     ASSERT_EQ(libusb_clear_halt(handle_, kBulkIn), LIBUSB_SUCCESS);
     EXPECT_EQ(deviceStatus().size(), 4u);
-    sendCommand(0x1001, 1);
+    ASSERT_TRUE(program_->command(0x1001, 1));
     EXPECT_FALSE(program_->read(64 * 1024, rc).empty());
     EXPECT_EQ(rc, LIBUSB_SUCCESS);
 }
 
 TEST_F(RawUsbTest, CancelDropsTheAnswerAndResetClearsHalts) {
     camera_->setLatency(std::chrono::milliseconds(300));
-    sendCommand(0x1001, 7);
+    ASSERT_TRUE(program_->command(0x1001, 7));
     uint8_t cancel[6];
     Ptp::storeLe16(cancel, 0x4001);
     Ptp::storeLe32(cancel + 2, 7);
