@@ -173,7 +173,6 @@ protected:
 TEST_F(LongDownloadTest, UnplugInTheMiddleOfTheDataFailsAtOnce) {
     openCamera();
     const auto big = camera_->objects().back();
-    ASSERT_EQ(big.size, 64u << 20);
     host_->device()->clearUrbLog();
     auto pending =
         std::async(std::launch::async, [&] { return run(readRequest(kGetObject, {big.handle})); });
