@@ -20,9 +20,7 @@ using ::testing::Not;
 class FakeProc : public ::testing::Test {
 protected:
     void SetUp() override {
-        root = fs::temp_directory_path() /
-               ("corvane-proc-" + std::to_string(getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        root = fs::temp_directory_path() / ("corvane-proc-" + std::to_string(getpid()));
         fs::remove_all(root);
         fs::create_directories(root);
     }
