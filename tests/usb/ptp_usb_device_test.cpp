@@ -319,8 +319,7 @@ TEST_F(PtpUsbDeviceTest, StallGivesTheCameraReasonReadBeforeTheHaltIsCleared) {
     expectHealthyTransaction(2);
 
     const std::vector<uint8_t> value = {1, 0};
-    MtpRequest set = writeRequest(kSetDevicePropValue, value);
-    set.parameters = {0x5001};
+    const MtpRequest set = writeRequest(kSetDevicePropValue, value, {0x5001});
     chat->expectTransfer(commandBytes(kSetDevicePropValue, 3, {0x5001}));
     chat->failOut(PipeStatus::Stall);
     chat->expectStatus(kAccessDenied, false, true);
