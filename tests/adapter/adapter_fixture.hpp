@@ -30,14 +30,12 @@ class TestAdapter : public Impl::QuorinCameraDeviceMtpUsbAdapter {
 public:
     using QuorinCameraDeviceMtpUsbAdapter::connected;
     using QuorinCameraDeviceMtpUsbAdapter::firstPassTimeout;
-    using QuorinCameraDeviceMtpUsbAdapter::listingStartTimeout;
     using QuorinCameraDeviceMtpUsbAdapter::QuorinCameraDeviceMtpUsbAdapter;
     // The parts, reached through their own interfaces.
     using QuorinCameraDeviceMtpUsbAdapter::conditionTracker;
     using QuorinCameraDeviceMtpUsbAdapter::eventTask;
     using QuorinCameraDeviceMtpUsbAdapter::liveView;
     using QuorinCameraDeviceMtpUsbAdapter::pendingCaptures;
-    using QuorinCameraDeviceMtpUsbAdapter::tetherImages;
     // The face's internal steps the unit tests drive one at a time.
     using QuorinCameraDeviceMtpUsbAdapter::captureFileArrived;
     using QuorinCameraDeviceMtpUsbAdapter::countExpectedFiles;
@@ -213,7 +211,6 @@ private:
 /// 0x900F request; a RecordingListener hears the device.
 class AdapterTest : public ::testing::Test {
 protected:
-    static constexpr uint16_t kCondition = 0x900F;
     static constexpr uint16_t kShutter = 0x9011;
 
     void makeCamera(const std::string& model,
@@ -221,7 +218,7 @@ protected:
                     const std::string& firmware = "1.00") {
         camera = std::make_shared<ScriptedMtpDevice>("Quorin", model, firmware, "0001");
         camera->setSupportedOperations(std::move(operations));
-        camera->on(kCondition, [this](const RecordedRequest&) {
+        camera->on(0x900F, [this](const RecordedRequest&) {
             const std::lock_guard<std::mutex> lock(conditionMutex);
             return ScriptedResponse::ok(condition.bytes());
         });
@@ -313,10 +310,6 @@ protected:
         adapter->setConnected(true);
     }
 };
-
-inline std::vector<uint8_t> u32Bytes(uint32_t value) {
-    return DatasetBuilder().u32(value).bytes();
-}
 
 inline std::string messageOf(const Response& response) {
     return response.getErrors().empty() ? "<no error>" : response.getErrors()[0]->getMessage();

@@ -3,41 +3,15 @@
 #include <vector>
 
 #include "adapter/adapter_wire.hpp"
+#include "adapter_fixture.hpp"
 
 namespace Corvane::CameraController::Impl {
 namespace {
 
-// A DevicePropDesc of `dataType` whose value fields are `valueSize` bytes wide.
-std::vector<uint8_t> propDesc(uint16_t dataType, size_t valueSize, uint64_t current,
-                              const std::vector<uint64_t>& listed, size_t listWidth) {
-    std::vector<uint8_t> out;
-    appendLittleEndian(out, 0x5007, 2);
-    appendLittleEndian(out, dataType, 2);
-    out.push_back(1);                       // get/set
-    appendLittleEndian(out, 0, valueSize);  // factory default
-    appendLittleEndian(out, current, valueSize);
-    out.push_back(2);  // enumeration form
-    appendLittleEndian(out, listed.size(), 2);
-    for (const uint64_t value : listed) {
-        appendLittleEndian(out, value, listWidth);
-    }
-    return out;
-}
-
-TEST(PropDesc, ReadsCurrentValueAndEnumerationAtTheTypesPositions) {
-    const auto u16 = propDesc(4, 2, 560, {280, 560, 800}, 2);
-    const PropDescView view{u16.data(), u16.size()};
-    EXPECT_EQ(view.current(2), 560u);
-    EXPECT_EQ(view.enumeration(2), (std::vector<uint64_t>{280, 560, 800}));
-
-    const auto u64 = propDesc(8, 8, 0x0000003C00000001ull, {0x0000003C00000001ull}, 8);
-    const PropDescView wide{u64.data(), u64.size()};
-    EXPECT_EQ(wide.current(8), 0x0000003C00000001ull);
-    EXPECT_EQ(wide.enumeration(8), (std::vector<uint64_t>{0x0000003C00000001ull}));
-}
+using Testing::propDesc;
 
 TEST(PropDesc, ShortDataIsNeverReadPastItsEnd) {
-    const auto full = propDesc(4, 2, 560, {280, 560}, 2);
+    const auto full = propDesc(0x5007, 4, 560, {280, 560});
     for (size_t size = 0; size < full.size(); ++size) {
         SCOPED_TRACE(size);
         const PropDescView view{full.data(), size};
@@ -47,7 +21,7 @@ TEST(PropDesc, ShortDataIsNeverReadPastItsEnd) {
         EXPECT_EQ(view.enumeration(2), std::nullopt);
     }
     // A count that promises more values than were sent.
-    auto lying = propDesc(4, 2, 560, {280}, 2);
+    auto lying = propDesc(0x5007, 4, 560, {280});
     lying[10] = 200;
     EXPECT_EQ((PropDescView{lying.data(), lying.size()}.enumeration(2)), std::nullopt);
     EXPECT_EQ((PropDescView{nullptr, 0}.current(2)), std::nullopt);
@@ -66,28 +40,6 @@ TEST(PropDesc, BatteryLevelOffsetFollowsTheDataType) {
         EXPECT_EQ(decodeBatteryLevel(data.data(), data.size()), 73);
         EXPECT_EQ(decodeBatteryLevel(data.data(), offset), std::nullopt);
     }
-}
-
-TEST(LiveViewGeometryWire, NeedsTheBytesItReads) {
-    std::vector<uint8_t> data(16, 0);
-    data[4] = 0xD0;  // 720
-    data[5] = 0x02;
-    data[6] = 0xE0;  // 480
-    data[7] = 0x01;
-    data[12] = 0x68;  // 360
-    data[13] = 0x01;
-    data[14] = 0xF0;  // 240
-    const auto geometry = decodeLiveViewGeometry(data.data(), data.size());
-    ASSERT_TRUE(geometry);
-    EXPECT_EQ(geometry->width, 720);
-    EXPECT_EQ(geometry->height, 480);
-    EXPECT_EQ(geometry->focusWidth, 360);
-    EXPECT_EQ(geometry->focusHeight, 240);
-    EXPECT_EQ(decodeLiveViewGeometry(data.data(), 15), std::nullopt);
-    EXPECT_TRUE(decodeLiveViewSize(data.data(), 8));
-    EXPECT_EQ(decodeLiveViewSize(data.data(), 7), std::nullopt);
-    EXPECT_EQ(encodeAutofocusPoint(360, 0x1234),
-              (std::vector<uint8_t>{2, 0, 0, 0, 0x68, 0x01, 0x34, 0x12}));
 }
 
 std::vector<uint8_t> formatDataset(uint32_t header, uint8_t format, uint8_t size, uint8_t grade,
@@ -136,12 +88,7 @@ TEST(ImageFormatWire, KeysWrittenReadBackAndOnlyTheirBytesChange) {
 
 TEST(PtpStrings, ClockTextRoundTrip) {
     const auto encoded = encodePtpAsciiString("20240131T235959");
-    ASSERT_EQ(encoded.size(), 33u);
-    EXPECT_EQ(encoded[0], 16);
-    EXPECT_EQ(encoded[1], '2');
-    EXPECT_EQ(encoded[2], 0);
-    EXPECT_EQ(encoded[31], 0);
-    EXPECT_EQ(encoded[32], 0);
+    EXPECT_EQ(encoded, Testing::DatasetBuilder().string("20240131T235959").bytes());
     EXPECT_EQ(decodePtpString(encoded.data(), encoded.size()), "20240131T235959");
     // The count byte is not trusted, and a string without terminator ends with the data.
     auto unterminated = encoded;
