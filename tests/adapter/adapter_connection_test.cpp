@@ -14,20 +14,6 @@
 namespace Corvane::CameraController::Testing {
 namespace {
 
-std::vector<uint8_t> storageInfo(uint16_t type, uint16_t access, uint64_t capacity,
-                                 uint64_t freeBytes, uint32_t freeImages) {
-    return DatasetBuilder()
-        .u16(type)
-        .u16(2)
-        .u16(access)
-        .u64(capacity)
-        .u64(freeBytes)
-        .u32(freeImages)
-        .string("SD")
-        .string("CARD")
-        .bytes();
-}
-
 class ConnectionTest : public AdapterTest {
 protected:
     /// A camera that answers everything connect and the event task ask for.
@@ -42,8 +28,11 @@ protected:
         target.on(0x1004, [storageIds](const RecordedRequest&) {
             return ScriptedResponse::ok(DatasetBuilder().u32Array(storageIds).bytes());
         });
-        target.on(0x1005, [](const RecordedRequest&) {
-            return ScriptedResponse::ok(storageInfo(4, 0, 64000, 32000, 700));
+        // A removable card, read-write, 64000 bytes of which 32000 free, room for 700 images.
+        DatasetBuilder info;
+        info.u16(4).u16(2).u16(0).u64(64000).u64(32000).u32(700).string("SD").string("CARD");
+        target.on(0x1005, [bytes = info.bytes()](const RecordedRequest&) {
+            return ScriptedResponse::ok(bytes);
         });
         target.on(0x1007, [](const RecordedRequest&) {
             return ScriptedResponse::ok(DatasetBuilder().u32Array({}).bytes());

@@ -46,9 +46,6 @@ public:
     using QuorinCameraDeviceMtpUsbAdapter::doListImagesAsync;
     using QuorinCameraDeviceMtpUsbAdapter::expireStillCaptures;
     using QuorinCameraDeviceMtpUsbAdapter::fetchObjectHandles;
-    using QuorinCameraDeviceMtpUsbAdapter::isCaptureAllowed;
-    using QuorinCameraDeviceMtpUsbAdapter::isMovieMode;
-    using QuorinCameraDeviceMtpUsbAdapter::isMovieRecording;
     using QuorinCameraDeviceMtpUsbAdapter::startEventLoop;
     using QuorinCameraDeviceMtpUsbAdapter::stopListing;
     using QuorinCameraDeviceMtpUsbAdapter::transferTetherBuffer;

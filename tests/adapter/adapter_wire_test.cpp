@@ -27,21 +27,6 @@ TEST(PropDesc, ShortDataIsNeverReadPastItsEnd) {
     EXPECT_EQ((PropDescView{nullptr, 0}.current(2)), std::nullopt);
 }
 
-TEST(PropDesc, BatteryLevelOffsetFollowsTheDataType) {
-    const std::vector<std::pair<uint16_t, size_t>> offsets = {
-        {1, 6},  {2, 6},  {3, 7},  {4, 7},   {5, 9}, {6, 9},
-        {7, 13}, {8, 13}, {9, 21}, {10, 21}, {0, 5}, {0x4002, 5}};
-    for (const auto& [type, offset] : offsets) {
-        SCOPED_TRACE(type);
-        std::vector<uint8_t> data(32, 0xEE);
-        data[2] = static_cast<uint8_t>(type);
-        data[3] = static_cast<uint8_t>(type >> 8);
-        data[offset] = 73;
-        EXPECT_EQ(decodeBatteryLevel(data.data(), data.size()), 73);
-        EXPECT_EQ(decodeBatteryLevel(data.data(), offset), std::nullopt);
-    }
-}
-
 std::vector<uint8_t> formatDataset(uint32_t header, uint8_t format, uint8_t size, uint8_t grade,
                                    uint8_t raw, uint8_t lock) {
     std::vector<uint8_t> data;
