@@ -38,12 +38,6 @@ TEST(AdapterCodes, ResponseCodesBecomeErrorsWithTheirMessages) {
         EXPECT_EQ(error->getCode(), expected.code);
         EXPECT_EQ(error->getMessage(), expected.message);
     }
-    // A response made from a code carries that one error.
-    MtpResponse busy;
-    busy.responseCode = 0x2019;
-    const Response fromCode = makeResponseFromMtpCode(busy);
-    EXPECT_EQ(fromCode.getResult(), Result::Error);
-    EXPECT_EQ(fromCode.getErrors().size(), 1u);
 }
 
 TEST(AdapterCodes, LogLinesAndNumbersInTextsIgnoreTheApplicationsLocale) {

@@ -148,7 +148,7 @@ TEST_F(ConnectionTest, ConnectBuildsStoragesAndDisconnectReleasesTheCamera) {
 
 // A device reset in the transport ends the camera's session, and tether mode and storage
 // writing with it: the event task sets both again.
-TEST_F(ConnectionTest, SessionOpenedAnewByTheTransportGetsTetherModeAndStorageWritingBack) {
+TEST_F(ConnectionTest, SessionOpenedAnewGetsTetherModeBackAndUnplugSkipsTetherModeOff) {
     scriptCamera("QUORIN Alto", {0x00010001});
     ASSERT_EQ(adapter->connect().getResult(), Result::Ok);
     const auto tetherOn = camera->requestsFor(0x9001).at(0).parameters;
@@ -160,7 +160,14 @@ TEST_F(ConnectionTest, SessionOpenedAnewByTheTransportGetsTetherModeAndStorageWr
     EXPECT_EQ(tether[0].parameters, tetherOn);
     ASSERT_EQ(camera->countOf(0x9004), 1u);
     EXPECT_EQ(camera->requestsFor(0x9004)[0].parameters, (std::vector<uint32_t>{3, 0}));
+
+    // Once unplugged, disconnect does not try to switch tether mode off.
+    camera->setConnected(false);
+    EXPECT_FALSE(adapter->isConnected());
+    camera->clearRequests();
     ASSERT_EQ(adapter->disconnect().getResult(), Result::Ok);
+    EXPECT_TRUE(camera->requestsFor(0x9001).empty());
+    EXPECT_EQ(camera->closeCount(), 1);
 }
 
 TEST_F(ConnectionTest, SlotWithoutCardIsReadWhenTheCameraHasATransferBuffer) {
@@ -196,17 +203,6 @@ TEST_F(ConnectionTest, UnknownModelHasNoStoragesAndFailuresAreLogged) {
     EXPECT_NE(std::find(lines.begin(), lines.end(), "Error[1] connect res = 0x2019"), lines.end());
     EXPECT_NE(std::find(lines.begin(), lines.end(), "Error[2] connect : Storage id = 0x10001"),
               lines.end());
-}
-
-TEST_F(ConnectionTest, DisconnectAfterUnplugSkipsTetherModeOff) {
-    scriptCamera("QUORIN Delta", {0x00010001});
-    ASSERT_EQ(adapter->connect().getResult(), Result::Ok);
-    camera->setConnected(false);
-    EXPECT_FALSE(adapter->isConnected());
-    camera->clearRequests();
-    ASSERT_EQ(adapter->disconnect().getResult(), Result::Ok);
-    EXPECT_TRUE(camera->requestsFor(0x9001).empty());
-    EXPECT_EQ(camera->closeCount(), 1);
 }
 
 TEST_F(ConnectionTest, ConnectGivesUpWhenTheConditionNeverArrives) {

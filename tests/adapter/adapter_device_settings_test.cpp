@@ -125,7 +125,7 @@ constexpr const char* kOtherLocale = "German_Germany.1252";  // no UTF-8 locale 
 constexpr const char* kOtherLocale = "C.UTF-8";
 #endif
 
-TEST_F(DeviceSettingsTest, ClockIsWrittenAsAPtpStringWithoutTouchingTheLocale) {
+TEST_F(DeviceSettingsTest, ClockIsWrittenAsAPtpStringOnlyWithAValueAndLeavesTheLocale) {
     CapturedDiagnostics diagnostics;
     // A locale other than the environment's default, so that resetting it would show.
     const std::string original = std::setlocale(LC_ALL, nullptr);
@@ -152,9 +152,9 @@ TEST_F(DeviceSettingsTest, ClockIsWrittenAsAPtpStringWithoutTouchingTheLocale) {
     const Response refused = adapter->setCameraDeviceSettings({&time});
     EXPECT_EQ(codeOf(refused), ErrorCode::InvalidValue);
     EXPECT_EQ(messageOf(refused), "0x201c");
-}
 
-TEST_F(DeviceSettingsTest, NothingIsSentWithoutAClockValue) {
+    // Nothing is sent without a clock value.
+    camera->clearRequests();
     const CameraTime empty;
     const Response noValue = adapter->setCameraDeviceSettings({&empty});
     EXPECT_EQ(codeOf(noValue), ErrorCode::InvalidValue);

@@ -87,13 +87,9 @@ inline std::vector<uint8_t> propDesc(uint16_t property, uint16_t dataType, uint6
     const int width = dataType <= 4 ? 2 : (dataType <= 6 ? 4 : 8);
     DatasetBuilder builder;
     builder.u16(property).u16(dataType).u8(1);
-    auto value = [&builder, width](uint64_t v) {
-        if (width == 2) {
-            builder.u16(static_cast<uint16_t>(v));
-        } else if (width == 4) {
-            builder.u32(static_cast<uint32_t>(v));
-        } else {
-            builder.u64(v);
+    const auto value = [&builder, width](uint64_t v) {
+        for (int i = 0; i < width; ++i) {
+            builder.u8(static_cast<uint8_t>(v >> (8 * i)));
         }
     };
     value(0);

@@ -68,7 +68,7 @@ TEST_F(SettingsReadTest, FNumberCurrentAndOfferedValues) {
     EXPECT_TRUE(listOf(fNumber).empty());
 }
 
-TEST_F(SettingsReadTest, ReadingTwiceKeepsOneCopyOfEachOfferedValue) {
+TEST_F(SettingsReadTest, IsoReadTwiceKeepsOneCopyOfEachOfferedValue) {
     markConnected(ConditionBuilder().adjustableMask(0x4));
     serveDesc(0xD01E, propDesc(0xD01E, 6, 400, {0, 100, 400}));
     ISO iso;
@@ -77,12 +77,9 @@ TEST_F(SettingsReadTest, ReadingTwiceKeepsOneCopyOfEachOfferedValue) {
     EXPECT_TRUE(iso == *ISO::ISO400);
     EXPECT_EQ(listOf(iso),
               (std::vector<const CaptureSetting*>{ISO::Auto, ISO::ISO100, ISO::ISO400}));
-}
 
-TEST_F(SettingsReadTest, IsoPriorityTakesTheConditionWord) {
-    markConnected(ConditionBuilder().exposureMode(15).word(312, 3200));
-    serveDesc(0xD01E, propDesc(0xD01E, 6, 400, {}));
-    ISO iso;
+    // In ISO priority the value comes from the condition instead.
+    serveCondition(ConditionBuilder().exposureMode(15).word(312, 3200));
     ASSERT_EQ(read(iso).getResult(), Result::Ok);
     EXPECT_TRUE(iso == *ISO::ISO3200);
 }
@@ -218,9 +215,7 @@ TEST_F(SettingsReadTest, StorageWritingOffersWhatTheCameraAllows) {
     EXPECT_EQ(listOf(writing), std::vector<const CaptureSetting*>{StorageWriting::False});
     EXPECT_TRUE(camera->requests().empty());
 
-    auto card = std::make_shared<Impl::CameraStorageImpl>();
-    card->setAvailable(true);
-    device->getStoragesImpl().add(card);
+    addStorage("65536", true);
     adapter->setStorageWriting(true);
     serveCondition(ConditionBuilder().statusFlags(0x200));
     ASSERT_TRUE(adapter->updateCondition());

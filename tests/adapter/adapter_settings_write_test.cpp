@@ -148,9 +148,7 @@ TEST_F(SettingsWriteTest, StorageWritingIsComparedByValue) {
     EXPECT_EQ(messageOf(noCard), "Cannot change StorageWriting");
     EXPECT_EQ(camera->countOf(0x9004), 0u);
 
-    auto card = std::make_shared<Impl::CameraStorageImpl>();
-    card->setAvailable(true);
-    device->getStoragesImpl().add(card);
+    addStorage("65536", true);
     ASSERT_EQ(write({&on}).getResult(), Result::Ok);
     EXPECT_TRUE(adapter->isStorageWriting());
     serveCondition(ConditionBuilder());
