@@ -1,12 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
-#include <thread>
 
-#include "adapter/adapter_codes.hpp"
 #include "adapter_fixture.hpp"
-#include "corvane/camera_controller/camera_event_listener.hpp"
 #include "corvane/camera_controller/camera_storage.hpp"
 #include "model/camera_storage_impl.hpp"
 #include "support/eventually.hpp"

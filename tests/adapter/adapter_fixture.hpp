@@ -59,21 +59,18 @@ public:
 /// A condition dataset: 600 zero bytes with named words set.
 class ConditionBuilder {
 public:
-    ConditionBuilder& word(size_t offset, uint32_t value) {
+    ConditionBuilder& set(size_t offset, uint32_t value) {
         for (size_t i = 0; i < 4; ++i) {
             bytes_[offset + i] = static_cast<uint8_t>(value >> (8 * i));
         }
         return *this;
     }
-    ConditionBuilder& set(size_t offset, uint32_t value) { return word(offset, value); }
-    ConditionBuilder& statusFlags(uint32_t value) { return word(104, value); }
-    ConditionBuilder& exposureMode(int32_t value) {
-        return word(184, static_cast<uint32_t>(value));
-    }
+    ConditionBuilder& statusFlags(uint32_t value) { return set(104, value); }
+    ConditionBuilder& exposureMode(int32_t value) { return set(184, static_cast<uint32_t>(value)); }
     ConditionBuilder& shutter(uint32_t numerator, uint32_t denominator) {
-        return word(272, numerator).word(276, denominator);
+        return set(272, numerator).set(276, denominator);
     }
-    ConditionBuilder& adjustableMask(uint32_t value) { return word(504, value); }
+    ConditionBuilder& adjustableMask(uint32_t value) { return set(504, value); }
     const std::vector<uint8_t>& bytes() const { return bytes_; }
 
 private:
@@ -262,7 +259,7 @@ protected:
     void recordOnShutter() {
         camera->on(kShutter, [this](const RecordedRequest&) {
             const std::lock_guard<std::mutex> lock(conditionMutex);
-            condition.word(104, 0x300);
+            condition.set(104, 0x300);
             return ScriptedResponse::ok();
         });
     }

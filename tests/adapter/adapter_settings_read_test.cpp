@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "adapter/adapter_setting_codes.hpp"
 #include "adapter_fixture.hpp"
 #include "corvane/camera_controller/capture_settings.hpp"
-#include "model/camera_storage_impl.hpp"
 
 namespace Corvane::CameraController::Testing {
 namespace {
@@ -79,7 +77,7 @@ TEST_F(SettingsReadTest, IsoReadTwiceKeepsOneCopyOfEachOfferedValue) {
               (std::vector<const CaptureSetting*>{ISO::Auto, ISO::ISO100, ISO::ISO400}));
 
     // In ISO priority the value comes from the condition instead.
-    serveCondition(ConditionBuilder().exposureMode(15).word(312, 3200));
+    serveCondition(ConditionBuilder().exposureMode(15).set(312, 3200));
     ASSERT_EQ(read(iso).getResult(), Result::Ok);
     EXPECT_TRUE(iso == *ISO::ISO3200);
 }
@@ -189,7 +187,7 @@ TEST_F(SettingsReadTest, ImageFormatDataset) {
 }
 
 TEST_F(SettingsReadTest, ConditionSettings) {
-    markConnected(ConditionBuilder().exposureMode(7).word(40, 0x0103).statusFlags(0x100));
+    markConnected(ConditionBuilder().exposureMode(7).set(40, 0x0103).statusFlags(0x100));
     ExposureProgram program;
     AgileOperationEnable agile;
     UserCaptureSettingsMode userMode;

@@ -4,7 +4,6 @@
 
 #include "adapter_fixture.hpp"
 #include "corvane/camera_controller/capture_settings.hpp"
-#include "model/camera_storage_impl.hpp"
 
 namespace Corvane::CameraController::Testing {
 namespace {
