@@ -105,27 +105,13 @@ inline std::vector<uint8_t> objectInfoDataset(uint32_t storageId, uint16_t forma
                                               const std::string& filename,
                                               uint16_t thumbFormat = 0x3801,
                                               const std::string& captureDate = "") {
-    return DatasetBuilder()
-        .u32(storageId)
-        .u16(format)
-        .u16(0)
-        .u32(size)
-        .u16(thumbFormat)
-        .u32(0)
-        .u32(160)
-        .u32(120)
-        .u32(6000)
-        .u32(4000)
-        .u32(24)
-        .u32(0)
-        .u16(0)
-        .u32(0)
-        .u32(0)
-        .string(filename)
-        .string(captureDate)
-        .string("")
-        .string("")
-        .bytes();
+    DatasetBuilder info;
+    // Storage, format, protection, size; the thumbnail's format, size and pixels.
+    info.u32(storageId).u16(format).u16(0).u32(size).u16(thumbFormat).u32(0).u32(160).u32(120);
+    // The image's pixels and depth, parent, association, sequence; then the texts.
+    info.u32(6000).u32(4000).u32(24).u32(0).u16(0).u32(0).u32(0);
+    info.string(filename).string(captureDate).string("").string("");
+    return info.bytes();
 }
 
 /// Records every listener call as one line of text.
