@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "adapter/adapter_codes.hpp"
-#include "common/diagnostics.hpp"
 #include "support/application_environment.hpp"
+#include "support/diagnostic_capture.hpp"
 
 namespace Corvane::CameraController::Impl {
 namespace {
@@ -38,28 +38,9 @@ TEST(AdapterCodes, ResponseCodesBecomeErrorsWithTheirMessages) {
         EXPECT_EQ(error->getCode(), expected.code);
         EXPECT_EQ(error->getMessage(), expected.message);
     }
-    // A response made from a code carries that one error.
-    MtpResponse busy;
-    busy.responseCode = 0x2019;
-    const Response fromCode = makeResponseFromMtpCode(busy);
-    EXPECT_EQ(fromCode.getResult(), Result::Error);
-    EXPECT_EQ(fromCode.getErrors().size(), 1u);
 }
 
-TEST(AdapterCodes, LogLinesAppendTheCodeOutsideTheVendorRange) {
-    std::vector<std::string> lines;
-    const auto previous =
-        setDiagnosticSink([&](const std::string& line) { lines.push_back(line); });
-    logResponseError(0x2019, "Error[1] connect");
-    logResponseError(0xA005, "[Error] updateImageInfo");
-    logResponseError(0, "Error[1] deleteTetherImage");
-    setDiagnosticSink(previous);
-    EXPECT_EQ(lines,
-              (std::vector<std::string>{"Error[1] connect res = 0x2019", "[Error] updateImageInfo",
-                                        "Error[1] deleteTetherImage res = 0x0"}));
-}
-
-TEST(AdapterCodes, NumbersInTextsIgnoreTheApplicationsLocale) {
+TEST(AdapterCodes, LogLinesAndNumbersInTextsIgnoreTheApplicationsLocale) {
     const Testing::ApplicationEnvironment environment;
     REQUIRE_APPLICATION_ENVIRONMENT(environment);
     // Digit grouping would give "0x2.019" and "700.000.001".
@@ -67,12 +48,14 @@ TEST(AdapterCodes, NumbersInTextsIgnoreTheApplicationsLocale) {
     EXPECT_EQ(makeErrorFromMtpCode(0xFFFF)->getMessage(), "Unknown MTP response code: 0xffff");
     EXPECT_EQ(lowerHex(0x700000001), "700000001");
     EXPECT_EQ(lowerHex(0xD01B), "d01b");
-    std::vector<std::string> lines;
-    const auto previous =
-        setDiagnosticSink([&](const std::string& line) { lines.push_back(line); });
+    // Log lines append the code, except for the vendor range.
+    const Testing::DiagnosticCapture diagnostics;
     logResponseError(0x2019, "Error[1] connect");
-    setDiagnosticSink(previous);
-    EXPECT_EQ(lines, std::vector<std::string>{"Error[1] connect res = 0x2019"});
+    logResponseError(0xA005, "[Error] updateImageInfo");
+    logResponseError(0, "Error[1] deleteTetherImage");
+    EXPECT_EQ(diagnostics.lines(),
+              (std::vector<std::string>{"Error[1] connect res = 0x2019", "[Error] updateImageInfo",
+                                        "Error[1] deleteTetherImage res = 0x0"}));
 }
 
 }  // namespace

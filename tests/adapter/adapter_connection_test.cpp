@@ -1,32 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
-#include <thread>
 
-#include "adapter/adapter_codes.hpp"
 #include "adapter_fixture.hpp"
-#include "corvane/camera_controller/camera_event_listener.hpp"
 #include "corvane/camera_controller/camera_storage.hpp"
 #include "model/camera_storage_impl.hpp"
 #include "support/eventually.hpp"
 
 namespace Corvane::CameraController::Testing {
 namespace {
-
-std::vector<uint8_t> storageInfo(uint16_t type, uint16_t access, uint64_t capacity,
-                                 uint64_t freeBytes, uint32_t freeImages) {
-    return DatasetBuilder()
-        .u16(type)
-        .u16(2)
-        .u16(access)
-        .u64(capacity)
-        .u64(freeBytes)
-        .u32(freeImages)
-        .string("SD")
-        .string("CARD")
-        .bytes();
-}
 
 class ConnectionTest : public AdapterTest {
 protected:
@@ -42,8 +24,11 @@ protected:
         target.on(0x1004, [storageIds](const RecordedRequest&) {
             return ScriptedResponse::ok(DatasetBuilder().u32Array(storageIds).bytes());
         });
-        target.on(0x1005, [](const RecordedRequest&) {
-            return ScriptedResponse::ok(storageInfo(4, 0, 64000, 32000, 700));
+        // A removable card, read-write, 64000 bytes of which 32000 free, room for 700 images.
+        DatasetBuilder info;
+        info.u16(4).u16(2).u16(0).u64(64000).u64(32000).u32(700).string("SD").string("CARD");
+        target.on(0x1005, [bytes = info.bytes()](const RecordedRequest&) {
+            return ScriptedResponse::ok(bytes);
         });
         target.on(0x1007, [](const RecordedRequest&) {
             return ScriptedResponse::ok(DatasetBuilder().u32Array({}).bytes());
@@ -159,7 +144,7 @@ TEST_F(ConnectionTest, ConnectBuildsStoragesAndDisconnectReleasesTheCamera) {
 
 // A device reset in the transport ends the camera's session, and tether mode and storage
 // writing with it: the event task sets both again.
-TEST_F(ConnectionTest, SessionOpenedAnewByTheTransportGetsTetherModeAndStorageWritingBack) {
+TEST_F(ConnectionTest, SessionOpenedAnewGetsTetherModeBackAndUnplugSkipsTetherModeOff) {
     scriptCamera("QUORIN Alto", {0x00010001});
     ASSERT_EQ(adapter->connect().getResult(), Result::Ok);
     const auto tetherOn = camera->requestsFor(0x9001).at(0).parameters;
@@ -171,7 +156,14 @@ TEST_F(ConnectionTest, SessionOpenedAnewByTheTransportGetsTetherModeAndStorageWr
     EXPECT_EQ(tether[0].parameters, tetherOn);
     ASSERT_EQ(camera->countOf(0x9004), 1u);
     EXPECT_EQ(camera->requestsFor(0x9004)[0].parameters, (std::vector<uint32_t>{3, 0}));
+
+    // Once unplugged, disconnect does not try to switch tether mode off.
+    camera->setConnected(false);
+    EXPECT_FALSE(adapter->isConnected());
+    camera->clearRequests();
     ASSERT_EQ(adapter->disconnect().getResult(), Result::Ok);
+    EXPECT_TRUE(camera->requestsFor(0x9001).empty());
+    EXPECT_EQ(camera->closeCount(), 1);
 }
 
 TEST_F(ConnectionTest, SlotWithoutCardIsReadWhenTheCameraHasATransferBuffer) {
@@ -207,17 +199,6 @@ TEST_F(ConnectionTest, UnknownModelHasNoStoragesAndFailuresAreLogged) {
     EXPECT_NE(std::find(lines.begin(), lines.end(), "Error[1] connect res = 0x2019"), lines.end());
     EXPECT_NE(std::find(lines.begin(), lines.end(), "Error[2] connect : Storage id = 0x10001"),
               lines.end());
-}
-
-TEST_F(ConnectionTest, DisconnectAfterUnplugSkipsTetherModeOff) {
-    scriptCamera("QUORIN Delta", {0x00010001});
-    ASSERT_EQ(adapter->connect().getResult(), Result::Ok);
-    camera->setConnected(false);
-    EXPECT_FALSE(adapter->isConnected());
-    camera->clearRequests();
-    ASSERT_EQ(adapter->disconnect().getResult(), Result::Ok);
-    EXPECT_TRUE(camera->requestsFor(0x9001).empty());
-    EXPECT_EQ(camera->closeCount(), 1);
 }
 
 TEST_F(ConnectionTest, ConnectGivesUpWhenTheConditionNeverArrives) {

@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <cstdlib>
-#include <ctime>
 
-#include "adapter/adapter_wire.hpp"
 #include "adapter_fixture.hpp"
 #include "corvane/camera_controller/device_settings.hpp"
 #include "support/application_environment.hpp"
@@ -26,18 +23,17 @@ protected:
     }
 
     void serveClock(const std::string& text) {
-        const auto bytes = DatasetBuilder().string(text).bytes();
-        camera->on(0x1015, [bytes](const RecordedRequest&) { return ScriptedResponse::ok(bytes); });
+        serveDataset(DatasetBuilder().string(text).bytes());
     }
 
-    void serveGeometry(std::vector<uint8_t> bytes) {
+    void serveDataset(std::vector<uint8_t> bytes) {
         camera->on(0x1015, [bytes](const RecordedRequest&) { return ScriptedResponse::ok(bytes); });
     }
 
     std::optional<TimeZoneGuard> zone;
 };
 
-TEST_F(DeviceSettingsTest, ClockIsReadAsLocalTime) {
+TEST_F(DeviceSettingsTest, ClockIsReadAsLocalTimeAndBadAnswersKeepTheLastValue) {
     serveClock("20240229T120000");
     CameraTime time;
     ASSERT_EQ(adapter->getCameraDeviceSettings({&time}).getResult(), Result::Ok);
@@ -50,10 +46,33 @@ TEST_F(DeviceSettingsTest, ClockIsReadAsLocalTime) {
     EXPECT_EQ(codeOf(refused), ErrorCode::NotSupported);
     EXPECT_EQ(messageOf(refused), "DateTime parse error");
     EXPECT_EQ(dynamic_cast<const CameraTimeValue&>(time.getValue()).get(), 1709208000);
+
+    // Answers that are no clock text are a device error and keep the last value too.
+    const auto whole = DatasetBuilder().string("20240229T120000").bytes();
+    auto declaredLonger = whole;
+    declaredLonger[0] = 20;
+    const std::vector<std::vector<uint8_t>> answers = {
+        {},
+        {0},
+        // Cut after eight, and after fourteen, of its sixteen declared units.
+        std::vector<uint8_t>(whole.begin(), whole.begin() + 17),
+        std::vector<uint8_t>(whole.begin(), whole.end() - 4),
+        declaredLonger,
+        // One text the parser refuses, as any other would be.
+        DatasetBuilder().string("20240230T120000").bytes(),
+    };
+    for (size_t i = 0; i < answers.size(); ++i) {
+        SCOPED_TRACE(i);
+        serveDataset(answers[i]);
+        const Response malformed = adapter->getCameraDeviceSettings({&time});
+        EXPECT_EQ(codeOf(malformed), ErrorCode::DeviceError);
+        EXPECT_EQ(messageOf(malformed), "DateTime parse error");
+        EXPECT_EQ(dynamic_cast<const CameraTimeValue&>(time.getValue()).get(), 1709208000);
+    }
 }
 
 TEST_F(DeviceSettingsTest, LiveViewGeometryBecomesFractions) {
-    serveGeometry(DatasetBuilder().u32(0).u16(720).u16(480).u32(0).u16(360).u16(240).bytes());
+    serveDataset(DatasetBuilder().u32(0).u16(720).u16(480).u32(0).u16(360).u16(240).bytes());
     LiveViewSpecification liveViewSetting;
     ASSERT_EQ(adapter->getCameraDeviceSettings({&liveViewSetting}).getResult(), Result::Ok);
     const LiveViewImage& image =
@@ -67,7 +86,7 @@ TEST_F(DeviceSettingsTest, LiveViewGeometryBecomesFractions) {
     }
 
     // (721 - 360) / 2 is truncated to 180.
-    serveGeometry(DatasetBuilder().u32(0).u16(721).u16(480).u32(0).u16(360).u16(240).bytes());
+    serveDataset(DatasetBuilder().u32(0).u16(721).u16(480).u32(0).u16(360).u16(240).bytes());
     ASSERT_EQ(adapter->getCameraDeviceSettings({&liveViewSetting}).getResult(), Result::Ok);
     EXPECT_FLOAT_EQ(dynamic_cast<const LiveViewSpecificationValue&>(liveViewSetting.getValue())
                         .get()
@@ -75,9 +94,10 @@ TEST_F(DeviceSettingsTest, LiveViewGeometryBecomesFractions) {
                         .x,
                     180.0f / 721.0f);
 
-    for (const auto& bad : {DatasetBuilder().u32(0).u16(720).u16(480).u32(0).u16(360).bytes(),
-                            DatasetBuilder().u32(0).u16(0).u16(480).u32(0).u16(0).u16(0).bytes()}) {
-        serveGeometry(bad);
+    for (const auto& bad :
+         {DatasetBuilder().u32(0).u16(720).u16(480).u32(0).u16(360).u8(240).bytes(),
+          DatasetBuilder().u32(0).u16(0).u16(480).u32(0).u16(0).u16(0).bytes()}) {
+        serveDataset(bad);
         const Response response = adapter->getCameraDeviceSettings({&liveViewSetting});
         EXPECT_EQ(codeOf(response), ErrorCode::DeviceError);
         EXPECT_EQ(messageOf(response), "Malformed live view geometry");
@@ -105,7 +125,7 @@ constexpr const char* kOtherLocale = "German_Germany.1252";  // no UTF-8 locale 
 constexpr const char* kOtherLocale = "C.UTF-8";
 #endif
 
-TEST_F(DeviceSettingsTest, ClockIsWrittenAsAPtpStringWithoutTouchingTheLocale) {
+TEST_F(DeviceSettingsTest, ClockIsWrittenAsAPtpStringOnlyWithAValueAndLeavesTheLocale) {
     CapturedDiagnostics diagnostics;
     // A locale other than the environment's default, so that resetting it would show.
     const std::string original = std::setlocale(LC_ALL, nullptr);
@@ -127,15 +147,14 @@ TEST_F(DeviceSettingsTest, ClockIsWrittenAsAPtpStringWithoutTouchingTheLocale) {
     EXPECT_EQ(written[0].parameters, std::vector<uint32_t>{0x5011});
     EXPECT_EQ(written[0].dataPhase, Impl::MtpDataPhase::Write);
     EXPECT_EQ(written[0].data, DatasetBuilder().string("20240131T235959").bytes());
-    EXPECT_EQ(written[0].data.size(), 33u);
 
     camera->on(0x1016, [](const RecordedRequest&) { return ScriptedResponse::withCode(0x201C); });
     const Response refused = adapter->setCameraDeviceSettings({&time});
     EXPECT_EQ(codeOf(refused), ErrorCode::InvalidValue);
     EXPECT_EQ(messageOf(refused), "0x201c");
-}
 
-TEST_F(DeviceSettingsTest, NothingIsSentWithoutAClockValue) {
+    // Nothing is sent without a clock value.
+    camera->clearRequests();
     const CameraTime empty;
     const Response noValue = adapter->setCameraDeviceSettings({&empty});
     EXPECT_EQ(codeOf(noValue), ErrorCode::InvalidValue);
@@ -147,20 +166,6 @@ TEST_F(DeviceSettingsTest, NothingIsSentWithoutAClockValue) {
     const Response onlyNull = adapter->setCameraDeviceSettings({nullptr});
     EXPECT_EQ(onlyNull.getResult(), Result::Error);
     EXPECT_TRUE(camera->requests().empty());
-}
-
-int64_t floorDivide(int64_t a, int64_t b) {
-    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
-}
-
-/// 00:00:00 UTC on 1 January of `year`, in the Gregorian calendar (timegm is not everywhere).
-int64_t startOfYear(int year) {
-    const auto leapDaysBefore = [](int64_t y) {
-        return floorDivide(y, 4) - floorDivide(y, 100) + floorDivide(y, 400);
-    };
-    const int64_t days =
-        365 * (int64_t{year} - 1970) + leapDaysBefore(year - 1) - leapDaysBefore(1969);
-    return days * 86400;
 }
 
 TEST_F(DeviceSettingsTest, AClockWrittenInSummerReadsBackUnchanged) {
@@ -191,52 +196,18 @@ TEST_F(DeviceSettingsTest, AClockWrittenInSummerReadsBackUnchanged) {
 TEST_F(DeviceSettingsTest, ATimeOutsideTheFourDigitYearIsNotSent) {
     const ApplicationEnvironment environment;
     REQUIRE_APPLICATION_ENVIRONMENT(environment);
-    // Years 100 and -100 render short or signed, 10000 and 100000 too long.
-    for (const int year : {100, -100, 999, 10000, 100000}) {
-        SCOPED_TRACE(year);
-        const CameraTime time(startOfYear(year) + 86400 * 180);
+    // Midsummer of the years 100 and -100 (short or signed), 999, 10000 and 100000 (too long).
+    for (const int64_t seconds :
+         {-58995907200, -65307340800, -30626208000, 253417852800, 3093543532800}) {
+        SCOPED_TRACE(seconds);
+        const CameraTime time(seconds);
         const Response refused = adapter->setCameraDeviceSettings({&time});
         EXPECT_EQ(codeOf(refused), ErrorCode::InvalidValue);
         EXPECT_EQ(messageOf(refused), "CameraTime out of range");
     }
     EXPECT_EQ(camera->countOf(0x1016), 0u);
-    const CameraTime lastOfNineThousand(startOfYear(10000) - 86400);
+    const CameraTime lastOfNineThousand(253402214400);  // 9999-12-31
     EXPECT_EQ(adapter->setCameraDeviceSettings({&lastOfNineThousand}).getResult(), Result::Ok);
-}
-
-TEST_F(DeviceSettingsTest, AClockTextThatDoesNotParseIsADeviceError) {
-    const ApplicationEnvironment environment;
-    REQUIRE_APPLICATION_ENVIRONMENT(environment);
-    serveClock("20240229T120000");
-    CameraTime time;
-    ASSERT_EQ(adapter->getCameraDeviceSettings({&time}).getResult(), Result::Ok);
-    const int64_t before = dynamic_cast<const CameraTimeValue&>(time.getValue()).get();
-
-    const auto whole = DatasetBuilder().string("20240229T120000").bytes();
-    auto declaredLonger = whole;
-    declaredLonger[0] = 20;
-    const std::vector<std::vector<uint8_t>> answers = {
-        {},
-        {0},
-        // Cut after eight, and after fourteen, of its sixteen declared units.
-        std::vector<uint8_t>(whole.begin(), whole.begin() + 17),
-        std::vector<uint8_t>(whole.begin(), whole.end() - 4),
-        declaredLonger,
-        DatasetBuilder().string("20240229").bytes(),
-        DatasetBuilder().string("20240229T12000").bytes(),
-        DatasetBuilder().string("20240229T120000Z").bytes(),
-        DatasetBuilder().string("20240230T120000").bytes(),
-        DatasetBuilder().string("2024022xT120000").bytes(),
-    };
-    for (size_t i = 0; i < answers.size(); ++i) {
-        SCOPED_TRACE(i);
-        const auto bytes = answers[i];
-        camera->on(0x1015, [bytes](const RecordedRequest&) { return ScriptedResponse::ok(bytes); });
-        const Response refused = adapter->getCameraDeviceSettings({&time});
-        EXPECT_EQ(codeOf(refused), ErrorCode::DeviceError);
-        EXPECT_EQ(messageOf(refused), "DateTime parse error");
-        EXPECT_EQ(dynamic_cast<const CameraTimeValue&>(time.getValue()).get(), before);
-    }
 }
 
 }  // namespace

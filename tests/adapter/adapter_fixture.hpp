@@ -30,14 +30,12 @@ class TestAdapter : public Impl::QuorinCameraDeviceMtpUsbAdapter {
 public:
     using QuorinCameraDeviceMtpUsbAdapter::connected;
     using QuorinCameraDeviceMtpUsbAdapter::firstPassTimeout;
-    using QuorinCameraDeviceMtpUsbAdapter::listingStartTimeout;
     using QuorinCameraDeviceMtpUsbAdapter::QuorinCameraDeviceMtpUsbAdapter;
     // The parts, reached through their own interfaces.
     using QuorinCameraDeviceMtpUsbAdapter::conditionTracker;
     using QuorinCameraDeviceMtpUsbAdapter::eventTask;
     using QuorinCameraDeviceMtpUsbAdapter::liveView;
     using QuorinCameraDeviceMtpUsbAdapter::pendingCaptures;
-    using QuorinCameraDeviceMtpUsbAdapter::tetherImages;
     // The face's internal steps the unit tests drive one at a time.
     using QuorinCameraDeviceMtpUsbAdapter::captureFileArrived;
     using QuorinCameraDeviceMtpUsbAdapter::countExpectedFiles;
@@ -48,9 +46,6 @@ public:
     using QuorinCameraDeviceMtpUsbAdapter::doListImagesAsync;
     using QuorinCameraDeviceMtpUsbAdapter::expireStillCaptures;
     using QuorinCameraDeviceMtpUsbAdapter::fetchObjectHandles;
-    using QuorinCameraDeviceMtpUsbAdapter::isCaptureAllowed;
-    using QuorinCameraDeviceMtpUsbAdapter::isMovieMode;
-    using QuorinCameraDeviceMtpUsbAdapter::isMovieRecording;
     using QuorinCameraDeviceMtpUsbAdapter::startEventLoop;
     using QuorinCameraDeviceMtpUsbAdapter::stopListing;
     using QuorinCameraDeviceMtpUsbAdapter::transferTetherBuffer;
@@ -64,21 +59,18 @@ public:
 /// A condition dataset: 600 zero bytes with named words set.
 class ConditionBuilder {
 public:
-    ConditionBuilder& word(size_t offset, uint32_t value) {
+    ConditionBuilder& set(size_t offset, uint32_t value) {
         for (size_t i = 0; i < 4; ++i) {
             bytes_[offset + i] = static_cast<uint8_t>(value >> (8 * i));
         }
         return *this;
     }
-    ConditionBuilder& set(size_t offset, uint32_t value) { return word(offset, value); }
-    ConditionBuilder& statusFlags(uint32_t value) { return word(104, value); }
-    ConditionBuilder& exposureMode(int32_t value) {
-        return word(184, static_cast<uint32_t>(value));
-    }
+    ConditionBuilder& statusFlags(uint32_t value) { return set(104, value); }
+    ConditionBuilder& exposureMode(int32_t value) { return set(184, static_cast<uint32_t>(value)); }
     ConditionBuilder& shutter(uint32_t numerator, uint32_t denominator) {
-        return word(272, numerator).word(276, denominator);
+        return set(272, numerator).set(276, denominator);
     }
-    ConditionBuilder& adjustableMask(uint32_t value) { return word(504, value); }
+    ConditionBuilder& adjustableMask(uint32_t value) { return set(504, value); }
     const std::vector<uint8_t>& bytes() const { return bytes_; }
 
 private:
@@ -92,13 +84,9 @@ inline std::vector<uint8_t> propDesc(uint16_t property, uint16_t dataType, uint6
     const int width = dataType <= 4 ? 2 : (dataType <= 6 ? 4 : 8);
     DatasetBuilder builder;
     builder.u16(property).u16(dataType).u8(1);
-    auto value = [&builder, width](uint64_t v) {
-        if (width == 2) {
-            builder.u16(static_cast<uint16_t>(v));
-        } else if (width == 4) {
-            builder.u32(static_cast<uint32_t>(v));
-        } else {
-            builder.u64(v);
+    const auto value = [&builder, width](uint64_t v) {
+        for (int i = 0; i < width; ++i) {
+            builder.u8(static_cast<uint8_t>(v >> (8 * i)));
         }
     };
     value(0);
@@ -117,27 +105,13 @@ inline std::vector<uint8_t> objectInfoDataset(uint32_t storageId, uint16_t forma
                                               const std::string& filename,
                                               uint16_t thumbFormat = 0x3801,
                                               const std::string& captureDate = "") {
-    return DatasetBuilder()
-        .u32(storageId)
-        .u16(format)
-        .u16(0)
-        .u32(size)
-        .u16(thumbFormat)
-        .u32(0)
-        .u32(160)
-        .u32(120)
-        .u32(6000)
-        .u32(4000)
-        .u32(24)
-        .u32(0)
-        .u16(0)
-        .u32(0)
-        .u32(0)
-        .string(filename)
-        .string(captureDate)
-        .string("")
-        .string("")
-        .bytes();
+    DatasetBuilder info;
+    // Storage, format, protection, size; the thumbnail's format, size and pixels.
+    info.u32(storageId).u16(format).u16(0).u32(size).u16(thumbFormat).u32(0).u32(160).u32(120);
+    // The image's pixels and depth, parent, association, sequence; then the texts.
+    info.u32(6000).u32(4000).u32(24).u32(0).u16(0).u32(0).u32(0);
+    info.string(filename).string(captureDate).string("").string("");
+    return info.bytes();
 }
 
 /// Records every listener call as one line of text.
@@ -213,7 +187,6 @@ private:
 /// 0x900F request; a RecordingListener hears the device.
 class AdapterTest : public ::testing::Test {
 protected:
-    static constexpr uint16_t kCondition = 0x900F;
     static constexpr uint16_t kShutter = 0x9011;
 
     void makeCamera(const std::string& model,
@@ -221,7 +194,7 @@ protected:
                     const std::string& firmware = "1.00") {
         camera = std::make_shared<ScriptedMtpDevice>("Quorin", model, firmware, "0001");
         camera->setSupportedOperations(std::move(operations));
-        camera->on(kCondition, [this](const RecordedRequest&) {
+        camera->on(0x900F, [this](const RecordedRequest&) {
             const std::lock_guard<std::mutex> lock(conditionMutex);
             return ScriptedResponse::ok(condition.bytes());
         });
@@ -272,7 +245,7 @@ protected:
     void recordOnShutter() {
         camera->on(kShutter, [this](const RecordedRequest&) {
             const std::lock_guard<std::mutex> lock(conditionMutex);
-            condition.word(104, 0x300);
+            condition.set(104, 0x300);
             return ScriptedResponse::ok();
         });
     }
@@ -313,10 +286,6 @@ protected:
         adapter->setConnected(true);
     }
 };
-
-inline std::vector<uint8_t> u32Bytes(uint32_t value) {
-    return DatasetBuilder().u32(value).bytes();
-}
 
 inline std::string messageOf(const Response& response) {
     return response.getErrors().empty() ? "<no error>" : response.getErrors()[0]->getMessage();

@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -117,12 +118,8 @@ TEST_F(FocusTest, AltoNeedsLiveViewForTheCoarseDrive) {
 
 TEST_F(FocusTest, NoFocusDriveThrows) {
     prepare("QUORIN Delta", {0x1001, 0x9001});
-    try {
-        adapter->focus(1);
-        FAIL() << "expected an exception";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(), "Not Supported");
-    }
+    EXPECT_THAT([this] { adapter->focus(1); },
+                ::testing::ThrowsMessage<std::runtime_error>(::testing::StrEq("Not Supported")));
     device.reset();
     EXPECT_EQ(messageOf(adapter->focus(1)), "camera object is deleted");
 }

@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "adapter/adapter_setting_codes.hpp"
 #include "adapter_fixture.hpp"
 #include "corvane/camera_controller/capture_settings.hpp"
-#include "model/camera_storage_impl.hpp"
 
 namespace Corvane::CameraController::Testing {
 namespace {
@@ -68,7 +66,7 @@ TEST_F(SettingsReadTest, FNumberCurrentAndOfferedValues) {
     EXPECT_TRUE(listOf(fNumber).empty());
 }
 
-TEST_F(SettingsReadTest, ReadingTwiceKeepsOneCopyOfEachOfferedValue) {
+TEST_F(SettingsReadTest, IsoReadTwiceKeepsOneCopyOfEachOfferedValue) {
     markConnected(ConditionBuilder().adjustableMask(0x4));
     serveDesc(0xD01E, propDesc(0xD01E, 6, 400, {0, 100, 400}));
     ISO iso;
@@ -77,12 +75,9 @@ TEST_F(SettingsReadTest, ReadingTwiceKeepsOneCopyOfEachOfferedValue) {
     EXPECT_TRUE(iso == *ISO::ISO400);
     EXPECT_EQ(listOf(iso),
               (std::vector<const CaptureSetting*>{ISO::Auto, ISO::ISO100, ISO::ISO400}));
-}
 
-TEST_F(SettingsReadTest, IsoPriorityTakesTheConditionWord) {
-    markConnected(ConditionBuilder().exposureMode(15).word(312, 3200));
-    serveDesc(0xD01E, propDesc(0xD01E, 6, 400, {}));
-    ISO iso;
+    // In ISO priority the value comes from the condition instead.
+    serveCondition(ConditionBuilder().exposureMode(15).set(312, 3200));
     ASSERT_EQ(read(iso).getResult(), Result::Ok);
     EXPECT_TRUE(iso == *ISO::ISO3200);
 }
@@ -192,7 +187,7 @@ TEST_F(SettingsReadTest, ImageFormatDataset) {
 }
 
 TEST_F(SettingsReadTest, ConditionSettings) {
-    markConnected(ConditionBuilder().exposureMode(7).word(40, 0x0103).statusFlags(0x100));
+    markConnected(ConditionBuilder().exposureMode(7).set(40, 0x0103).statusFlags(0x100));
     ExposureProgram program;
     AgileOperationEnable agile;
     UserCaptureSettingsMode userMode;
@@ -218,9 +213,7 @@ TEST_F(SettingsReadTest, StorageWritingOffersWhatTheCameraAllows) {
     EXPECT_EQ(listOf(writing), std::vector<const CaptureSetting*>{StorageWriting::False});
     EXPECT_TRUE(camera->requests().empty());
 
-    auto card = std::make_shared<Impl::CameraStorageImpl>();
-    card->setAvailable(true);
-    device->getStoragesImpl().add(card);
+    addStorage("65536", true);
     adapter->setStorageWriting(true);
     serveCondition(ConditionBuilder().statusFlags(0x200));
     ASSERT_TRUE(adapter->updateCondition());

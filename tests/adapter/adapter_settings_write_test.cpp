@@ -4,7 +4,6 @@
 
 #include "adapter_fixture.hpp"
 #include "corvane/camera_controller/capture_settings.hpp"
-#include "model/camera_storage_impl.hpp"
 
 namespace Corvane::CameraController::Testing {
 namespace {
@@ -74,7 +73,7 @@ TEST_F(SettingsWriteTest, StopsAtTheFirstRefusalKeepingEarlierWrites) {
     EXPECT_EQ(messageOf(refused), "0x201c");
 }
 
-TEST_F(SettingsWriteTest, OnlyCatalogueSingletonsAreWritten) {
+TEST_F(SettingsWriteTest, OnlyCatalogueSingletonsAreWrittenAndOnlyWhenConnected) {
     CapturedDiagnostics diagnostics;
     prepare("QUORIN Delta", ConditionBuilder().exposureMode(8).adjustableMask(0xF));
     FNumber made;
@@ -89,6 +88,14 @@ TEST_F(SettingsWriteTest, OnlyCatalogueSingletonsAreWritten) {
     ASSERT_EQ(write({ExposureProgram::Manual, nullptr, CaptureMethod::Movie}).getResult(),
               Result::Ok);
     EXPECT_EQ(diagnostics.lines(), std::vector<std::string>(3, "[warning] Unknown setting type"));
+
+    // Through the adapter: nothing without a connection, and an empty list is no error.
+    camera->clearRequests();
+    adapter->connected = false;
+    EXPECT_EQ(codeOf(adapter->setCaptureSettings({FNumber::F5_6})), ErrorCode::NotConnected);
+    adapter->connected = true;
+    EXPECT_EQ(adapter->setCaptureSettings({}).getResult(), Result::Ok);
+    EXPECT_TRUE(camera->requests().empty());
 }
 
 TEST_F(SettingsWriteTest, ModeRulesForIsoCompensationAndWhiteBalance) {
@@ -148,9 +155,7 @@ TEST_F(SettingsWriteTest, StorageWritingIsComparedByValue) {
     EXPECT_EQ(messageOf(noCard), "Cannot change StorageWriting");
     EXPECT_EQ(camera->countOf(0x9004), 0u);
 
-    auto card = std::make_shared<Impl::CameraStorageImpl>();
-    card->setAvailable(true);
-    device->getStoragesImpl().add(card);
+    addStorage("65536", true);
     ASSERT_EQ(write({&on}).getResult(), Result::Ok);
     EXPECT_TRUE(adapter->isStorageWriting());
     serveCondition(ConditionBuilder());
@@ -195,15 +200,6 @@ TEST_F(SettingsWriteTest, LockedDatasetKeepsItsFormatAndOneSlotBodiesClearTheLoc
     ASSERT_TRUE(adapter->updateCondition());
     EXPECT_EQ(messageOf(write({StillImageCaptureFormat::QRW})), "Device Busy");
     EXPECT_EQ(propertyWrites().size(), 2u);
-}
-
-TEST_F(SettingsWriteTest, RefusedWhenNotConnected) {
-    prepare("QUORIN Delta", ConditionBuilder());
-    adapter->connected = false;
-    EXPECT_EQ(codeOf(adapter->setCaptureSettings({FNumber::F5_6})), ErrorCode::NotConnected);
-    adapter->connected = true;
-    EXPECT_EQ(adapter->setCaptureSettings({}).getResult(), Result::Ok);
-    EXPECT_TRUE(camera->requests().empty());
 }
 
 }  // namespace

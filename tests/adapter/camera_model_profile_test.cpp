@@ -19,19 +19,5 @@ TEST(CameraModelProfileTest, FirmwareVersionsOrderAsDecimals) {
     }
 }
 
-TEST(CameraModelProfileTest, MovieFirmwareLimitAndUnknownModels) {
-    const auto& alto = modelProfile("QUORIN Alto");
-    EXPECT_FALSE(alto.recordsMovie("1.40"));
-    EXPECT_TRUE(alto.recordsMovie("1.41"));
-    EXPECT_TRUE(alto.recordsMovie("1.5"));
-    EXPECT_FALSE(modelProfile("QUORIN Brio").recordsMovie("9.9"));
-    EXPECT_TRUE(modelProfile("QUORIN Delta").recordsMovie("0.1"));
-
-    const auto& unknown = modelProfile("QUORIN alto");  // names compare exactly
-    EXPECT_EQ(unknown.cardSlots, 0u);
-    EXPECT_EQ(unknown.code, 0u);
-    EXPECT_TRUE(unknown.recordsMovie("0.1"));
-}
-
 }  // namespace
 }  // namespace Corvane::CameraController::Impl

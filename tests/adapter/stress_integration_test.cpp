@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -24,66 +25,51 @@ constexpr auto kRunTime = 3s;
 /// reasons (busy, not connected) while the others run; what matters is that each returns.
 void randomCall(CameraDevice& device, std::mt19937& random, std::atomic<int>& calls) {
     ++calls;
-    switch (std::uniform_int_distribution<int>(0, 11)(random)) {
-        case 0:
-            device.startCapture(false);
-            break;
-        case 1:
-            device.stopCapture();
-            break;
-        case 2:
-            device.startLiveView();
-            break;
-        case 3:
-            device.stopLiveView();
-            break;
-        case 4: {
+    const auto readListings = [&] {
+        // The listings the connect started, read while they fill.
+        const size_t storages = device.getStorages().size();
+        for (size_t i = 0; i < storages; ++i) {
+            try {
+                const auto storage = device.getStorages().get(i);
+                storage->getImages().clone()->size();
+                storage->getListingState();
+            } catch (const std::out_of_range&) {
+                // The list changed between size() and get(): allowed.
+            }
+        }
+    };
+    const auto readOrDeleteAnImage = [&] {
+        const auto images = device.getImages().clone();
+        if (images->size() > 0) {
+            const auto image = images->get(random() % images->size());
+            std::ostringstream out;
+            if (random() % 4 == 0) {
+                image->deleteData();
+            } else {
+                image->getData(out);
+            }
+        }
+    };
+    // Images are read twice as often as anything else.
+    const std::function<void()> operations[] = {
+        [&] { device.startCapture(false); },
+        [&] { device.stopCapture(); },
+        [&] { device.startLiveView(); },
+        [&] { device.stopLiveView(); },
+        [&] {
             ISO iso;
             ShutterSpeed shutter;
             device.getCaptureSettings({&iso, &shutter});
-            break;
-        }
-        case 5:
-            device.setCaptureSettings({random() % 2 == 0 ? ISO::ISO400 : ISO::ISO200});
-            break;
-        case 6: {
-            // The listings the connect started, read while they fill.
-            const size_t storages = device.getStorages().size();
-            for (size_t i = 0; i < storages; ++i) {
-                try {
-                    const auto storage = device.getStorages().get(i);
-                    storage->getImages().clone()->size();
-                    storage->getListingState();
-                } catch (const std::out_of_range&) {
-                    // The list changed between size() and get(): allowed.
-                }
-            }
-            break;
-        }
-        case 7:
-        case 8: {
-            const auto images = device.getImages().clone();
-            if (images->size() > 0) {
-                const auto image = images->get(random() % images->size());
-                std::ostringstream out;
-                if (random() % 4 == 0) {
-                    image->deleteData();
-                } else {
-                    image->getData(out);
-                }
-            }
-            break;
-        }
-        case 9:
-            device.disconnect(DeviceInterface::USB);
-            break;
-        case 10:
-            device.connect(DeviceInterface::USB);
-            break;
-        default:
-            device.isConnected(DeviceInterface::USB);
-            break;
-    }
+        },
+        [&] { device.setCaptureSettings({random() % 2 == 0 ? ISO::ISO400 : ISO::ISO200}); },
+        readListings,
+        readOrDeleteAnImage,
+        readOrDeleteAnImage,
+        [&] { device.disconnect(DeviceInterface::USB); },
+        [&] { device.connect(DeviceInterface::USB); },
+        [&] { device.isConnected(DeviceInterface::USB); },
+    };
+    operations[std::uniform_int_distribution<size_t>(0, 11)(random)]();
 }
 
 /// Makes a random call from inside every kind of listener call, about one call in three.
@@ -120,27 +106,19 @@ public:
 
 private:
     void maybeCall(const std::shared_ptr<const CameraDevice>& device) {
-        std::mt19937 random;
-        {
-            const std::lock_guard<std::mutex> lock(mutex);
-            random.seed(seeds());
-        }
+        thread_local std::mt19937 random{7};
         if (!active || random() % 3 != 0) {
             return;
         }
         randomCall(*const_cast<CameraDevice*>(device.get()), random, calls);
     }
-    std::mutex mutex;
-    std::mt19937 seeds{7};
 };
 
 TEST_F(EmulatorTest, RandomCallsFromApplicationThreadsAndListenersAllReturn) {
     CameraConfig config = fast();
     CardSlotConfig withFiles;
-    for (int i = 1; i <= 12; ++i) {
-        char name[40];
-        std::snprintf(name, sizeof name, "DCIM/100QUORN/QRN_%04d.JPG", i);
-        withFiles.files.push_back({name, 0, false});
+    for (int i = 1001; i <= 1012; ++i) {
+        withFiles.files.push_back({"DCIM/100QUORN/QRN_" + std::to_string(i) + ".JPG", 0, false});
     }
     config.slots = {withFiles, CardSlotConfig{}};
     const auto calling = std::make_shared<CallingListener>();
