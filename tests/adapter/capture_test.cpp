@@ -135,7 +135,7 @@ TEST_F(CaptureTest, StillStartWithoutTransferBufferWaitsForTheCameraToShoot) {
     EXPECT_EQ(started.getCapture()->getState(), CaptureState::Executing);
 }
 
-TEST_F(CaptureTest, RefusedShutterLeavesNoCapture) {
+TEST_F(CaptureTest, RefusedShutterInhibitedCaptureAndBulbModeLeaveNoCapture) {
     withTransferBuffer();
     camera->on(kShutter, [](const RecordedRequest&) { return ScriptedResponse::withCode(0x2019); });
     setCondition([](ConditionBuilder&) {});
@@ -143,10 +143,8 @@ TEST_F(CaptureTest, RefusedShutterLeavesNoCapture) {
     ASSERT_EQ(refused.getResult(), Result::Error);
     EXPECT_EQ(refused.getErrors()[0]->getMessage(), "0x2019");
     EXPECT_TRUE(adapter->pendingCaptures.snapshot().empty());
-}
 
-TEST_F(CaptureTest, InhibitedCaptureAndBulbModeAreRefused) {
-    withTransferBuffer();
+    camera->clearRequests();
     setCondition([](ConditionBuilder& c) { c.set(statusFlags, 0x4000); });
     EXPECT_EQ(adapter->startCapture(false).getErrors()[0]->getMessage(), "Device Busy");
 

@@ -41,13 +41,6 @@ protected:
             return ScriptedResponse::ok(bytes, {count});
         });
     }
-    std::vector<uint32_t> dataRequests() const {
-        std::vector<uint32_t> asked;
-        for (const auto& request : camera->requestsFor(kTransferData)) {
-            asked.push_back(request.parameters.at(0));
-        }
-        return asked;
-    }
     int next = 0;
 };
 
@@ -97,41 +90,44 @@ TEST_F(TetherTransferTest, InstructionsFetchMoveAndFinish) {
     camera->queue(kInstruction, ScriptedResponse::ok(instruction(2)));
     std::stringstream out;
     EXPECT_EQ(adapter->transferTetherBuffer(out).getResult(), Result::Ok);
-    EXPECT_EQ(dataRequests(), (std::vector<uint32_t>{300000, 200000, 100000}));
+    const auto asked = camera->requestsFor(kTransferData);
+    ASSERT_EQ(asked.size(), 3u);
+    EXPECT_EQ(asked[0].parameters, std::vector<uint32_t>{300000});
+    EXPECT_EQ(asked[1].parameters, std::vector<uint32_t>{200000});
+    EXPECT_EQ(asked[2].parameters, std::vector<uint32_t>{100000});
     EXPECT_EQ(out.str().size(), 300000u);
 }
 
 TEST_F(TetherTransferTest, CameraThatMakesNoProgressEndsWithAnError) {
-    // Zero bytes, again and again.
-    camera->on(kTransferData, [](const RecordedRequest&) { return ScriptedResponse::ok({}, {0}); });
-    camera->on(kInstruction,
-               [](const RecordedRequest&) { return ScriptedResponse::ok(instruction(3, 10)); });
-    std::stringstream out;
-    auto response = adapter->transferTetherBuffer(out);
-    ASSERT_EQ(response.getResult(), Result::Error);
-    EXPECT_EQ(response.getErrors()[0]->getMessage(), "Image transfer incomplete");
-    EXPECT_EQ(camera->countOf(kInstruction), 1u);
-
-    // An answer without its byte count.
-    camera->on(kTransferData, [](const RecordedRequest&) {
-        return ScriptedResponse::ok({1, 2, 3});
-    });
-    EXPECT_EQ(adapter->transferTetherBuffer(out).getResult(), Result::Error);
-
-    // A byte count larger than the bytes that came.
-    camera->on(kTransferData, [](const RecordedRequest&) {
-        return ScriptedResponse::ok({1, 2}, {5});
-    });
-    EXPECT_EQ(adapter->transferTetherBuffer(out).getResult(), Result::Error);
-
-    // Never the finishing instruction.
-    camera->on(kInstruction,
-               [](const RecordedRequest&) { return ScriptedResponse::ok(instruction(9)); });
-    EXPECT_EQ(adapter->transferTetherBuffer(out).getResult(), Result::Error);
-
-    // A truncated instruction.
-    camera->on(kInstruction, [](const RecordedRequest&) { return ScriptedResponse::ok({3, 1}); });
-    EXPECT_EQ(adapter->transferTetherBuffer(out).getResult(), Result::Error);
+    struct Case {
+        const char* what;
+        ScriptedResponse data;
+        std::vector<uint8_t> step;
+        size_t instructions;  // asked for before giving up; 0: not counted
+    };
+    const Case cases[] = {
+        {"zero bytes, again and again", ScriptedResponse::ok({}, {0}), instruction(3, 10), 1},
+        {"an answer without its byte count", ScriptedResponse::ok({1, 2, 3}), instruction(3, 10),
+         1},
+        {"a byte count beyond the bytes that came", ScriptedResponse::ok({1, 2}, {5}),
+         instruction(3, 10), 1},
+        {"never the finishing instruction", ScriptedResponse::ok({1}, {1}), instruction(9), 0},
+        {"a truncated instruction", ScriptedResponse::ok({1}, {1}), {3, 1}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        camera->clearRequests();
+        camera->on(kTransferData, [&c](const RecordedRequest&) { return c.data; });
+        camera->on(kInstruction,
+                   [&c](const RecordedRequest&) { return ScriptedResponse::ok(c.step); });
+        std::stringstream out;
+        const Response response = adapter->transferTetherBuffer(out);
+        ASSERT_EQ(response.getResult(), Result::Error);
+        EXPECT_EQ(messageOf(response), "Image transfer incomplete");
+        if (c.instructions != 0) {
+            EXPECT_EQ(camera->countOf(kInstruction), c.instructions);
+        }
+    }
 }
 
 class TetherImageTest : public AdapterFixture {
