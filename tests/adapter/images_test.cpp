@@ -5,6 +5,7 @@
 #include <future>
 #include <memory>
 #include <mutex>
+#include <numeric>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -359,9 +360,7 @@ protected:
     }
     static std::vector<uint32_t> handlesUpTo(uint32_t count) {
         std::vector<uint32_t> all(count);
-        for (uint32_t i = 0; i < count; ++i) {
-            all[i] = i + 1;
-        }
+        std::iota(all.begin(), all.end(), 1u);
         return all;
     }
 

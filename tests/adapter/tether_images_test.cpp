@@ -138,7 +138,7 @@ protected:
     }
 };
 
-TEST_F(TetherImageTest, TypeByteGivesFormatAndThumbnail) {
+TEST_F(TetherImageTest, TypeByteGivesFormatAndThumbnailAndRefusalsAreLogged) {
     struct Case {
         uint8_t type;
         ImageFormat format;
@@ -165,6 +165,19 @@ TEST_F(TetherImageTest, TypeByteGivesFormatAndThumbnail) {
     ASSERT_NE(adapter->createImageFromTetherImage(), nullptr);
     camera->queue(kTransfer, ScriptedResponse::ok({1, 0, 0, 40, 'x'}));
     EXPECT_EQ(adapter->createImageFromTetherImage()->getName(), "");
+
+    // Refusals give none, logged with the code outside the vendor range.
+    DiagnosticCapture diagnostics;
+    camera->queue(kTransfer, ScriptedResponse::withCode(0xA005));
+    EXPECT_EQ(adapter->createImageFromTetherImage(), nullptr);
+    camera->queue(kTransfer, ScriptedResponse::withCode(0x2019));
+    EXPECT_EQ(adapter->createImageFromTetherImage(), nullptr);
+    camera->queue(kRelease, ScriptedResponse::withCode(0x2002));
+    adapter->deleteTetherImage();
+    EXPECT_EQ(diagnostics.lines(),
+              (std::vector<std::string>{"Error[2] createImageFromTetherImage",
+                                        "Error[2] createImageFromTetherImage res = 0x2019",
+                                        "Error[2] deleteTetherImage res = 0x2002"}));
 }
 
 TEST_F(TetherImageTest, DataAndThumbnailComeThroughTheTransferBuffer) {
@@ -182,20 +195,6 @@ TEST_F(TetherImageTest, DataAndThumbnailComeThroughTheTransferBuffer) {
     EXPECT_EQ(requests[1].parameters, (std::vector<uint32_t>{0}));
     EXPECT_EQ(requests[2].parameters, (std::vector<uint32_t>{0xFE}));
     EXPECT_EQ(camera->countOf(0x101B), 0u);
-}
-
-TEST_F(TetherImageTest, FailuresAreWrittenWithTheCodeOutsideTheVendorRange) {
-    DiagnosticCapture diagnostics;
-    camera->queue(kTransfer, ScriptedResponse::withCode(0xA005));
-    EXPECT_EQ(adapter->createImageFromTetherImage(), nullptr);
-    camera->queue(kTransfer, ScriptedResponse::withCode(0x2019));
-    EXPECT_EQ(adapter->createImageFromTetherImage(), nullptr);
-    camera->queue(kRelease, ScriptedResponse::withCode(0x2002));
-    adapter->deleteTetherImage();
-    EXPECT_EQ(diagnostics.lines(),
-              (std::vector<std::string>{"Error[2] createImageFromTetherImage",
-                                        "Error[2] createImageFromTetherImage res = 0x2019",
-                                        "Error[2] deleteTetherImage res = 0x2002"}));
 }
 
 TEST_F(AdapterFixture, WithoutTransferBufferTheCapturedObjectIsUsed) {
