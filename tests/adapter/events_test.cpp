@@ -37,6 +37,7 @@ protected:
         setCondition(after);
         return adapter->detectSettingChanges();
     }
+    std::vector<std::string> reported() const { return listener->events(); }
 };
 
 TEST_F(SettingChangeTest, CountedAndReportedChanges) {
@@ -85,24 +86,23 @@ TEST_F(SettingChangeTest, CountedAndReportedChanges) {
         bind("QUORIN Alto II", "1.50", {0x1001, 0x9001, 0x900F, 0x9011});
         serveCondition(ConditionBuilder());
         EXPECT_EQ(change(c.before, c.after), c.counted);
-        EXPECT_EQ(listener->events(), c.report.empty() ? std::vector<std::string>{}
-                                                       : std::vector<std::string>{
-                                                             "captureSettingsChanged " + c.report});
+        EXPECT_EQ(reported(), c.report.empty()
+                                  ? std::vector<std::string>{}
+                                  : std::vector<std::string>{"captureSettingsChanged " + c.report});
     }
 }
 
 TEST_F(SettingChangeTest, UnknownExposureModeNeverThrowsAndIsNotReported) {
     EXPECT_TRUE(change([](ConditionBuilder& c) { c.set(exposureMode, 8); },
                        [](ConditionBuilder& c) { c.set(exposureMode, 99).set(40, 200); }));
-    EXPECT_TRUE(listener->events().empty());
+    EXPECT_TRUE(reported().empty());
     // Back from the unknown value to a known one is a change the application can be told.
     adapter->conditionTracker.takeWords();
     setCondition([](ConditionBuilder& c) { c.set(exposureMode, 8).set(40, 0); });
     EXPECT_TRUE(adapter->detectSettingChanges());
-    EXPECT_EQ(
-        listener->events(),
-        (std::vector<std::string>{"captureSettingsChanged ExposureProgram UserCaptureSettingsMode "
-                                  "AgileOperationEnable"}));
+    EXPECT_EQ(reported(), (std::vector<std::string>{
+                              "captureSettingsChanged ExposureProgram UserCaptureSettingsMode "
+                              "AgileOperationEnable"}));
 }
 
 class EventLoopTest : public AdapterFixture {
