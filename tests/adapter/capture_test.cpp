@@ -29,16 +29,14 @@ std::chrono::system_clock::time_point utc(int64_t secondsSinceEpoch, int millis)
                                                  std::chrono::milliseconds(millis));
 }
 
-TEST(CaptureId, UtcTimeStampFollowedByUnpaddedMilliseconds) {
+TEST(CaptureId, UtcTimeStampFollowedByUnpaddedMillisecondsWhoseStartReadsBack) {
     // 2024-01-02 12:00:00 UTC
     EXPECT_EQ(Impl::formatCaptureId(utc(1704196800, 7)), "202401021200007");
     EXPECT_EQ(Impl::formatCaptureId(utc(1704196800, 0)), "202401021200000");
     EXPECT_EQ(Impl::formatCaptureId(utc(1704196800, 999)), "20240102120000999");
     // Leap day, last second of the day.
     EXPECT_EQ(Impl::formatCaptureId(utc(1709251199, 42)), "2024022923595942");
-}
 
-TEST(CaptureId, StartTimeReadsBackFromTheFirstFourteenCharacters) {
     EXPECT_EQ(Impl::parseCaptureIdTime("202401021200007"), 1704196800);
     EXPECT_EQ(Impl::parseCaptureIdTime("2024022923595942"), 1709251199);
     EXPECT_EQ(Impl::parseCaptureIdTime("2024010212000"), std::nullopt);
@@ -75,18 +73,6 @@ TEST_F(CaptureTest, ShutterParametersFollowModeAndFocus) {
     camera->on(0x1016, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
     ASSERT_EQ(adapter->startCapture(true).getResult(), Result::Ok);
     EXPECT_EQ(shutterParameters(), (std::vector<uint32_t>{0, 3, 0, 0, 0}));
-
-    // Movie mode (only once no still capture is pending): the camera starts recording once
-    // the shutter was pressed.
-    adapter->pendingCaptures.abandonAll();
-    addStorage("65536", true);
-    pollWithoutSleeping();
-    recordOnShutter();
-    setCondition([](ConditionBuilder& c) { c.set(statusFlags, 0x100); });
-    const auto movie = adapter->startCapture(false);
-    ASSERT_EQ(movie.getResult(), Result::Ok);
-    EXPECT_EQ(shutterParameters(), (std::vector<uint32_t>{3, 2, 0, 0, 0}));
-    EXPECT_EQ(movie.getCapture()->getMethod(), CaptureMethod::Movie);
 }
 
 TEST_F(CaptureTest, ExpectedFilesCountTwoForRawAndJpegOnEachActiveSlot) {
@@ -111,8 +97,9 @@ TEST_F(CaptureTest, ExpectedFilesCountTwoForRawAndJpegOnEachActiveSlot) {
     }
 }
 
-TEST_F(CaptureTest, StillStartWithoutTransferBufferGivesUpOnABusyCamera) {
+TEST_F(CaptureTest, StillStartWithoutTransferBufferWaitsForTheCameraToShoot) {
     pollWithoutSleeping();
+    // Busy throughout: given up after 300 looks, the shutter untouched.
     setCondition([](ConditionBuilder& c) { c.set(statusFlags, 0x1); });
     const auto busy = adapter->startCapture(false);
     ASSERT_EQ(busy.getResult(), Result::Error);
@@ -121,22 +108,18 @@ TEST_F(CaptureTest, StillStartWithoutTransferBufferGivesUpOnABusyCamera) {
     EXPECT_EQ(pauses, 300);
     EXPECT_EQ(camera->countOf(kShutter), 0u);
     EXPECT_EQ(busy.getCapture(), nullptr);
-}
 
-TEST_F(CaptureTest, StillStartFailsWhenTheCameraNeverShowsActivity) {
-    pollWithoutSleeping();
+    // Never any activity after the shutter: nothing is left pending.
     camera->on(kShutter, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
-    setCondition([](ConditionBuilder&) {});
-    const auto started = adapter->startCapture(false);
-    ASSERT_EQ(started.getResult(), Result::Error);
-    EXPECT_EQ(started.getErrors()[0]->getMessage(), "Capture is not started");
+    setCondition([](ConditionBuilder& c) { c.set(statusFlags, 0); });
+    const auto idle = adapter->startCapture(false);
+    ASSERT_EQ(idle.getResult(), Result::Error);
+    EXPECT_EQ(idle.getErrors()[0]->getMessage(), "Capture is not started");
     EXPECT_EQ(camera->countOf(kShutter), 1u);
     EXPECT_TRUE(adapter->pendingCaptures.snapshot().empty());
     EXPECT_EQ(device->getStatus().getCurrentCapture(), nullptr);
-}
 
-TEST_F(CaptureTest, StillStartSucceedsOnceTheCameraShowsItIsShooting) {
-    pollWithoutSleeping();
+    // Shooting shows: the capture runs, awaiting the files of the active slots.
     camera->on(kShutter, [this](const RecordedRequest&) {
         const std::lock_guard<std::mutex> lock(conditionMutex);
         condition.set(statusFlags, 0x100000);
@@ -152,7 +135,7 @@ TEST_F(CaptureTest, StillStartSucceedsOnceTheCameraShowsItIsShooting) {
     EXPECT_EQ(started.getCapture()->getState(), CaptureState::Executing);
 }
 
-TEST_F(CaptureTest, RefusedShutterLeavesNoCapture) {
+TEST_F(CaptureTest, RefusedShutterInhibitedCaptureAndBulbModeLeaveNoCapture) {
     withTransferBuffer();
     camera->on(kShutter, [](const RecordedRequest&) { return ScriptedResponse::withCode(0x2019); });
     setCondition([](ConditionBuilder&) {});
@@ -160,24 +143,18 @@ TEST_F(CaptureTest, RefusedShutterLeavesNoCapture) {
     ASSERT_EQ(refused.getResult(), Result::Error);
     EXPECT_EQ(refused.getErrors()[0]->getMessage(), "0x2019");
     EXPECT_TRUE(adapter->pendingCaptures.snapshot().empty());
-}
 
-TEST_F(CaptureTest, InhibitedCaptureAndBulbModeAreRefused) {
-    withTransferBuffer();
+    camera->clearRequests();
     setCondition([](ConditionBuilder& c) { c.set(statusFlags, 0x4000); });
     EXPECT_EQ(adapter->startCapture(false).getErrors()[0]->getMessage(), "Device Busy");
 
     setCondition([](ConditionBuilder& c) { c.set(statusFlags, 0).set(exposureMode, 9); });
-    EXPECT_THROW(
-        {
-            try {
-                adapter->startCapture(false);
-            } catch (const std::runtime_error& error) {
-                EXPECT_STREQ(error.what(), "Bulb Capture is Not Supported.");
-                throw;
-            }
-        },
-        std::runtime_error);
+    try {
+        adapter->startCapture(false);
+        ADD_FAILURE() << "bulb mode was not refused";
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(), "Bulb Capture is Not Supported.");
+    }
     EXPECT_EQ(camera->countOf(kShutter), 0u);
 
     // The gate was released on the way out: a handle listing still gets through.
@@ -214,18 +191,26 @@ TEST_F(CaptureTest, MovieStartRefusedByModelAndFirmware) {
     }
 }
 
-TEST_F(CaptureTest, MovieNeedsACardAndNoPendingCapture) {
+TEST_F(CaptureTest, MovieNeedsACardAndNoPendingCaptureAndNeverExpires) {
     pollWithoutSleeping();
     setCondition([](ConditionBuilder& c) { c.set(statusFlags, 0x100); });
     const auto noCard = adapter->startCapture(false);
     EXPECT_EQ(noCard.getErrors()[0]->getMessage(), "Write to storage is required.");
 
+    // The camera starts recording once the shutter was pressed.
     addStorage("65536", true);
     recordOnShutter();
-    ASSERT_EQ(adapter->startCapture(false).getResult(), Result::Ok);
+    const auto movie = adapter->startCapture(false);
+    ASSERT_EQ(movie.getResult(), Result::Ok);
+    EXPECT_EQ(shutterParameters(), (std::vector<uint32_t>{3, 2, 0, 0, 0}));
+    EXPECT_EQ(movie.getCapture()->getMethod(), CaptureMethod::Movie);
     setCondition([](ConditionBuilder& c) { c.set(statusFlags, 0x100); });
     EXPECT_EQ(adapter->startCapture(false).getErrors()[0]->getMessage(), "Device Busy");
     EXPECT_EQ(camera->countOf(kShutter), 1u);
+
+    adapter->setTimingForTesting([] { return std::chrono::system_clock::now() + 1h; }, nullptr);
+    adapter->expireStillCaptures();
+    EXPECT_EQ(movie.getCapture()->getState(), CaptureState::Executing);
 }
 
 TEST_F(CaptureTest, StopSendsTheReleaseOnlyWhileRecording) {

@@ -1,46 +1,144 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <set>
+#include <algorithm>
 #include <sstream>
-#include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "adapter_fixture.hpp"
-#include "model/capture_impl.hpp"
-#include "model/list_images_response.hpp"
-#include "support/application_environment.hpp"
 
 namespace Corvane::CameraController::Testing {
 namespace {
 
 using namespace std::string_literals;
 using Impl::ConditionOffset::objectHandle;
-using Impl::ConditionOffset::objectReady;
-using Impl::ConditionOffset::statusFlags;
 
-constexpr uint16_t kGetObjectHandles = 0x1007;
 constexpr uint16_t kGetObjectInfo = 0x1008;
 constexpr uint16_t kInformationRequest = 0x9003;
 constexpr uint16_t kTransfer = 0x900B;
 constexpr uint16_t kInstruction = 0x900C;
+constexpr uint16_t kTransferData = 0x900D;
 constexpr uint16_t kRelease = 0x900E;
 
 std::vector<uint8_t> transferStart(uint8_t type, const std::string& name) {
     return DatasetBuilder().u8(type).u16(0).string(name).bytes();
 }
 
+std::vector<uint8_t> instruction(uint8_t code, uint32_t value = 0) {
+    return DatasetBuilder().u8(code).u32(value).bytes();
+}
+
+class TetherTransferTest : public AdapterFixture {
+protected:
+    /// 0x900D hands out at most `chunk` bytes of a running byte pattern per request.
+    void deliverInChunksOf(uint32_t chunk) {
+        camera->on(kTransferData, [this, chunk](const RecordedRequest& request) {
+            const uint32_t count = std::min(chunk, request.parameters.at(0));
+            std::vector<uint8_t> bytes(count);
+            for (auto& byte : bytes) {
+                byte = static_cast<uint8_t>('a' + next++ % 26);
+            }
+            return ScriptedResponse::ok(bytes, {count});
+        });
+    }
+    int next = 0;
+};
+
+TEST_F(TetherTransferTest, InstructionsFetchMoveAndFinish) {
+    struct Case {
+        const char* what;
+        std::vector<std::vector<uint8_t>> instructions;
+        std::string written;
+        ErrorCode error;  // Unclassified: Ok
+    };
+    const Case cases[] = {
+        {"finished at once", {instruction(2)}, "", ErrorCode::Unclassified},
+        {"fetch, rewind, skip, unknown code ignored, to the end",
+         {instruction(3, 6), instruction(4, 0), instruction(3, 2), instruction(5, 1),
+          instruction(3, 1), instruction(9, 7), instruction(6, 0), instruction(3, 1),
+          instruction(2)},
+         "ghciefj",
+         ErrorCode::Unclassified},
+        {"a refusal keeps what was written",
+         {instruction(3, 4), {}},
+         "abcd",
+         ErrorCode::DeviceError},
+        {"moves past the end fill the gap with zeros",
+         {instruction(3, 4), instruction(4, 8), instruction(3, 2), instruction(5, 3),
+          instruction(2)},
+         "abcd\0\0\0\0ef\0\0\0"s,
+         ErrorCode::Unclassified},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        next = 0;
+        deliverInChunksOf(1000);
+        for (const auto& step : c.instructions) {
+            camera->queue(kInstruction, step.empty() ? ScriptedResponse::withCode(0x2002)
+                                                     : ScriptedResponse::ok(step));
+        }
+        std::stringstream out;
+        const Response response = adapter->transferTetherBuffer(out);
+        EXPECT_EQ(codeOf(response), c.error);
+        EXPECT_EQ(out.str(), c.written);
+    }
+
+    // A byte count larger than one answer is asked for again until nothing remains.
+    camera->clearRequests();
+    deliverInChunksOf(100000);
+    camera->queue(kInstruction, ScriptedResponse::ok(instruction(3, 300000)));
+    camera->queue(kInstruction, ScriptedResponse::ok(instruction(2)));
+    std::stringstream out;
+    EXPECT_EQ(adapter->transferTetherBuffer(out).getResult(), Result::Ok);
+    const auto asked = camera->requestsFor(kTransferData);
+    ASSERT_EQ(asked.size(), 3u);
+    EXPECT_EQ(asked[0].parameters, std::vector<uint32_t>{300000});
+    EXPECT_EQ(asked[1].parameters, std::vector<uint32_t>{200000});
+    EXPECT_EQ(asked[2].parameters, std::vector<uint32_t>{100000});
+    EXPECT_EQ(out.str().size(), 300000u);
+}
+
+TEST_F(TetherTransferTest, CameraThatMakesNoProgressEndsWithAnError) {
+    struct Case {
+        const char* what;
+        ScriptedResponse data;
+        std::vector<uint8_t> step;
+        size_t instructions;  // asked for before giving up; 0: not counted
+    };
+    const Case cases[] = {
+        {"zero bytes, again and again", ScriptedResponse::ok({}, {0}), instruction(3, 10), 1},
+        {"an answer without its byte count", ScriptedResponse::ok({1, 2, 3}), instruction(3, 10),
+         1},
+        {"a byte count beyond the bytes that came", ScriptedResponse::ok({1, 2}, {5}),
+         instruction(3, 10), 1},
+        {"never the finishing instruction", ScriptedResponse::ok({1}, {1}), instruction(9), 0},
+        {"a truncated instruction", ScriptedResponse::ok({1}, {1}), {3, 1}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        camera->clearRequests();
+        camera->on(kTransferData, [&c](const RecordedRequest&) { return c.data; });
+        camera->on(kInstruction,
+                   [&c](const RecordedRequest&) { return ScriptedResponse::ok(c.step); });
+        std::stringstream out;
+        const Response response = adapter->transferTetherBuffer(out);
+        ASSERT_EQ(response.getResult(), Result::Error);
+        EXPECT_EQ(messageOf(response), "Image transfer incomplete");
+        if (c.instructions != 0) {
+            EXPECT_EQ(camera->countOf(kInstruction), c.instructions);
+        }
+    }
+}
+
 class TetherImageTest : public AdapterFixture {
 protected:
     void SetUp() override {
         bind("QUORIN Alto II", "1.50",
-             {0x1001, 0x9001, 0x900F, 0x9011, kTransfer, 0x900C, 0x900D, kRelease});
+             {0x1001, 0x9001, 0x900F, 0x9011, kTransfer, kInstruction, kTransferData, kRelease});
     }
 };
 
-TEST_F(TetherImageTest, TypeByteGivesFormatAndThumbnail) {
+TEST_F(TetherImageTest, TypeByteGivesFormatAndThumbnailAndRefusalsAreLogged) {
     struct Case {
         uint8_t type;
         ImageFormat format;
@@ -67,48 +165,8 @@ TEST_F(TetherImageTest, TypeByteGivesFormatAndThumbnail) {
     ASSERT_NE(adapter->createImageFromTetherImage(), nullptr);
     camera->queue(kTransfer, ScriptedResponse::ok({1, 0, 0, 40, 'x'}));
     EXPECT_EQ(adapter->createImageFromTetherImage()->getName(), "");
-}
 
-TEST_F(TetherImageTest, DataAndThumbnailComeThroughTheTransferBuffer) {
-    camera->queue(kTransfer, ScriptedResponse::ok(transferStart(3, "T0001.DNG")));
-    const auto image = adapter->createImageFromTetherImage();
-    ASSERT_NE(image, nullptr);
-    camera->on(kTransfer, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
-    camera->on(kInstruction, [](const RecordedRequest&) {
-        return ScriptedResponse::ok(DatasetBuilder().u8(2).u32(0).bytes());
-    });
-    std::ostringstream out;
-    EXPECT_EQ(image->getData(out).getResult(), Result::Ok);
-    EXPECT_EQ(image->getThumbnail(out).getResult(), Result::Ok);
-    const auto requests = camera->requestsFor(kTransfer);
-    ASSERT_EQ(requests.size(), 3u);
-    EXPECT_EQ(requests[1].parameters, (std::vector<uint32_t>{0}));
-    EXPECT_EQ(requests[2].parameters, (std::vector<uint32_t>{0xFE}));
-    EXPECT_EQ(camera->countOf(0x101B), 0u);
-}
-
-TEST_F(TetherImageTest, ATransferThatSeeksPastTheEndArrivesInAStringStream) {
-    const ApplicationEnvironment environment;
-    REQUIRE_APPLICATION_ENVIRONMENT(environment);
-    camera->queue(kTransfer, ScriptedResponse::ok(transferStart(1, "T0001.JPG")));
-    const auto image = adapter->createImageFromTetherImage();
-    ASSERT_NE(image, nullptr);
-    camera->on(kTransfer, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
-    camera->on(0x900D, [](const RecordedRequest& request) {
-        const uint32_t count = request.parameters.at(0);
-        return ScriptedResponse::ok(std::vector<uint8_t>(count, 'x'), {count});
-    });
-    for (const auto& step : {DatasetBuilder().u8(3).u32(4), DatasetBuilder().u8(4).u32(8),
-                             DatasetBuilder().u8(3).u32(2), DatasetBuilder().u8(5).u32(3),
-                             DatasetBuilder().u8(2).u32(0)}) {
-        camera->queue(kInstruction, ScriptedResponse::ok(step.bytes()));
-    }
-    std::stringstream out;
-    EXPECT_EQ(image->getData(out).getResult(), Result::Ok);
-    EXPECT_EQ(out.str(), "xxxx\0\0\0\0xx\0\0\0"s);
-}
-
-TEST_F(TetherImageTest, FailuresAreWrittenWithTheCodeOutsideTheVendorRange) {
+    // Refusals give none, logged with the code outside the vendor range.
     DiagnosticCapture diagnostics;
     camera->queue(kTransfer, ScriptedResponse::withCode(0xA005));
     EXPECT_EQ(adapter->createImageFromTetherImage(), nullptr);
@@ -120,6 +178,23 @@ TEST_F(TetherImageTest, FailuresAreWrittenWithTheCodeOutsideTheVendorRange) {
               (std::vector<std::string>{"Error[2] createImageFromTetherImage",
                                         "Error[2] createImageFromTetherImage res = 0x2019",
                                         "Error[2] deleteTetherImage res = 0x2002"}));
+}
+
+TEST_F(TetherImageTest, DataAndThumbnailComeThroughTheTransferBuffer) {
+    camera->queue(kTransfer, ScriptedResponse::ok(transferStart(3, "T0001.DNG")));
+    const auto image = adapter->createImageFromTetherImage();
+    ASSERT_NE(image, nullptr);
+    camera->on(kTransfer, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
+    camera->on(kInstruction,
+               [](const RecordedRequest&) { return ScriptedResponse::ok(instruction(2)); });
+    std::ostringstream out;
+    EXPECT_EQ(image->getData(out).getResult(), Result::Ok);
+    EXPECT_EQ(image->getThumbnail(out).getResult(), Result::Ok);
+    const auto requests = camera->requestsFor(kTransfer);
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[1].parameters, (std::vector<uint32_t>{0}));
+    EXPECT_EQ(requests[2].parameters, (std::vector<uint32_t>{0xFE}));
+    EXPECT_EQ(camera->countOf(0x101B), 0u);
 }
 
 TEST_F(AdapterFixture, WithoutTransferBufferTheCapturedObjectIsUsed) {
@@ -136,170 +211,6 @@ TEST_F(AdapterFixture, WithoutTransferBufferTheCapturedObjectIsUsed) {
     adapter->deleteTetherImage();
     ASSERT_EQ(camera->countOf(kInformationRequest), 1u);
     EXPECT_EQ(camera->requestsFor(kInformationRequest)[0].parameters, (std::vector<uint32_t>{77}));
-}
-
-class ImageUpdateTest : public AdapterFixture {
-protected:
-    void SetUp() override {
-        bind("QUORIN Alto II", "1.50", {0x1001, 0x9001, 0x900F, 0x9011, kTransfer});
-        storage = addStorage("65536", true);
-        camera->on(kGetObjectHandles, [this](const RecordedRequest&) {
-            const std::lock_guard<std::mutex> lock(handlesMutex);
-            return ScriptedResponse::ok(DatasetBuilder().u32Array(handles).bytes());
-        });
-        camera->on(kGetObjectInfo, [](const RecordedRequest& request) {
-            const uint32_t handle = request.parameters.at(0);
-            return ScriptedResponse::ok(
-                objectInfoDataset(0x10001, 0x3801, 100, "IMG_" + std::to_string(handle) + ".JPG"));
-        });
-        setCondition([](ConditionBuilder&) {});
-    }
-    void cameraHolds(std::vector<uint32_t> now) {
-        const std::lock_guard<std::mutex> lock(handlesMutex);
-        handles = std::move(now);
-    }
-    std::shared_ptr<Impl::CameraStorageImpl> storage;
-    std::mutex handlesMutex;
-    std::vector<uint32_t> handles;
-};
-
-TEST_F(ImageUpdateTest, NewFilesAreStoredReportedAndCountedAgainstTheCapture) {
-    cameraHolds({1});
-    adapter->doListImagesAsync("65536");
-    ASSERT_EQ(storage->getListingState(), ListingState::Complete);
-
-    // Two active slots with JPEG: two files expected.
-    camera->on(kShutter, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
-    const auto started = adapter->startCapture(false).getCapture();
-    ASSERT_NE(started, nullptr);
-
-    cameraHolds({1, 2, 3});
-    adapter->updateStorageImages(storage);
-    EXPECT_EQ(listener->events(),
-              (std::vector<std::string>{"imageStored IMG_2.JPG", "imageStored IMG_3.JPG",
-                                        "captureComplete " + started->getId()}));
-    EXPECT_EQ(storage->getImages().size(), 3u);
-    EXPECT_EQ(device->getImages().size(), 3u);
-
-    // Same count as cached: nothing is examined, even when a file was replaced.
-    camera->clearRequests();
-    cameraHolds({1, 2, 4});
-    adapter->updateStorageImages(storage);
-    EXPECT_EQ(camera->countOf(kGetObjectInfo), 0u);
-    EXPECT_EQ(listener->events().size(), 3u);
-}
-
-TEST_F(ImageUpdateTest, AListenerThatThrowsIsLoggedUnderTheEventItWasGiven) {
-    const ApplicationEnvironment environment;
-    REQUIRE_APPLICATION_ENVIRONMENT(environment);
-    class Throwing : public RecordingListener {
-        void imageStored(const std::shared_ptr<const CameraDevice>&,
-                         const std::shared_ptr<const CameraImage>&) override {
-            throw std::runtime_error("disk full");
-        }
-        void captureComplete(const std::shared_ptr<const CameraDevice>&,
-                             const std::shared_ptr<const Capture>&) override {
-            throw 42;
-        }
-    };
-    device->removeEventListener(listener);
-    device->addEventListener(std::make_shared<Throwing>());
-    device->addEventListener(listener);
-    cameraHolds({1});
-    adapter->doListImagesAsync("65536");
-    camera->on(kShutter, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
-    ASSERT_NE(adapter->startCapture(false).getCapture(), nullptr);
-
-    DiagnosticCapture diagnostics;
-    cameraHolds({1, 2, 3});
-    adapter->updateStorageImages(storage);
-    EXPECT_EQ(diagnostics.lines(),
-              (std::vector<std::string>{"[error][imageStored] event listener threw: disk full",
-                                        "[error][imageStored] event listener threw: disk full",
-                                        "[error][captureComplete] event listener threw"}));
-    // The listeners after it still hear every event.
-    EXPECT_EQ(listener->events().size(), 3u);
-}
-
-TEST_F(ImageUpdateTest, FilesOnTheCardBeforeTheListingTookThemAreNeverNew) {
-    // At connect the event task's update may run before the listing has read the card.
-    cameraHolds({1, 2, 3});
-    adapter->updateStorageImages(storage);
-    EXPECT_TRUE(listener->events().empty());
-    EXPECT_EQ(storage->getImages().size(), 0u);
-
-    adapter->doListImagesAsync("65536");
-    EXPECT_EQ(storage->getImages().size(), 3u);
-    cameraHolds({1, 2, 3, 4});
-    adapter->updateStorageImages(storage);
-    EXPECT_EQ(listener->events(), (std::vector<std::string>{"imageStored IMG_4.JPG"}));
-    EXPECT_EQ(device->getImages().size(), 4u);
-}
-
-TEST_F(ImageUpdateTest, UpdatesBesideARunningListingListEachFileOnce) {
-    std::vector<uint32_t> onCard(60);
-    for (uint32_t i = 0; i < onCard.size(); ++i) {
-        onCard[i] = i + 1;
-    }
-    cameraHolds(onCard);
-    adapter->listImages(storage);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    for (uint32_t added = 100; storage->getListingState() != ListingState::Complete; ++added) {
-        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the listing never completed";
-        onCard.push_back(added);
-        cameraHolds(onCard);
-        adapter->updateStorageImages(storage);
-        std::this_thread::sleep_for(std::chrono::milliseconds(3));
-    }
-    std::set<std::string> ids;
-    const auto listed = device->getImages().clone();
-    for (size_t i = 0; i < listed->size(); ++i) {
-        EXPECT_TRUE(ids.insert(listed->get(i)->getId()).second) << listed->get(i)->getId();
-    }
-    // Every file that was on the card before the listing is listed, none of them as new.
-    for (uint32_t handle = 1; handle <= 60; ++handle) {
-        EXPECT_EQ(ids.count(std::to_string(handle)), 1u) << handle;
-    }
-    for (const auto& event : listener->events()) {
-        EXPECT_GE(std::stoul(event.substr(event.find('_') + 1)), 100u) << event;
-    }
-}
-
-TEST_F(ImageUpdateTest, InMovieModeEachListenerHearsImageAddedBeforeImageStored) {
-    device->addEventListener(listener);  // registered twice: called twice per event
-    cameraHolds({1});
-    adapter->doListImagesAsync("65536");
-    setCondition([](ConditionBuilder& c) { c.set(statusFlags, 0x100); });
-    cameraHolds({1, 2});
-    adapter->updateStorageImages(storage);
-    EXPECT_EQ(listener->events(),
-              (std::vector<std::string>{"imageAdded IMG_2.JPG", "imageAdded IMG_2.JPG",
-                                        "imageStored IMG_2.JPG", "imageStored IMG_2.JPG"}));
-}
-
-TEST_F(ImageUpdateTest, AfterAMovieOnlyTheSlotThatReceivedItIsUpdated) {
-    const auto second = addStorage("131072", true);
-    adapter->setTimingForTesting(nullptr, [](std::chrono::milliseconds) {});
-    camera->on(kInformationRequest, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
-    cameraHolds({});
-    adapter->doListImagesAsync("131072");
-    cameraHolds({1});
-    setCondition([](ConditionBuilder& c) {
-        c.set(Impl::ConditionOffset::headerWord, 0x8C)
-            .set(statusFlags, 0x100)
-            .set(objectReady, 1)
-            .set(objectHandle, 9)
-            .set(Impl::ConditionOffset::lastCaptureSlot, 1);
-    });
-    camera->clearRequests();
-    adapter->updateImageInfo();
-    EXPECT_EQ(camera->requestsFor(kInformationRequest).at(0).parameters,
-              (std::vector<uint32_t>{9}));
-    const auto listings = camera->requestsFor(kGetObjectHandles);
-    ASSERT_EQ(listings.size(), 1u);
-    EXPECT_EQ(listings[0].parameters.at(0), 131072u);
-    EXPECT_EQ(second->getImages().size(), 1u);
-    EXPECT_EQ(storage->getImages().size(), 0u);
 }
 
 }  // namespace

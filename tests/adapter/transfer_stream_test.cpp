@@ -6,6 +6,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "adapter/adapter_transfer_stream.hpp"
 
@@ -58,25 +59,23 @@ TEST(TransferStream, StringAndFileStreamsHoldTheSameBytesAfterMovesPastTheEnd) {
     EXPECT_EQ(onDisk, kExpected);
 }
 
-TEST(TransferStream, MovesBeforeTheStartOrOnAFailedStreamAreRefused) {
+TEST(TransferStream, MovesBeforeTheStartOnAFailedStreamOrPastTheLargestPictureAreRefused) {
     std::ostringstream out;
     out << "abc";
     EXPECT_FALSE(seekOrZeroFill(out, std::ios_base::cur, -4));
     EXPECT_TRUE(out.fail());
     EXPECT_FALSE(seekOrZeroFill(out, std::ios_base::end, 2));
     EXPECT_EQ(out.str(), "abc");
-}
 
-TEST(TransferStream, AMovePastTheLargestPictureIsRefusedWithoutWriting) {
     // A corrupt instruction must not make the host write gigabytes of zeros.
-    std::ostringstream out;
-    out << "abc";
-    EXPECT_FALSE(seekOrZeroFill(out, std::ios_base::beg, kMaxTransferPosition + 1));
-    EXPECT_EQ(out.str(), "abc");
-    std::ostringstream again;
-    again << "abc";
-    EXPECT_FALSE(seekOrZeroFill(again, std::ios_base::end, kMaxTransferPosition));
-    EXPECT_EQ(again.str(), "abc");
+    const std::pair<std::ios_base::seekdir, std::streamoff> tooFar[] = {
+        {std::ios_base::beg, kMaxTransferPosition + 1}, {std::ios_base::end, kMaxTransferPosition}};
+    for (const auto& [way, offset] : tooFar) {
+        std::ostringstream fresh;
+        fresh << "abc";
+        EXPECT_FALSE(seekOrZeroFill(fresh, way, offset));
+        EXPECT_EQ(fresh.str(), "abc");
+    }
 }
 
 /// An append-only sink, as a pipe or socket is: it cannot tell or change its position.
