@@ -152,8 +152,14 @@ int UsbfsDevice::submit(const UrbPtr& urb) {
         }
         endpoint.queue.push_back(urb);
         woken = &endpoint;
+        const bool out = (endpoint.address & 0x80) == 0;
+        endpoint.servedInline = out && !endpoint.interrupt && endpoint.queue.size() == 1;
     }
-    woken->work.notify_one();
+    if (woken->servedInline) {
+        serveFront(*woken, urb);
+    } else {
+        woken->work.notify_one();
+    }
     return 0;
 }
 
@@ -289,27 +295,43 @@ void UsbfsDevice::serve(Endpoint& endpoint) {
         UrbPtr urb;
         {
             std::unique_lock<std::mutex> lock(mutex_);
-            endpoint.work.wait(lock, [&] { return stopping_ || gone_ || !endpoint.queue.empty(); });
+            endpoint.work.wait(lock, [&] {
+                return stopping_ || gone_ || (!endpoint.queue.empty() && !endpoint.servedInline);
+            });
             // After an unplug nothing can be queued any more: the thread is no longer needed.
-            if (stopping_ || endpoint.queue.empty()) {
+            if (stopping_ || endpoint.queue.empty() || endpoint.servedInline) {
                 return;
             }
             urb = endpoint.queue.front();
         }
-        transfer(endpoint, *urb);
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (stopping_) {
-                return;
-            }
-            endpoint.queue.pop_front();
-            completeLocked(urb, urb->status);
-            if (urb->status != 0 && !endpoint.interrupt) {
-                cancelContinuationsLocked(endpoint);
-            }
+        if (!serveFront(endpoint, urb)) {
+            return;
         }
-        notifyCompletion();
     }
+}
+
+bool UsbfsDevice::serveFront(Endpoint& endpoint, const UrbPtr& urb) {
+    transfer(endpoint, *urb);
+    bool more = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_) {
+            return false;
+        }
+        endpoint.queue.pop_front();
+        completeLocked(urb, urb->status);
+        if (urb->status != 0 && !endpoint.interrupt) {
+            cancelContinuationsLocked(endpoint);
+        }
+        more = endpoint.servedInline && !endpoint.queue.empty();
+        endpoint.servedInline = false;
+    }
+    // URBs queued behind one served inline are the endpoint thread's again.
+    if (more) {
+        endpoint.work.notify_one();
+    }
+    notifyCompletion();
+    return true;
 }
 
 void UsbfsDevice::transfer(const Endpoint& endpoint, Urb& urb) {

@@ -60,7 +60,9 @@ constexpr uint32_t kSplittingHostCapabilities = 0x01 | 0x02 | 0x10;
 
 /// Thread-safe. Every operation returns at once; bulk and interrupt URBs are served by one
 /// thread per endpoint, in submission order, and completed URBs wait to be reaped by the
-/// client that submitted them.
+/// client that submitted them. A bulk-OUT URB that finds its endpoint idle is served by the
+/// submitting thread instead: the camera takes OUT data at once, and the host then reaps it
+/// without waiting for another thread.
 class UsbfsDevice {
 public:
     UsbfsDevice(std::unique_ptr<Impl::BulkPipe> pipe, UsbDescriptors descriptors,
@@ -109,13 +111,16 @@ private:
     struct Endpoint {
         uint8_t address = 0;
         bool interrupt = false;
-        std::deque<UrbPtr> queue;  ///< front is the URB being served
+        std::deque<UrbPtr> queue;   ///< front is the URB being served
+        bool servedInline = false;  ///< the front URB is being served by its submitter
         /// Wakes this endpoint's thread only: a submit must not wake the other endpoints'.
         std::condition_variable work;
         std::thread worker;
     };
 
     void serve(Endpoint& endpoint);
+    /// Transfers the endpoint's front URB and completes it; false when the device is stopping.
+    bool serveFront(Endpoint& endpoint, const UrbPtr& urb);
     void transfer(const Endpoint& endpoint, Urb& urb);
     int readIn(const Endpoint& endpoint, Urb& urb);
     int writeOut(Urb& urb);

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 namespace Corvane::CameraController::Emulator::Usb {
 namespace {
@@ -63,6 +64,32 @@ using WeakNode = std::weak_ptr<UsbfsNode>;
 
 void deleteWeak(gpointer data, GClosure* = nullptr) {
     delete static_cast<WeakNode*>(data);
+}
+
+/// The worker's wake-up source. Its due time is looked at before every poll, so re-arming it
+/// on the worker thread costs no system call; only another thread has to wake the worker.
+struct ServiceSource {
+    GSource base;
+    std::atomic<gint64> dueAt;  ///< monotonic µs; G_MAXINT64 when idle
+};
+
+std::atomic<gint64>& dueAtOf(GSource* source) {
+    return reinterpret_cast<ServiceSource*>(source)->dueAt;
+}
+
+gboolean prepareService(GSource* source, gint* timeout) {
+    const gint64 due = dueAtOf(source).load();
+    const gint64 now = g_source_get_time(source);
+    if (due <= now) {
+        *timeout = 0;
+        return TRUE;
+    }
+    *timeout = due == G_MAXINT64 ? -1 : static_cast<gint>((due - now + 999) / 1000);
+    return FALSE;
+}
+
+gboolean checkService(GSource* source) {
+    return dueAtOf(source).load() <= g_source_get_time(source);
 }
 
 gboolean dispatchSource(GSource*, GSourceFunc callback, gpointer data) {
@@ -412,9 +439,10 @@ void UsbfsNode::serviceWaiters() {
 }
 
 void UsbfsNode::attachServiceLocked() {
-    // Due only at its ready time, which scheduleService() sets and a dispatch clears.
-    static GSourceFuncs funcs = {nullptr, nullptr, dispatchSource, nullptr, nullptr, nullptr};
-    service_ = g_source_new(&funcs, sizeof(GSource));
+    static GSourceFuncs funcs = {prepareService, checkService, dispatchSource,
+                                 nullptr,        nullptr,      nullptr};
+    service_ = g_source_new(&funcs, sizeof(ServiceSource));
+    new (&dueAtOf(service_)) std::atomic<gint64>(G_MAXINT64);
     g_source_set_callback(service_, onServiceDue, new WeakNode(shared_from_this()),
                           [](gpointer data) { deleteWeak(data); });
     g_source_attach(service_, context_);
@@ -424,8 +452,7 @@ gboolean UsbfsNode::onServiceDue(gpointer self) {
     if (const auto node = static_cast<WeakNode*>(self)->lock()) {
         {
             std::lock_guard<std::mutex> lock(node->mutex_);
-            node->serviceAt_ = G_MAXINT64;
-            g_source_set_ready_time(node->service_, -1);
+            dueAtOf(node->service_) = G_MAXINT64;
         }
         node->serviceWaiters();
     }
@@ -441,9 +468,13 @@ void UsbfsNode::scheduleService(unsigned delayMs) {
     }
     // A later deadline never postpones an earlier one (a completion's wake-up, say).
     const gint64 at = g_get_monotonic_time() + gint64{delayMs} * 1000;
-    if (at < serviceAt_) {
-        serviceAt_ = at;
-        g_source_set_ready_time(service_, at);
+    std::atomic<gint64>& due = dueAtOf(service_);
+    if (at >= due) {
+        return;
+    }
+    due = at;
+    if (!g_main_context_is_owner(context_)) {
+        g_main_context_wakeup(context_);
     }
 }
 

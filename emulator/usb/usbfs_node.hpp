@@ -72,8 +72,7 @@ private:
     /// One source for every wake-up of the worker: re-arming it allocates nothing and a
     /// superseded deadline does not fire.
     GSource* service_ = nullptr;
-    gint64 serviceAt_ = G_MAXINT64;  ///< when service_ is due (monotonic µs); MAX when idle
-    bool servicing_ = false;         ///< serviceWaiters() holds the waiters
+    bool servicing_ = false;  ///< serviceWaiters() holds the waiters
     std::vector<Waiter> waiters_;
 };
 

@@ -11,6 +11,7 @@ CameraImageListImpl::CameraImageListImpl(const CameraImageListImpl& other)
     : CameraImageList(other) {
     const std::lock_guard<std::mutex> lock(other.mutex);
     images = other.images;
+    idCounts = other.idCounts;
 }
 
 CameraImageListImpl& CameraImageListImpl::operator=(const CameraImageListImpl& other) {
@@ -19,6 +20,7 @@ CameraImageListImpl& CameraImageListImpl::operator=(const CameraImageListImpl& o
         auto copy = other.snapshot();
         const std::lock_guard<std::mutex> lock(mutex);
         images.assign(copy.begin(), copy.end());
+        recount();
     }
     return *this;
 }
@@ -46,6 +48,7 @@ void CameraImageListImpl::add(const std::shared_ptr<CameraImage>& image) {
     }
     const std::lock_guard<std::mutex> lock(mutex);
     images.push_back(image);
+    countIn(*image);
 }
 
 bool CameraImageListImpl::addIfAbsent(const std::shared_ptr<CameraImage>& image) {
@@ -53,18 +56,21 @@ bool CameraImageListImpl::addIfAbsent(const std::shared_ptr<CameraImage>& image)
         return false;
     }
     const std::lock_guard<std::mutex> lock(mutex);
-    const bool listed = std::any_of(images.begin(), images.end(), [&](const auto& known) {
-        return known->getId() == image->getId();
-    });
-    if (!listed) {
-        images.push_back(image);
+    if (idCounts.count(image->getId()) != 0) {
+        return false;
     }
-    return !listed;
+    images.push_back(image);
+    countIn(*image);
+    return true;
 }
 
 bool CameraImageListImpl::remove(const std::shared_ptr<const CameraImage>& image) {
     const std::lock_guard<std::mutex> lock(mutex);
     const auto end = std::remove(images.begin(), images.end(), image);
+    // The entries past `end` are moved from; every one of them was `image`.
+    for (auto it = end; it != images.end(); ++it) {
+        countOut(*image);
+    }
     const bool found = end != images.end();
     images.erase(end, images.end());
     return found;
@@ -78,11 +84,17 @@ std::vector<std::shared_ptr<CameraImage>> CameraImageListImpl::removeIf(
         images.begin(), images.end(), [&](const auto& image) { return !predicate(*image); });
     removed.assign(keepEnd, images.end());
     images.erase(keepEnd, images.end());
+    for (const auto& image : removed) {
+        countOut(*image);
+    }
     return removed;
 }
 
 std::shared_ptr<CameraImage> CameraImageListImpl::findById(const std::string& id) const {
     const std::lock_guard<std::mutex> lock(mutex);
+    if (idCounts.count(id) == 0) {
+        return nullptr;
+    }
     const auto found = std::find_if(images.begin(), images.end(),
                                     [&](const auto& image) { return image->getId() == id; });
     return found != images.end() ? *found : nullptr;
@@ -101,6 +113,25 @@ std::vector<std::shared_ptr<CameraImage>> CameraImageListImpl::snapshot() const 
 void CameraImageListImpl::clear() {
     const std::lock_guard<std::mutex> lock(mutex);
     images.clear();
+    idCounts.clear();
+}
+
+void CameraImageListImpl::countIn(const CameraImage& image) {
+    ++idCounts[image.getId()];
+}
+
+void CameraImageListImpl::countOut(const CameraImage& image) {
+    const auto found = idCounts.find(image.getId());
+    if (found != idCounts.end() && --found->second == 0) {
+        idCounts.erase(found);
+    }
+}
+
+void CameraImageListImpl::recount() {
+    idCounts.clear();
+    for (const auto& image : images) {
+        countIn(*image);
+    }
 }
 
 }  // namespace Corvane::CameraController::Impl

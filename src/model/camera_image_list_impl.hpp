@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "corvane/camera_controller/camera_image_list.hpp"
@@ -46,8 +47,16 @@ public:
     void clear();
 
 private:
+    /// Require mutex. Keep idCounts in step with images.
+    void countIn(const CameraImage& image);
+    void countOut(const CameraImage& image);
+    void recount();
+
     mutable std::mutex mutex;
     std::deque<std::shared_ptr<CameraImage>> images;
+    /// How many entries carry each id: a listing asks about every object it finds, and a
+    /// scan of the whole list for each made listing a card quadratic in its size.
+    std::unordered_map<std::string, size_t> idCounts;
 };
 
 }  // namespace Corvane::CameraController::Impl

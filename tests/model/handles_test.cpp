@@ -167,6 +167,28 @@ TEST(CameraImageListTest, LibrarySideEditing) {
     EXPECT_EQ(assigned.size(), 1u);
 }
 
+// The id index behind addIfAbsent and findById must follow every way an entry leaves.
+TEST(CameraImageListTest, AddIfAbsentFollowsEveryEdit) {
+    CameraImageListImpl list;
+    const auto a = makeImage("1", ImageFormat::JPEG);
+    const auto movie = makeImage("2", ImageFormat::MP4);
+    EXPECT_TRUE(list.addIfAbsent(a));
+    EXPECT_FALSE(list.addIfAbsent(makeImage("1", ImageFormat::JPEG)));
+    list.add(movie);
+    list.add(movie);
+    list.removeIf([](const CameraImage& image) { return image.getType() == ImageType::Movie; });
+    EXPECT_TRUE(list.addIfAbsent(makeImage("2", ImageFormat::MP4)));
+    list.remove(a);
+    EXPECT_EQ(list.findById("1"), nullptr);
+    EXPECT_TRUE(list.addIfAbsent(a));
+    CameraImageListImpl copy;
+    copy = list;
+    EXPECT_FALSE(copy.addIfAbsent(makeImage("1", ImageFormat::JPEG)));
+    EXPECT_EQ(CameraImageListImpl(copy).findById("2")->getId(), "2");
+    list.clear();
+    EXPECT_TRUE(list.addIfAbsent(a));
+}
+
 TEST(CameraImageListTest, ConcurrentAddsAndReadsStayConsistent) {
     CameraImageListImpl list;
     std::thread writer([&] {

@@ -10,6 +10,18 @@ constexpr uint16_t kOpenSession = 0x1002;
 constexpr uint16_t kGetStorageIds = 0x1004;
 constexpr uint16_t kGetObject = 0x1009;
 
+// A data phase's reads are queued behind its command; a command the camera refuses by a
+// stall must not leave them to catch the next transaction's answer.
+TEST_F(UsbCameraTest, StalledCommandGivesUpTheReadsQueuedBehindIt) {
+    openCamera();
+    host_->device()->stallNext(kBulkOut);
+    EXPECT_NE(run(readRequest(kGetStorageIds)).responseCode, kOk);
+    const Impl::MtpResponse next = run(readRequest(kGetStorageIds));
+    EXPECT_EQ(next.responseCode, kOk);
+    EXPECT_GE(next.dataSize, 8u) << "the storage list, not a stray response";
+    EXPECT_TRUE(device_->loadDeviceInfo());
+}
+
 TEST_F(UsbCameraTest, CloseLetsAnotherProgramClaimTheCameraAndOpenTakesItBack) {
     openCamera();
     ASSERT_TRUE(device_->close());

@@ -61,6 +61,30 @@ public:
         }
         return readBulk(next, nextCapacity, nextReceived, timeoutMs);
     }
+    /// A command transfer (shorter than one packet) with readBulkTwo's reads queued behind it
+    /// before the command is waited for, so that a device's answer needs no request of its own
+    /// after the command's. `writeStatus` is the command's (Error when not all of it went
+    /// out); the reads count only when it is Ok, and are given up otherwise. Returns the
+    /// reads' status. This default writes, then reads.
+    virtual PipeStatus writeThenReadTwo(const uint8_t* command, size_t commandSize,
+                                        unsigned writeTimeoutMs, PipeStatus& writeStatus,
+                                        uint8_t* data, size_t capacity, size_t& received,
+                                        uint8_t* next, size_t nextCapacity, size_t& nextReceived,
+                                        unsigned timeoutMs,
+                                        const std::function<bool(size_t received)>& wantNext) {
+        received = 0;
+        nextReceived = 0;
+        size_t written = 0;
+        writeStatus = writeBulk(command, commandSize, written, writeTimeoutMs, true);
+        if (writeStatus == PipeStatus::Ok && written != commandSize) {
+            writeStatus = PipeStatus::Error;
+        }
+        if (writeStatus != PipeStatus::Ok) {
+            return writeStatus;
+        }
+        return readBulkTwo(data, capacity, received, next, nextCapacity, nextReceived, timeoutMs,
+                           wantNext);
+    }
     /// One interrupt-IN transfer (PTP events). Timeout when no event is waiting.
     virtual PipeStatus readInterrupt(uint8_t* data, size_t capacity, size_t& received,
                                      unsigned timeoutMs) = 0;

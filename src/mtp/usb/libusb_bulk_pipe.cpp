@@ -142,32 +142,101 @@ PipeStatus LibusbBulkPipe::readBulkTwo(uint8_t* data, size_t capacity, size_t& r
                                        uint8_t* next, size_t nextCapacity, size_t& nextReceived,
                                        unsigned timeoutMs,
                                        const std::function<bool(size_t received)>& wantNext) {
+    PipeStatus unused = PipeStatus::Ok;
+    return exchange(nullptr, 0, 0, unused, data, capacity, received, next, nextCapacity,
+                    nextReceived, timeoutMs, wantNext);
+}
+
+PipeStatus LibusbBulkPipe::writeThenReadTwo(const uint8_t* command, size_t commandSize,
+                                            unsigned writeTimeoutMs, PipeStatus& writeStatus,
+                                            uint8_t* data, size_t capacity, size_t& received,
+                                            uint8_t* next, size_t nextCapacity,
+                                            size_t& nextReceived, unsigned timeoutMs,
+                                            const std::function<bool(size_t received)>& wantNext) {
+    // A command of whole packets would need a zero-length packet of its own.
+    if (commandSize == 0 || commandSize >= packetSize()) {
+        return BulkPipe::writeThenReadTwo(command, commandSize, writeTimeoutMs, writeStatus, data,
+                                          capacity, received, next, nextCapacity, nextReceived,
+                                          timeoutMs, wantNext);
+    }
+    return exchange(command, commandSize, writeTimeoutMs, writeStatus, data, capacity, received,
+                    next, nextCapacity, nextReceived, timeoutMs, wantNext);
+}
+
+PipeStatus LibusbBulkPipe::exchange(const uint8_t* command, size_t commandSize,
+                                    unsigned writeTimeoutMs, PipeStatus& writeStatus, uint8_t* data,
+                                    size_t capacity, size_t& received, uint8_t* next,
+                                    size_t nextCapacity, size_t& nextReceived, unsigned timeoutMs,
+                                    const std::function<bool(size_t received)>& wantNext) {
     received = 0;
     nextReceived = 0;
+    writeStatus = PipeStatus::Ok;
     if (gone_) {
+        writeStatus = command != nullptr ? PipeStatus::Disconnected : PipeStatus::Ok;
         return PipeStatus::Disconnected;
     }
+    const TransferPtr out(command != nullptr ? libusb_alloc_transfer(0) : nullptr);
     const TransferPtr first(libusb_alloc_transfer(0));
     const TransferPtr second(libusb_alloc_transfer(0));
-    if (!first || !second) {
-        return BulkPipe::readBulkTwo(data, capacity, received, next, nextCapacity, nextReceived,
-                                     timeoutMs, wantNext);
+    if ((command != nullptr && !out) || !first || !second) {
+        return command != nullptr
+                   ? BulkPipe::writeThenReadTwo(command, commandSize, writeTimeoutMs, writeStatus,
+                                                data, capacity, received, next, nextCapacity,
+                                                nextReceived, timeoutMs, wantNext)
+                   : BulkPipe::readBulkTwo(data, capacity, received, next, nextCapacity,
+                                           nextReceived, timeoutMs, wantNext);
     }
+    int outDone = 0;
     int firstDone = 0;
     int secondDone = 0;
+    // The reads' clocks run from now, while the command and then the first read still wait.
+    const unsigned writeTimeout = command != nullptr ? effectiveTimeout(writeTimeoutMs) : 0;
     const unsigned timeout = effectiveTimeout(timeoutMs);
+    if (command != nullptr) {
+        // libusb wants a mutable buffer even for OUT transfers; it does not write to it.
+        libusb_fill_bulk_transfer(out.get(), handle_.get(), endpoints_.bulkOut,
+                                  const_cast<uint8_t*>(command), static_cast<int>(commandSize),
+                                  markDone, &outDone, writeTimeout);
+    }
     libusb_fill_bulk_transfer(first.get(), handle_.get(), endpoints_.bulkIn, data,
                               static_cast<int>(std::min<size_t>(capacity, INT_MAX)), markDone,
-                              &firstDone, timeout);
-    // Its clock runs from now, while the first read still waits.
+                              &firstDone, writeTimeout + timeout);
     libusb_fill_bulk_transfer(second.get(), handle_.get(), endpoints_.bulkIn, next,
                               static_cast<int>(std::min<size_t>(nextCapacity, INT_MAX)), markDone,
-                              &secondDone, 2 * timeout);
-    const int rc = libusb_submit_transfer(first.get());
-    if (rc != LIBUSB_SUCCESS) {
-        return statusOf(rc);
+                              &secondDone, writeTimeout + 2 * timeout);
+    if (command != nullptr) {
+        const int rc = libusb_submit_transfer(out.get());
+        if (rc != LIBUSB_SUCCESS) {
+            writeStatus = statusOf(rc);
+            return writeStatus;
+        }
     }
-    const bool queued = libusb_submit_transfer(second.get()) == LIBUSB_SUCCESS;
+    const int firstRc = libusb_submit_transfer(first.get());
+    const bool queued =
+        firstRc == LIBUSB_SUCCESS && libusb_submit_transfer(second.get()) == LIBUSB_SUCCESS;
+    if (command != nullptr) {
+        awaitTransfer(out.get(), outDone);
+        size_t written = 0;
+        writeStatus = outcomeOf(*out, written);
+        if (writeStatus == PipeStatus::Ok && written != commandSize) {
+            writeStatus = PipeStatus::Error;
+        }
+    }
+    if (writeStatus != PipeStatus::Ok) {
+        // The device never took the whole command: nothing it sends belongs to it.
+        if (firstRc == LIBUSB_SUCCESS) {
+            libusb_cancel_transfer(first.get());
+            awaitTransfer(first.get(), firstDone);
+        }
+        if (queued) {
+            libusb_cancel_transfer(second.get());
+            awaitTransfer(second.get(), secondDone);
+        }
+        return writeStatus;
+    }
+    if (firstRc != LIBUSB_SUCCESS) {
+        return statusOf(firstRc);
+    }
     awaitTransfer(first.get(), firstDone);
     const PipeStatus status = outcomeOf(*first, received);
     const bool wanted = status == PipeStatus::Ok && wantNext(received);

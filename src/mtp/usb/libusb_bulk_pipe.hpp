@@ -35,6 +35,12 @@ public:
     PipeStatus readBulkTwo(uint8_t* data, size_t capacity, size_t& received, uint8_t* next,
                            size_t nextCapacity, size_t& nextReceived, unsigned timeoutMs,
                            const std::function<bool(size_t received)>& wantNext) override;
+    /// The command and both reads are submitted at once and reaped as they complete.
+    PipeStatus writeThenReadTwo(const uint8_t* command, size_t commandSize, unsigned writeTimeoutMs,
+                                PipeStatus& writeStatus, uint8_t* data, size_t capacity,
+                                size_t& received, uint8_t* next, size_t nextCapacity,
+                                size_t& nextReceived, unsigned timeoutMs,
+                                const std::function<bool(size_t received)>& wantNext) override;
     PipeStatus readInterrupt(uint8_t* data, size_t capacity, size_t& received,
                              unsigned timeoutMs) override;
     PipeStatus cancel(uint32_t transactionId) override;
@@ -52,6 +58,11 @@ private:
     PipeStatus control(uint8_t requestType, uint8_t request, uint8_t* data, uint16_t size,
                        int& moved);
     PipeStatus statusOf(int libusbError);
+    /// writeThenReadTwo, or readBulkTwo when `command` is null.
+    PipeStatus exchange(const uint8_t* command, size_t commandSize, unsigned writeTimeoutMs,
+                        PipeStatus& writeStatus, uint8_t* data, size_t capacity, size_t& received,
+                        uint8_t* next, size_t nextCapacity, size_t& nextReceived,
+                        unsigned timeoutMs, const std::function<bool(size_t received)>& wantNext);
     /// Handles libusb's events until `transfer` has called back (`done` set).
     void awaitTransfer(libusb_transfer* transfer, int& done);
     /// The outcome of a finished asynchronous transfer.

@@ -91,6 +91,7 @@ MtpResponse PtpTransactionRunner::run(const MtpRequest& request, uint32_t transa
         return {};
     }
     pending_.clear();
+    firstRead_.reset();
 
     MtpResponse response;
     Fault fault = sendCommand(request, transactionId);
@@ -102,6 +103,7 @@ MtpResponse PtpTransactionRunner::run(const MtpRequest& request, uint32_t transa
         fault = receive(request, transactionId, response);
     }
     pending_.clear();
+    firstRead_.reset();
     if (fault) {
         MtpResponse refused;
         refused.responseCode = recover(fault, transactionId);
@@ -121,7 +123,24 @@ PtpTransactionRunner::Fault PtpTransactionRunner::sendCommand(const MtpRequest& 
         request.parameters.begin() +
             static_cast<std::ptrdiff_t>(std::min(request.parameters.size(), Ptp::kMaxParameters)));
     const std::vector<uint8_t> bytes = Ptp::encodeContainer(command);
-    return write(bytes.data(), bytes.size(), true);
+    if (request.dataPhase != MtpDataPhase::Read) {
+        return write(bytes.data(), bytes.size(), true);
+    }
+    // The data phase's reads wait at the device already when the command lands: its answer
+    // then takes no request of the host's after the command's.
+    PipeStatus written = PipeStatus::Ok;
+    FirstRead first;
+    size_t ahead = 0;
+    first.status = pipe_.writeThenReadTwo(
+        bytes.data(), bytes.size(), std::max(limits_.commandMs, transferTimeout(bytes.size())),
+        written, staging_.data(), stagingTransfer_, first.received, ahead_.data(), ahead_.size(),
+        ahead, limits_.responseMs, [&](size_t got) { return wantsReadBehind(got, transactionId); });
+    if (written != PipeStatus::Ok) {
+        return {written, PipeEndpoint::BulkOut};
+    }
+    appendReadBehind(first.received, ahead);
+    firstRead_ = first;
+    return {};
 }
 
 PtpTransactionRunner::Fault PtpTransactionRunner::sendData(const MtpRequest& request,
@@ -216,39 +235,50 @@ PtpTransactionRunner::Fault PtpTransactionRunner::readContainerStart(ContainerSt
 }
 
 PipeStatus PtpTransactionRunner::readDataStart(size_t& received, uint32_t transactionId) {
+    if (firstRead_) {
+        const FirstRead first = *firstRead_;
+        firstRead_.reset();
+        received = first.received;
+        return first.status;
+    }
     // One packet is queued behind the data phase's first read: a short data phase's response
     // (or the next piece of a long one) then arrives without a request of its own.
-    const auto wantsMore = [&](size_t got) {
-        if (got < Ptp::kHeaderSize) {
-            return true;
-        }
-        // Behind anything but our own data container nothing need come.
-        const auto header = Ptp::decodeHeader(staging_.data(), got);
-        if (!header || header->type != Ptp::ContainerType::Data ||
-            header->transactionId != transactionId) {
-            return false;
-        }
-        if (got < header->length) {
-            return true;
-        }
-        // The data is all here; a device that does not end it on its own packet may have sent
-        // the response in the same transfer.
-        const size_t after = got - header->length;
-        if (after < Ptp::kHeaderSize) {
-            return true;
-        }
-        const auto response = Ptp::decodeHeader(staging_.data() + header->length, after);
-        return response && after < response->length;
-    };
     size_t ahead = 0;
-    const PipeStatus status =
-        pipe_.readBulkTwo(staging_.data(), stagingTransfer_, received, ahead_.data(), ahead_.size(),
-                          ahead, limits_.responseMs, wantsMore);
+    const PipeStatus status = pipe_.readBulkTwo(
+        staging_.data(), stagingTransfer_, received, ahead_.data(), ahead_.size(), ahead,
+        limits_.responseMs, [&](size_t got) { return wantsReadBehind(got, transactionId); });
+    appendReadBehind(received, ahead);
+    return status;
+}
+
+bool PtpTransactionRunner::wantsReadBehind(size_t got, uint32_t transactionId) const {
+    if (got < Ptp::kHeaderSize) {
+        return true;
+    }
+    // Behind anything but our own data container nothing need come.
+    const auto header = Ptp::decodeHeader(staging_.data(), got);
+    if (!header || header->type != Ptp::ContainerType::Data ||
+        header->transactionId != transactionId) {
+        return false;
+    }
+    if (got < header->length) {
+        return true;
+    }
+    // The data is all here; a device that does not end it on its own packet may have sent
+    // the response in the same transfer.
+    const size_t after = got - header->length;
+    if (after < Ptp::kHeaderSize) {
+        return true;
+    }
+    const auto response = Ptp::decodeHeader(staging_.data() + header->length, after);
+    return response && after < response->length;
+}
+
+void PtpTransactionRunner::appendReadBehind(size_t& received, size_t ahead) {
     if (ahead > 0) {
         std::memcpy(staging_.data() + received, ahead_.data(), ahead);
         received += ahead;
     }
-    return status;
 }
 
 PtpTransactionRunner::Fault PtpTransactionRunner::readDataPayload(const ContainerStart& start,

@@ -82,6 +82,8 @@ private:
 
     static Fault protocolError() { return {PipeStatus::Error, PipeEndpoint::BulkIn}; }
 
+    /// Sends the command; for a request with a data phase to read, with that phase's first
+    /// reads queued behind it (their outcome kept in firstRead_).
     Fault sendCommand(const MtpRequest& request, uint32_t transactionId);
     Fault sendData(const MtpRequest& request, uint32_t transactionId);
     Fault write(const uint8_t* data, size_t size, bool terminate);
@@ -91,6 +93,11 @@ private:
     Fault readContainerStart(ContainerStart& start, bool dataMayCome, uint32_t transactionId);
     /// The first read of a data phase into staging_, with one more packet read behind it.
     PipeStatus readDataStart(size_t& received, uint32_t transactionId);
+    /// Whether a read behind the `got` bytes of a data phase's first read may bring more of
+    /// this transaction (the rest of its data container, or its response).
+    bool wantsReadBehind(size_t got, uint32_t transactionId) const;
+    /// Appends what the read behind brought to the `received` bytes in staging_.
+    void appendReadBehind(size_t& received, size_t ahead);
     Fault readDataPayload(const ContainerStart& start, uint32_t transactionId,
                           MtpResponse& response);
     Fault finishResponse(ContainerStart& start, uint32_t transactionId, MtpResponse& response);
@@ -128,6 +135,12 @@ private:
     std::vector<uint8_t> ahead_;
     /// Bytes read past the end of a data container: the start of the response.
     std::vector<uint8_t> pending_;
+    /// What the reads queued behind the command brought, until readDataStart takes it.
+    struct FirstRead {
+        PipeStatus status = PipeStatus::Ok;
+        size_t received = 0;
+    };
+    std::optional<FirstRead> firstRead_;
     bool gone_ = false;
     bool wasReset_ = false;
     bool commandDelivered_ = false;
