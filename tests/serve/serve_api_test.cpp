@@ -116,30 +116,24 @@ protected:
         return http;
     }
 
-    json getJson(const std::string& path, int expectedStatus = 200,
-                 const httplib::Headers& headers = {}) {
-        auto result = client().Get(path.c_str(), headers);
-        EXPECT_TRUE(result) << path;
-        if (!result) {
-            return {};
-        }
-        EXPECT_EQ(result->status, expectedStatus) << path << ": " << result->body;
-        return json::parse(result->body);
-    }
-
     json send(const std::string& method, const std::string& path, const std::string& body,
               int expectedStatus, const httplib::Headers& headers = {}) {
         auto http = client();
-        auto result = method == "PUT" ? http.Put(path.c_str(), headers, body, "application/json")
-                      : method == "DELETE"
-                          ? http.Delete(path.c_str(), headers)
-                          : http.Post(path.c_str(), headers, body, "application/json");
+        auto result = method == "GET"   ? http.Get(path.c_str(), headers)
+                      : method == "PUT" ? http.Put(path.c_str(), headers, body, "application/json")
+                      : method == "POST"
+                          ? http.Post(path.c_str(), headers, body, "application/json")
+                          : http.Delete(path.c_str(), headers);
         EXPECT_TRUE(result) << method << " " << path;
         if (!result) {
             return {};
         }
         EXPECT_EQ(result->status, expectedStatus) << method << " " << path << ": " << result->body;
         return json::parse(result->body);
+    }
+    json getJson(const std::string& path, int expectedStatus = 200,
+                 const httplib::Headers& headers = {}) {
+        return send("GET", path, "", expectedStatus, headers);
     }
 
     json imageNamed(const std::string& name) {
@@ -157,14 +151,35 @@ protected:
         return {};
     }
 
-    std::vector<uint8_t> emulatorBytes(const std::string& name) {
+    // The camera's own copy of the file whose path ends in `name`.
+    std::string emulatorBytes(const std::string& name) {
         for (const auto& object : emulated->objects()) {
             if (object.path.size() >= name.size() &&
                 object.path.compare(object.path.size() - name.size(), name.size(), name) == 0) {
-                return emulated->objectData(object.handle);
+                const auto bytes = emulated->objectData(object.handle);
+                return std::string(bytes.begin(), bytes.end());
             }
         }
         return {};
+    }
+
+    httplib::Result imageFile(const json& image, const std::string& part = "data") const {
+        return client().Get(("/api/images/" + image["id"].get<std::string>() + "/" + part).c_str());
+    }
+
+    // Counts the frames of one live view stream in `frames` while `more()` holds.
+    void watchLiveView(std::atomic<int>& frames, const std::function<bool()>& more) const {
+        const std::string part = "--camctlframe\r\nContent-Type: image/jpeg";
+        std::string tail;  // a part header may arrive split over two pieces
+        client().Get("/api/liveview", [&](const char* data, size_t size) {
+            tail.append(data, size);
+            for (size_t at = tail.find(part); at != std::string::npos;
+                 at = tail.find(part, at + 1)) {
+                ++frames;
+            }
+            tail.erase(0, tail.size() >= part.size() ? tail.size() - part.size() + 1 : 0);
+            return more();
+        });
     }
 
     static std::string setting(const json& settings, const std::string& name) {
@@ -243,19 +258,15 @@ TEST_F(ServeApiTest, ImagesDownloadByteForByteUnderEscapedNamesAndDelete) {
     serve();
     const json image = imageNamed("QRN_0001.JPG");
     const std::string id = image["id"];
-    auto http = client();
-    auto data = http.Get(("/api/images/" + id + "/data").c_str());
+    const auto data = imageFile(image);
     ASSERT_TRUE(data);
-    ASSERT_EQ(data->status, 200);
-    const auto expected = emulatorBytes("QRN_0001.JPG");
-    ASSERT_EQ(expected.size(), 300000u);
-    ASSERT_EQ(data->body.size(), expected.size());
-    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), data->body.begin(),
-                           [](uint8_t a, char b) { return a == static_cast<uint8_t>(b); }));
+    EXPECT_EQ(data->status, 200);
+    ASSERT_EQ(emulatorBytes("QRN_0001.JPG").size(), 300000u);
+    EXPECT_TRUE(data->body == emulatorBytes("QRN_0001.JPG")) << data->body.size() << " bytes";
     EXPECT_NE(data->get_header_value("Content-Disposition").find("QRN_0001.JPG"),
               std::string::npos);
 
-    auto thumbnail = http.Get(("/api/images/" + id + "/thumbnail").c_str());
+    const auto thumbnail = imageFile(image, "thumbnail");
     ASSERT_TRUE(thumbnail);
     EXPECT_EQ(thumbnail->status, 200);
     EXPECT_EQ(thumbnail->body.substr(0, 2), "\xFF\xD8");
@@ -269,17 +280,14 @@ TEST_F(ServeApiTest, ImagesDownloadByteForByteUnderEscapedNamesAndDelete) {
     const json unsized = imageNamed("MVI_0002.MOV");
     EXPECT_EQ(unsized["size"], 0);
     ASSERT_EQ(emulatorBytes("MVI_0002.MOV").size(), 200000u);
-    auto movie = http.Get(("/api/images/" + unsized["id"].get<std::string>() + "/data").c_str());
+    const auto movie = imageFile(unsized);
     ASSERT_TRUE(movie);
     EXPECT_EQ(movie->status, 200);
-    const auto movieBytes = emulatorBytes("MVI_0002.MOV");
-    EXPECT_TRUE(movie->body == std::string(movieBytes.begin(), movieBytes.end()))
-        << movie->body.size() << " bytes, not " << movieBytes.size();
+    EXPECT_TRUE(movie->body == emulatorBytes("MVI_0002.MOV")) << movie->body.size() << " bytes";
     EXPECT_EQ(getJson("/api/images/99999999999/data", 404)["error"]["code"], "NotFound");
 
     // A hostile name: the JSON carries it intact, the download header only escaped.
-    const json hostile = imageNamed(hostileName);
-    auto named = http.Get(("/api/images/" + hostile["id"].get<std::string>() + "/data").c_str());
+    const auto named = imageFile(imageNamed(hostileName));
     ASSERT_TRUE(named);
     const std::string disposition = named->get_header_value("Content-Disposition");
     const auto quoted = disposition.substr(disposition.find("filename=\"") + 10);
@@ -291,15 +299,12 @@ TEST_F(ServeApiTest, ImagesDownloadByteForByteUnderEscapedNamesAndDelete) {
 
 TEST_F(ServeApiTest, FailedTransfersNeverLookComplete) {
     serve();
-    const json image = imageNamed("QRN_0001.JPG");
-    const std::string id = image["id"];
+    const std::string id = imageNamed("QRN_0001.JPG")["id"];
     // The camera refuses the transfer after the answer's header went out.
     emulated->failAlways(0x1009, 0x2002);
     emulated->failAlways(0x101B, 0x2002);
-    for (const auto& name : {std::string("QRN_0001.JPG"), std::string("MVI_0002.MOV")}) {
-        const std::string path =
-            "/api/images/" + imageNamed(name)["id"].get<std::string>() + "/data";
-        auto data = client().Get(path.c_str());
+    for (const char* name : {"QRN_0001.JPG", "MVI_0002.MOV"}) {
+        const auto data = imageFile(imageNamed(name));
         EXPECT_TRUE(!data || data->status != 200) << name << ": a failed transfer looked complete";
     }
     emulated->clearFaults();
@@ -314,24 +319,8 @@ TEST_F(ServeApiTest, LiveViewRunsWhileAnyoneWatches) {
     serve();
     std::atomic<int> framesA{0};
     std::atomic<int> framesB{0};
-    const auto watch = [this](std::atomic<int>& frames, int wanted) {
-        auto http = client();
-        std::string seen;
-        http.Get("/api/liveview", [&](const char* data, size_t size) {
-            seen.append(data, size);
-            size_t at = 0;
-            int count = 0;
-            while ((at = seen.find("--camctlframe\r\nContent-Type: image/jpeg", at)) !=
-                   std::string::npos) {
-                ++count;
-                ++at;
-            }
-            frames = count;
-            return count < wanted;
-        });
-    };
-    std::thread a([&] { watch(framesA, 5); });
-    std::thread b([&] { watch(framesB, 10); });
+    std::thread a([&] { watchLiveView(framesA, [&] { return framesA < 5; }); });
+    std::thread b([&] { watchLiveView(framesB, [&] { return framesB < 10; }); });
     a.join();
     EXPECT_GE(framesA.load(), 5);
     EXPECT_TRUE(emulated->snapshot().liveView) << "the first viewer leaving stopped live view";
@@ -347,14 +336,8 @@ TEST_F(ServeApiTest, UnplugShowsAndTheCameraComesBackWithLiveView) {
     ASSERT_TRUE(events.waitFor(": connected"));
     std::atomic<int> frames{0};
     std::atomic<bool> done{false};
-    std::thread viewer([&] {  // one stream, kept open across the unplug
-        client().Get("/api/liveview", [&](const char* data, size_t size) {
-            if (std::string(data, size).find("--camctlframe") != std::string::npos) {
-                ++frames;
-            }
-            return !done;
-        });
-    });
+    // One stream, kept open across the unplug.
+    std::thread viewer([&] { watchLiveView(frames, [&] { return !done; }); });
     const auto framesArrive = [&](int atLeast) {
         return eventually([&] { return frames >= atLeast; }, std::chrono::seconds(30));
     };
@@ -403,9 +386,8 @@ TEST_F(ServeTetherTest, PicturesFromTheTransferBufferJoinTheGallery) {
     const std::string id = images[0]["id"];
     EXPECT_TRUE(images[0]["tether"]);
     EXPECT_NE(events.received().find("\"id\":\"" + id + "\""), std::string::npos);
-    auto http = client();
-    const auto data = http.Get(("/api/images/" + id + "/data").c_str());
-    const auto thumbnail = http.Get(("/api/images/" + id + "/thumbnail").c_str());
+    const auto data = imageFile(images[0]);
+    const auto thumbnail = imageFile(images[0], "thumbnail");
     ASSERT_TRUE(data && thumbnail);
     ASSERT_EQ(data->status, 200);
     ASSERT_EQ(thumbnail->status, 200);
