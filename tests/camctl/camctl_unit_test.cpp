@@ -1,10 +1,8 @@
 // Unit tests of camctl's pieces that decide what lands on disk and how input is read.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -145,17 +143,6 @@ protected:
     fs::path folder;
 };
 
-TEST_F(AtomicFileTest, NothingUnderTheFinalNameUntilCommitted) {
-    {
-        camctl::AtomicFile file(folder, "QRN_0001.JPG");
-        ASSERT_EQ(::write(file.fd(), "abc", 3), 3);
-        EXPECT_FALSE(fs::exists(folder / "QRN_0001.JPG"));
-        EXPECT_EQ(file.tempPath().parent_path(), folder);
-    }
-    // Abandoned without commit (a failed download): no trace at all.
-    EXPECT_TRUE(entries().empty());
-}
-
 TEST_F(AtomicFileTest, CommitNeverReplacesAnExistingFile) {
     std::ofstream(folder / "QRN_0001.JPG") << "original";
     const fs::path first = camctl::writeFileAtomically(folder, "QRN_0001.JPG", "new", 3);
@@ -258,7 +245,6 @@ TEST(SettingValues, NamesAreFoundIgnoringCase) {
     EXPECT_TRUE(camctl::findSettingKind("FNumber")->writable);
     EXPECT_FALSE(camctl::findSettingKind("ExposureProgram")->writable);
     EXPECT_EQ(camctl::findSettingKind("Aperture"), nullptr);
-    EXPECT_EQ(camctl::settingKinds().size(), 12u);
 }
 
 TEST(JsonOutput, AnyCameraTextStaysParseable) {
