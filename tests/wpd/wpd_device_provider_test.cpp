@@ -25,7 +25,10 @@ constexpr uint16_t kGetDeviceInfo = 0x1001;
 FakeWpdDevice camera(const std::wstring& pnpId, const std::wstring& serial) {
     FakeWpdDevice device;
     device.pnpId = pnpId;
-    device.identity = Testing::fakeIdentity(L"QUORIN Alto", serial);
+    device.identity.manufacturer = {kWpdOk, L"Quorin"};
+    device.identity.model = {kWpdOk, L"QUORIN Alto"};
+    device.identity.firmwareVersion = {kWpdOk, L"1.10"};
+    device.identity.serialNumber = {kWpdOk, serial};
     return device;
 }
 
@@ -152,9 +155,9 @@ TEST_F(WpdDeviceProviderTest, OpeningAsksForReadAccessOnceWhenRefused) {
 
     const auto opens = api->opens();
     ASSERT_GE(opens.size(), 2u);
-    EXPECT_FALSE(opens[0].clientInfo.desiredAccess.has_value());
-    EXPECT_EQ(opens[1].clientInfo.desiredAccess, kWpdGenericRead);
-    EXPECT_EQ(opens[1].clientInfo.name, L"WPD SDK Application");
+    EXPECT_FALSE(opens[0].desiredAccess.has_value());
+    EXPECT_EQ(opens[1].desiredAccess, kWpdGenericRead);
+    EXPECT_EQ(opens[1].name, L"WPD SDK Application");
 
     auto locked = camera(L"usb#b", L"2");
     locked.openStatuses = {kWpdAccessDenied, kWpdAccessDenied};
