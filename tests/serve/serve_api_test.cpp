@@ -182,13 +182,16 @@ protected:
         });
     }
 
-    static std::string setting(const json& settings, const std::string& name) {
+    static json settingEntry(const json& settings, const std::string& name) {
         for (const auto& entry : settings["settings"]) {
             if (entry["name"] == name) {
-                return entry.value("value", "");
+                return entry;
             }
         }
-        return "";
+        return json::object();
+    }
+    static std::string setting(const json& settings, const std::string& name) {
+        return settingEntry(settings, name).value("value", "");
     }
 
     std::shared_ptr<emu::EmulatedCamera> emulated;
@@ -208,16 +211,9 @@ TEST_F(ServeApiTest, DescribesTheCameraItsSettingsAndClock) {
     EXPECT_TRUE(camera["storages"][0]["available"]);
     EXPECT_GT(camera["storages"][0]["freeBytes"].get<uint64_t>(), 0u);
 
-    const json settings = getJson("/api/settings");
-    bool sawIso = false;
-    for (const auto& entry : settings["settings"]) {
-        if (entry["name"] == "ISO") {
-            sawIso = true;
-            EXPECT_TRUE(entry["writable"]);
-            EXPECT_GT(entry["accepted"].size(), 3u);
-        }
-    }
-    EXPECT_TRUE(sawIso);
+    json iso = settingEntry(getJson("/api/settings"), "ISO");
+    EXPECT_EQ(iso["writable"], true);
+    EXPECT_GT(iso["accepted"].size(), 3u);
     EXPECT_GT(getJson("/api/time")["time"].get<int64_t>(), 1000000000);
     const json set = send("PUT", "/api/time", R"({"time":1800000000})", 200);
     EXPECT_NEAR(set["time"].get<double>(), 1800000000.0, 5.0);
