@@ -38,29 +38,22 @@ protected:
     ScopedDeviceProvider registration{std::make_shared<WpdDeviceProvider>(api)};
 };
 
-TEST_F(WpdDeviceProviderTest, StartsComAndOpensEachDeviceOnceWhileItIsHeld) {
+// Reuse of held devices is the registry's, tested with it.
+TEST_F(WpdDeviceProviderTest, StartsComOnceAndOpensEachDeviceWithItsIdentity) {
     api->withoutCom();
     api->attach(camera(L"usb#a", L"1"));
     api->attach(camera(L"usb#b", L"2"));
 
-    auto first = getDevices();
-    EXPECT_EQ(api->comStarts(), 1);
-    ASSERT_EQ(first.size(), 2u);
-    EXPECT_EQ(first[0]->getModel(), "QUORIN Alto");
-    EXPECT_EQ(first[0]->getSerialNumber(), "1");
-    EXPECT_EQ(first[1]->getSerialNumber(), "2");
+    const auto devices = getDevices();
+    ASSERT_EQ(devices.size(), 2u);
+    EXPECT_EQ(devices[0]->getModel(), "QUORIN Alto");
+    EXPECT_EQ(devices[0]->getSerialNumber(), "1");
+    EXPECT_EQ(devices[1]->getSerialNumber(), "2");
     EXPECT_EQ(api->operationCount(kGetDeviceInfo), 2);
-
-    auto second = getDevices();
-    EXPECT_EQ(second, first);
     EXPECT_EQ(api->operationCount(kOpenSession), 2);
     EXPECT_EQ(api->operations()[0].parameters, (std::vector<uint32_t>{1}));
-
-    // Once nobody holds them, the next enumeration opens the devices anew.
-    first.clear();
-    second.clear();
-    EXPECT_EQ(getDevices().size(), 2u);
-    EXPECT_EQ(api->operationCount(kOpenSession), 4);
+    getDevices();
+    EXPECT_EQ(api->comStarts(), 1);
 }
 
 TEST_F(WpdDeviceProviderTest, IdsAgreeingInTheirFirst512BytesAreOneDevice) {
