@@ -70,14 +70,10 @@ protected:
         return files;
     }
 
-    static std::string readFile(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-
     // Decodes the whole picture: a truncated or garbled file fails here.
     static bool isDecodableJpeg(const fs::path& path) {
-        const std::string data = readFile(path);
+        std::ifstream in(path, std::ios::binary);
+        const std::string data(std::istreambuf_iterator<char>(in), {});
         tjhandle handle = tjInitDecompress();
         int width = 0, height = 0, subsampling = 0, colorspace = 0;
         auto* bytes = reinterpret_cast<const unsigned char*>(data.data());

@@ -37,7 +37,6 @@ namespace Corvane::CameraController {
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 using Emulator::EmulatedCamera;
 
 constexpr uint16_t kDeviceBusy = 0x2019;
