@@ -25,29 +25,51 @@ using nlohmann::json;
 
 const char* const hostileName = "<b>\"x\";..%0A.JPG";
 
-// Reads a server-sent-event stream on a thread of its own and keeps what arrived.
-class EventReader {
+const std::string kFramePart = "--camctlframe\r\nContent-Type: image/jpeg";
+
+// Reads a streamed answer on a thread of its own. Keeps its text, or with a `marker` only
+// counts the marker (a live view stream is too large to keep).
+class StreamReader {
 public:
-    EventReader(const std::string& host, int port) : client(host, port) {
-        client.set_read_timeout(30, 0);
-        worker = std::thread([this] {
-            client.Get("/api/events", [this](const char* data, size_t size) {
+    StreamReader(const std::string& host, int port, const std::string& path,
+                 std::string marker = "")
+        : client(host, port), marker(std::move(marker)) {
+        client.set_read_timeout(60, 0);
+        worker = std::thread([this, path] {
+            client.Get(path.c_str(), [this](const char* data, size_t size) {
                 std::lock_guard<std::mutex> lock(mutex);
                 text.append(data, size);
+                if (!this->marker.empty()) {
+                    for (size_t at = text.find(this->marker); at != std::string::npos;
+                         at = text.find(this->marker, at + 1)) {
+                        ++count;
+                    }
+                    // A marker may arrive split over two pieces.
+                    const size_t keep = this->marker.size() - 1;
+                    text.erase(0, text.size() > keep ? text.size() - keep : 0);
+                }
                 changed.notify_all();
                 return true;
             });
         });
     }
-    ~EventReader() {
+    ~StreamReader() {
         client.stop();
         worker.join();
     }
-    /// True when "event: NAME" arrived within `timeout` (counting from the stream's start).
+    /// True when `what` arrived within `timeout` (counting from the stream's start).
     bool waitFor(const std::string& what, std::chrono::seconds timeout = std::chrono::seconds(30)) {
         std::unique_lock<std::mutex> lock(mutex);
         return changed.wait_for(lock, timeout,
                                 [&] { return text.find(what) != std::string::npos; });
+    }
+    bool waitForCount(int atLeast) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(30), [&] { return count >= atLeast; });
+    }
+    int counted() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return count;
     }
     std::string received() {
         std::lock_guard<std::mutex> lock(mutex);
@@ -58,7 +80,9 @@ private:
     std::mutex mutex;
     std::condition_variable changed;
     std::string text;
+    int count = 0;
     httplib::Client client;
+    const std::string marker;
     std::thread worker;
 };
 
@@ -165,21 +189,6 @@ protected:
 
     httplib::Result imageFile(const json& image, const std::string& part = "data") const {
         return client().Get(("/api/images/" + image["id"].get<std::string>() + "/" + part).c_str());
-    }
-
-    // Counts the frames of one live view stream in `frames` while `more()` holds.
-    void watchLiveView(std::atomic<int>& frames, const std::function<bool()>& more) const {
-        const std::string part = "--camctlframe\r\nContent-Type: image/jpeg";
-        std::string tail;  // a part header may arrive split over two pieces
-        client().Get("/api/liveview", [&](const char* data, size_t size) {
-            tail.append(data, size);
-            for (size_t at = tail.find(part); at != std::string::npos;
-                 at = tail.find(part, at + 1)) {
-                ++frames;
-            }
-            tail.erase(0, tail.size() >= part.size() ? tail.size() - part.size() + 1 : 0);
-            return more();
-        });
     }
 
     static json settingEntry(const json& settings, const std::string& name) {
@@ -313,31 +322,23 @@ TEST_F(ServeApiTest, FailedTransfersNeverLookComplete) {
 
 TEST_F(ServeApiTest, LiveViewRunsWhileAnyoneWatches) {
     serve();
-    std::atomic<int> framesA{0};
-    std::atomic<int> framesB{0};
-    std::thread a([&] { watchLiveView(framesA, [&] { return framesA < 5; }); });
-    std::thread b([&] { watchLiveView(framesB, [&] { return framesB < 10; }); });
-    a.join();
-    EXPECT_GE(framesA.load(), 5);
+    auto first = std::make_unique<StreamReader>(host, port, "/api/liveview", kFramePart);
+    auto second = std::make_unique<StreamReader>(host, port, "/api/liveview", kFramePart);
+    EXPECT_TRUE(first->waitForCount(5));
+    first.reset();
+    EXPECT_TRUE(second->waitForCount(10));
     EXPECT_TRUE(emulated->snapshot().liveView) << "the first viewer leaving stopped live view";
-    b.join();
-    EXPECT_GE(framesB.load(), 10);
+    second.reset();
     // The last viewer gone, live view stops (the server notices at its next frame).
     EXPECT_TRUE(eventually([&] { return !emulated->snapshot().liveView; }));
 }
 
 TEST_F(ServeApiTest, UnplugShowsAndTheCameraComesBackWithLiveView) {
     serve();
-    EventReader events(host, port);
+    StreamReader events(host, port, "/api/events");
     ASSERT_TRUE(events.waitFor(": connected"));
-    std::atomic<int> frames{0};
-    std::atomic<bool> done{false};
-    // One stream, kept open across the unplug.
-    std::thread viewer([&] { watchLiveView(frames, [&] { return !done; }); });
-    const auto framesArrive = [&](int atLeast) {
-        return eventually([&] { return frames >= atLeast; }, std::chrono::seconds(30));
-    };
-    ASSERT_TRUE(framesArrive(3));
+    StreamReader viewer(host, port, "/api/liveview", kFramePart);  // open across the unplug
+    ASSERT_TRUE(viewer.waitForCount(3));
 
     emulated->unplug();
     ASSERT_TRUE(events.waitFor("event: deviceDisconnected")) << events.received();
@@ -345,13 +346,11 @@ TEST_F(ServeApiTest, UnplugShowsAndTheCameraComesBackWithLiveView) {
     EXPECT_EQ(getJson("/api/settings")["settings"][0]["error"]["code"], "NotConnected");
     EXPECT_EQ(send("POST", "/api/capture", "", 503)["error"]["code"], "NotConnected");
 
-    const int beforeReplug = frames;
+    const int beforeReplug = viewer.counted();
     emulated->replug();
     ASSERT_TRUE(events.waitFor("event: deviceConnected")) << events.received();
     EXPECT_TRUE(getJson("/api/camera")["connected"]);
-    EXPECT_TRUE(framesArrive(beforeReplug + 3)) << "live view did not resume for its viewer";
-    done = true;
-    viewer.join();
+    EXPECT_TRUE(viewer.waitForCount(beforeReplug + 3)) << "live view did not resume for its viewer";
     EXPECT_FALSE(setting(getJson("/api/settings"), "ISO").empty());
 
     // The camera back, a capture is announced on the same event stream.
@@ -371,7 +370,7 @@ protected:
 TEST_F(ServeTetherTest, PicturesFromTheTransferBufferJoinTheGallery) {
     emulated->setTetherTransferStyle(emu::TetherTransferStyle::Scattered);
     serve();
-    EventReader events(host, port);
+    StreamReader events(host, port, "/api/events");
     ASSERT_TRUE(events.waitFor(": connected"));
     emulated->clearTransactions();
     send("POST", "/api/capture", R"({"focus":false})", 200);
