@@ -1,24 +1,22 @@
 // A whole session through the public API against the emulated camera, repeated with one fault
-// at transaction k: the cable pulled, an error code, or a data phase cut short. Whatever k
-// is, every call must return within its bound, an unplug must be reported exactly once and
-// leave every later camera operation failing, and the camera must work again afterwards.
+// at transaction k: the cable pulled, an error code, or a data phase cut short. Whatever k is,
+// every call must return within its bound, an unplug must be reported exactly once and leave
+// every later call failing, and the camera must work again afterwards.
 //
-// The fault is placed by counting command containers on the USB pipe, so k counts every
-// transaction of the session, the event task's polls included. Which operation lands on a
-// given k varies slightly from run to run with the polling; that is intended: over the
-// indices, faults hit the foreground calls and the background tasks alike.
-//
-// CORVANE_FAULT_RUNS=N sets the number of indices tried per kind of fault (default 16, spread
-// evenly over the session); CORVANE_FAULT_RUNS=all tries every index, CORVANE_FAULT_AT=k
-// only index k (to look into one failure).
+// k counts the command containers on the USB pipe, the event task's polls included, so over
+// the indices faults hit the foreground calls and the background tasks alike.
+// CORVANE_FAULT_RUNS=N sets how many indices are tried per kind of fault (default 16, spread
+// over the session); CORVANE_FAULT_RUNS=all tries every one.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -27,6 +25,7 @@
 
 #include "corvane/camera_controller.hpp"
 #include "corvane/emulator/emulated_camera.hpp"
+#include "model/capture_setting_access.hpp"
 #include "mtp/mtp_device_provider.hpp"
 #include "mtp/usb/bulk_pipe.hpp"
 #include "mtp/usb/ptp_container.hpp"
@@ -38,7 +37,6 @@ namespace Corvane::CameraController {
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 using Emulator::EmulatedCamera;
 
 constexpr uint16_t kDeviceBusy = 0x2019;
@@ -46,10 +44,7 @@ constexpr uint16_t kGeneralError = 0x2002;
 
 enum class FaultKind { None, Unplug, ErrorCode, Truncate };
 
-const char* nameOf(FaultKind kind) {
-    static const char* const names[] = {"none", "unplug", "error code", "truncated data"};
-    return names[static_cast<int>(kind)];
-}
+const char* const kFaultNames[] = {"none", "unplug", "error code", "truncated data"};
 
 // Long enough for several frames at the adapter's pace, short enough for 50 sessions a run.
 constexpr auto kLiveViewTime = 400ms;
@@ -81,7 +76,8 @@ public:
                 break;
             case FaultKind::Truncate:
                 // Nothing, a few bytes (mid-field for every dataset), or about half a header.
-                camera_->truncateData(operation, truncatedSize(), 1);
+                camera_->truncateData(operation, std::array<uint32_t, 4>{0, 3, 7, 21}[index_ % 4],
+                                      1);
                 break;
             case FaultKind::None:
                 break;
@@ -89,10 +85,6 @@ public:
         injected_ = true;
     }
 
-    uint32_t truncatedSize() const {
-        static const uint32_t sizes[] = {0, 3, 7, 21};
-        return sizes[index_ % 4];
-    }
     /// Ends the session's count, so a fault placed past a short session never lands in the
     /// reconnect that checks the camera afterwards.
     void stop() { stopped_ = true; }
@@ -265,7 +257,8 @@ std::shared_ptr<CameraDevice> findCamera(const std::string& serial) {
 class FaultSession {
 public:
     FaultSession(FaultKind kind, size_t index)
-        : context_(std::string(nameOf(kind)) + " at transaction " + std::to_string(index)),
+        : context_(std::string(kFaultNames[static_cast<int>(kind)]) + " at transaction " +
+                   std::to_string(index)),
           kind_(kind),
           camera_(EmulatedCamera::create(sessionConfig())),
           injector_(std::make_shared<FaultInjector>(camera_, kind, index)),
@@ -327,7 +320,7 @@ public:
         return read;
     }
 
-    const std::shared_ptr<EmulatedCamera>& camera() const { return camera_; }
+    const std::string& context() const { return context_; }
 
 private:
     std::string serial() const { return sessionConfig().serialNumber; }
@@ -351,22 +344,16 @@ private:
         result.connected = connected.getResult() == Result::Ok;
         result.unpluggedAfterConnect = result.connected && !injector_->injected();
 
-        FNumber fNumber;
-        ExposureCompensation compensation;
-        ISO iso;
-        WhiteBalance whiteBalance;
-        ShutterSpeed shutterSpeed;
-        StillImageCaptureFormat captureFormat;
-        StillImageQuality quality;
-        ExposureProgram program;
-        AgileOperationEnable agile;
-        UserCaptureSettingsMode userMode;
-        CaptureMethod method;
-        StorageWriting storageWriting;
-        call(result, "getCaptureSettings", 20s, [&] {
-            return device.getCaptureSettings({&fNumber, &compensation, &iso, &whiteBalance,
-                                              &shutterSpeed, &captureFormat, &quality, &program,
-                                              &agile, &userMode, &method, &storageWriting});
+        // Every capture setting the catalogue knows, ISO among them.
+        std::vector<std::unique_ptr<CaptureSetting>> settings;
+        std::vector<CaptureSetting*> toRead;
+        for (const std::string& name : Impl::CaptureSettingAccess::names()) {
+            settings.push_back(Impl::CaptureSettingAccess::create(name));
+            toRead.push_back(settings.back().get());
+        }
+        call(result, "getCaptureSettings", 20s, [&] { return device.getCaptureSettings(toRead); });
+        const CaptureSetting& iso = **std::find_if(toRead.begin(), toRead.end(), [](auto* setting) {
+            return setting->getName() == "ISO";
         });
         CameraTime time;
         LiveViewSpecification liveView;
@@ -462,11 +449,6 @@ std::string callsOf(const SessionResult& result) {
     return text;
 }
 
-void report(const char* kind, size_t tried, size_t reached) {
-    std::printf("%s: %zu transaction indices tried, %zu reached by the session\n", kind, tried,
-                reached);
-}
-
 class FaultInjectionTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -487,10 +469,6 @@ protected:
             runs = std::string(setting) == "all" ? total : std::strtoul(setting, nullptr, 10);
         }
         std::vector<size_t> indices;
-        if (const char* at = std::getenv("CORVANE_FAULT_AT")) {
-            indices.push_back(std::strtoul(at, nullptr, 10));
-            return indices;
-        }
         if (total == 0 || runs == 0) {
             return indices;
         }
@@ -504,6 +482,26 @@ protected:
             }
         }
         return indices;
+    }
+
+    /// Runs the session with a fault of `kind` at each sampled index, checks each run with
+    /// `check`, and that the camera connects again afterwards.
+    static void sweep(FaultKind kind, const std::function<void(const SessionResult&)>& check) {
+        const std::vector<size_t> indices = indicesFor(kind);
+        size_t reached = 0;
+        for (const size_t k : indices) {
+            FaultSession session(kind, k);
+            SCOPED_TRACE(session.context());
+            const SessionResult result = session.run();
+            reached += result.faultInjected ? 1 : 0;
+            check(result);
+            const Response again = session.reconnect();
+            EXPECT_EQ(again.getResult(), Result::Ok)
+                << "after the fault on 0x" << std::hex << result.faultedOperation << ": "
+                << describe(again);
+        }
+        std::printf("%s: %zu transaction indices tried, %zu reached by the session\n",
+                    kFaultNames[static_cast<int>(kind)], indices.size(), reached);
     }
 
     static SessionResult* baseline_;
@@ -532,57 +530,34 @@ TEST_F(FaultInjectionTest, SessionWithoutFaultsSucceedsThroughout) {
 }
 
 TEST_F(FaultInjectionTest, UnplugAtAnyTransactionIsReportedOnceAndRecoverable) {
-    const std::vector<size_t> indices = indicesFor(FaultKind::Unplug);
-    size_t reached = 0;
-    for (const size_t k : indices) {
-        SCOPED_TRACE("unplugged at transaction " + std::to_string(k));
-        FaultSession session(FaultKind::Unplug, k);
-        const SessionResult result = session.run();
+    sweep(FaultKind::Unplug, [](const SessionResult& result) {
         if (!result.faultInjected) {
-            continue;  // this run was shorter than k
+            return;  // this run was shorter than k
         }
-        ++reached;
         if (result.unpluggedAfterConnect) {
             EXPECT_EQ(result.disconnectedReports, 1) << callsOf(result);
         } else {
             EXPECT_LE(result.disconnectedReports, 1) << callsOf(result);
         }
         for (const auto& call : result.calls) {
-            if (call.afterUnplug) {
-                EXPECT_FALSE(call.ok) << call.name << " succeeded after the unplug\n"
-                                      << callsOf(result);
-            }
+            EXPECT_FALSE(call.afterUnplug && call.ok)
+                << call.name << " succeeded after the unplug\n"
+                << callsOf(result);
         }
-        const Response again = session.reconnect();
-        EXPECT_EQ(again.getResult(), Result::Ok) << "after replug: " << describe(again);
-    }
-    report("unplug", indices.size(), reached);
+    });
 }
 
-/// Runs the session with a fault of `kind` at each sampled transaction; the camera must never
-/// be reported as gone and must connect again afterwards.
-void expectCameraStaysUsable(FaultKind kind, const std::string& label,
-                             const std::vector<size_t>& indices) {
-    size_t reached = 0;
-    for (const size_t k : indices) {
-        SCOPED_TRACE(label + " at transaction " + std::to_string(k));
-        FaultSession session(kind, k);
-        const SessionResult result = session.run();
-        reached += result.faultInjected ? 1 : 0;
-        EXPECT_EQ(result.disconnectedReports, 0) << callsOf(result);
-        const Response again = session.reconnect();
-        EXPECT_EQ(again.getResult(), Result::Ok)
-            << "after 0x" << std::hex << result.faultedOperation << ": " << describe(again);
-    }
-    report(label.c_str(), indices.size(), reached);
-}
-
+// Neither fault may make the camera look gone.
 TEST_F(FaultInjectionTest, ErrorCodeAtAnyTransactionLeavesTheCameraUsable) {
-    expectCameraStaysUsable(FaultKind::ErrorCode, "error code", indicesFor(FaultKind::ErrorCode));
+    sweep(FaultKind::ErrorCode, [](const SessionResult& result) {
+        EXPECT_EQ(result.disconnectedReports, 0) << callsOf(result);
+    });
 }
 
 TEST_F(FaultInjectionTest, TruncatedDataAtAnyTransactionLeavesTheCameraUsable) {
-    expectCameraStaysUsable(FaultKind::Truncate, "truncated data", indicesFor(FaultKind::Truncate));
+    sweep(FaultKind::Truncate, [](const SessionResult& result) {
+        EXPECT_EQ(result.disconnectedReports, 0) << callsOf(result);
+    });
 }
 
 }  // namespace

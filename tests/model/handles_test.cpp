@@ -1,18 +1,14 @@
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 
-#include "adapter/camera_device_adapter.hpp"
 #include "corvane/camera_controller/capture_settings.hpp"
 #include "model/camera_image_impl.hpp"
 #include "model/camera_image_list_impl.hpp"
 #include "model/camera_storage_impl.hpp"
 #include "model/camera_storage_list_impl.hpp"
 #include "model/capture_impl.hpp"
-#include "support/mock_camera_device_adapter.hpp"
 
 namespace Corvane::CameraController {
 namespace {
@@ -22,18 +18,22 @@ using Impl::CameraImageListImpl;
 using Impl::CameraStorageImpl;
 using Impl::CameraStorageListImpl;
 using Impl::CaptureImpl;
-using ::testing::_;
-using ::testing::Invoke;
-using ::testing::Ref;
-using ::testing::Return;
-
-using MockAdapter = ::testing::NiceMock<Testing::MockCameraDeviceAdapter>;
 
 std::shared_ptr<CameraImageImpl> makeImage(const std::string& id, ImageFormat format,
-                                           std::shared_ptr<CameraDeviceAdapter> adapter = nullptr,
                                            std::weak_ptr<CameraStorage> storage = {}) {
-    return std::make_shared<CameraImageImpl>(std::move(adapter), std::move(storage), id,
-                                             "IMG_" + id + ".JPG", 1024, format, true, 1700000000);
+    return std::make_shared<CameraImageImpl>(nullptr, std::move(storage), id, "IMG_" + id + ".JPG",
+                                             1024, format, true, 1700000000);
+}
+
+// The standard library's texts for an index past the end, which callers may match.
+template <class List>
+void expectPastTheEnd(const List& list, size_t index, const std::string& text) {
+    try {
+        list.get(index);
+        ADD_FAILURE() << "no exception for index " << index;
+    } catch (const std::out_of_range& error) {
+        EXPECT_EQ(error.what(), text);
+    }
 }
 
 TEST(CameraImageTest, TypeFollowsFormat) {
@@ -51,90 +51,23 @@ TEST(CameraImageTest, TypeFollowsFormat) {
     }
 }
 
-TEST(CameraImageTest, StorageIsHeldWeaklyAndFieldsOutliveInvalidation) {
+TEST(CameraImageTest, StorageIsHeldWeakly) {
     auto storage = std::make_shared<CameraStorageImpl>();
-    auto image = makeImage("42", ImageFormat::DNG, nullptr, storage);
+    auto image = makeImage("42", ImageFormat::DNG, storage);
     EXPECT_EQ(image->lockStorage(), storage);
     storage.reset();
     EXPECT_EQ(image->getStorage(), nullptr);
-
-    EXPECT_TRUE(image->isValid());
-    image->invalidate();
-    EXPECT_FALSE(image->isValid());
-    EXPECT_EQ(image->getName(), "IMG_42.JPG");
-    EXPECT_EQ(image->getDateTime(), 1700000000);
-}
-
-TEST(CameraImageTest, CameraOperationsGoToTheAdapterWithTheImageItself) {
-    auto adapter = std::make_shared<MockAdapter>();
-    auto image = makeImage("7", ImageFormat::JPEG, adapter);
-    std::ostringstream out;
-
-    EXPECT_CALL(*adapter, getImageData(Ref(*image), Ref(out)))
-        .WillOnce(Invoke([](const CameraImage&, std::ostream& stream) {
-            stream << "bytes";
-            return Response(Result::Ok);
-        }));
-    EXPECT_CALL(*adapter, getImageThumbnail(Ref(*image), Ref(out)))
-        .WillOnce(Return(
-            Response(Result::Error, std::make_shared<Error>(ErrorCode::ImageNotFound, "x"))));
-    EXPECT_CALL(*adapter, deleteImage(Ref(*image))).WillOnce(Return(Response(Result::Ok)));
-
-    EXPECT_EQ(image->getData(out).getResult(), Result::Ok);
-    EXPECT_EQ(out.str(), "bytes");
-    const Response thumbnail = image->getThumbnail(out);
-    ASSERT_EQ(thumbnail.getErrors().size(), 1u);
-    EXPECT_EQ(thumbnail.getErrors()[0]->getCode(), ErrorCode::ImageNotFound);
-    EXPECT_EQ(image->deleteData().getResult(), Result::Ok);
-}
-
-TEST(CameraImageTest, WithoutAdapterOperationsFailCleanly) {
-    auto image = makeImage("7", ImageFormat::JPEG);
-    std::ostringstream out;
-    for (const Response& response :
-         {image->getData(out), image->getThumbnail(out), image->deleteData()}) {
-        EXPECT_EQ(response.getResult(), Result::Error);
-        ASSERT_EQ(response.getErrors().size(), 1u);
-        EXPECT_EQ(response.getErrors()[0]->getCode(), ErrorCode::Unknown);
-        EXPECT_EQ(response.getErrors()[0]->getMessage(), "camera object is deleted");
-    }
-    EXPECT_TRUE(out.str().empty());
 }
 
 TEST(CameraImageListTest, GetPastTheEndThrowsWithTheDequeText) {
     CameraImageListImpl list;
-    try {
-        list.get(0);
-        FAIL() << "no exception";
-    } catch (const std::out_of_range& error) {
-        EXPECT_STREQ(error.what(), "invalid deque<T> subscript");
-    }
+    expectPastTheEnd(list, 0, "invalid deque<T> subscript");
     list.add(makeImage("1", ImageFormat::JPEG));
     list.add(nullptr);
     EXPECT_EQ(list.size(), 1u);
     EXPECT_EQ(list.get(0)->getId(), "1");
-    EXPECT_THROW(list.get(1), std::out_of_range);
+    expectPastTheEnd(list, 1, "invalid deque<T> subscript");
     EXPECT_EQ(list.size(), 1u);
-}
-
-TEST(CameraImageListTest, CloneIsASnapshotOfTheSameImages) {
-    CameraImageListImpl deviceImages;
-    auto first = makeImage("1", ImageFormat::JPEG);
-    deviceImages.add(first);
-
-    const std::unique_ptr<CameraImageList> snapshot = deviceImages.clone();
-    deviceImages.add(makeImage("2", ImageFormat::JPEG));
-    deviceImages.remove(first);
-
-    ASSERT_EQ(snapshot->size(), 1u);
-    EXPECT_EQ(snapshot->get(0), first);
-    EXPECT_EQ(deviceImages.size(), 1u);
-    EXPECT_EQ(deviceImages.get(0)->getId(), "2");
-
-    // A clone of a clone is again independent.
-    auto second = snapshot->clone();
-    deviceImages.clear();
-    EXPECT_EQ(second->size(), 1u);
 }
 
 TEST(CameraImageListTest, LibrarySideEditing) {
@@ -252,12 +185,7 @@ TEST(CameraStorageTest, ListingStateChangesOnlyFromTheExpectedState) {
 
 TEST(CameraStorageListTest, GetPastTheEndThrowsWithTheVectorText) {
     CameraStorageListImpl list;
-    try {
-        list.get(0);
-        FAIL() << "no exception";
-    } catch (const std::out_of_range& error) {
-        EXPECT_STREQ(error.what(), "invalid vector<T> subscript");
-    }
+    expectPastTheEnd(list, 0, "invalid vector<T> subscript");
 
     auto first = std::make_shared<CameraStorageImpl>();
     first->setId("65536");
@@ -270,7 +198,7 @@ TEST(CameraStorageListTest, GetPastTheEndThrowsWithTheVectorText) {
     EXPECT_EQ(list.get(1), second);
     EXPECT_EQ(list.findById("65536"), first);
     EXPECT_EQ(list.findById("1"), nullptr);
-    EXPECT_THROW(list.get(2), std::out_of_range);
+    expectPastTheEnd(list, 2, "invalid vector<T> subscript");
 
     EXPECT_TRUE(list.remove(first));
     EXPECT_EQ(list.snapshot(), std::vector<std::shared_ptr<CameraStorage>>{second});

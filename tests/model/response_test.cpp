@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "corvane/camera_controller/capture_settings.hpp"
 #include "corvane/camera_controller/response.hpp"
-#include "model/capture_impl.hpp"
 
 namespace Corvane::CameraController {
 namespace {
@@ -28,25 +26,6 @@ TEST(ResponseTest, NullErrorsAreNotStored) {
     response.addError(nullptr);
     EXPECT_TRUE(response.getErrors().empty());
     EXPECT_EQ(response.getResult(), Result::Error);
-}
-
-TEST(StartCaptureResponseTest, CarriesCaptureOnlyWhenStarted) {
-    auto capture =
-        std::make_shared<Impl::CaptureImpl>("20260101120000", CaptureMethod::StillImage, 1);
-    const StartCaptureResponse started(capture);
-    EXPECT_EQ(started.getResult(), Result::Ok);
-    EXPECT_TRUE(started.getErrors().empty());
-    EXPECT_EQ(started.getCapture(), capture);
-
-    const StartCaptureResponse failed(Result::Error,
-                                      makeError(ErrorCode::DeviceError, "Device Busy"));
-    EXPECT_EQ(failed.getCapture(), nullptr);
-    ASSERT_EQ(failed.getErrors().size(), 1u);
-
-    StartCaptureResponse copy = started;
-    copy = failed;
-    EXPECT_EQ(copy.getCapture(), nullptr);
-    EXPECT_EQ(copy.getResult(), Result::Error);
 }
 
 }  // namespace

@@ -41,12 +41,18 @@ std::string brokerProgram() {
     return {};
 }
 
+sockaddr_in loopback(int port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
 // A port the kernel just handed out; the broker binds it a moment later.
 int freePort() {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = loopback(0);
     socklen_t length = sizeof address;
     ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
@@ -56,11 +62,8 @@ int freePort() {
 
 bool accepts(int port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    const sockaddr_in address = loopback(port);
+    const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     ::close(fd);
     return ok;
 }
@@ -166,11 +169,9 @@ TEST_F(RigBrokerTest, TwentyShotsOfTwelveCamerasThenAnAgentKilledMidRun) {
     ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
     const auto shots = shotDocuments(run.out);
     ASSERT_EQ(shots.size(), static_cast<size_t>(kShots)) << run.out;
-    std::vector<double> sentSpreads;
     for (const auto& shot : shots) {
         EXPECT_TRUE(shot["complete"].get<bool>()) << shot.dump();
         EXPECT_EQ(shot["cameras"].size(), static_cast<size_t>(kAgents * kCamerasPerAgent));
-        sentSpreads.push_back(shot["spreadNs"].get<double>() / 1e6);
     }
 
     // A shot's files can be collected again from the agents' disks.
@@ -255,12 +256,9 @@ TEST_F(RigBrokerTest, TwentyShotsOfTwelveCamerasThenAnAgentKilledMidRun) {
         }
         receivedSpreads.push_back(static_cast<double>(latest - first) / 1e6);
     }
-    std::printf(
-        "Release spread across %d cameras over %d shots: received by the cameras median "
-        "%.3f ms, worst %.3f ms; sent by the agents median %.3f ms, worst %.3f ms\n",
-        kAgents * kCamerasPerAgent, kShots, median(receivedSpreads),
-        *std::max_element(receivedSpreads.begin(), receivedSpreads.end()), median(sentSpreads),
-        *std::max_element(sentSpreads.begin(), sentSpreads.end()));
+    std::printf("Release spread across %d cameras over %d shots: median %.3f ms, worst %.3f ms\n",
+                kAgents * kCamerasPerAgent, kShots, median(receivedSpreads),
+                *std::max_element(receivedSpreads.begin(), receivedSpreads.end()));
 }
 
 }  // namespace

@@ -25,29 +25,51 @@ using nlohmann::json;
 
 const char* const hostileName = "<b>\"x\";..%0A.JPG";
 
-// Reads a server-sent-event stream on a thread of its own and keeps what arrived.
-class EventReader {
+const std::string kFramePart = "--camctlframe\r\nContent-Type: image/jpeg";
+
+// Reads a streamed answer on a thread of its own. Keeps its text, or with a `marker` only
+// counts the marker (a live view stream is too large to keep).
+class StreamReader {
 public:
-    EventReader(const std::string& host, int port) : client(host, port) {
-        client.set_read_timeout(30, 0);
-        worker = std::thread([this] {
-            client.Get("/api/events", [this](const char* data, size_t size) {
+    StreamReader(const std::string& host, int port, const std::string& path,
+                 std::string marker = "")
+        : client(host, port), marker(std::move(marker)) {
+        client.set_read_timeout(60, 0);
+        worker = std::thread([this, path] {
+            client.Get(path.c_str(), [this](const char* data, size_t size) {
                 std::lock_guard<std::mutex> lock(mutex);
                 text.append(data, size);
+                if (!this->marker.empty()) {
+                    for (size_t at = text.find(this->marker); at != std::string::npos;
+                         at = text.find(this->marker, at + 1)) {
+                        ++count;
+                    }
+                    // A marker may arrive split over two pieces.
+                    const size_t keep = this->marker.size() - 1;
+                    text.erase(0, text.size() > keep ? text.size() - keep : 0);
+                }
                 changed.notify_all();
                 return true;
             });
         });
     }
-    ~EventReader() {
+    ~StreamReader() {
         client.stop();
         worker.join();
     }
-    /// True when "event: NAME" arrived within `timeout` (counting from the stream's start).
+    /// True when `what` arrived within `timeout` (counting from the stream's start).
     bool waitFor(const std::string& what, std::chrono::seconds timeout = std::chrono::seconds(30)) {
         std::unique_lock<std::mutex> lock(mutex);
         return changed.wait_for(lock, timeout,
                                 [&] { return text.find(what) != std::string::npos; });
+    }
+    bool waitForCount(int atLeast) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(30), [&] { return count >= atLeast; });
+    }
+    int counted() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return count;
     }
     std::string received() {
         std::lock_guard<std::mutex> lock(mutex);
@@ -58,7 +80,9 @@ private:
     std::mutex mutex;
     std::condition_variable changed;
     std::string text;
+    int count = 0;
     httplib::Client client;
+    const std::string marker;
     std::thread worker;
 };
 
@@ -116,30 +140,24 @@ protected:
         return http;
     }
 
-    json getJson(const std::string& path, int expectedStatus = 200,
-                 const httplib::Headers& headers = {}) {
-        auto result = client().Get(path.c_str(), headers);
-        EXPECT_TRUE(result) << path;
-        if (!result) {
-            return {};
-        }
-        EXPECT_EQ(result->status, expectedStatus) << path << ": " << result->body;
-        return json::parse(result->body);
-    }
-
     json send(const std::string& method, const std::string& path, const std::string& body,
               int expectedStatus, const httplib::Headers& headers = {}) {
         auto http = client();
-        auto result = method == "PUT" ? http.Put(path.c_str(), headers, body, "application/json")
-                      : method == "DELETE"
-                          ? http.Delete(path.c_str(), headers)
-                          : http.Post(path.c_str(), headers, body, "application/json");
+        auto result = method == "GET"   ? http.Get(path.c_str(), headers)
+                      : method == "PUT" ? http.Put(path.c_str(), headers, body, "application/json")
+                      : method == "POST"
+                          ? http.Post(path.c_str(), headers, body, "application/json")
+                          : http.Delete(path.c_str(), headers);
         EXPECT_TRUE(result) << method << " " << path;
         if (!result) {
             return {};
         }
         EXPECT_EQ(result->status, expectedStatus) << method << " " << path << ": " << result->body;
         return json::parse(result->body);
+    }
+    json getJson(const std::string& path, int expectedStatus = 200,
+                 const httplib::Headers& headers = {}) {
+        return send("GET", path, "", expectedStatus, headers);
     }
 
     json imageNamed(const std::string& name) {
@@ -157,23 +175,32 @@ protected:
         return {};
     }
 
-    std::vector<uint8_t> emulatorBytes(const std::string& name) {
+    // The camera's own copy of the file whose path ends in `name`.
+    std::string emulatorBytes(const std::string& name) {
         for (const auto& object : emulated->objects()) {
             if (object.path.size() >= name.size() &&
                 object.path.compare(object.path.size() - name.size(), name.size(), name) == 0) {
-                return emulated->objectData(object.handle);
+                const auto bytes = emulated->objectData(object.handle);
+                return std::string(bytes.begin(), bytes.end());
             }
         }
         return {};
     }
 
-    static std::string setting(const json& settings, const std::string& name) {
+    httplib::Result imageFile(const json& image, const std::string& part = "data") const {
+        return client().Get(("/api/images/" + image["id"].get<std::string>() + "/" + part).c_str());
+    }
+
+    static json settingEntry(const json& settings, const std::string& name) {
         for (const auto& entry : settings["settings"]) {
             if (entry["name"] == name) {
-                return entry.value("value", "");
+                return entry;
             }
         }
-        return "";
+        return json::object();
+    }
+    static std::string setting(const json& settings, const std::string& name) {
+        return settingEntry(settings, name).value("value", "");
     }
 
     std::shared_ptr<emu::EmulatedCamera> emulated;
@@ -193,16 +220,9 @@ TEST_F(ServeApiTest, DescribesTheCameraItsSettingsAndClock) {
     EXPECT_TRUE(camera["storages"][0]["available"]);
     EXPECT_GT(camera["storages"][0]["freeBytes"].get<uint64_t>(), 0u);
 
-    const json settings = getJson("/api/settings");
-    bool sawIso = false;
-    for (const auto& entry : settings["settings"]) {
-        if (entry["name"] == "ISO") {
-            sawIso = true;
-            EXPECT_TRUE(entry["writable"]);
-            EXPECT_GT(entry["accepted"].size(), 3u);
-        }
-    }
-    EXPECT_TRUE(sawIso);
+    json iso = settingEntry(getJson("/api/settings"), "ISO");
+    EXPECT_EQ(iso["writable"], true);
+    EXPECT_GT(iso["accepted"].size(), 3u);
     EXPECT_GT(getJson("/api/time")["time"].get<int64_t>(), 1000000000);
     const json set = send("PUT", "/api/time", R"({"time":1800000000})", 200);
     EXPECT_NEAR(set["time"].get<double>(), 1800000000.0, 5.0);
@@ -243,19 +263,15 @@ TEST_F(ServeApiTest, ImagesDownloadByteForByteUnderEscapedNamesAndDelete) {
     serve();
     const json image = imageNamed("QRN_0001.JPG");
     const std::string id = image["id"];
-    auto http = client();
-    auto data = http.Get(("/api/images/" + id + "/data").c_str());
+    const auto data = imageFile(image);
     ASSERT_TRUE(data);
-    ASSERT_EQ(data->status, 200);
-    const auto expected = emulatorBytes("QRN_0001.JPG");
-    ASSERT_EQ(expected.size(), 300000u);
-    ASSERT_EQ(data->body.size(), expected.size());
-    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), data->body.begin(),
-                           [](uint8_t a, char b) { return a == static_cast<uint8_t>(b); }));
+    EXPECT_EQ(data->status, 200);
+    ASSERT_EQ(emulatorBytes("QRN_0001.JPG").size(), 300000u);
+    EXPECT_TRUE(data->body == emulatorBytes("QRN_0001.JPG")) << data->body.size() << " bytes";
     EXPECT_NE(data->get_header_value("Content-Disposition").find("QRN_0001.JPG"),
               std::string::npos);
 
-    auto thumbnail = http.Get(("/api/images/" + id + "/thumbnail").c_str());
+    const auto thumbnail = imageFile(image, "thumbnail");
     ASSERT_TRUE(thumbnail);
     EXPECT_EQ(thumbnail->status, 200);
     EXPECT_EQ(thumbnail->body.substr(0, 2), "\xFF\xD8");
@@ -269,17 +285,14 @@ TEST_F(ServeApiTest, ImagesDownloadByteForByteUnderEscapedNamesAndDelete) {
     const json unsized = imageNamed("MVI_0002.MOV");
     EXPECT_EQ(unsized["size"], 0);
     ASSERT_EQ(emulatorBytes("MVI_0002.MOV").size(), 200000u);
-    auto movie = http.Get(("/api/images/" + unsized["id"].get<std::string>() + "/data").c_str());
+    const auto movie = imageFile(unsized);
     ASSERT_TRUE(movie);
     EXPECT_EQ(movie->status, 200);
-    const auto movieBytes = emulatorBytes("MVI_0002.MOV");
-    EXPECT_TRUE(movie->body == std::string(movieBytes.begin(), movieBytes.end()))
-        << movie->body.size() << " bytes, not " << movieBytes.size();
+    EXPECT_TRUE(movie->body == emulatorBytes("MVI_0002.MOV")) << movie->body.size() << " bytes";
     EXPECT_EQ(getJson("/api/images/99999999999/data", 404)["error"]["code"], "NotFound");
 
     // A hostile name: the JSON carries it intact, the download header only escaped.
-    const json hostile = imageNamed(hostileName);
-    auto named = http.Get(("/api/images/" + hostile["id"].get<std::string>() + "/data").c_str());
+    const auto named = imageFile(imageNamed(hostileName));
     ASSERT_TRUE(named);
     const std::string disposition = named->get_header_value("Content-Disposition");
     const auto quoted = disposition.substr(disposition.find("filename=\"") + 10);
@@ -291,15 +304,12 @@ TEST_F(ServeApiTest, ImagesDownloadByteForByteUnderEscapedNamesAndDelete) {
 
 TEST_F(ServeApiTest, FailedTransfersNeverLookComplete) {
     serve();
-    const json image = imageNamed("QRN_0001.JPG");
-    const std::string id = image["id"];
+    const std::string id = imageNamed("QRN_0001.JPG")["id"];
     // The camera refuses the transfer after the answer's header went out.
     emulated->failAlways(0x1009, 0x2002);
     emulated->failAlways(0x101B, 0x2002);
-    for (const auto& name : {std::string("QRN_0001.JPG"), std::string("MVI_0002.MOV")}) {
-        const std::string path =
-            "/api/images/" + imageNamed(name)["id"].get<std::string>() + "/data";
-        auto data = client().Get(path.c_str());
+    for (const char* name : {"QRN_0001.JPG", "MVI_0002.MOV"}) {
+        const auto data = imageFile(imageNamed(name));
         EXPECT_TRUE(!data || data->status != 200) << name << ": a failed transfer looked complete";
     }
     emulated->clearFaults();
@@ -312,53 +322,23 @@ TEST_F(ServeApiTest, FailedTransfersNeverLookComplete) {
 
 TEST_F(ServeApiTest, LiveViewRunsWhileAnyoneWatches) {
     serve();
-    std::atomic<int> framesA{0};
-    std::atomic<int> framesB{0};
-    const auto watch = [this](std::atomic<int>& frames, int wanted) {
-        auto http = client();
-        std::string seen;
-        http.Get("/api/liveview", [&](const char* data, size_t size) {
-            seen.append(data, size);
-            size_t at = 0;
-            int count = 0;
-            while ((at = seen.find("--camctlframe\r\nContent-Type: image/jpeg", at)) !=
-                   std::string::npos) {
-                ++count;
-                ++at;
-            }
-            frames = count;
-            return count < wanted;
-        });
-    };
-    std::thread a([&] { watch(framesA, 5); });
-    std::thread b([&] { watch(framesB, 10); });
-    a.join();
-    EXPECT_GE(framesA.load(), 5);
+    auto first = std::make_unique<StreamReader>(host, port, "/api/liveview", kFramePart);
+    auto second = std::make_unique<StreamReader>(host, port, "/api/liveview", kFramePart);
+    EXPECT_TRUE(first->waitForCount(5));
+    first.reset();
+    EXPECT_TRUE(second->waitForCount(10));
     EXPECT_TRUE(emulated->snapshot().liveView) << "the first viewer leaving stopped live view";
-    b.join();
-    EXPECT_GE(framesB.load(), 10);
+    second.reset();
     // The last viewer gone, live view stops (the server notices at its next frame).
     EXPECT_TRUE(eventually([&] { return !emulated->snapshot().liveView; }));
 }
 
 TEST_F(ServeApiTest, UnplugShowsAndTheCameraComesBackWithLiveView) {
     serve();
-    EventReader events(host, port);
+    StreamReader events(host, port, "/api/events");
     ASSERT_TRUE(events.waitFor(": connected"));
-    std::atomic<int> frames{0};
-    std::atomic<bool> done{false};
-    std::thread viewer([&] {  // one stream, kept open across the unplug
-        client().Get("/api/liveview", [&](const char* data, size_t size) {
-            if (std::string(data, size).find("--camctlframe") != std::string::npos) {
-                ++frames;
-            }
-            return !done;
-        });
-    });
-    const auto framesArrive = [&](int atLeast) {
-        return eventually([&] { return frames >= atLeast; }, std::chrono::seconds(30));
-    };
-    ASSERT_TRUE(framesArrive(3));
+    StreamReader viewer(host, port, "/api/liveview", kFramePart);  // open across the unplug
+    ASSERT_TRUE(viewer.waitForCount(3));
 
     emulated->unplug();
     ASSERT_TRUE(events.waitFor("event: deviceDisconnected")) << events.received();
@@ -366,13 +346,11 @@ TEST_F(ServeApiTest, UnplugShowsAndTheCameraComesBackWithLiveView) {
     EXPECT_EQ(getJson("/api/settings")["settings"][0]["error"]["code"], "NotConnected");
     EXPECT_EQ(send("POST", "/api/capture", "", 503)["error"]["code"], "NotConnected");
 
-    const int beforeReplug = frames;
+    const int beforeReplug = viewer.counted();
     emulated->replug();
     ASSERT_TRUE(events.waitFor("event: deviceConnected")) << events.received();
     EXPECT_TRUE(getJson("/api/camera")["connected"]);
-    EXPECT_TRUE(framesArrive(beforeReplug + 3)) << "live view did not resume for its viewer";
-    done = true;
-    viewer.join();
+    EXPECT_TRUE(viewer.waitForCount(beforeReplug + 3)) << "live view did not resume for its viewer";
     EXPECT_FALSE(setting(getJson("/api/settings"), "ISO").empty());
 
     // The camera back, a capture is announced on the same event stream.
@@ -392,7 +370,7 @@ protected:
 TEST_F(ServeTetherTest, PicturesFromTheTransferBufferJoinTheGallery) {
     emulated->setTetherTransferStyle(emu::TetherTransferStyle::Scattered);
     serve();
-    EventReader events(host, port);
+    StreamReader events(host, port, "/api/events");
     ASSERT_TRUE(events.waitFor(": connected"));
     emulated->clearTransactions();
     send("POST", "/api/capture", R"({"focus":false})", 200);
@@ -403,9 +381,8 @@ TEST_F(ServeTetherTest, PicturesFromTheTransferBufferJoinTheGallery) {
     const std::string id = images[0]["id"];
     EXPECT_TRUE(images[0]["tether"]);
     EXPECT_NE(events.received().find("\"id\":\"" + id + "\""), std::string::npos);
-    auto http = client();
-    const auto data = http.Get(("/api/images/" + id + "/data").c_str());
-    const auto thumbnail = http.Get(("/api/images/" + id + "/thumbnail").c_str());
+    const auto data = imageFile(images[0]);
+    const auto thumbnail = imageFile(images[0], "thumbnail");
     ASSERT_TRUE(data && thumbnail);
     ASSERT_EQ(data->status, 200);
     ASSERT_EQ(thumbnail->status, 200);

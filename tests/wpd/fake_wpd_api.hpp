@@ -46,20 +46,6 @@ struct FakeWpdDevice {
     };
 };
 
-inline Impl::WpdIdentity fakeIdentity(const std::wstring& model, const std::wstring& serial) {
-    Impl::WpdIdentity identity;
-    identity.manufacturer = {Impl::kWpdOk, L"Quorin"};
-    identity.model = {Impl::kWpdOk, model};
-    identity.firmwareVersion = {Impl::kWpdOk, L"1.10"};
-    identity.serialNumber = {Impl::kWpdOk, serial};
-    return identity;
-}
-
-struct FakeOpen {
-    std::wstring pnpId;
-    Impl::WpdClientInfo clientInfo;
-};
-
 class FakeUnsignedList : public Impl::WpdUnsignedList {
 public:
     explicit FakeUnsignedList(std::vector<std::optional<uint32_t>> entries)
@@ -165,7 +151,8 @@ public:
     std::vector<Impl::WpdCommandParameters> commands() const {
         return locked([&] { return commands_; });
     }
-    std::vector<FakeOpen> opens() const {
+    /// What each Open asked for.
+    std::vector<Impl::WpdClientInfo> opens() const {
         return locked([&] { return opens_; });
     }
     int listings() const { return listings_; }
@@ -201,10 +188,9 @@ private:
                                      [&](const auto& device) { return device->pnpId == pnpId; });
         return it == devices_.end() ? nullptr : *it;
     }
-    WpdStatus recordOpen(const std::wstring& pnpId, const Impl::WpdClientInfo& clientInfo,
-                         FakeWpdDevice& device) {
+    WpdStatus recordOpen(const Impl::WpdClientInfo& clientInfo, FakeWpdDevice& device) {
         std::lock_guard<std::mutex> lock(mutex_);
-        opens_.push_back({pnpId, clientInfo});
+        opens_.push_back(clientInfo);
         if (device.openStatuses.empty()) {
             return Impl::kWpdOk;
         }
@@ -223,7 +209,7 @@ private:
     std::vector<std::shared_ptr<FakeWpdDevice>> devices_;
     std::vector<FakeOperation> operations_;
     std::vector<Impl::WpdCommandParameters> commands_;
-    std::vector<FakeOpen> opens_;
+    std::vector<Impl::WpdClientInfo> opens_;
     std::atomic<int> listings_{0};
     std::atomic<int> comStarts_{0};
     std::atomic<bool> comStarted_{true};
@@ -242,7 +228,7 @@ public:
         if (!device_) {
             return static_cast<WpdStatus>(0x80070002u);  // not found
         }
-        const WpdStatus status = api_->recordOpen(pnpId, clientInfo, *device_);
+        const WpdStatus status = api_->recordOpen(clientInfo, *device_);
         opened_ = !Impl::wpdFailed(status);
         return status;
     }
@@ -266,7 +252,8 @@ public:
         switch (parameters.command) {
             case Impl::WpdCommand::ExecuteWithoutDataPhase:
                 enterTransfer();
-                answer(operationOf(parameters), *out);
+                api_->recordOperation(operationOf(parameters));
+                putResponse(device_->camera(operationOf(parameters)), *out);
                 leaveTransfer();
                 break;
             case Impl::WpdCommand::ExecuteWithDataToRead:
@@ -317,10 +304,6 @@ private:
         operation.code = static_cast<uint16_t>(parameters.operationCode.value_or(0));
         operation.parameters = parameters.operationParameters.value_or(std::vector<uint32_t>{});
         return operation;
-    }
-    void answer(const FakeOperation& operation, FakeWpdResults& out) {
-        api_->recordOperation(operation);
-        putResponse(device_->camera(operation), out);
     }
     static void putResponse(const FakeAnswer& answer, FakeWpdResults& out) {
         out.values[Impl::WpdResultKey::ResponseCode] = static_cast<uint32_t>(answer.code);

@@ -22,30 +22,18 @@ const std::wstring kPnpId =
 
 class MtpDeviceWinTest : public ::testing::Test {
 protected:
-    MtpDeviceWinTest() {
-        replaceCamera([this](FakeWpdDevice& camera) {
-            camera.camera = [this](const FakeOperation& operation) { return answer(operation); };
-        });
-    }
-
-    void replaceCamera(const std::function<void(FakeWpdDevice&)>& setUp) {
-        FakeWpdDevice camera;
+    // A device object for `camera`, attached as the test has set it up by now.
+    std::shared_ptr<MtpDeviceWin> device() {
         camera.pnpId = kPnpId;
-        setUp(camera);
         api->detach(kPnpId);
         api->attach(camera);
-    }
-
-    std::shared_ptr<MtpDeviceWin> device() {
         WpdDeviceHandle handle;
         handle.record.pnpDeviceId = wpdDeviceKey(kPnpId);
         handle.widePnpId = kPnpId;
         return std::make_shared<MtpDeviceWin>(api, handle);
     }
 
-    std::function<FakeAnswer(const FakeOperation&)> answer = [](const FakeOperation&) {
-        return FakeAnswer{};
-    };
+    FakeWpdDevice camera;
     std::shared_ptr<FakeWpdApi> api = std::make_shared<FakeWpdApi>();
 };
 
@@ -65,7 +53,7 @@ TEST_F(MtpDeviceWinTest, SendsAtLeastOneAndAtMostFiveParameterWords) {
 }
 
 TEST_F(MtpDeviceWinTest, ResponseParametersAreCappedAtFiveAndUnreadableOnesSkipped) {
-    answer = [](const FakeOperation&) {
+    camera.camera = [](const FakeOperation&) {
         return FakeAnswer{0x2001, {1, std::nullopt, 2, 3, std::nullopt, 4, 5, 6, 7}, {}};
     };
     const MtpResponse response = device()->execute(mtpRequest(0x9003, {}));
@@ -73,14 +61,14 @@ TEST_F(MtpDeviceWinTest, ResponseParametersAreCappedAtFiveAndUnreadableOnesSkipp
     EXPECT_EQ(response.parameters, (std::vector<uint32_t>{1, 2, 3, 4, 5}));
 
     // Parameters travel with success only.
-    answer = [](const FakeOperation&) { return FakeAnswer{0x2019, {1, 2}, {}}; };
+    camera.camera = [](const FakeOperation&) { return FakeAnswer{0x2019, {1, 2}, {}}; };
     const MtpResponse busy = device()->execute(mtpRequest(0x9003, {}));
     EXPECT_EQ(busy.responseCode, 0x2019);
     EXPECT_TRUE(busy.parameters.empty());
 }
 
 TEST_F(MtpDeviceWinTest, ReadDeliversTheDataWithTheResponse) {
-    answer = [](const FakeOperation&) { return FakeAnswer{0x2001, {}, {1, 2, 3, 4, 5}}; };
+    camera.camera = [](const FakeOperation&) { return FakeAnswer{0x2001, {}, {1, 2, 3, 4, 5}}; };
     const MtpResponse response = device()->execute(mtpRequest(0x1008, {7}, MtpDataPhase::Read));
     EXPECT_EQ(response.responseCode, 0x2001);
     ASSERT_EQ(response.dataSize, 5u);
@@ -97,13 +85,11 @@ TEST_F(MtpDeviceWinTest, ReadDeliversTheDataWithTheResponse) {
 
 // Data that cannot be read back fails a read that has some, but not one that has none.
 TEST_F(MtpDeviceWinTest, UnreadableDataFailsOnlyANonEmptyRead) {
-    replaceCamera([](FakeWpdDevice& camera) {
-        camera.transferDataUnreadable = true;
-        camera.camera = [](const FakeOperation& operation) {
-            return operation.code == 0x1008 ? FakeAnswer{0x2009, {}, {}}
-                                            : FakeAnswer{0x2001, {}, {1, 2, 3}};
-        };
-    });
+    camera.transferDataUnreadable = true;
+    camera.camera = [](const FakeOperation& operation) {
+        return operation.code == 0x1008 ? FakeAnswer{0x2009, {}, {}}
+                                        : FakeAnswer{0x2001, {}, {1, 2, 3}};
+    };
     const MtpResponse empty = device()->execute(mtpRequest(0x1008, {7}, MtpDataPhase::Read));
     EXPECT_EQ(empty.responseCode, 0x2009);
     EXPECT_EQ(empty.data, nullptr);
@@ -144,7 +130,7 @@ TEST_F(MtpDeviceWinTest, WriteWithASizeButNoBytesSendsNothing) {
 }
 
 TEST_F(MtpDeviceWinTest, AccessDeniedEndsTheTransactionWithoutRetry) {
-    replaceCamera([](FakeWpdDevice& camera) { camera.openStatuses = {kWpdAccessDenied}; });
+    camera.openStatuses = {kWpdAccessDenied};
 
     const MtpResponse response = device()->execute(mtpRequest(0x9001, {1}));
     EXPECT_EQ(response.responseCode, 0);
@@ -172,7 +158,7 @@ TEST_F(MtpDeviceWinTest, DetachedDeviceIsReportedAfterFiveChecks) {
 }
 
 TEST_F(MtpDeviceWinTest, TransactionsOnOneDeviceDoNotInterleave) {
-    answer = [](const FakeOperation&) {
+    camera.camera = [](const FakeOperation&) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
         return FakeAnswer{0x2001, {}, {1, 2, 3, 4}};
     };

@@ -25,7 +25,10 @@ constexpr uint16_t kGetDeviceInfo = 0x1001;
 FakeWpdDevice camera(const std::wstring& pnpId, const std::wstring& serial) {
     FakeWpdDevice device;
     device.pnpId = pnpId;
-    device.identity = Testing::fakeIdentity(L"QUORIN Alto", serial);
+    device.identity.manufacturer = {kWpdOk, L"Quorin"};
+    device.identity.model = {kWpdOk, L"QUORIN Alto"};
+    device.identity.firmwareVersion = {kWpdOk, L"1.10"};
+    device.identity.serialNumber = {kWpdOk, serial};
     return device;
 }
 
@@ -35,29 +38,22 @@ protected:
     ScopedDeviceProvider registration{std::make_shared<WpdDeviceProvider>(api)};
 };
 
-TEST_F(WpdDeviceProviderTest, StartsComAndOpensEachDeviceOnceWhileItIsHeld) {
+// Reuse of held devices is the registry's, tested with it.
+TEST_F(WpdDeviceProviderTest, StartsComOnceAndOpensEachDeviceWithItsIdentity) {
     api->withoutCom();
     api->attach(camera(L"usb#a", L"1"));
     api->attach(camera(L"usb#b", L"2"));
 
-    auto first = getDevices();
-    EXPECT_EQ(api->comStarts(), 1);
-    ASSERT_EQ(first.size(), 2u);
-    EXPECT_EQ(first[0]->getModel(), "QUORIN Alto");
-    EXPECT_EQ(first[0]->getSerialNumber(), "1");
-    EXPECT_EQ(first[1]->getSerialNumber(), "2");
+    const auto devices = getDevices();
+    ASSERT_EQ(devices.size(), 2u);
+    EXPECT_EQ(devices[0]->getModel(), "QUORIN Alto");
+    EXPECT_EQ(devices[0]->getSerialNumber(), "1");
+    EXPECT_EQ(devices[1]->getSerialNumber(), "2");
     EXPECT_EQ(api->operationCount(kGetDeviceInfo), 2);
-
-    auto second = getDevices();
-    EXPECT_EQ(second, first);
     EXPECT_EQ(api->operationCount(kOpenSession), 2);
     EXPECT_EQ(api->operations()[0].parameters, (std::vector<uint32_t>{1}));
-
-    // Once nobody holds them, the next enumeration opens the devices anew.
-    first.clear();
-    second.clear();
-    EXPECT_EQ(getDevices().size(), 2u);
-    EXPECT_EQ(api->operationCount(kOpenSession), 4);
+    getDevices();
+    EXPECT_EQ(api->comStarts(), 1);
 }
 
 TEST_F(WpdDeviceProviderTest, IdsAgreeingInTheirFirst512BytesAreOneDevice) {
@@ -152,9 +148,9 @@ TEST_F(WpdDeviceProviderTest, OpeningAsksForReadAccessOnceWhenRefused) {
 
     const auto opens = api->opens();
     ASSERT_GE(opens.size(), 2u);
-    EXPECT_FALSE(opens[0].clientInfo.desiredAccess.has_value());
-    EXPECT_EQ(opens[1].clientInfo.desiredAccess, kWpdGenericRead);
-    EXPECT_EQ(opens[1].clientInfo.name, L"WPD SDK Application");
+    EXPECT_FALSE(opens[0].desiredAccess.has_value());
+    EXPECT_EQ(opens[1].desiredAccess, kWpdGenericRead);
+    EXPECT_EQ(opens[1].name, L"WPD SDK Application");
 
     auto locked = camera(L"usb#b", L"2");
     locked.openStatuses = {kWpdAccessDenied, kWpdAccessDenied};
