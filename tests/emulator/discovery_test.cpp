@@ -60,30 +60,6 @@ TEST(Discovery, AnAttachedCameraIsListedLikeAUsbOne) {
     EXPECT_EQ(findModel("QUORIN Alto II", "DISCOVERY-1"), nullptr);
 }
 
-TEST(Discovery, DetectFindsAnEmulatedAltoII) {
-    CameraConfig config = fastConfig();
-    config.serialNumber = "DETECT-1";
-    auto camera = EmulatedCamera::create(config);
-    CameraConfig plain = fastConfig();
-    plain.model = "QUORIN Delta";
-    plain.serialNumber = "NO-VENDOR-OPS";
-    plain.operations = CameraConfig::operationsWithout({0x9001});
-    auto withoutTether = EmulatedCamera::create(plain);
-    camera->attach();
-    withoutTether->attach();
-
-    const auto devices = CameraDeviceDetector::detect(DeviceInterface::USB);
-    const auto found = std::find_if(devices.begin(), devices.end(), [](const auto& d) {
-        return d->getSerialNumber() == "DETECT-1";
-    });
-    ASSERT_NE(found, devices.end());
-    EXPECT_EQ((*found)->getModel(), "QUORIN Alto II");
-    EXPECT_EQ((*found)->getManufacturer(), "QUORIN");
-    EXPECT_TRUE(std::none_of(devices.begin(), devices.end(), [](const auto& d) {
-        return d->getSerialNumber() == "NO-VENDOR-OPS";
-    })) << "a camera without the tether operation is not one of ours";
-}
-
 #ifdef CAMEMU_PATH
 
 /// A camemu child process serving one camera on a socket in a private directory.

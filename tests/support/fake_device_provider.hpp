@@ -1,11 +1,5 @@
 // A device provider for tests: cameras are attached and detached by key, and every open makes
 // a new ScriptedMtpDevice, the way a real binding makes a new object per opening.
-//
-//   auto provider = std::make_shared<FakeDeviceProvider>();
-//   ScopedDeviceProvider registration(provider);   // registered until the end of the scope
-//   provider->attachCamera("usb-1", {"Quorin", "QUORIN Alto", "1.00", "123", {0x9001}});
-//   auto devices = Impl::getDevices();
-//   provider->lastOpened("usb-1")->setConnected(false);   // unplug the opened object
 #pragma once
 
 #include <map>

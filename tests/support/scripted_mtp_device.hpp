@@ -1,34 +1,18 @@
-// A fake MtpDevice for unit tests above the transport: it records every request and answers
-// from a script. Link the test with corvane_mtp (the base operations live there).
-//
-// Answering a request, first match wins:
-//   1. not connected (setConnected(false))  -> response code 0, as a vanished device gives;
-//   2. queue(op, r)                         -> per-operation FIFO, each entry used once;
-//   3. on(op, handler)                      -> every request of that operation;
-//   4. onAny(handler)                       -> every other request (the fuzz harnesses);
-//   5. 0x2005 Operation Not Supported.
-// Responses keep the transport contract: parameters are dropped unless the code is 0x2001.
-//
-//   auto camera = std::make_shared<ScriptedMtpDevice>("Quorin", "QUORIN Alto", "1.10", "123");
-//   camera->setSupportedOperations({0x1001, 0x9001, 0x900F});
-//   camera->on(0x900F, [](const RecordedRequest&) { return ScriptedResponse::ok(condition); });
-//   camera->queue(0x9001, ScriptedResponse::ok());
-//   ... run the code under test ...
-//   EXPECT_EQ(camera->requestsFor(0x9001)[0].parameters, (std::vector<uint32_t>{1, 0, 0, 0, 0}));
-//
-// Thread-safe: execute() is serialised like a real binding's; handlers run under that
-// transaction lock but not under the script lock, so they may call the setters (not execute).
+// A fake MtpDevice for tests above the transport: it records every request and answers it
+// from a script, first match wins: not connected -> code 0 (as a vanished device answers);
+// queue(op, r), each entry used once; on(op, handler); onAny(handler); else 0x2005.
+// Parameters are dropped unless the code is 0x2001, as the transport drops them.
+// execute() is serialised like a real binding's; handlers run outside the script lock, so they
+// may call the setters (not execute). Link with corvane_mtp.
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -74,8 +58,6 @@ public:
           firmware_(std::move(firmware)),
           serial_(std::move(serial)) {}
 
-    // --- identity and state -----------------------------------------------------------------
-
     void setFirmwareVersion(std::string firmware) {
         std::lock_guard<std::mutex> lock(mutex_);
         firmware_ = std::move(firmware);
@@ -83,11 +65,6 @@ public:
     void setConnected(bool connected) { connected_ = connected; }
     /// What open() returns (default true).
     void setOpenResult(bool result) { openResult_ = result; }
-    /// Every execute() sleeps this long before answering (default none).
-    void setLatency(std::chrono::milliseconds latency) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        latency_ = latency;
-    }
 
     /// Installs a GetDeviceInfo (0x1001) handler that answers a whole DeviceInfo dataset with
     /// `operations` and the current identity, then loads it so that getSupportedOperations()
@@ -108,8 +85,6 @@ public:
         recording_ = true;
     }
 
-    // --- script -----------------------------------------------------------------------------
-
     void queue(uint16_t operationCode, ScriptedResponse response) {
         std::lock_guard<std::mutex> lock(mutex_);
         perOperation_[operationCode].push_back(std::move(response));
@@ -122,8 +97,6 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         anyHandler_ = std::move(handler);
     }
-
-    // --- inspection -------------------------------------------------------------------------
 
     std::vector<RecordedRequest> requests() const {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -158,8 +131,6 @@ public:
     void setSessionNumber(uint64_t number) { sessionNumber_ = number; }
     int closeCount() const { return closeCount_; }
 
-    // --- MtpDevice --------------------------------------------------------------------------
-
     bool open() override {
         ++openCount_;
         return openResult_;
@@ -181,14 +152,6 @@ public:
         if (!connected_) {
             return Impl::MtpResponse{};
         }
-        std::chrono::milliseconds latency{0};
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            latency = latency_;
-        }
-        if (latency.count() > 0) {
-            std::this_thread::sleep_for(latency);
-        }
         const ScriptedResponse answer = answerFor(recorded);
         return Impl::makeMtpResponse(answer.code, answer.parameters, answer.data.data(),
                                      answer.data.size());
@@ -205,6 +168,7 @@ private:
         recorded.operationCode = request.operationCode;
         recorded.parameters = request.parameters;
         recorded.dataPhase = request.dataPhase;
+        // Any phase other than None and Read writes.
         const bool writes = request.dataPhase != Impl::MtpDataPhase::None &&
                             request.dataPhase != Impl::MtpDataPhase::Read;
         if (writes && request.data) {
@@ -250,7 +214,6 @@ private:
     std::atomic<int> openCount_{0};
     std::atomic<int> closeCount_{0};
     std::atomic<uint64_t> sessionNumber_{0};
-    std::chrono::milliseconds latency_{0};
     std::map<uint16_t, std::deque<ScriptedResponse>> perOperation_;
     std::map<uint16_t, ScriptedHandler> handlers_;
     ScriptedHandler anyHandler_;
