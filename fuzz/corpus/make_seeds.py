@@ -139,9 +139,9 @@ def main():
           provider_input([ok(bytes([9]) + u32(1)), ok(bytes([5]) + u32(3)),
                           ok(bytes([2]) + u32(0))]))
 
-    write("image_format", "jpeg_fine", b"\x02" + image_format())
-    write("image_format", "raw_and_jpeg_locked", b"\x05" + image_format(3, 1, 2, 3))
-    write("image_format", "old_header", b"\x0b" + u32(4) + bytes([1, 1, 0, 1]))
+    write("decoders", "image_format_jpeg_fine", b"\x02" + image_format())
+    write("decoders", "image_format_raw_and_jpeg_locked", b"\x05" + image_format(3, 1, 2, 3))
+    write("decoders", "image_format_old_header", b"\x0b" + u32(4) + bytes([1, 1, 0, 1]))
     write("decoders", "live_view_geometry_vga", live_view_geometry())
     write("decoders", "live_view_geometry_size_only", live_view_geometry()[:8])
     write("decoders", "clock_string_camera_clock", ptp_string("20261206T180102"))
