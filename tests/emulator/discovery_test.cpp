@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "corvane/camera_controller/camera_device.hpp"
 #include "corvane/camera_controller/camera_device_detector.hpp"
@@ -16,7 +16,6 @@
 #include "mtp/usb/ptp_container.hpp"
 #include "mtp/usb/seqpacket_pipe.hpp"
 #include "support/background_process.hpp"
-#include "support/eventually.hpp"
 
 namespace Corvane::CameraController::Emulator {
 namespace {
@@ -68,13 +67,11 @@ public:
     explicit Camemu(std::vector<std::string> extra, const std::string& directory = temporary())
         : BackgroundProcess(CAMEMU_PATH, withSocket(directory + "/camera.sock", std::move(extra))),
           directory_(directory) {
-        struct stat info {};
-        eventually([&] { return ::stat(socket().c_str(), &info) == 0; });
+        eventually([&] { return std::filesystem::exists(socket()); });
     }
     ~Camemu() {
         stop();
-        ::unlink(socket().c_str());
-        ::rmdir(directory_.c_str());
+        std::filesystem::remove_all(directory_);
     }
     std::string socket() const { return directory_ + "/camera.sock"; }
     void signal(int number) const { ::kill(pid(), number); }

@@ -2,6 +2,7 @@
 // a new ScriptedMtpDevice, the way a real binding makes a new object per opening.
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -39,12 +40,9 @@ public:
     }
     void detach(const std::string& key) {
         std::lock_guard<std::mutex> lock(mutex_);
-        for (auto it = attached_.begin(); it != attached_.end(); ++it) {
-            if (it->first == key) {
-                attached_.erase(it);
-                return;
-            }
-        }
+        attached_.erase(std::remove_if(attached_.begin(), attached_.end(),
+                                       [&](const auto& entry) { return entry.first == key; }),
+                        attached_.end());
     }
 
     /// The device made by the latest successful open of `key` (null if none).
