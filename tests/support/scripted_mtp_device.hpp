@@ -6,6 +6,7 @@
 // may call the setters (not execute). Link with corvane_mtp.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <deque>
@@ -72,13 +73,8 @@ public:
     void setSupportedOperations(std::vector<uint16_t> operations) {
         on(0x1001, [this, operations](const RecordedRequest&) {
             std::lock_guard<std::mutex> lock(mutex_);
-            DeviceInfoFields fields;
-            fields.operations = operations;
-            fields.manufacturer = manufacturer_;
-            fields.model = model_;
-            fields.deviceVersion = firmware_;
-            fields.serialNumber = serial_;
-            return ScriptedResponse::ok(deviceInfoDataset(fields));
+            return ScriptedResponse::ok(
+                deviceInfoDataset({operations, manufacturer_, model_, firmware_, serial_, {}, {}}));
         });
         recording_ = false;
         loadDeviceInfo();
@@ -103,20 +99,17 @@ public:
         return requests_;
     }
     std::vector<RecordedRequest> requestsFor(uint16_t operationCode) const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        std::vector<RecordedRequest> matching;
-        for (const auto& request : requests_) {
-            if (request.operationCode == operationCode) {
-                matching.push_back(request);
-            }
-        }
+        auto matching = requests();
+        matching.erase(
+            std::remove_if(matching.begin(), matching.end(),
+                           [&](const auto& r) { return r.operationCode != operationCode; }),
+            matching.end());
         return matching;
     }
     size_t countOf(uint16_t operationCode) const { return requestsFor(operationCode).size(); }
     std::vector<uint16_t> operationCodes() const {
-        std::lock_guard<std::mutex> lock(mutex_);
         std::vector<uint16_t> codes;
-        for (const auto& request : requests_) {
+        for (const auto& request : requests()) {
             codes.push_back(request.operationCode);
         }
         return codes;
@@ -164,10 +157,7 @@ private:
     }
 
     RecordedRequest record(const Impl::MtpRequest& request) {
-        RecordedRequest recorded;
-        recorded.operationCode = request.operationCode;
-        recorded.parameters = request.parameters;
-        recorded.dataPhase = request.dataPhase;
+        RecordedRequest recorded{request.operationCode, request.parameters, request.dataPhase, {}};
         // Any phase other than None and Read writes.
         const bool writes = request.dataPhase != Impl::MtpDataPhase::None &&
                             request.dataPhase != Impl::MtpDataPhase::Read;
