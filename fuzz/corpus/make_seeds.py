@@ -139,19 +139,19 @@ def main():
           provider_input([ok(bytes([9]) + u32(1)), ok(bytes([5]) + u32(3)),
                           ok(bytes([2]) + u32(0))]))
 
-    write("image_format", "jpeg_fine", b"\x02" + image_format())
-    write("image_format", "raw_and_jpeg_locked", b"\x05" + image_format(3, 1, 2, 3))
-    write("image_format", "old_header", b"\x0b" + u32(4) + bytes([1, 1, 0, 1]))
-    write("live_view_geometry", "vga", live_view_geometry())
-    write("live_view_geometry", "size_only", live_view_geometry()[:8])
-    write("clock_string", "camera_clock", ptp_string("20261206T180102"))
-    write("clock_string", "with_tenths", ptp_string("20261206T180102.5"))
-    write("clock_string", "date_only", ptp_string("20261206"))
+    write("decoders", "image_format_jpeg_fine", b"\x02" + image_format())
+    write("decoders", "image_format_raw_and_jpeg_locked", b"\x05" + image_format(3, 1, 2, 3))
+    write("decoders", "image_format_old_header", b"\x0b" + u32(4) + bytes([1, 1, 0, 1]))
+    write("decoders", "live_view_geometry_vga", live_view_geometry())
+    write("decoders", "live_view_geometry_size_only", live_view_geometry()[:8])
+    write("decoders", "clock_string_camera_clock", ptp_string("20261206T180102"))
+    write("decoders", "clock_string_with_tenths", ptp_string("20261206T180102.5"))
+    write("decoders", "clock_string_date_only", ptp_string("20261206"))
     for name, desc in (("uint16_enum", prop_desc(0x5007, 4, 2, 560, [400, 560])),
                        ("uint64_enum", prop_desc(0xD00F, 8, 8, 1 | (60 << 32), [1 | (60 << 32)])),
                        ("battery", prop_desc(0x5001, 2, 1, 80, [0, 100])),
                        ("string_type", u16(0x5011) + u16(0xFFFF) + b"\x01" + ptp_string("x"))):
-        write("prop_desc", name, desc)
+        write("decoders", "prop_desc_" + name, desc)
 
     ops = [0x1001, 0x1002, 0x1004, 0x1005, 0x1007, 0x1008, 0x9001, 0x900F]
     device_info = (u16(100) + u32(6) + u16(100) + ptp_string("microsoft.com: 1.0") + u16(0)
@@ -159,17 +159,17 @@ def main():
                    + u32(2) + u16(0x5001) + u16(0xD01B) + u32(0) + u32(1) + u16(0x3801)
                    + ptp_string("QUORIN") + ptp_string("QUORIN Alto II") + ptp_string("1.50")
                    + ptp_string("3000001"))
-    write("mtp_datasets", "device_info", device_info)
-    write("mtp_datasets", "storage_ids", u32(2) + u32(0x10001) + u32(0x20001))
+    write("decoders", "mtp_datasets_device_info", device_info)
+    write("decoders", "mtp_datasets_storage_ids", u32(2) + u32(0x10001) + u32(0x20001))
     storage_info = (u16(4) + u16(2) + u16(0) + u64(64 << 30) + u64(60 << 30) + u32(1000)
                     + ptp_string("SD1") + ptp_string("QUORIN"))
-    write("mtp_datasets", "storage_info", storage_info)
+    write("decoders", "mtp_datasets_storage_info", storage_info)
     object_info = (u32(0x10001) + u16(0x3801) + u16(0) + u32(5 << 20) + u16(0x3808) + u32(9000)
                    + u32(160) + u32(120) + u32(6000) + u32(4000) + u32(24) + u32(7) + u16(0)
                    + u32(0) + u32(0) + ptp_string("QRN_0001.JPG")
                    + ptp_string("20261206T180102") + ptp_string("20261206T180102")
                    + ptp_string(""))
-    write("mtp_datasets", "object_info", object_info)
+    write("decoders", "mtp_datasets_object_info", object_info)
 
 
 if __name__ == "__main__":

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <stdexcept>
 #include <thread>
 
@@ -130,21 +131,18 @@ TEST(CameraDeviceIdentity, EqualityComparesAllFourStrings) {
     EXPECT_FALSE(*a == *makeDevice("1.00", "43"));
 }
 
-// Records the order of calls across listeners.
-class RecordingListener : public CameraEventListener {
+// Runs `onCall` for every deviceDisconnected it receives.
+class CallbackListener : public CameraEventListener {
 public:
-    RecordingListener(std::string name, std::vector<std::string>& log) : name_(name), log_(log) {}
+    using Call = std::function<void(const std::shared_ptr<const CameraDevice>&)>;
+    explicit CallbackListener(Call onCall) : onCall_(std::move(onCall)) {}
     void deviceDisconnected(const std::shared_ptr<const CameraDevice>& device,
                             DeviceInterface) override {
-        log_.push_back(name_);
-        lastDevice = device;
+        onCall_(device);
     }
-    // Weak: the device holds this listener, so a strong pointer back would leak both.
-    std::weak_ptr<const CameraDevice> lastDevice;
 
 private:
-    std::string name_;
-    std::vector<std::string>& log_;
+    Call onCall_;
 };
 
 void sendDisconnected(const CameraDeviceBaseImpl& device) {
@@ -156,43 +154,47 @@ void sendDisconnected(const CameraDeviceBaseImpl& device) {
 
 class ListenerTest : public ::testing::Test {
 protected:
+    /// A listener that logs `name`.
+    std::shared_ptr<CallbackListener> logging(const std::string& name) {
+        return std::make_shared<CallbackListener>(
+            [this, name](const auto&) { log.push_back(name); });
+    }
+
     std::vector<std::string> log;
     std::shared_ptr<QuorinCameraDevice> device = std::make_shared<QuorinCameraDevice>();
-    std::shared_ptr<RecordingListener> a = std::make_shared<RecordingListener>("A", log);
-    std::shared_ptr<RecordingListener> b = std::make_shared<RecordingListener>("B", log);
+    std::shared_ptr<CallbackListener> a = logging("A");
+    std::shared_ptr<CallbackListener> b = logging("B");
 };
 
 TEST_F(ListenerTest, DeliveredInRegistrationOrderOncePerEntryUntilRemoved) {
+    // Weak: the device holds the listener, so a strong pointer back would leak both.
+    std::weak_ptr<const CameraDevice> delivered;
     device->addEventListener(a);
     device->addEventListener(b);
     device->addEventListener(a);
+    device->addEventListener(
+        std::make_shared<CallbackListener>([&](const auto& d) { delivered = d; }));
     sendDisconnected(*device);
     EXPECT_EQ(log, (std::vector<std::string>{"A", "B", "A"}));
-    EXPECT_EQ(a->lastDevice.lock(), device);
+    EXPECT_EQ(delivered.lock(), device);
 
     // Removing drops every entry of a listener; strangers and null are ignored.
-    device->removeEventListener(std::make_shared<RecordingListener>("C", log));
+    device->removeEventListener(logging("C"));
     device->addEventListener(nullptr);
-    EXPECT_EQ(device->getEventListeners().size(), 3u);
+    EXPECT_EQ(device->getEventListeners().size(), 4u);
     device->removeEventListener(a);
-    ASSERT_EQ(device->copyEventListeners().size(), 1u);
+    ASSERT_EQ(device->copyEventListeners().size(), 2u);
     EXPECT_EQ(device->copyEventListeners()[0], b);
     log.clear();
     sendDisconnected(*device);
     EXPECT_EQ(log, std::vector<std::string>{"B"});
 }
 
-class ThrowingListener : public CameraEventListener {
-public:
-    void deviceDisconnected(const std::shared_ptr<const CameraDevice>&, DeviceInterface) override {
-        throw std::runtime_error("listener bug");
-    }
-};
-
 TEST_F(ListenerTest, ThrowingListenerIsReportedOnceAndTheOthersStillRun) {
     const Testing::DiagnosticCapture diagnostics;
     device->addEventListener(a);
-    device->addEventListener(std::make_shared<ThrowingListener>());
+    device->addEventListener(std::make_shared<CallbackListener>(
+        [](const auto&) { throw std::runtime_error("listener bug"); }));
     device->addEventListener(b);
     sendDisconnected(*device);
     const auto lines = diagnostics.lines();
@@ -203,29 +205,16 @@ TEST_F(ListenerTest, ThrowingListenerIsReportedOnceAndTheOthersStillRun) {
     EXPECT_NE(lines[0].find("listener bug"), std::string::npos);
 }
 
-// Changes the device's listeners from inside a handler: with delivery over a copy taken under
-// the mutex this neither deadlocks nor changes the delivery under way.
-class ReplacingListener : public CameraEventListener {
-public:
-    ReplacingListener(CameraDeviceBaseImpl& device, std::shared_ptr<CameraEventListener> next,
-                      std::vector<std::string>& log)
-        : device_(device), next_(std::move(next)), log_(log) {}
-    void deviceDisconnected(const std::shared_ptr<const CameraDevice>&, DeviceInterface) override {
-        log_.push_back("replacer");
-        device_.addEventListener(next_);
-        device_.removeEventListener(self.lock());
-    }
-    std::weak_ptr<CameraEventListener> self;
-
-private:
-    CameraDeviceBaseImpl& device_;
-    std::shared_ptr<CameraEventListener> next_;
-    std::vector<std::string>& log_;
-};
-
+// Delivery runs over a copy taken under the mutex: a handler that changes the list neither
+// deadlocks nor changes the delivery under way.
 TEST_F(ListenerTest, HandlersMayChangeTheListWhileItIsDelivered) {
-    auto replacer = std::make_shared<ReplacingListener>(*device, b, log);
-    replacer->self = replacer;
+    std::weak_ptr<CameraEventListener> self;
+    auto replacer = std::make_shared<CallbackListener>([&](const auto&) {
+        log.push_back("replacer");
+        device->addEventListener(b);
+        device->removeEventListener(self.lock());
+    });
+    self = replacer;
     device->addEventListener(replacer);
     device->addEventListener(a);
     sendDisconnected(*device);
@@ -236,20 +225,12 @@ TEST_F(ListenerTest, HandlersMayChangeTheListWhileItIsDelivered) {
 }
 
 TEST_F(ListenerTest, ConcurrentRegistrationDuringDeliveryIsSafe) {
-    class Counter : public CameraEventListener {
-    public:
-        void deviceDisconnected(const std::shared_ptr<const CameraDevice>&,
-                                DeviceInterface) override {
-            ++calls;
-        }
-        std::atomic<int> calls{0};
-    };
-    auto counter = std::make_shared<Counter>();
-    device->addEventListener(counter);
+    std::atomic<int> calls{0};
+    device->addEventListener(std::make_shared<CallbackListener>([&](const auto&) { ++calls; }));
     std::atomic<bool> stop{false};
     std::thread churn([&] {
         while (!stop) {
-            auto extra = std::make_shared<Counter>();
+            auto extra = std::make_shared<CallbackListener>([](const auto&) {});
             device->addEventListener(extra);
             device->removeEventListener(extra);
         }
@@ -259,13 +240,12 @@ TEST_F(ListenerTest, ConcurrentRegistrationDuringDeliveryIsSafe) {
     }
     stop = true;
     churn.join();
-    EXPECT_EQ(counter->calls, 2000);
+    EXPECT_EQ(calls, 2000);
 }
 
-TEST(ListenerDelivery, NothingIsSentForADeviceNotOwnedBySharedPtr) {
-    std::vector<std::string> log;
+TEST_F(ListenerTest, NothingIsSentForADeviceNotOwnedBySharedPtr) {
     QuorinCameraDevice unowned;
-    unowned.addEventListener(std::make_shared<RecordingListener>("A", log));
+    unowned.addEventListener(a);
     sendDisconnected(unowned);
     EXPECT_TRUE(log.empty());
 }

@@ -17,6 +17,12 @@ using CameraController::Testing::DatasetBuilder;
 namespace ConditionOffset = Impl::ConditionOffset;
 using Impl::StatusFlag::busyShooting;
 
+CameraConfig noCardConfig() {
+    CameraConfig config = fastConfig();
+    config.slots = {CardSlotConfig{false, 0, {}, true}};
+    return config;
+}
+
 class Behaviour : public ::testing::Test {
 protected:
     void start(CameraConfig config = fastConfig()) {
@@ -28,6 +34,12 @@ protected:
 
     uint16_t setProperty(uint16_t property, const std::vector<uint8_t>& value) {
         return run(*device_, 0x1016, {property}, value).responseCode;
+    }
+
+    /// A shot without a card: the picture waits in the transfer buffer.
+    void shootIntoBuffer() {
+        ASSERT_EQ(run(*device_, 0x9011, {0, 2, 0, 0, 0}).responseCode, 0x2001);
+        ASSERT_TRUE(pollCondition(*device_, [](const auto& c) { return c.objectReady() == 1; }));
     }
 
     bool waitUntilIdle() {
@@ -144,8 +156,7 @@ TEST_F(Behaviour, StillCaptureWritesJpegsToTheActiveCard) {
 }
 
 TEST_F(Behaviour, RawAndJpegWithoutCardWaitInTheTransferBuffer) {
-    CameraConfig config = fastConfig();
-    config.slots = {CardSlotConfig{false, 0, {}, true}};
+    CameraConfig config = noCardConfig();
     config.model = "QUORIN Delta";
     start(config);
     // Raw and JPEG, DNG flavour, small and good.
@@ -158,8 +169,7 @@ TEST_F(Behaviour, RawAndJpegWithoutCardWaitInTheTransferBuffer) {
     ASSERT_EQ(setProperty(0xD01B, format), 0x2001);
     EXPECT_EQ(condition(*device_)->slot1FileFormat(), 4u) << "DNG and JPEG";
 
-    ASSERT_EQ(run(*device_, 0x9011, {0, 2, 0, 0, 0}).responseCode, 0x2001);
-    ASSERT_TRUE(pollCondition(*device_, [](const auto& c) { return c.objectReady() == 1; }));
+    shootIntoBuffer();
 
     uint8_t type = 0;
     std::string name;
@@ -185,12 +195,10 @@ TEST_F(Behaviour, RawAndJpegWithoutCardWaitInTheTransferBuffer) {
 }
 
 TEST_F(Behaviour, TetherTransferInstructionSequences) {
-    CameraConfig config = fastConfig();
-    config.slots = {CardSlotConfig{false, 0, {}, true}};
+    CameraConfig config = noCardConfig();
     config.tetherChunkSize = 100000;
     start(config);
-    ASSERT_EQ(run(*device_, 0x9011, {0, 2, 0, 0, 0}).responseCode, 0x2001);
-    ASSERT_TRUE(pollCondition(*device_, [](const auto& c) { return c.objectReady() == 1; }));
+    shootIntoBuffer();
 
     uint8_t type = 0;
     std::string name;
@@ -214,12 +222,10 @@ TEST_F(Behaviour, TetherTransferInstructionSequences) {
 }
 
 TEST_F(Behaviour, WithoutTransferOperationsTheBufferIsReachedByHandle) {
-    CameraConfig config = fastConfig();
-    config.slots = {CardSlotConfig{false, 0, {}, true}};
+    CameraConfig config = noCardConfig();
     config.operations = CameraConfig::operationsWithout({0x900B, 0x900C, 0x900D, 0x900E});
     start(config);
-    ASSERT_EQ(run(*device_, 0x9011, {0, 2, 0, 0, 0}).responseCode, 0x2001);
-    ASSERT_TRUE(pollCondition(*device_, [](const auto& c) { return c.objectReady() == 1; }));
+    shootIntoBuffer();
     const uint32_t handle = condition(*device_)->u32At(ConditionOffset::objectHandle);
     const auto info = device_->getObjectInfo(handle);
     ASSERT_NE(info, nullptr);
@@ -284,12 +290,11 @@ TEST_F(Behaviour, FocusDriveAndFocusPoint) {
     ASSERT_EQ(setProperty(0xD036, {2, 0, 0, 0, 0x40, 0x01, 0xF0, 0x00}), 0x2001);  // 320, 240
     const auto geometry = bytesOf(read(*device_, 0x1015, {0xD009}));
     ASSERT_GE(geometry.size(), 16u);
-    EXPECT_EQ(le16(&geometry[4]), 640);
-    EXPECT_EQ(le16(&geometry[6]), 480);
-    EXPECT_EQ(le16(&geometry[8]), 320);
-    EXPECT_EQ(le16(&geometry[10]), 240);
-    EXPECT_EQ(le16(&geometry[12]), 320);
-    EXPECT_EQ(le16(&geometry[14]), 240);
+    std::vector<uint16_t> words;
+    for (size_t at = 4; at < 16; at += 2) {
+        words.push_back(le16(&geometry[at]));
+    }
+    EXPECT_EQ(words, (std::vector<uint16_t>{640, 480, 320, 240, 320, 240}));
     EXPECT_EQ(setProperty(0xD036, {2, 0, 0, 0, 0xFF, 0x7F, 0, 0}), 0x201C) << "off the frame";
 }
 

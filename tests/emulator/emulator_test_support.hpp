@@ -13,6 +13,7 @@
 #include "corvane/emulator/emulated_camera.hpp"
 #include "mtp/mtp_device.hpp"
 #include "mtp/usb/byte_order.hpp"
+#include "support/dataset_builder.hpp"
 #include "support/eventually.hpp"
 #include "support/mtp_requests.hpp"
 
@@ -64,8 +65,7 @@ inline CameraConfig fastConfig() {
 }
 
 inline std::vector<uint8_t> u32Bytes(uint32_t v) {
-    return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
-            static_cast<uint8_t>(v >> 24)};
+    return CameraController::Testing::DatasetBuilder().u32(v).bytes();
 }
 
 }  // namespace Corvane::CameraController::Emulator::Testing

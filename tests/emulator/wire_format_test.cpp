@@ -2,13 +2,10 @@
 // reads back unchanged.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "adapter/adapter_wire.hpp"
 #include "adapter/quorin_camera_condition.hpp"
 #include "byte_writer.hpp"
 #include "datasets.hpp"
-#include "exposure.hpp"
 #include "mtp/mtp_datasets.hpp"
 #include "pictures.hpp"
 
@@ -166,17 +163,6 @@ TEST(WireFormat, DateTimeTextRoundTripsAndRejectsNonsense) {
     for (const char* bad : {"2024-02-29 12:00", "20241329T120000", ""}) {
         EXPECT_FALSE(Wire::parseDateTime(bad, t)) << bad;
     }
-}
-
-TEST(WireFormat, OfferedValuesUseTheCameraCodes) {
-    const auto& comps = Exposure::compensations();
-    // Third stops are coded 300 and 700, not 333 and 667.
-    EXPECT_NE(std::find(comps.begin(), comps.end(), -4700), comps.end());
-    EXPECT_NE(std::find(comps.begin(), comps.end(), 1300), comps.end());
-    EXPECT_EQ(std::find(comps.begin(), comps.end(), 1333), comps.end());
-    EXPECT_EQ(Exposure::adjustableMask(8) & 0x7, 0x7u);  // manual: aperture, shutter, ISO
-    EXPECT_EQ(Exposure::adjustableMask(5) & 0x2, 0u);    // aperture priority: no shutter
-    EXPECT_EQ(Exposure::adjustableMask(99), 0u);
 }
 
 TEST(WireFormat, StillsCarryADecodableThumbnail) {

@@ -1,23 +1,69 @@
-// Runs a test where an application might run the library: a German locale set as the global
-// C++ locale (and so the C locale: comma decimal point, '.' digit grouping) and a time zone
-// with daylight saving. Both are restored afterwards.
-//
+// Runs a test where an application might run the library: a German global locale (comma
+// decimal point, '.' grouping) and a time zone with daylight saving, both restored afterwards;
+// and the environment and time zone calls such tests need.
 //   const ApplicationEnvironment environment;
 //   REQUIRE_APPLICATION_ENVIRONMENT(environment);
-//
-// A machine without the locale fails the test instead of skipping it: scripts/setup
-// generates it.
 #pragma once
 
 #include <clocale>
+#include <cstdlib>
+#include <ctime>
 #include <locale>
 #include <optional>
 #include <stdexcept>
 #include <string>
 
-#include "support/environment.hpp"
-
 namespace Corvane::CameraController::Testing {
+
+// The same calls on POSIX and Windows.
+inline void setEnvironment(const char* name, const char* value) {
+#if defined(_WIN32)
+    _putenv_s(name, value);
+#else
+    setenv(name, value, 1);
+#endif
+}
+
+inline void unsetEnvironment(const char* name) {
+#if defined(_WIN32)
+    _putenv_s(name, "");  // an empty value removes the variable
+#else
+    unsetenv(name);
+#endif
+}
+
+/// Sets the process time zone (a TZ value such as "UTC") for its lifetime, then restores it.
+class TimeZoneGuard {
+public:
+    explicit TimeZoneGuard(const char* zone) {
+        if (const char* old = std::getenv("TZ")) {
+            saved = old;
+        }
+        setEnvironment("TZ", zone);
+        reload();
+    }
+    ~TimeZoneGuard() {
+        if (saved) {
+            setEnvironment("TZ", saved->c_str());
+        } else {
+            unsetEnvironment("TZ");
+        }
+        reload();
+    }
+    TimeZoneGuard(const TimeZoneGuard&) = delete;
+    TimeZoneGuard& operator=(const TimeZoneGuard&) = delete;
+
+private:
+    static void reload() {
+#if defined(_WIN32)
+        _tzset();
+#else
+        tzset();
+#endif
+    }
+
+    std::optional<std::string> saved;
+};
 
 /// Central European time: UTC+1, UTC+2 from the last Sunday of March to the last of October.
 inline constexpr const char* kDaylightSavingZone = "CET-1CEST,M3.5.0,M10.5.0/3";

@@ -1,6 +1,5 @@
-// Programs run from a test (POSIX): one run to its end with its output collected
-// (runProcess), or a helper such as a broker, an emulated camera or an agent kept running
-// beside the test and ended when the test is done, however it ends (BackgroundProcess).
+// Programs run from a test (POSIX): to their end with the output collected (runProcess), or
+// kept running beside the test and ended with it, however it ends (BackgroundProcess).
 #pragma once
 
 #include <fcntl.h>
@@ -21,10 +20,9 @@ extern char** environ;
 
 namespace Corvane::CameraController::Testing {
 
-/// Starts `program` with `arguments`, the test's environment plus `extraEnvironment`
-/// ("NAME=VALUE") and standard input closed; `actions` place the outputs. The child starts
-/// with default handling of the signals a program leaves alone when they were ignored at its
-/// start (nohup, background jobs), whatever ran the tests. Returns the pid, or -1.
+/// Starts `program` with the test's environment plus `extraEnvironment` ("NAME=VALUE") and
+/// standard input closed; `actions` place the outputs. SIGINT, SIGTERM and SIGHUP start with
+/// their default handling even when whatever ran the tests ignored them. Returns the pid or -1.
 inline pid_t spawnProcess(const std::string& program, const std::vector<std::string>& arguments,
                           posix_spawn_file_actions_t& actions,
                           const std::vector<std::string>& extraEnvironment = {}) {
@@ -147,7 +145,6 @@ public:
     BackgroundProcess(const BackgroundProcess&) = delete;
     BackgroundProcess& operator=(const BackgroundProcess&) = delete;
 
-    bool started() const { return child > 0; }
     pid_t pid() const { return child; }
 
     /// Sends `signal` and waits up to `grace` for the end, then kills. Returns the exit code,

@@ -36,25 +36,21 @@ public:
         }
         return u16(0);
     }
-    DatasetBuilder& u16Array(const std::vector<uint16_t>& values) {
-        u32(static_cast<uint32_t>(values.size()));
-        for (const uint16_t value : values) {
-            u16(value);
-        }
-        return *this;
-    }
-    DatasetBuilder& u32Array(const std::vector<uint32_t>& values) {
-        u32(static_cast<uint32_t>(values.size()));
-        for (const uint32_t value : values) {
-            u32(value);
-        }
-        return *this;
-    }
+    DatasetBuilder& u16Array(const std::vector<uint16_t>& values) { return array(values, 2); }
+    DatasetBuilder& u32Array(const std::vector<uint32_t>& values) { return array(values, 4); }
 
     const std::vector<uint8_t>& bytes() const { return bytes_; }
     size_t size() const { return bytes_.size(); }
 
 private:
+    template <class T>
+    DatasetBuilder& array(const std::vector<T>& values, int width) {
+        u32(static_cast<uint32_t>(values.size()));
+        for (const T value : values) {
+            little(value, width);
+        }
+        return *this;
+    }
     DatasetBuilder& little(uint64_t value, int width) {
         for (int i = 0; i < width; ++i) {
             bytes_.push_back(static_cast<uint8_t>(value >> (8 * i)));

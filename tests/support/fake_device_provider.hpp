@@ -1,13 +1,8 @@
 // A device provider for tests: cameras are attached and detached by key, and every open makes
 // a new ScriptedMtpDevice, the way a real binding makes a new object per opening.
-//
-//   auto provider = std::make_shared<FakeDeviceProvider>();
-//   ScopedDeviceProvider registration(provider);   // registered until the end of the scope
-//   provider->attachCamera("usb-1", {"Quorin", "QUORIN Alto", "1.00", "123", {0x9001}});
-//   auto devices = Impl::getDevices();
-//   provider->lastOpened("usb-1")->setConnected(false);   // unplug the opened object
 #pragma once
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -45,12 +40,9 @@ public:
     }
     void detach(const std::string& key) {
         std::lock_guard<std::mutex> lock(mutex_);
-        for (auto it = attached_.begin(); it != attached_.end(); ++it) {
-            if (it->first == key) {
-                attached_.erase(it);
-                return;
-            }
-        }
+        attached_.erase(std::remove_if(attached_.begin(), attached_.end(),
+                                       [&](const auto& entry) { return entry.first == key; }),
+                        attached_.end());
     }
 
     /// The device made by the latest successful open of `key` (null if none).

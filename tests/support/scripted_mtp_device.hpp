@@ -1,34 +1,19 @@
-// A fake MtpDevice for unit tests above the transport: it records every request and answers
-// from a script. Link the test with corvane_mtp (the base operations live there).
-//
-// Answering a request, first match wins:
-//   1. not connected (setConnected(false))  -> response code 0, as a vanished device gives;
-//   2. queue(op, r)                         -> per-operation FIFO, each entry used once;
-//   3. on(op, handler)                      -> every request of that operation;
-//   4. onAny(handler)                       -> every other request (the fuzz harnesses);
-//   5. 0x2005 Operation Not Supported.
-// Responses keep the transport contract: parameters are dropped unless the code is 0x2001.
-//
-//   auto camera = std::make_shared<ScriptedMtpDevice>("Quorin", "QUORIN Alto", "1.10", "123");
-//   camera->setSupportedOperations({0x1001, 0x9001, 0x900F});
-//   camera->on(0x900F, [](const RecordedRequest&) { return ScriptedResponse::ok(condition); });
-//   camera->queue(0x9001, ScriptedResponse::ok());
-//   ... run the code under test ...
-//   EXPECT_EQ(camera->requestsFor(0x9001)[0].parameters, (std::vector<uint32_t>{1, 0, 0, 0, 0}));
-//
-// Thread-safe: execute() is serialised like a real binding's; handlers run under that
-// transaction lock but not under the script lock, so they may call the setters (not execute).
+// A fake MtpDevice for tests above the transport: it records every request and answers it
+// from a script, first match wins: not connected -> code 0 (as a vanished device answers);
+// queue(op, r), each entry used once; on(op, handler); onAny(handler); else 0x2005.
+// Parameters are dropped unless the code is 0x2001, as the transport drops them.
+// execute() is serialised like a real binding's; handlers run outside the script lock, so they
+// may call the setters (not execute). Link with corvane_mtp.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -74,8 +59,6 @@ public:
           firmware_(std::move(firmware)),
           serial_(std::move(serial)) {}
 
-    // --- identity and state -----------------------------------------------------------------
-
     void setFirmwareVersion(std::string firmware) {
         std::lock_guard<std::mutex> lock(mutex_);
         firmware_ = std::move(firmware);
@@ -83,11 +66,6 @@ public:
     void setConnected(bool connected) { connected_ = connected; }
     /// What open() returns (default true).
     void setOpenResult(bool result) { openResult_ = result; }
-    /// Every execute() sleeps this long before answering (default none).
-    void setLatency(std::chrono::milliseconds latency) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        latency_ = latency;
-    }
 
     /// Installs a GetDeviceInfo (0x1001) handler that answers a whole DeviceInfo dataset with
     /// `operations` and the current identity, then loads it so that getSupportedOperations()
@@ -95,20 +73,13 @@ public:
     void setSupportedOperations(std::vector<uint16_t> operations) {
         on(0x1001, [this, operations](const RecordedRequest&) {
             std::lock_guard<std::mutex> lock(mutex_);
-            DeviceInfoFields fields;
-            fields.operations = operations;
-            fields.manufacturer = manufacturer_;
-            fields.model = model_;
-            fields.deviceVersion = firmware_;
-            fields.serialNumber = serial_;
-            return ScriptedResponse::ok(deviceInfoDataset(fields));
+            return ScriptedResponse::ok(
+                deviceInfoDataset({operations, manufacturer_, model_, firmware_, serial_, {}, {}}));
         });
         recording_ = false;
         loadDeviceInfo();
         recording_ = true;
     }
-
-    // --- script -----------------------------------------------------------------------------
 
     void queue(uint16_t operationCode, ScriptedResponse response) {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -123,27 +94,22 @@ public:
         anyHandler_ = std::move(handler);
     }
 
-    // --- inspection -------------------------------------------------------------------------
-
     std::vector<RecordedRequest> requests() const {
         std::lock_guard<std::mutex> lock(mutex_);
         return requests_;
     }
     std::vector<RecordedRequest> requestsFor(uint16_t operationCode) const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        std::vector<RecordedRequest> matching;
-        for (const auto& request : requests_) {
-            if (request.operationCode == operationCode) {
-                matching.push_back(request);
-            }
-        }
+        auto matching = requests();
+        matching.erase(
+            std::remove_if(matching.begin(), matching.end(),
+                           [&](const auto& r) { return r.operationCode != operationCode; }),
+            matching.end());
         return matching;
     }
     size_t countOf(uint16_t operationCode) const { return requestsFor(operationCode).size(); }
     std::vector<uint16_t> operationCodes() const {
-        std::lock_guard<std::mutex> lock(mutex_);
         std::vector<uint16_t> codes;
-        for (const auto& request : requests_) {
+        for (const auto& request : requests()) {
             codes.push_back(request.operationCode);
         }
         return codes;
@@ -157,8 +123,6 @@ public:
     /// had to open anew.
     void setSessionNumber(uint64_t number) { sessionNumber_ = number; }
     int closeCount() const { return closeCount_; }
-
-    // --- MtpDevice --------------------------------------------------------------------------
 
     bool open() override {
         ++openCount_;
@@ -181,14 +145,6 @@ public:
         if (!connected_) {
             return Impl::MtpResponse{};
         }
-        std::chrono::milliseconds latency{0};
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            latency = latency_;
-        }
-        if (latency.count() > 0) {
-            std::this_thread::sleep_for(latency);
-        }
         const ScriptedResponse answer = answerFor(recorded);
         return Impl::makeMtpResponse(answer.code, answer.parameters, answer.data.data(),
                                      answer.data.size());
@@ -201,10 +157,8 @@ private:
     }
 
     RecordedRequest record(const Impl::MtpRequest& request) {
-        RecordedRequest recorded;
-        recorded.operationCode = request.operationCode;
-        recorded.parameters = request.parameters;
-        recorded.dataPhase = request.dataPhase;
+        RecordedRequest recorded{request.operationCode, request.parameters, request.dataPhase, {}};
+        // Any phase other than None and Read writes.
         const bool writes = request.dataPhase != Impl::MtpDataPhase::None &&
                             request.dataPhase != Impl::MtpDataPhase::Read;
         if (writes && request.data) {
@@ -250,7 +204,6 @@ private:
     std::atomic<int> openCount_{0};
     std::atomic<int> closeCount_{0};
     std::atomic<uint64_t> sessionNumber_{0};
-    std::chrono::milliseconds latency_{0};
     std::map<uint16_t, std::deque<ScriptedResponse>> perOperation_;
     std::map<uint16_t, ScriptedHandler> handlers_;
     ScriptedHandler anyHandler_;
