@@ -26,6 +26,7 @@ using Impl::ConditionOffset::statusFlags;
 
 constexpr uint16_t kTransfer = 0x900B;
 constexpr uint16_t kRelease = 0x900E;
+constexpr uint16_t kCondition = 0x900F;
 
 class SettingChangeTest : public AdapterFixture {
 protected:

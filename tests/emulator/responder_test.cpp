@@ -68,6 +68,8 @@ TEST_F(Responder, IdentityAndOperationsComeFromTheConfiguration) {
     auto device = other->openDevice();
     ASSERT_NE(device, nullptr);
     EXPECT_EQ(device->getModel(), "Some Other Body");
+    const auto fewer = device->getSupportedOperations();
+    EXPECT_EQ(std::find(fewer.begin(), fewer.end(), 0x900B), fewer.end());
     EXPECT_EQ(read(*device, 0x900B, {0}).responseCode, 0x2005);
 }
 
