@@ -5,8 +5,6 @@
 #include <algorithm>
 
 #include "emulator_test_support.hpp"
-#include "pictures.hpp"
-#include "support/dataset_builder.hpp"
 
 namespace Corvane::CameraController::Emulator {
 namespace {
@@ -140,11 +138,7 @@ TEST_F(Behaviour, StillCaptureWritesJpegsToTheActiveCard) {
     ASSERT_NE(info, nullptr);
     EXPECT_EQ(info->objectFormat, 0x3801);
     EXPECT_EQ(info->filename.substr(info->filename.size() - 4), ".JPG");
-    const auto file = camera_->objectData(after.back());
-    uint32_t w = 0;
-    uint32_t h = 0;
-    ASSERT_TRUE(Jpeg::dimensions(file.data(), file.size(), w, h));
-    EXPECT_EQ(w, info->imagePixWidth);
+    EXPECT_EQ(jpegSize(camera_->objectData(after.back())).first, info->imagePixWidth);
     EXPECT_EQ(condition(*device_)->objectReady(), 0u)
         << "files on a card are found by listing, not announced";
 
@@ -182,10 +176,7 @@ TEST_F(Behaviour, RawAndJpegWithoutCardWaitInTheTransferBuffer) {
     EXPECT_EQ(condition(*device_)->objectReady(), 1u) << "the JPEG is next";
     const auto jpeg = fetchTetherImage(0, type, name);
     EXPECT_EQ(type, 1);
-    uint32_t w = 0;
-    uint32_t h = 0;
-    ASSERT_TRUE(Jpeg::dimensions(jpeg.data(), jpeg.size(), w, h));
-    EXPECT_EQ(w, 960u);
+    EXPECT_EQ(jpegSize(jpeg).first, 960u);
     const auto thumb = fetchTetherImage(0xFF, type, name);
     Bytes embedded;
     ASSERT_TRUE(Jpeg::extractThumbnail(jpeg.data(), jpeg.size(), embedded));
@@ -305,11 +296,7 @@ TEST_F(Behaviour, LiveViewServesJpegFramesOnlyWhileOn) {
     const auto first = bytesOf(read(*device_, 0x9006));
     const auto second = bytesOf(read(*device_, 0x9006));
     EXPECT_NE(first, second) << "the picture moves";
-    uint32_t w = 0;
-    uint32_t h = 0;
-    ASSERT_TRUE(Jpeg::dimensions(first.data(), first.size(), w, h));
-    EXPECT_EQ(w, 640u);
-    EXPECT_EQ(h, 480u);
+    EXPECT_EQ(jpegSize(first), std::make_pair(640u, 480u));
     ASSERT_EQ(setProperty(0xD035, u32Bytes(0)), 0x2001);
     EXPECT_EQ(read(*device_, 0x9006).responseCode, 0x2019);
     EXPECT_EQ(setProperty(0xD035, u32Bytes(2)), 0x201C);

@@ -7,12 +7,14 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "adapter/quorin_camera_condition.hpp"
 #include "corvane/emulator/emulated_camera.hpp"
 #include "mtp/mtp_device.hpp"
 #include "mtp/usb/byte_order.hpp"
+#include "pictures.hpp"
 #include "support/dataset_builder.hpp"
 #include "support/eventually.hpp"
 #include "support/mtp_requests.hpp"
@@ -22,10 +24,8 @@ namespace Corvane::CameraController::Emulator::Testing {
 using Impl::MtpDevice;
 using Impl::MtpResponse;
 
-using Impl::Ptp::loadLe16;
-using Impl::Ptp::loadLe32;
-inline constexpr auto le16 = loadLe16;
-inline constexpr auto le32 = loadLe32;
+inline constexpr auto le16 = Impl::Ptp::loadLe16;
+inline constexpr auto le32 = Impl::Ptp::loadLe32;
 
 using CameraController::Testing::bytesOf;
 
@@ -62,6 +62,14 @@ inline CameraConfig fastConfig() {
     config.timeScale = 0.001;
     config.rawFileSize = 256 * 1024;
     return config;
+}
+
+/// Width and height of a JPEG file; zeros when it cannot be read.
+inline std::pair<uint32_t, uint32_t> jpegSize(const Bytes& file) {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    Jpeg::dimensions(file.data(), file.size(), width, height);
+    return {width, height};
 }
 
 inline std::vector<uint8_t> u32Bytes(uint32_t v) {

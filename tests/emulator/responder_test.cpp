@@ -7,8 +7,6 @@
 #include <thread>
 
 #include "emulator_test_support.hpp"
-#include "mtp/mtp_device.hpp"
-#include "pictures.hpp"
 
 namespace Corvane::CameraController::Emulator {
 namespace {

@@ -148,28 +148,15 @@ TEST(U32Array, DecodesInOrderAcceptsZeroCountAndRefusesShortData) {
     EXPECT_FALSE(decodeU32Array(nullptr, 0));
 }
 
+// Grouped as the fields go: ids and sizes, thumbnail, image, family, texts.
 std::vector<uint8_t> objectInfoBytes(const std::string& captureDate) {
-    return DatasetBuilder()
-        .u32(0x00010001)
-        .u16(0x3801)
-        .u16(0)
-        .u32(8000000)
-        .u16(0x3808)
-        .u32(9000)
-        .u32(160)
-        .u32(120)
-        .u32(6000)
-        .u32(4000)
-        .u32(24)
-        .u32(0x00000005)
-        .u16(0)
-        .u32(0)
-        .u32(7)
-        .string("QRN_0001.JPG")
-        .string(captureDate)
-        .string("")
-        .string("holiday")
-        .bytes();
+    DatasetBuilder info;
+    info.u32(0x00010001).u16(0x3801).u16(0).u32(8000000);
+    info.u16(0x3808).u32(9000).u32(160).u32(120);
+    info.u32(6000).u32(4000).u32(24);
+    info.u32(0x00000005).u16(0).u32(0).u32(7);
+    info.string("QRN_0001.JPG").string(captureDate).string("").string("holiday");
+    return info.bytes();
 }
 
 TEST(ObjectInfo, DecodesFieldsAndReadsAnUnreadableDateAsZero) {
@@ -201,16 +188,9 @@ TEST(ObjectInfo, DecodesFieldsAndReadsAnUnreadableDateAsZero) {
 }
 
 TEST(InfoDatasets, EveryTruncationFails) {
-    const auto storage = DatasetBuilder()
-                             .u16(0x0004)
-                             .u16(0x0002)
-                             .u16(0x0000)
-                             .u64(64ull << 30)
-                             .u64(12345678901ull)
-                             .u32(321)
-                             .string("SD1")
-                             .string("QUORIN_CARD")
-                             .bytes();
+    DatasetBuilder builder;
+    builder.u16(0x0004).u16(0x0002).u16(0).u64(64ull << 30).u64(12345678901ull).u32(321);
+    const auto storage = builder.string("SD1").string("QUORIN_CARD").bytes();
     ASSERT_TRUE(decodeStorageInfo(storage.data(), storage.size()));
     expectEveryPrefixFails(storage, decodeStorageInfo);
     expectEveryPrefixFails(objectInfoBytes("20180102T030405"), decodeObjectInfo);

@@ -77,16 +77,9 @@ TEST(MtpDeviceBase, StorageIdsAreEmptyOnAnyFailure) {
 
 TEST(MtpDeviceBase, InfoDatasetsCarryTheIdThatWasAskedFor) {
     ScriptedMtpDevice device;
-    device.queue(0x1005, ScriptedResponse::ok(DatasetBuilder()
-                                                  .u16(4)
-                                                  .u16(2)
-                                                  .u16(0)
-                                                  .u64(1000)
-                                                  .u64(500)
-                                                  .u32(10)
-                                                  .string("SD")
-                                                  .string("")
-                                                  .bytes()));
+    DatasetBuilder storageInfo;
+    storageInfo.u16(4).u16(2).u16(0).u64(1000).u64(500).u32(10).string("SD").string("");
+    device.queue(0x1005, ScriptedResponse::ok(storageInfo.bytes()));
     const auto storage = device.getStorageInfo(0x00020001);
     ASSERT_TRUE(storage);
     EXPECT_EQ(storage->storageId, 0x00020001u);

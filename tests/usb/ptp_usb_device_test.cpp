@@ -97,8 +97,6 @@ protected:
     std::unique_ptr<PtpUsbDevice> device;
 };
 
-// --- session and identity --------------------------------------------------------------------
-
 // connect() opens a device discovery already opened: the session goes on with its ids.
 TEST_F(PtpUsbDeviceTest, OpenStartsSessionOneFixesIdentityAndOpeningAgainKeepsTheSession) {
     DeviceInfoFields info;
@@ -188,13 +186,9 @@ TEST_F(PtpUsbDeviceTest, FailureCodesCarryNoParametersButKeepTheirDataExceptCode
     expectHealthyTransaction(4);
 }
 
-// --- data phases -----------------------------------------------------------------------------
-
-// Payload sizes around the 512-byte packet (container = payload + 12), around the 16 KiB first
-// read and the transfer limit, and one in SuperSpeed packets. Reads arrive whole in one
-// buffer; writes go out as one transfer: the scripted device joins host writes into USB transfers,
-// so a header sent on its own, a transfer cut short or a missing zero-length packet all show as a
-// different transfer.
+// Sizes around the 512-byte packet (container = payload + 12), the 16 KiB first read and the
+// transfer limit, and one in SuperSpeed packets. A header written on its own shows as a transfer
+// of its own.
 TEST_F(PtpUsbDeviceTest, DataPhasesOfEverySizeArriveWholeBothWays) {
     std::vector<std::pair<size_t, size_t>> sizesAndPackets = {{2 * 1024 * 1024 - 12, 1024}};
     for (const size_t size : std::initializer_list<size_t>{
@@ -253,8 +247,6 @@ TEST_F(PtpUsbDeviceTest, HeaderAndPayloadSplitAcrossShortTransfers) {
     EXPECT_EQ(result.responseCode, kOk);
     EXPECT_EQ(bytesOf(result), payload);
 }
-
-// --- faults and recovery ---------------------------------------------------------------------
 
 TEST_F(PtpUsbDeviceTest, AnswersOfTheWrongTransactionTypeShapeOrLengthGiveCodeZero) {
     const auto withLength = [](uint32_t length) {

@@ -1,11 +1,5 @@
-// A BulkPipe that plays the device side of a scripted USB exchange.
-//
-// The script is a list of steps in the order the device sees them: the transfers the host must
-// send, the transfers the device answers with, the class requests it expects, and failures to
-// inject. Bulk-in data is cut into packets of packetSize() and handed out with real USB
-// semantics (a read ends at a short packet or when full; a packet that does not fit is an
-// overflow), and host writes are joined into transfers exactly as the device would see them,
-// so a host that ends a transfer too early or forgets a zero-length packet fails the script.
+// A BulkPipe that plays the device side of a scripted USB exchange, with real packet semantics
+// both ways: a host that ends a transfer early or forgets a zero-length packet fails the script.
 #pragma once
 
 #include <cstdint>

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "libusb_program.hpp"
 #include "usb_camera_fixture.hpp"
 
 namespace Corvane::CameraController::UsbDeviceTest {
@@ -13,8 +14,6 @@ using Emulator::Usb::UrbRecord;
 
 constexpr uint16_t kGetObject = 0x1009;
 constexpr uint16_t kSendObject = 0x100D;
-constexpr uint8_t kBulkIn = 0x81;
-constexpr uint8_t kBulkOut = 0x02;
 constexpr size_t kPacket = 512;
 constexpr size_t kHeader = 12;
 
