@@ -45,17 +45,17 @@ protected:
                              [](const auto& c) { return (c.statusFlags() & busyShooting) == 0; });
     }
 
-    /// Runs the tether transfer program of the waiting image and returns the file.
-    std::vector<uint8_t> fetchTetherImage(uint32_t what, uint8_t& type, std::string& name) {
+    /// Runs the tether transfer program of the waiting image: the file, its type_ and name_.
+    std::vector<uint8_t> fetchTetherImage(uint32_t what) {
         const auto start = read(*device_, 0x900B, {what});
         EXPECT_EQ(start.responseCode, 0x2001);
         if (start.dataSize < 4) {
             return {};
         }
-        type = start.data.get()[0];
-        name.clear();
+        type_ = start.data.get()[0];
+        name_.clear();
         for (size_t i = 0; i + 1 < start.data.get()[3]; ++i) {
-            name.push_back(static_cast<char>(start.data.get()[4 + 2 * i]));
+            name_.push_back(static_cast<char>(start.data.get()[4 + 2 * i]));
         }
         std::vector<uint8_t> file;
         size_t position = 0;
@@ -96,6 +96,8 @@ protected:
     std::shared_ptr<EmulatedCamera> camera_;
     std::shared_ptr<MtpDevice> device_;
     std::vector<std::pair<uint8_t, uint32_t>> instructions_;
+    uint8_t type_ = 0;
+    std::string name_;
 };
 
 TEST_F(Behaviour, VendorParametersAreChecked) {
@@ -165,19 +167,17 @@ TEST_F(Behaviour, RawAndJpegWithoutCardWaitInTheTransferBuffer) {
 
     shootIntoBuffer();
 
-    uint8_t type = 0;
-    std::string name;
-    const auto raw = fetchTetherImage(0, type, name);
-    EXPECT_EQ(type, 3);
-    EXPECT_EQ(name.substr(name.size() - 4), ".DNG");
+    const auto raw = fetchTetherImage(0);
+    EXPECT_EQ(type_, 3);
+    EXPECT_EQ(name_.substr(name_.size() - 4), ".DNG");
     EXPECT_EQ(raw.size(), fastConfig().rawFileSize);
     ASSERT_EQ(run(*device_, 0x900E).responseCode, 0x2001);
 
     EXPECT_EQ(condition(*device_)->objectReady(), 1u) << "the JPEG is next";
-    const auto jpeg = fetchTetherImage(0, type, name);
-    EXPECT_EQ(type, 1);
+    const auto jpeg = fetchTetherImage(0);
+    EXPECT_EQ(type_, 1);
     EXPECT_EQ(jpegSize(jpeg).first, 960u);
-    const auto thumb = fetchTetherImage(0xFF, type, name);
+    const auto thumb = fetchTetherImage(0xFF);
     Bytes embedded;
     ASSERT_TRUE(Jpeg::extractThumbnail(jpeg.data(), jpeg.size(), embedded));
     EXPECT_EQ(thumb, embedded);
@@ -191,9 +191,7 @@ TEST_F(Behaviour, TetherTransferInstructionSequences) {
     start(config);
     shootIntoBuffer();
 
-    uint8_t type = 0;
-    std::string name;
-    const auto sequential = fetchTetherImage(0, type, name);
+    const auto sequential = fetchTetherImage(0);
     ASSERT_EQ(instructions_.size(), 2u);
     EXPECT_EQ(instructions_[0],
               std::make_pair(uint8_t{3}, static_cast<uint32_t>(sequential.size())));
@@ -203,7 +201,7 @@ TEST_F(Behaviour, TetherTransferInstructionSequences) {
 
     camera_->setTetherTransferStyle(TetherTransferStyle::Scattered);
     instructions_.clear();
-    const auto scattered = fetchTetherImage(0, type, name);
+    const auto scattered = fetchTetherImage(0);
     EXPECT_EQ(scattered, sequential);
     const uint32_t half = static_cast<uint32_t>(sequential.size() / 2);
     const std::vector<std::pair<uint8_t, uint32_t>> expected = {

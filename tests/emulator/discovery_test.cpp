@@ -13,16 +13,15 @@
 #include "corvane/camera_controller/camera_device_detector.hpp"
 #include "emulator_test_support.hpp"
 #include "mtp/mtp_device_provider.hpp"
-#include "mtp/usb/ptp_container.hpp"
 #include "mtp/usb/seqpacket_pipe.hpp"
 #include "support/background_process.hpp"
+#include "usb/ptp_test_support.hpp"
 
 namespace Corvane::CameraController::Emulator {
 namespace {
 
 using namespace Testing;
-using CameraController::Testing::BackgroundProcess;
-using CameraController::Testing::eventually;
+using namespace CameraController::Testing;
 
 std::shared_ptr<MtpDevice> findModel(const std::string& model, const std::string& serial) {
     for (const auto& device : Impl::getDevices()) {
@@ -91,8 +90,7 @@ private:
 };
 
 int runCamemu(const std::vector<std::string>& args) {
-    return CameraController::Testing::runProcess(CAMEMU_PATH, args, std::chrono::seconds(30))
-        .exitCode;
+    return runProcess(CAMEMU_PATH, args, std::chrono::seconds(30)).exitCode;
 }
 
 TEST(Camemu, UsageErrorsExitWithTwo) {
@@ -160,8 +158,7 @@ TEST(Camemu, APeerThatDoesNotSpeakTheProtocolIsCutOffAlone) {
     ::close(rogue);
 
     // The well-behaved connection still works: OpenSession answered OK.
-    const auto command =
-        Impl::Ptp::encodeContainer({Impl::Ptp::ContainerType::Command, 0x1002, 1, {1}});
+    const auto command = Impl::Testing::commandBytes(0x1002, 1, {1});
     size_t moved = 0;
     ASSERT_EQ(good->writeBulk(command.data(), command.size(), moved, 1000, true),
               Impl::PipeStatus::Ok);

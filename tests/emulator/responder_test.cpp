@@ -29,24 +29,24 @@ CameraConfig cardsConfig() {
     return config;
 }
 
-uint32_t handleIn(const EmulatedCamera& camera, const std::string& path) {
-    for (const auto& object : camera.objects()) {
-        if (object.path == path) {
-            return object.handle;
-        }
-    }
-    return 0;
-}
-
 class Responder : public ::testing::Test {
 protected:
-    void SetUp() override {
-        camera_ = EmulatedCamera::create(cardsConfig());
+    void SetUp() override { start(cardsConfig()); }
+
+    void start(const CameraConfig& config) {
+        camera_ = EmulatedCamera::create(config);
         device_ = camera_->openDevice();
         ASSERT_NE(device_, nullptr);
     }
 
-    uint32_t handleOf(const std::string& path) const { return handleIn(*camera_, path); }
+    uint32_t handleOf(const std::string& path) const {
+        for (const auto& object : camera_->objects()) {
+            if (object.path == path) {
+                return object.handle;
+            }
+        }
+        return 0;
+    }
 
     std::shared_ptr<EmulatedCamera> camera_;
     std::shared_ptr<MtpDevice> device_;
@@ -130,7 +130,7 @@ TEST_F(Responder, ObjectsListFoldersAndFilesWithTheirInfo) {
     EXPECT_EQ(read(*device_, 0x1007, {0x00090001, 0, 0}).responseCode, 0x2008);
 }
 
-TEST(ResponderLargeFiles, FilesOf4GiBAndMoreAreMadeOnTheFlyAndSizedBy64BitProperty) {
+TEST_F(Responder, FilesOf4GiBAndMoreAreMadeOnTheFlyAndSizedBy64BitProperty) {
     CameraConfig config = fastConfig();
     CardSlotConfig slot;
     const uint64_t size = (5ull << 30) + 7;
@@ -138,36 +138,34 @@ TEST(ResponderLargeFiles, FilesOf4GiBAndMoreAreMadeOnTheFlyAndSizedBy64BitProper
     unsized.sizeAnnouncedAsZero = true;
     slot.files = {{"DCIM/100QUORN/QRN_0001.MOV", size}, unsized};
     config.slots = {slot};
-    const auto camera = EmulatedCamera::create(config);
-    const auto device = camera->openDevice();
-    ASSERT_NE(device, nullptr);
-    const uint32_t big = handleIn(*camera, "DCIM/100QUORN/QRN_0001.MOV");
-    const uint32_t small = handleIn(*camera, "DCIM/100QUORN/QRN_0002.MOV");
+    start(config);
+    const uint32_t big = handleOf("DCIM/100QUORN/QRN_0001.MOV");
+    const uint32_t small = handleOf("DCIM/100QUORN/QRN_0002.MOV");
     ASSERT_NE(big, 0u);
     ASSERT_NE(small, 0u);
 
-    EXPECT_EQ(device->getObjectInfo(big)->objectCompressedSize, 0xFFFFFFFFu);
-    EXPECT_EQ(device->getObjectInfo(small)->objectCompressedSize, 0u);
-    const auto property = read(*device, 0x9803, {big, 0xDC04});
+    EXPECT_EQ(device_->getObjectInfo(big)->objectCompressedSize, 0xFFFFFFFFu);
+    EXPECT_EQ(device_->getObjectInfo(small)->objectCompressedSize, 0u);
+    const auto property = read(*device_, 0x9803, {big, 0xDC04});
     ASSERT_EQ(property.responseCode, 0x2001);
     ASSERT_EQ(property.dataSize, 8u);
     uint64_t told = 0;
     std::memcpy(&told, property.data.get(), 8);
     EXPECT_EQ(told, size);
-    EXPECT_EQ(read(*device, 0x9803, {big, 0xDC01}).responseCode, 0xA801);
+    EXPECT_EQ(read(*device_, 0x9803, {big, 0xDC01}).responseCode, 0xA801);
 
     // The same bytes through both partial reads, and the last piece ends short.
-    const auto low = read(*device, 0x101B, {big, 0xFFFFFF00, 0x200});
-    const auto wide = read(*device, 0x95C1, {big, 0xFFFFFF00, 0, 0x200});
+    const auto low = read(*device_, 0x101B, {big, 0xFFFFFF00, 0x200});
+    const auto wide = read(*device_, 0x95C1, {big, 0xFFFFFF00, 0, 0x200});
     ASSERT_EQ(low.dataSize, 0x200u);
     EXPECT_EQ(bytesOf(low), bytesOf(wide));
-    EXPECT_EQ(bytesOf(low), camera->objectData(big, 0xFFFFFF00, 0x200));
+    EXPECT_EQ(bytesOf(low), camera_->objectData(big, 0xFFFFFF00, 0x200));
     // 5 GiB is 0x1'40000000.
-    const auto tail = read(*device, 0x95C1, {big, 0x40000000, 1, 0x100});
+    const auto tail = read(*device_, 0x95C1, {big, 0x40000000, 1, 0x100});
     EXPECT_EQ(tail.dataSize, 7u);
-    EXPECT_EQ(read(*device, 0x95C1, {big, 0x40000008, 1, 0x100}).responseCode, 0x201D);
+    EXPECT_EQ(read(*device_, 0x95C1, {big, 0x40000008, 1, 0x100}).responseCode, 0x201D);
     // One data phase cannot carry it whole.
-    EXPECT_EQ(read(*device, 0x1009, {big}).responseCode, 0x2002);
+    EXPECT_EQ(read(*device_, 0x1009, {big}).responseCode, 0x2002);
 }
 
 // The windows inside a file are checked over USB (usb_transport_test); here its ends.
@@ -250,9 +248,7 @@ TEST_F(Responder, ConcurrentHostsAndBodyControlsKeepEveryAnswerWhole) {
     CameraConfig config = cardsConfig();
     config.sessionRules.requireSession = false;
     config.sessionRules.checkTransactionIds = false;
-    camera_ = EmulatedCamera::create(config);
-    device_ = camera_->openDevice();
-    ASSERT_NE(device_, nullptr);
+    start(config);
     const uint32_t raw = handleOf("DCIM/100QUORN/QRN_0002.QRW");
     const auto expected = camera_->objectData(raw);
     auto second = camera_->openDevice();

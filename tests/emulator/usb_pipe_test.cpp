@@ -7,7 +7,7 @@
 #include "corvane/emulator/emulated_camera.hpp"
 #include "emulator_test_support.hpp"
 #include "mtp/usb/bulk_pipe.hpp"
-#include "mtp/usb/ptp_container.hpp"
+#include "usb/ptp_test_support.hpp"
 
 namespace Corvane::CameraController::Emulator {
 namespace {
@@ -17,8 +17,7 @@ using Impl::PipeDeviceStatus;
 using Impl::PipeEndpoint;
 using Impl::PipeStatus;
 namespace Ptp = Impl::Ptp;
-using Testing::le16;
-using Testing::le32;
+using namespace Testing;
 
 constexpr uint16_t kGetDeviceInfo = 0x1001;
 constexpr uint16_t kOpenSession = 0x1002;
@@ -39,8 +38,7 @@ protected:
     /// Sends a command container; without `id` the next transaction id is used.
     PipeStatus command(uint16_t code, std::vector<uint32_t> parameters = {}, uint32_t id = 0) {
         transaction_ = id != 0 || code == kOpenSession ? id : transaction_ + 1;
-        const auto bytes = Ptp::encodeContainer(
-            {Ptp::ContainerType::Command, code, transaction_, std::move(parameters)});
+        const auto bytes = Impl::Testing::commandBytes(code, transaction_, std::move(parameters));
         return write(bytes.data(), bytes.size());
     }
 

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "adapter/adapter_wire.hpp"
-#include "adapter/quorin_camera_condition.hpp"
 #include "byte_writer.hpp"
 #include "datasets.hpp"
 #include "emulator_test_support.hpp"

@@ -10,9 +10,7 @@
 namespace Corvane::CameraController::Impl {
 namespace {
 
-using Testing::DatasetBuilder;
-using Testing::deviceInfoDataset;
-using Testing::DeviceInfoFields;
+using namespace Testing;
 
 // Every proper prefix of a dataset must be rejected without reading past it.
 template <typename Decode>
@@ -79,7 +77,7 @@ TEST(MtpDate, SummerDatesAreReadWithDaylightSaving) {
 #if defined(_WIN32)
     GTEST_SKIP() << "the Windows C runtime reads no daylight-saving rules from TZ";
 #endif
-    const Testing::TimeZoneGuard zone(Testing::kDaylightSavingZone);
+    const TimeZoneGuard zone(kDaylightSavingZone);
     // 12:00 in Central European summer time is 10:00 UTC.
     EXPECT_EQ(parseMtpDate("20240715T120000"), 1721037600);
     EXPECT_EQ(parseMtpDate("20240115T120000"), 1705316400);

@@ -3,8 +3,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <future>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "mtp/usb/byte_order.hpp"
@@ -17,11 +22,8 @@
 namespace Corvane::CameraController::Impl::Testing {
 namespace {
 
-using ::testing::AnyOf;
-using ::testing::Each;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using ::testing::StartsWith;
 
 constexpr uint16_t kGetDeviceInfo = 0x1001;
 constexpr uint16_t kOpenSession = 0x1002;
@@ -36,19 +38,17 @@ constexpr uint16_t kOk = 0x2001;
 constexpr uint16_t kGeneralError = 0x2002;
 constexpr uint16_t kBusy = 0x2019;
 
-using CameraController::Testing::bytesOf;
-using CameraController::Testing::deviceInfoDataset;
-using CameraController::Testing::DeviceInfoFields;
-using CameraController::Testing::mtpRequest;
-using CameraController::Testing::readRequest;
-using CameraController::Testing::writeRequest;
+using namespace CameraController::Testing;
 
 class PtpUsbDeviceTest : public ::testing::Test {
 protected:
     PtpUsbDeviceTest() { newDevice(); }
 
     void newDevice(PtpLimits limits = {}, size_t packetSize = 512) {
-        auto pipe = std::make_unique<ScriptedPipe>(packetSize);
+        install(std::make_unique<ScriptedPipe>(packetSize), limits);
+    }
+
+    void install(std::unique_ptr<ScriptedPipe> pipe, PtpLimits limits = {}) {
         chat = pipe->state();
         device = std::make_unique<PtpUsbDevice>(std::move(pipe), limits);
     }
@@ -69,7 +69,6 @@ protected:
         EXPECT_THAT(response.parameters, ElementsAre(7u));
     }
 
-    // Scripts OpenSession and GetDeviceInfo (transaction 1) answered with `dataset`.
     void scriptOpen(const std::vector<uint8_t>& dataset) {
         chat->expectTransfer(commandBytes(kOpenSession, 0, {1}));
         chat->deviceSends(responseBytes(kOk, 0));
@@ -87,7 +86,6 @@ protected:
         return device->execute(readRequest(kGetObject, std::move(parameters)));
     }
 
-    // Checks the script so far and starts over with a new device on a new pipe.
     void freshDevice() {
         checkScript();
         newDevice();
@@ -386,7 +384,8 @@ TEST_F(PtpUsbDeviceTest, UnplugMidDataPhaseGivesCodeZeroAtOnceAndForever) {
     EXPECT_EQ(response.responseCode, 0);
     EXPECT_EQ(response.data, nullptr);
     // No recovery is attempted on a device that is gone.
-    EXPECT_THAT(chat->calls(), Each(AnyOf(StartsWith("write"), StartsWith("read"))));
+    EXPECT_THAT(chat->calls(), ::testing::Each(::testing::AnyOf(::testing::StartsWith("write"),
+                                                                ::testing::StartsWith("read"))));
     EXPECT_FALSE(device->isConnected());
 
     const size_t callsBefore = chat->calls().size();
@@ -410,6 +409,115 @@ TEST_F(PtpUsbDeviceTest, RequestsThatCannotRunSendNothing) {
     chat->unplug();
     EXPECT_FALSE(device->isConnected());
     EXPECT_EQ(device->execute(mtpRequest(kVendorRelease)).responseCode, 0);
+}
+
+constexpr size_t kPayload = 700;
+
+// A scripted pipe whose reads wait until the gate opens: a transfer that takes its time.
+struct Gate {
+    std::promise<void> reached;  // the first read is waiting
+    std::promise<void> opened;
+    std::shared_future<void> open = opened.get_future().share();
+    std::once_flag once;
+};
+
+class GatedPipe : public ScriptedPipe {
+public:
+    explicit GatedPipe(std::shared_ptr<Gate> gate) : gate_(std::move(gate)) {}
+
+    PipeStatus readBulk(uint8_t* data, size_t capacity, size_t& received,
+                        unsigned timeoutMs) override {
+        std::call_once(gate_->once, [this] { gate_->reached.set_value(); });
+        gate_->open.wait();
+        // Give other threads every chance to barge in.
+        std::this_thread::yield();
+        return ScriptedPipe::readBulk(data, capacity, received, timeoutMs);
+    }
+
+private:
+    std::shared_ptr<Gate> gate_;
+};
+
+// The same device used from several threads at once: the scripted device fails the script when
+// a second command arrives before the first transaction has ended.
+class PtpUsbDeviceThreads : public PtpUsbDeviceTest {
+protected:
+    PtpUsbDeviceThreads() { install(std::make_unique<GatedPipe>(gate)); }
+
+    // Transaction `id` answers with data of its own and its id as the response parameter.
+    void scriptTransaction(uint32_t id) {
+        chat->expectTransfer(commandBytes(kGetObject, id));
+        chat->deviceSends(dataBytes(kGetObject, id, pattern(kPayload, id)));
+        chat->deviceSends(responseBytes(kOk, id, {id}));
+    }
+
+    MtpResponse run() { return getObject(); }
+
+    std::shared_ptr<Gate> gate = std::make_shared<Gate>();
+};
+
+// Transaction ids count up in the order the script expects; a transaction that started before
+// the last one ended shows as a script error.
+TEST_F(PtpUsbDeviceThreads, TransactionsFromManyThreadsNeverInterleave) {
+    constexpr int kThreads = 4;
+    constexpr int kPerThread = 150;
+    for (uint32_t id = 1; id <= kThreads * kPerThread; ++id) {
+        scriptTransaction(id);
+    }
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < kPerThread; ++i) {
+                const MtpResponse response = run();
+                // The data must be this transaction's own.
+                const bool ok = response.responseCode == kOk && response.parameters.size() == 1 &&
+                                bytesOf(response) == pattern(kPayload, response.parameters[0]);
+                wrong += ok ? 0 : 1;
+            }
+        });
+    }
+    // The first transaction waits in the pipe until every thread has started.
+    gate->opened.set_value();
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(wrong.load(), 0);
+}
+
+// While a transaction runs, isConnected() answers at once. A transaction that waits goes before
+// a background thread's next one, even when the background thread was waiting first; the mutex
+// alone would serve them in turn.
+TEST_F(PtpUsbDeviceThreads, IsConnectedDoesNotWaitAndAWaitingTransactionGoesFirst) {
+    for (uint32_t id = 1; id <= 3; ++id) {
+        scriptTransaction(id);
+    }
+    const auto inBackground = [&] {
+        return std::async(std::launch::async, [&] {
+            const BackgroundTransactions mark;
+            return run();
+        });
+    };
+    auto running = inBackground();
+    gate->reached.get_future().wait();
+    auto probe = std::async(std::launch::async, [&] { return device->isConnected(); });
+    EXPECT_EQ(probe.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    // Nothing tells when a thread blocks on a mutex; these pauses only give each one time to.
+    auto nextInBackground = inBackground();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    auto foreground = std::async(std::launch::async, [&] { return run(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    gate->opened.set_value();
+
+    EXPECT_TRUE(probe.get());
+    EXPECT_EQ(running.get().responseCode, kOk);
+    const MtpResponse background = nextInBackground.get();
+    const MtpResponse waiting = foreground.get();
+    ASSERT_EQ(background.parameters.size(), 1u);
+    ASSERT_EQ(waiting.parameters.size(), 1u);
+    // Each answer carries its transaction id, which counts up in the order they ran.
+    EXPECT_LT(waiting.parameters[0], background.parameters[0]);
+    EXPECT_FALSE(BackgroundTransactions::active());
 }
 
 }  // namespace

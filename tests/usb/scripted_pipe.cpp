@@ -68,7 +68,6 @@ struct Device {
         return std::nullopt;
     }
 
-    // Cuts the DeviceSends step at the front into packets.
     bool queueNextTransfer() {
         if (!front(Kind::DeviceSends)) {
             return false;

@@ -82,7 +82,6 @@ struct ScriptedPipe::State {
     /// The device is gone from here on: every call fails with Disconnected.
     void unplug() { add(Kind::Unplug); }
 
-    /// True when every step was played.
     bool finished() const;
     /// Mismatches between the script and what the host did, in order.
     std::vector<std::string> errors() const;

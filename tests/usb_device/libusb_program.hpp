@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "mtp/usb/ptp_container.hpp"
+#include "usb/ptp_test_support.hpp"
 
 namespace Corvane::CameraController::UsbDeviceTest {
 
@@ -51,10 +51,8 @@ public:
         return rc == LIBUSB_SUCCESS && moved != static_cast<int>(bytes.size()) ? LIBUSB_ERROR_IO
                                                                                : rc;
     }
-    /// Sends one command container; true when all of it went out.
     bool command(uint16_t code, uint32_t transactionId, std::vector<uint32_t> parameters = {}) {
-        return write(Impl::Ptp::encodeContainer({Impl::Ptp::ContainerType::Command, code,
-                                                 transactionId, std::move(parameters)})) ==
+        return write(Impl::Testing::commandBytes(code, transactionId, std::move(parameters))) ==
                LIBUSB_SUCCESS;
     }
     /// One bulk-in transfer of up to `capacity` bytes; `rc` receives libusb's result.

@@ -24,11 +24,7 @@ using Emulator::CameraConfig;
 using Emulator::EmulatedCamera;
 using Emulator::Usb::UsbCameraHost;
 using Emulator::Usb::UsbHostOptions;
-using Testing::bytesOf;
-using Testing::eventually;
-using Testing::mtpRequest;
-using Testing::readRequest;
-using Testing::writeRequest;
+using namespace Testing;
 
 constexpr uint16_t kOk = 0x2001;
 
@@ -77,7 +73,6 @@ protected:
         return nullptr;
     }
 
-    /// Opens the camera into device_, failing the test when it is not found.
     void openCamera() {
         device_ = findCamera();
         ASSERT_NE(device_, nullptr)

@@ -1,5 +1,11 @@
-// What other programs leave behind and what this one leaves for them: sessions, claims and
-// transfers cut short, through the libusb binding against the strict emulated camera.
+// What other programs and the cable leave behind, and what this one leaves for them: sessions,
+// claims and transfers cut short, through the libusb binding against the strict emulated camera.
+#include <atomic>
+
+#include "corvane/camera_controller/camera_device.hpp"
+#include "corvane/camera_controller/camera_device_detector.hpp"
+#include "corvane/camera_controller/camera_event_listener.hpp"
+#include "corvane/camera_controller/capture_settings.hpp"
 #include "libusb_program.hpp"
 #include "usb_camera_fixture.hpp"
 
@@ -76,6 +82,51 @@ TEST_F(UsbCameraTest, BusyForSecondsAfterACancelKeepsTheSession) {
     const auto seen = camera_->transactions();
     ASSERT_EQ(seen.size(), 2u) << "the camera was reset while it wound down";
     EXPECT_EQ(seen[1].transactionId, seen[0].transactionId + 1);
+}
+
+// The whole library, from CameraDeviceDetector down: what the library does above the transport
+// is tested against the in-process emulator; here only the cable pulled and plugged back.
+class DisconnectCounter : public CameraEventListener {
+public:
+    void deviceDisconnected(const std::shared_ptr<const CameraDevice>&, DeviceInterface) override {
+        ++disconnects;
+    }
+    std::atomic<int> disconnects{0};
+};
+
+std::shared_ptr<CameraDevice> detect(const std::string& serialNumber) {
+    for (const auto& found : CameraDeviceDetector::detect(DeviceInterface::USB)) {
+        if (found->getSerialNumber() == serialNumber) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+TEST_F(UsbCameraTest, UnplugIsReportedOnceAndReplugConnectsAgain) {
+    const auto camera = detect(config_.serialNumber);
+    ASSERT_NE(camera, nullptr) << "detect() did not find the camera on USB";
+    const auto counter = std::make_shared<DisconnectCounter>();
+    camera->addEventListener(counter);
+    ASSERT_EQ(camera->connect(DeviceInterface::USB).getResult(), Result::Ok);
+
+    host_->unplug();
+    ASSERT_TRUE(
+        eventually([&] { return counter->disconnects.load() > 0; }, std::chrono::seconds(5)))
+        << "no deviceDisconnected after the unplug";
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    EXPECT_EQ(counter->disconnects.load(), 1);
+    EXPECT_FALSE(camera->isConnected(DeviceInterface::USB));
+
+    host_->replug();
+    std::shared_ptr<CameraDevice> again;
+    ASSERT_TRUE(eventually([&] { return (again = detect(config_.serialNumber)) != nullptr; },
+                           std::chrono::seconds(5)));
+    ASSERT_EQ(again->connect(DeviceInterface::USB).getResult(), Result::Ok);
+    ISO iso;
+    EXPECT_EQ(again->getCaptureSettings({&iso}).getResult(), Result::Ok);
+    again->disconnect(DeviceInterface::USB);
+    camera->disconnect(DeviceInterface::USB);
 }
 
 }  // namespace
