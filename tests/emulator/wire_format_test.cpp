@@ -12,7 +12,6 @@ namespace Corvane::CameraController::Emulator {
 namespace {
 
 using Impl::PropDescView;
-using Testing::jpegSize;
 
 TEST(WireFormat, PropDescRoundTripsAtEveryValueWidth) {
     struct Case {
@@ -133,11 +132,11 @@ TEST(WireFormat, DateTimeTextRoundTripsAndRejectsNonsense) {
 TEST(WireFormat, StillsCarryADecodableThumbnail) {
     PictureFactory pictures;
     const StillPicture still = pictures.still(3, 0, "shot 1");
-    EXPECT_EQ(jpegSize(*still.file), std::make_pair(still.width, still.height));
+    EXPECT_EQ(Testing::jpegSize(*still.file), std::make_pair(still.width, still.height));
     Bytes thumbnail;
     ASSERT_TRUE(Jpeg::extractThumbnail(still.file->data(), still.file->size(), thumbnail));
     EXPECT_EQ(thumbnail, *still.thumbnail);
-    EXPECT_EQ(jpegSize(thumbnail), std::make_pair(kThumbnailWidth, kThumbnailHeight));
+    EXPECT_EQ(Testing::jpegSize(thumbnail), std::make_pair(kThumbnailWidth, kThumbnailHeight));
     // A thumbnail offset pointing far outside the segment is refused, not followed.
     Bytes corrupt = *still.file;
     const size_t tiff = 4 + 2 + 6;
