@@ -1,10 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #include "adapter_fixture.hpp"
-#include "corvane/camera_controller/camera_storage.hpp"
-#include "model/camera_storage_impl.hpp"
 #include "support/eventually.hpp"
 
 namespace Corvane::CameraController::Testing {
@@ -12,7 +8,6 @@ namespace {
 
 class ConnectionTest : public AdapterTest {
 protected:
-    /// A camera that answers everything connect and the event task ask for.
     void scriptCamera(const std::string& model, std::vector<uint32_t> storageIds,
                       std::vector<uint16_t> operations = {0x1001, 0x9001, 0x900F}) {
         makeCamera(model, std::move(operations));
@@ -45,11 +40,6 @@ protected:
         const std::vector<uint8_t> condition = ConditionBuilder().bytes();
         target.on(0x900F,
                   [condition](const RecordedRequest&) { return ScriptedResponse::ok(condition); });
-    }
-
-    std::shared_ptr<Impl::CameraStorageImpl> storage(const std::string& id) {
-        return std::dynamic_pointer_cast<Impl::CameraStorageImpl>(
-            device->getStoragesImpl().findById(id));
     }
 };
 
@@ -109,7 +99,7 @@ TEST_F(ConnectionTest, ConnectBuildsStoragesAndDisconnectReleasesTheCamera) {
     // Slot 3 lies beyond the two slots of this model; slot 2 has no card and the camera no
     // transfer buffer, so its StorageInfo is not asked for.
     ASSERT_EQ(device->getStorages().size(), 2u);
-    const auto card = storage("65536");
+    const auto card = device->getStoragesImpl().findById("65536");
     ASSERT_NE(card, nullptr);
     EXPECT_TRUE(card->isAvailable());
     EXPECT_EQ(card->getType(), StorageType::RemovableRAM);
@@ -117,14 +107,13 @@ TEST_F(ConnectionTest, ConnectBuildsStoragesAndDisconnectReleasesTheCamera) {
     EXPECT_EQ(card->getMaxCapacity(), 64000u);
     EXPECT_EQ(card->getFreeSpaceInImages(), 700u);
     EXPECT_NE(card->getListingState(), ListingState::Idle);
-    const auto empty = storage("131072");
+    const auto empty = device->getStoragesImpl().findById("131072");
     ASSERT_NE(empty, nullptr);
     EXPECT_FALSE(empty->isAvailable());
     for (const auto& request : camera->requestsFor(0x1005)) {
         EXPECT_NE(request.parameters[0], 0x00020000u);
     }
 
-    // A second connect sends nothing.
     camera->clearRequests();
     ASSERT_EQ(adapter->connect().getResult(), Result::Ok);
     EXPECT_TRUE(camera->requestsFor(0x9001).empty());
@@ -136,7 +125,6 @@ TEST_F(ConnectionTest, ConnectBuildsStoragesAndDisconnectReleasesTheCamera) {
     EXPECT_EQ(tether.back().parameters, (std::vector<uint32_t>{0x0D, 0x13092, 0, 1, 0}));
     EXPECT_EQ(camera->closeCount(), 1);
 
-    // Reconnecting reuses the storages.
     ASSERT_EQ(adapter->connect().getResult(), Result::Ok);
     EXPECT_EQ(device->getStorages().size(), 2u);
     ASSERT_EQ(adapter->disconnect().getResult(), Result::Ok);
@@ -171,7 +159,7 @@ TEST_F(ConnectionTest, SlotWithoutCardIsReadWhenTheCameraHasATransferBuffer) {
     ASSERT_EQ(adapter->connect().getResult(), Result::Ok);
     EXPECT_FALSE(adapter->isStorageWriting());
     EXPECT_EQ(camera->requestsFor(0x9004)[0].parameters, (std::vector<uint32_t>{0, 0}));
-    const auto slot = storage("131072");
+    const auto slot = device->getStoragesImpl().findById("131072");
     ASSERT_NE(slot, nullptr);
     EXPECT_FALSE(slot->isAvailable());
     EXPECT_EQ(slot->getType(), StorageType::Unknown);
@@ -182,7 +170,7 @@ TEST_F(ConnectionTest, SlotWithoutCardIsReadWhenTheCameraHasATransferBuffer) {
 }
 
 TEST_F(ConnectionTest, UnknownModelHasNoStoragesAndFailuresAreLogged) {
-    CapturedDiagnostics diagnostics;
+    DiagnosticCapture diagnostics;
     scriptCamera("QUORIN Prototype", {0x00010001});
     camera->on(0x9004, [](const RecordedRequest&) { return ScriptedResponse::withCode(0x2019); });
     ASSERT_EQ(adapter->connect().getResult(), Result::Ok);

@@ -13,39 +13,30 @@ namespace {
 class DeviceSettingsTest : public AdapterTest {
 protected:
     void SetUp() override {
-        zone.emplace("UTC");
         makeCamera("QUORIN Delta");
         camera->on(0x1016, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
-    }
-    void TearDown() override {
-        zone.reset();
-        AdapterTest::TearDown();
-    }
-
-    void serveClock(const std::string& text) {
-        serveDataset(DatasetBuilder().string(text).bytes());
     }
 
     void serveDataset(std::vector<uint8_t> bytes) {
         camera->on(0x1015, [bytes](const RecordedRequest&) { return ScriptedResponse::ok(bytes); });
     }
 
-    std::optional<TimeZoneGuard> zone;
+    const TimeZoneGuard zone{"UTC"};
 };
 
 TEST_F(DeviceSettingsTest, ClockIsReadAsLocalTimeAndBadAnswersKeepTheLastValue) {
-    serveClock("20240229T120000");
+    serveDataset(DatasetBuilder().string("20240229T120005").bytes());
     CameraTime time;
     ASSERT_EQ(adapter->getCameraDeviceSettings({&time}).getResult(), Result::Ok);
-    EXPECT_EQ(dynamic_cast<const CameraTimeValue&>(time.getValue()).get(), 1709208000);
+    EXPECT_EQ(dynamic_cast<const CameraTimeValue&>(time.getValue()).get(), 1709208005);
     EXPECT_EQ(camera->requestsFor(0x1015)[0].parameters, std::vector<uint32_t>{0x5011});
 
     // One second before the epoch is the host's error value.
-    serveClock("19691231T235959");
+    serveDataset(DatasetBuilder().string("19691231T235959").bytes());
     const Response refused = adapter->getCameraDeviceSettings({&time});
     EXPECT_EQ(codeOf(refused), ErrorCode::NotSupported);
     EXPECT_EQ(messageOf(refused), "DateTime parse error");
-    EXPECT_EQ(dynamic_cast<const CameraTimeValue&>(time.getValue()).get(), 1709208000);
+    EXPECT_EQ(dynamic_cast<const CameraTimeValue&>(time.getValue()).get(), 1709208005);
 
     // Answers that are no clock text are a device error and keep the last value too.
     const auto whole = DatasetBuilder().string("20240229T120000").bytes();
@@ -67,16 +58,18 @@ TEST_F(DeviceSettingsTest, ClockIsReadAsLocalTimeAndBadAnswersKeepTheLastValue) 
         const Response malformed = adapter->getCameraDeviceSettings({&time});
         EXPECT_EQ(codeOf(malformed), ErrorCode::DeviceError);
         EXPECT_EQ(messageOf(malformed), "DateTime parse error");
-        EXPECT_EQ(dynamic_cast<const CameraTimeValue&>(time.getValue()).get(), 1709208000);
+        EXPECT_EQ(dynamic_cast<const CameraTimeValue&>(time.getValue()).get(), 1709208005);
     }
 }
 
 TEST_F(DeviceSettingsTest, LiveViewGeometryBecomesFractions) {
     serveDataset(DatasetBuilder().u32(0).u16(720).u16(480).u32(0).u16(360).u16(240).bytes());
     LiveViewSpecification liveViewSetting;
+    const auto geometry = [&] {
+        return dynamic_cast<const LiveViewSpecificationValue&>(liveViewSetting.getValue()).get();
+    };
     ASSERT_EQ(adapter->getCameraDeviceSettings({&liveViewSetting}).getResult(), Result::Ok);
-    const LiveViewImage& image =
-        dynamic_cast<const LiveViewSpecificationValue&>(liveViewSetting.getValue()).get();
+    const LiveViewImage image = geometry();
     EXPECT_EQ(image.width, 720);
     EXPECT_EQ(image.height, 480);
     const float expected[4][2] = {{0.25f, 0.25f}, {0.75f, 0.25f}, {0.75f, 0.75f}, {0.25f, 0.75f}};
@@ -88,11 +81,7 @@ TEST_F(DeviceSettingsTest, LiveViewGeometryBecomesFractions) {
     // (721 - 360) / 2 is truncated to 180.
     serveDataset(DatasetBuilder().u32(0).u16(721).u16(480).u32(0).u16(360).u16(240).bytes());
     ASSERT_EQ(adapter->getCameraDeviceSettings({&liveViewSetting}).getResult(), Result::Ok);
-    EXPECT_FLOAT_EQ(dynamic_cast<const LiveViewSpecificationValue&>(liveViewSetting.getValue())
-                        .get()
-                        .focusArea[0]
-                        .x,
-                    180.0f / 721.0f);
+    EXPECT_FLOAT_EQ(geometry().focusArea[0].x, 180.0f / 721.0f);
 
     for (const auto& bad :
          {DatasetBuilder().u32(0).u16(720).u16(480).u32(0).u16(360).u8(240).bytes(),
@@ -105,8 +94,8 @@ TEST_F(DeviceSettingsTest, LiveViewGeometryBecomesFractions) {
 }
 
 TEST_F(DeviceSettingsTest, ReadSkipsUnknownEntriesAndStopsAtAFailure) {
-    CapturedDiagnostics diagnostics;
-    serveClock("20240229T120000");
+    DiagnosticCapture diagnostics;
+    serveDataset(DatasetBuilder().string("20240229T120000").bytes());
     CameraTime time;
     ASSERT_EQ(adapter->getCameraDeviceSettings({nullptr, &time}).getResult(), Result::Ok);
     EXPECT_EQ(diagnostics.lines(), std::vector<std::string>{"[warning] Unknown setting type"});
@@ -119,41 +108,31 @@ TEST_F(DeviceSettingsTest, ReadSkipsUnknownEntriesAndStopsAtAFailure) {
     EXPECT_FALSE(untouched.hasValue());
 }
 
-#if defined(_WIN32)
-constexpr const char* kOtherLocale = "German_Germany.1252";  // no UTF-8 locale in MSVCRT
-#else
-constexpr const char* kOtherLocale = "C.UTF-8";
-#endif
-
 TEST_F(DeviceSettingsTest, ClockIsWrittenAsAPtpStringOnlyWithAValueAndLeavesTheLocale) {
-    CapturedDiagnostics diagnostics;
-    // A locale other than the environment's default, so that resetting it would show.
-    const std::string original = std::setlocale(LC_ALL, nullptr);
-    setEnvironment("LC_ALL", "C");
-    ASSERT_NE(std::setlocale(LC_ALL, kOtherLocale), nullptr);
+    DiagnosticCapture diagnostics;
+    // The application's own locale, not the environment's default: resetting it would show.
+    const ApplicationEnvironment environment;
+    REQUIRE_APPLICATION_ENVIRONMENT(environment);
     const std::string localeBefore = std::setlocale(LC_ALL, nullptr);
-    const CameraTime time(1706745599);  // 2024-01-31 23:59:59 UTC
+    const CameraTime time(1706745599);  // 2024-01-31 23:59:59 UTC, 00:59:59 in Central Europe
     const LiveViewSpecification liveViewSetting;
     const CameraTime ignored(0);
     ASSERT_EQ(adapter->setCameraDeviceSettings({&liveViewSetting, &time, &ignored}).getResult(),
               Result::Ok);
     EXPECT_EQ(std::setlocale(LC_ALL, nullptr), localeBefore);
-    std::setlocale(LC_ALL, original.c_str());
-    unsetEnvironment("LC_ALL");
     EXPECT_EQ(diagnostics.lines(), std::vector<std::string>{"[warning] Unknown setting type"});
 
     const auto written = camera->requestsFor(0x1016);
     ASSERT_EQ(written.size(), 1u);
     EXPECT_EQ(written[0].parameters, std::vector<uint32_t>{0x5011});
     EXPECT_EQ(written[0].dataPhase, Impl::MtpDataPhase::Write);
-    EXPECT_EQ(written[0].data, DatasetBuilder().string("20240131T235959").bytes());
+    EXPECT_EQ(written[0].data, DatasetBuilder().string("20240201T005959").bytes());
 
     camera->on(0x1016, [](const RecordedRequest&) { return ScriptedResponse::withCode(0x201C); });
     const Response refused = adapter->setCameraDeviceSettings({&time});
     EXPECT_EQ(codeOf(refused), ErrorCode::InvalidValue);
     EXPECT_EQ(messageOf(refused), "0x201c");
 
-    // Nothing is sent without a clock value.
     camera->clearRequests();
     const CameraTime empty;
     const Response noValue = adapter->setCameraDeviceSettings({&empty});
@@ -186,7 +165,7 @@ TEST_F(DeviceSettingsTest, AClockWrittenInSummerReadsBackUnchanged) {
         ASSERT_EQ(sent.size(), 1u);
         EXPECT_EQ(sent[0].data, DatasetBuilder().string(c.text).bytes());
 
-        serveClock(c.text);
+        serveDataset(DatasetBuilder().string(c.text).bytes());
         CameraTime read;
         ASSERT_EQ(adapter->getCameraDeviceSettings({&read}).getResult(), Result::Ok);
         EXPECT_EQ(dynamic_cast<const CameraTimeValue&>(read.getValue()).get(), c.time);

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
@@ -28,24 +29,22 @@ namespace Corvane::CameraController::Testing {
 /// Opens the adapter's parts, flags and internal steps to the unit tests.
 class TestAdapter : public Impl::QuorinCameraDeviceMtpUsbAdapter {
 public:
-    using QuorinCameraDeviceMtpUsbAdapter::connected;
-    using QuorinCameraDeviceMtpUsbAdapter::firstPassTimeout;
-    using QuorinCameraDeviceMtpUsbAdapter::QuorinCameraDeviceMtpUsbAdapter;
-    // The parts, reached through their own interfaces.
-    using QuorinCameraDeviceMtpUsbAdapter::conditionTracker;
-    using QuorinCameraDeviceMtpUsbAdapter::eventTask;
-    using QuorinCameraDeviceMtpUsbAdapter::liveView;
-    using QuorinCameraDeviceMtpUsbAdapter::pendingCaptures;
-    // The face's internal steps the unit tests drive one at a time.
     using QuorinCameraDeviceMtpUsbAdapter::captureFileArrived;
+    using QuorinCameraDeviceMtpUsbAdapter::conditionTracker;
+    using QuorinCameraDeviceMtpUsbAdapter::connected;
     using QuorinCameraDeviceMtpUsbAdapter::countExpectedFiles;
     using QuorinCameraDeviceMtpUsbAdapter::createImage;
     using QuorinCameraDeviceMtpUsbAdapter::createImageFromTetherImage;
     using QuorinCameraDeviceMtpUsbAdapter::deleteTetherImage;
     using QuorinCameraDeviceMtpUsbAdapter::detectSettingChanges;
     using QuorinCameraDeviceMtpUsbAdapter::doListImagesAsync;
+    using QuorinCameraDeviceMtpUsbAdapter::eventTask;
     using QuorinCameraDeviceMtpUsbAdapter::expireStillCaptures;
     using QuorinCameraDeviceMtpUsbAdapter::fetchObjectHandles;
+    using QuorinCameraDeviceMtpUsbAdapter::firstPassTimeout;
+    using QuorinCameraDeviceMtpUsbAdapter::liveView;
+    using QuorinCameraDeviceMtpUsbAdapter::pendingCaptures;
+    using QuorinCameraDeviceMtpUsbAdapter::QuorinCameraDeviceMtpUsbAdapter;
     using QuorinCameraDeviceMtpUsbAdapter::startEventLoop;
     using QuorinCameraDeviceMtpUsbAdapter::stopListing;
     using QuorinCameraDeviceMtpUsbAdapter::transferTetherBuffer;
@@ -53,7 +52,6 @@ public:
     using QuorinCameraDeviceMtpUsbAdapter::updateStorageImages;
     using QuorinCameraDeviceMtpUsbAdapter::updateStorages;
     using QuorinCameraDeviceMtpUsbAdapter::waitForStorageListing;
-    void setConnected(bool value) { connected = value; }
 };
 
 /// A condition dataset: 600 zero bytes with named words set.
@@ -98,8 +96,6 @@ inline std::vector<uint8_t> propDesc(uint16_t property, uint16_t dataType, uint6
     return builder.bytes();
 }
 
-using CapturedDiagnostics = DiagnosticCapture;
-
 /// An ObjectInfo dataset with the fields the adapter reads.
 inline std::vector<uint8_t> objectInfoDataset(uint32_t storageId, uint16_t format, uint32_t size,
                                               const std::string& filename,
@@ -117,36 +113,44 @@ inline std::vector<uint8_t> objectInfoDataset(uint32_t storageId, uint16_t forma
 /// Records every listener call as one line of text.
 class RecordingListener : public CameraEventListener {
 public:
-    void imageAdded(const std::shared_ptr<const CameraDevice>&,
+    void imageAdded(const std::shared_ptr<const CameraDevice>& device,
                     const std::shared_ptr<const CameraImage>& image) override {
         note("imageAdded " + (image ? image->getName() : std::string("null")), image);
+        heard(device);
     }
-    void imageStored(const std::shared_ptr<const CameraDevice>&,
+    void imageStored(const std::shared_ptr<const CameraDevice>& device,
                      const std::shared_ptr<const CameraImage>& image) override {
         note("imageStored " + image->getName(), image);
+        heard(device);
     }
-    void captureComplete(const std::shared_ptr<const CameraDevice>&,
+    void captureComplete(const std::shared_ptr<const CameraDevice>& device,
                          const std::shared_ptr<const Capture>& capture) override {
         note("captureComplete " + capture->getId(), nullptr);
+        heard(device);
     }
-    void deviceDisconnected(const std::shared_ptr<const CameraDevice>&, DeviceInterface) override {
+    void deviceDisconnected(const std::shared_ptr<const CameraDevice>& device,
+                            DeviceInterface) override {
         note("deviceDisconnected", nullptr);
+        heard(device);
     }
     void captureSettingsChanged(
-        const std::shared_ptr<const CameraDevice>&,
+        const std::shared_ptr<const CameraDevice>& device,
         const std::vector<std::shared_ptr<const CaptureSetting>>& settings) override {
         std::string line = "captureSettingsChanged";
         for (const auto& setting : settings) {
             line += " " + setting->getName();
         }
         note(line, nullptr);
+        heard(device);
     }
+    /// Called after every call is recorded, on the thread that delivers it.
+    virtual void heard(const std::shared_ptr<const CameraDevice>&) {}
 
     std::vector<std::string> events() const {
         const std::lock_guard<std::mutex> lock(mutex);
         return lines;
     }
-    void liveViewFrameUpdated(const std::shared_ptr<const CameraDevice>&,
+    void liveViewFrameUpdated(const std::shared_ptr<const CameraDevice>& device,
                               const std::shared_ptr<const unsigned char>& data,
                               uint64_t size) override {
         {
@@ -156,6 +160,7 @@ public:
         if (onFrame) {
             onFrame();
         }
+        heard(device);
     }
     /// Called on the frame task after each frame is recorded; set before live view starts.
     std::function<void()> onFrame;
@@ -181,6 +186,16 @@ private:
     std::vector<std::string> lines;
     std::vector<std::shared_ptr<const CameraImage>> received;
     std::vector<std::vector<uint8_t>> frames;
+};
+
+/// Runs `act` inside the first listener call it hears (set before it is registered).
+struct ActingListener : RecordingListener {
+    std::function<void()> act;
+    void heard(const std::shared_ptr<const CameraDevice>&) override {
+        if (act) {
+            std::exchange(act, nullptr)();
+        }
+    }
 };
 
 /// A device, its adapter and the scripted camera behind it, which serves `condition` to every
@@ -210,7 +225,6 @@ protected:
         device->addEventListener(listener);
     }
 
-    /// The camera answers `served` to 0x900F from now on.
     void serveCondition(const ConditionBuilder& served) {
         const std::lock_guard<std::mutex> lock(conditionMutex);
         condition = served;
@@ -241,11 +255,12 @@ protected:
         return storage;
     }
 
-    /// The camera starts recording (status flags 0x300) once the shutter is pressed.
-    void recordOnShutter() {
-        camera->on(kShutter, [this](const RecordedRequest&) {
+    /// The camera answers `operation` and from then on shows `value` at `offset` of its
+    /// condition, as a real one does once it has acted.
+    void changeOn(uint16_t operation, size_t offset, uint32_t value) {
+        camera->on(operation, [this, offset, value](const RecordedRequest&) {
             const std::lock_guard<std::mutex> lock(conditionMutex);
-            condition.set(104, 0x300);
+            condition.set(offset, value);
             return ScriptedResponse::ok();
         });
     }
@@ -257,6 +272,11 @@ protected:
             ++pauses;
             adapter->updateCondition();
         });
+    }
+
+    std::vector<uint32_t> lastParameters(uint16_t operation) const {
+        const auto sent = camera->requestsFor(operation);
+        return sent.empty() ? std::vector<uint32_t>{} : sent.back().parameters;
     }
 
     void TearDown() override {
@@ -274,17 +294,20 @@ protected:
     std::atomic<int> pauses{0};
 };
 
-/// A connected Alto II (firmware 1.50) with the shutter operation, for event, capture and image
+/// A connected Alto II (firmware 1.50) whose shutter answers OK, for event, capture and image
 /// tests.
 class AdapterFixture : public AdapterTest {
 protected:
-    void SetUp() override { bind("QUORIN Alto II", "1.50", {0x1001, 0x9001, 0x900F, 0x9011}); }
+    void SetUp() override { bind(); }
 
-    void bind(const std::string& model, const std::string& firmware,
-              std::vector<uint16_t> operations) {
+    void bind(std::vector<uint16_t> operations = {0x1001, 0x9001, 0x900F, 0x9011},
+              const std::string& model = "QUORIN Alto II", const std::string& firmware = "1.50") {
         makeCamera(model, std::move(operations), firmware);
-        adapter->setConnected(true);
+        camera->on(kShutter, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
+        adapter->connected = true;
     }
+    /// The camera keeps each picture in its transfer buffer (0x900B) until the host fetches it.
+    void withTransferBuffer() { bind({0x1001, 0x9001, 0x900F, 0x9011, 0x900B}); }
 };
 
 inline std::string messageOf(const Response& response) {

@@ -25,11 +25,6 @@ protected:
         camera->on(0x9016, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
         camera->on(0x9017, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
     }
-
-    std::vector<uint32_t> lastParameters(uint16_t operation) {
-        const auto sent = camera->requestsFor(operation);
-        return sent.empty() ? std::vector<uint32_t>{} : sent.back().parameters;
-    }
 };
 
 TEST_F(FocusTest, PointIsScaledToLiveViewPixels) {

@@ -1,10 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <condition_variable>
 #include <future>
-#include <memory>
-#include <stdexcept>
 #include <thread>
 
 #include "adapter_fixture.hpp"
@@ -17,9 +13,9 @@ using namespace std::chrono_literals;
 
 class LiveViewTest : public AdapterTest {
 protected:
-    void prepare(const std::string& model) {
+    void prepare(const std::string& model, const ConditionBuilder& condition = {}) {
         makeCamera(model);
-        markConnected(ConditionBuilder());
+        markConnected(condition);
         camera->on(0x1016, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
         camera->on(0x9006, [](const RecordedRequest&) {
             return ScriptedResponse::ok({0xFF, 0xD8, 0x01, 0xFF, 0xD9});
@@ -37,7 +33,6 @@ protected:
         AdapterTest::TearDown();
     }
 
-    /// Waits until the frame task has ended by itself.
     bool waitForTaskEnd() {
         return eventually([&] { return !adapter->liveView.isRunning(); });
     }
@@ -74,7 +69,6 @@ TEST_F(LiveViewTest, FramesReachListenersUntilStopped) {
     EXPECT_EQ(switchWrites(), (std::vector<std::vector<uint8_t>>{on, off}));
     EXPECT_EQ(camera->requestsFor(0x9006)[0].dataPhase, Impl::MtpDataPhase::Read);
 
-    // Stopping again sends nothing.
     camera->clearRequests();
     ASSERT_EQ(adapter->stopLiveView().getResult(), Result::Ok);
     EXPECT_TRUE(camera->requests().empty());
@@ -92,7 +86,7 @@ TEST_F(LiveViewTest, RefusedSwitchOnStartsNoTaskAndRefusedSwitchOffIsOnlyLogged)
     camera->on(0x1016, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
     ASSERT_EQ(adapter->startLiveView().getResult(), Result::Ok);
     camera->on(0x1016, [](const RecordedRequest&) { return ScriptedResponse::withCode(0x2002); });
-    CapturedDiagnostics diagnostics;
+    DiagnosticCapture diagnostics;
     ASSERT_EQ(adapter->stopLiveView().getResult(), Result::Ok);
     EXPECT_FALSE(adapter->liveView.isRunning());
     EXPECT_EQ(diagnostics.lines(),
@@ -106,9 +100,8 @@ TEST_F(LiveViewTest, RefusedSwitchOnStartsNoTaskAndRefusedSwitchOffIsOnlyLogged)
 TEST_F(LiveViewTest, RefusedFramesInMovieModeEndLiveViewOnlyOnTheListedBodies) {
     for (const std::string model : {"QUORIN Grande", "QUORIN Delta"}) {
         SCOPED_TRACE(model);
-        CapturedDiagnostics diagnostics;
-        prepare(model);
-        markConnected(ConditionBuilder().statusFlags(0x100));
+        DiagnosticCapture diagnostics;
+        prepare(model, ConditionBuilder().statusFlags(0x100));
         for (int i = 0; i < 3; ++i) {
             camera->queue(0x9006, ScriptedResponse::withCode(0x2019));
         }
@@ -132,7 +125,7 @@ TEST_F(LiveViewTest, RefusedFramesInMovieModeEndLiveViewOnlyOnTheListedBodies) {
 }
 
 TEST_F(LiveViewTest, UnplugEndsTheTaskWithoutSwitchingOff) {
-    CapturedDiagnostics diagnostics;
+    DiagnosticCapture diagnostics;
     prepare("QUORIN Delta");
     ASSERT_EQ(adapter->startLiveView().getResult(), Result::Ok);
     ASSERT_TRUE(waitForFrames(1));
@@ -189,8 +182,7 @@ TEST_F(LiveViewTest, AdapterMayBeReleasedWhileLiveViewRuns) {
 }
 
 TEST_F(LiveViewTest, LastReferenceMayBeDroppedOnTheFrameTaskAsItEnds) {
-    prepare("QUORIN Grande");
-    markConnected(ConditionBuilder().statusFlags(0x100));
+    prepare("QUORIN Grande", ConditionBuilder().statusFlags(0x100));
     std::promise<void> started;
     std::promise<void> released;
     // While the refused frame ends live view on this body, the application lets go of device

@@ -49,7 +49,7 @@ TEST_F(SettingsReadTest, RefusedWithoutConnectionOrCondition) {
 }
 
 TEST_F(SettingsReadTest, FNumberCurrentAndOfferedValues) {
-    CapturedDiagnostics diagnostics;
+    DiagnosticCapture diagnostics;
     markConnected(ConditionBuilder().adjustableMask(0x1));
     serveDesc(0x5007, propDesc(0x5007, 4, 0, {280, 560, 123}));
     FNumber fNumber;
@@ -83,7 +83,7 @@ TEST_F(SettingsReadTest, IsoReadTwiceKeepsOneCopyOfEachOfferedValue) {
 }
 
 TEST_F(SettingsReadTest, CompensationReadsZeroInBulbAndIsOfferedInAutoMode) {
-    CapturedDiagnostics diagnostics;
+    DiagnosticCapture diagnostics;
     markConnected(ConditionBuilder().exposureMode(9));
     serveDesc(0x5010, propDesc(0x5010, 3, static_cast<uint16_t>(-1000), {}));
     ExposureCompensation compensation;
@@ -124,7 +124,7 @@ TEST_F(SettingsReadTest, WhiteBalanceAutoModeAndFlashPerModel) {
 }
 
 TEST_F(SettingsReadTest, ShutterSpeedFromTheConditionAndItsList) {
-    CapturedDiagnostics diagnostics;
+    DiagnosticCapture diagnostics;
     markConnected(ConditionBuilder().exposureMode(9).shutter(1, 60).adjustableMask(0x2));
     const uint64_t oneSeventh = 1ull | (7ull << 32);
     const uint64_t zeroOverOne = 1ull << 32;
@@ -223,7 +223,7 @@ TEST_F(SettingsReadTest, StorageWritingOffersWhatTheCameraAllows) {
 }
 
 TEST_F(SettingsReadTest, UnknownEntriesAreSkippedAndFailuresStopTheRead) {
-    CapturedDiagnostics diagnostics;
+    DiagnosticCapture diagnostics;
     markConnected(ConditionBuilder().adjustableMask(0x5));
     camera->on(0x1014, [](const RecordedRequest& request) {
         if (request.parameters[0] == 0xD01E) {

@@ -74,7 +74,7 @@ TEST_F(SettingsWriteTest, StopsAtTheFirstRefusalKeepingEarlierWrites) {
 }
 
 TEST_F(SettingsWriteTest, OnlyCatalogueSingletonsAreWrittenAndOnlyWhenConnected) {
-    CapturedDiagnostics diagnostics;
+    DiagnosticCapture diagnostics;
     prepare("QUORIN Delta", ConditionBuilder().exposureMode(8).adjustableMask(0xF));
     FNumber made;
     made.setValue(std::make_unique<FNumberValue>("5.6"));

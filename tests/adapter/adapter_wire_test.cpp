@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include "adapter/adapter_wire.hpp"
 #include "adapter_fixture.hpp"
 
@@ -78,15 +76,6 @@ TEST(PtpStrings, ClockTextRoundTripAndParse) {
     const std::vector<uint8_t> nonAscii = {3, 0xE9, 0x00, 0x3D, 0xD8, 0x00, 0xDE, 0, 0};
     EXPECT_EQ(decodePtpString(nonAscii.data(), nonAscii.size()), "\xC3\xA9\xF0\x9F\x98\x80");
 
-    const auto leap = parseCameraDateTime("20240229T120005");
-    ASSERT_TRUE(leap);
-    EXPECT_EQ(leap->tm_year, 124);
-    EXPECT_EQ(leap->tm_mon, 1);
-    EXPECT_EQ(leap->tm_mday, 29);
-    EXPECT_EQ(leap->tm_hour, 12);
-    EXPECT_EQ(leap->tm_min, 0);
-    EXPECT_EQ(leap->tm_sec, 5);
-    EXPECT_EQ(leap->tm_isdst, -1);
     EXPECT_TRUE(parseCameraDateTime("99991231T235960"));
 
     // Anything but the complete form would otherwise become a made-up date.

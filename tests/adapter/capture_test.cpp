@@ -1,9 +1,7 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <stdexcept>
-#include <string>
-#include <vector>
 
 #include "adapter/adapter_capture_id.hpp"
 #include "adapter_fixture.hpp"
@@ -21,7 +19,6 @@ using Impl::ConditionOffset::slot2FileFormat;
 using Impl::ConditionOffset::slot2Inactive;
 using Impl::ConditionOffset::statusFlags;
 
-constexpr uint16_t kTransfer = 0x900B;
 constexpr uint16_t kStopMovie = 0x9012;
 
 std::chrono::system_clock::time_point utc(int64_t secondsSinceEpoch, int millis) {
@@ -44,26 +41,16 @@ TEST(CaptureId, UtcTimeStampFollowedByUnpaddedMillisecondsWhoseStartReadsBack) {
     EXPECT_EQ(Impl::parseCaptureIdTime("2024010212x000"), std::nullopt);
 }
 
-class CaptureTest : public AdapterFixture {
-protected:
-    void withTransferBuffer() {
-        bind("QUORIN Alto II", "1.50", {0x1001, 0x9001, 0x900F, 0x9011, kTransfer});
-    }
-    std::vector<uint32_t> shutterParameters() const {
-        const auto sent = camera->requestsFor(kShutter);
-        return sent.empty() ? std::vector<uint32_t>{} : sent.back().parameters;
-    }
-};
+using CaptureTest = AdapterFixture;
 
 TEST_F(CaptureTest, ShutterParametersFollowModeAndFocus) {
     withTransferBuffer();
     adapter->setTimingForTesting([] { return utc(1704196800, 7); }, nullptr);
-    camera->on(kShutter, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
     setCondition([](ConditionBuilder&) {});
 
     const auto still = adapter->startCapture(false);
     ASSERT_EQ(still.getResult(), Result::Ok);
-    EXPECT_EQ(shutterParameters(), (std::vector<uint32_t>{0, 2, 0, 0, 0}));
+    EXPECT_EQ(lastParameters(kShutter), (std::vector<uint32_t>{0, 2, 0, 0, 0}));
     EXPECT_EQ(still.getCapture()->getId(), "202401021200007");
 
     // Focusing first places the focus point from the live view geometry.
@@ -72,7 +59,7 @@ TEST_F(CaptureTest, ShutterParametersFollowModeAndFocus) {
     });
     camera->on(0x1016, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
     ASSERT_EQ(adapter->startCapture(true).getResult(), Result::Ok);
-    EXPECT_EQ(shutterParameters(), (std::vector<uint32_t>{0, 3, 0, 0, 0}));
+    EXPECT_EQ(lastParameters(kShutter), (std::vector<uint32_t>{0, 3, 0, 0, 0}));
 }
 
 TEST_F(CaptureTest, ExpectedFilesCountTwoForRawAndJpegOnEachActiveSlot) {
@@ -110,7 +97,6 @@ TEST_F(CaptureTest, StillStartWithoutTransferBufferWaitsForTheCameraToShoot) {
     EXPECT_EQ(busy.getCapture(), nullptr);
 
     // Never any activity after the shutter: nothing is left pending.
-    camera->on(kShutter, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
     setCondition([](ConditionBuilder& c) { c.set(statusFlags, 0); });
     const auto idle = adapter->startCapture(false);
     ASSERT_EQ(idle.getResult(), Result::Error);
@@ -120,11 +106,7 @@ TEST_F(CaptureTest, StillStartWithoutTransferBufferWaitsForTheCameraToShoot) {
     EXPECT_EQ(device->getStatus().getCurrentCapture(), nullptr);
 
     // Shooting shows: the capture runs, awaiting the files of the active slots.
-    camera->on(kShutter, [this](const RecordedRequest&) {
-        const std::lock_guard<std::mutex> lock(conditionMutex);
-        condition.set(statusFlags, 0x100000);
-        return ScriptedResponse::ok();
-    });
+    changeOn(kShutter, statusFlags, 0x100000);
     setCondition([](ConditionBuilder& c) { c.set(slot1FileFormat, 3); });
     const auto started = adapter->startCapture(false);
     ASSERT_EQ(started.getResult(), Result::Ok);
@@ -149,12 +131,9 @@ TEST_F(CaptureTest, RefusedShutterInhibitedCaptureAndBulbModeLeaveNoCapture) {
     EXPECT_EQ(adapter->startCapture(false).getErrors()[0]->getMessage(), "Device Busy");
 
     setCondition([](ConditionBuilder& c) { c.set(statusFlags, 0).set(exposureMode, 9); });
-    try {
-        adapter->startCapture(false);
-        ADD_FAILURE() << "bulb mode was not refused";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(), "Bulb Capture is Not Supported.");
-    }
+    EXPECT_THAT([this] { adapter->startCapture(false); },
+                ::testing::ThrowsMessage<std::runtime_error>(
+                    ::testing::StrEq("Bulb Capture is Not Supported.")));
     EXPECT_EQ(camera->countOf(kShutter), 0u);
 
     // The gate was released on the way out: a handle listing still gets through.
@@ -177,10 +156,10 @@ TEST_F(CaptureTest, MovieStartRefusedByModelAndFirmware) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.model + " " + c.firmware);
-        bind(c.model, c.firmware, {0x1001, 0x9001, 0x900F, 0x9011});
+        bind({0x1001, 0x9001, 0x900F, 0x9011}, c.model, c.firmware);
         addStorage("65536", true);
         pollWithoutSleeping();
-        recordOnShutter();
+        changeOn(kShutter, statusFlags, 0x300);  // recording
         setCondition([](ConditionBuilder& b) { b.set(statusFlags, 0x100); });
         if (c.refused) {
             EXPECT_THROW(adapter->startCapture(false), std::runtime_error);
@@ -199,10 +178,10 @@ TEST_F(CaptureTest, MovieNeedsACardAndNoPendingCaptureAndNeverExpires) {
 
     // The camera starts recording once the shutter was pressed.
     addStorage("65536", true);
-    recordOnShutter();
+    changeOn(kShutter, statusFlags, 0x300);
     const auto movie = adapter->startCapture(false);
     ASSERT_EQ(movie.getResult(), Result::Ok);
-    EXPECT_EQ(shutterParameters(), (std::vector<uint32_t>{3, 2, 0, 0, 0}));
+    EXPECT_EQ(lastParameters(kShutter), (std::vector<uint32_t>{3, 2, 0, 0, 0}));
     EXPECT_EQ(movie.getCapture()->getMethod(), CaptureMethod::Movie);
     setCondition([](ConditionBuilder& c) { c.set(statusFlags, 0x100); });
     EXPECT_EQ(adapter->startCapture(false).getErrors()[0]->getMessage(), "Device Busy");
@@ -225,13 +204,12 @@ TEST_F(CaptureTest, StopSendsTheReleaseOnlyWhileRecording) {
     EXPECT_EQ(camera->requestsFor(kStopMovie)[0].parameters,
               (std::vector<uint32_t>{3, 0, 0, 0, 0}));
 
-    adapter->setConnected(false);
+    adapter->connected = false;
     EXPECT_EQ(adapter->stopCapture().getErrors()[0]->getCode(), ErrorCode::NotConnected);
 }
 
 TEST_F(CaptureTest, ArrivingFilesCompleteTheOldestCaptureOnce) {
     withTransferBuffer();
-    camera->on(kShutter, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
     setCondition([](ConditionBuilder& c) { c.set(slot1FileFormat, 4).set(slot2Inactive, 1); });
     const auto first = adapter->startCapture(false).getCapture();
     setCondition([](ConditionBuilder& c) { c.set(slot1FileFormat, 0); });

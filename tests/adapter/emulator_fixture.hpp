@@ -4,16 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <sstream>
-#include <string>
 #include <thread>
-#include <vector>
 
-#include "adapter/quorin_camera_device_mtp_usb_adapter.hpp"
 #include "adapter_fixture.hpp"
-#include "corvane/camera_controller/camera_device.hpp"
 #include "corvane/camera_controller/camera_device_detector.hpp"
 #include "corvane/emulator/emulated_camera.hpp"
 #include "device/camera_device_base_impl.hpp"
@@ -31,41 +25,11 @@ inline bool startsWith(const std::vector<std::string>& events, const std::string
                        [&prefix](const std::string& event) { return event.rfind(prefix, 0) == 0; });
 }
 
-inline std::vector<std::string> without(const std::vector<std::string>& events,
-                                        const std::string& prefix) {
-    std::vector<std::string> kept;
-    for (const auto& event : events) {
-        if (event.rfind(prefix, 0) != 0) {
-            kept.push_back(event);
-        }
-    }
-    return kept;
-}
-
 inline CardSlotConfig emptySlot() {
     CardSlotConfig slot;
     slot.cardInserted = false;
     return slot;
 }
-
-/// Downloads a tether image while it is still in the camera's buffer: inside imageAdded.
-class DownloadingListener : public RecordingListener {
-public:
-    void imageAdded(const std::shared_ptr<const CameraDevice>& device,
-                    const std::shared_ptr<const CameraImage>& image) override {
-        std::ostringstream out;
-        std::ostringstream thumb;
-        dataOk = image->getData(out).getResult() == Result::Ok;
-        thumbnailOk = image->getThumbnail(thumb).getResult() == Result::Ok;
-        data = out.str();
-        thumbnail = thumb.str();
-        RecordingListener::imageAdded(device, image);
-    }
-    std::atomic<bool> dataOk{false};
-    std::atomic<bool> thumbnailOk{false};
-    std::string data;
-    std::string thumbnail;
-};
 
 class EmulatorTest : public ::testing::Test {
 protected:

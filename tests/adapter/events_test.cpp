@@ -1,15 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <functional>
 #include <future>
-#include <memory>
-#include <string>
-#include <thread>
-#include <utility>
-#include <vector>
 
-#include "adapter/adapter_capture_id.hpp"
 #include "adapter_fixture.hpp"
 #include "support/eventually.hpp"
 
@@ -84,7 +76,7 @@ TEST_F(SettingChangeTest, CountedAndReportedChanges) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        bind("QUORIN Alto II", "1.50", {0x1001, 0x9001, 0x900F, 0x9011});
+        bind();
         serveCondition(ConditionBuilder());
         EXPECT_EQ(change(c.before, c.after), c.counted);
         EXPECT_EQ(reported(), c.report.empty()
@@ -109,19 +101,13 @@ TEST_F(SettingChangeTest, UnknownExposureModeNeverThrowsAndIsNotReported) {
 class EventLoopTest : public AdapterFixture {
 protected:
     void SetUp() override {
-        bind("QUORIN Alto II", "1.50",
-             {0x1001, 0x9001, 0x900F, 0x9011, kTransfer, 0x900C, 0x900D, kRelease});
+        withTransferBuffer();
         adapter->setStorageWriting(false);
-        camera->on(kShutter, [](const RecordedRequest&) { return ScriptedResponse::ok(); });
         camera->on(kTransfer, [](const RecordedRequest&) {
             return ScriptedResponse::ok(DatasetBuilder().u8(1).u16(0).string("T0001.JPG").bytes());
         });
         // Releasing the buffer is what clears the camera's object-ready word.
-        camera->on(kRelease, [this](const RecordedRequest&) {
-            const std::lock_guard<std::mutex> lock(conditionMutex);
-            condition.set(objectReady, 0);
-            return ScriptedResponse::ok();
-        });
+        changeOn(kRelease, objectReady, 0);
     }
     void TearDown() override {
         if (adapter != nullptr) {
@@ -181,14 +167,10 @@ TEST_F(EventLoopTest, StillCapturesExpireAfterTwoMinutesOnlyWithATransferBuffer)
     for (const bool transferBuffer : {true, false}) {
         SCOPED_TRACE(transferBuffer);
         if (!transferBuffer) {
-            bind("QUORIN Alto II", "1.50", {0x1001, 0x9001, 0x900F, 0x9011});
+            bind();
         }
         pollWithoutSleeping();
-        camera->on(kShutter, [this](const RecordedRequest&) {
-            const std::lock_guard<std::mutex> lock(conditionMutex);
-            condition.set(statusFlags, 0x100000);
-            return ScriptedResponse::ok();
-        });
+        changeOn(kShutter, statusFlags, 0x100000);
         setCondition([](ConditionBuilder& c) { c.set(statusFlags, 0); });
         setNow(start);
         const auto capture = adapter->startCapture(false).getCapture();
@@ -215,19 +197,6 @@ TEST_F(EventLoopTest, StillCapturesExpireAfterTwoMinutesOnlyWithATransferBuffer)
         EXPECT_TRUE(listener->events().empty());
     }
 }
-
-/// Runs `act` inside the first captureSettingsChanged call it hears.
-struct ActingListener : RecordingListener {
-    std::function<void()> act;
-    void captureSettingsChanged(
-        const std::shared_ptr<const CameraDevice>& device,
-        const std::vector<std::shared_ptr<const CaptureSetting>>& settings) override {
-        RecordingListener::captureSettingsChanged(device, settings);
-        if (act) {
-            std::exchange(act, nullptr)();
-        }
-    }
-};
 
 class ListenerOnEventTaskTest : public EventLoopTest {
 protected:

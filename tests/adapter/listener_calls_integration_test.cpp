@@ -3,10 +3,6 @@
 // fails the run instead of hanging it.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <sstream>
-#include <thread>
-
 #include "corvane/camera_controller/capture_settings.hpp"
 #include "emulator_fixture.hpp"
 #include "support/watchdog.hpp"
@@ -23,8 +19,6 @@ constexpr uint16_t kLiveViewFrame = 0x9006;
 constexpr uint16_t kTetherImageTransfer = 0x900B;
 constexpr uint16_t kMovieStop = 0x9012;
 constexpr uint16_t kDeviceBusy = 0x2019;
-
-// ---- live view ----
 
 class FrameListener : public RecordingListener {
 public:
@@ -76,8 +70,6 @@ TEST_F(EmulatorTest, RefusedFramesAreAskedForAtTheFrameCadence) {
     EXPECT_LT(asked, 100u);
 }
 
-// ---- disconnect from event listeners ----
-
 class DisconnectOnStore : public RecordingListener {
 public:
     void imageStored(const std::shared_ptr<const CameraDevice>& device,
@@ -128,8 +120,6 @@ TEST_F(EmulatorTest, DisconnectEndsACaptureThatNeverCompletesWithinItsBound) {
     EXPECT_EQ(capture->getState(), CaptureState::Unknown);
 }
 
-// ---- captures started from event listeners ----
-
 /// Starts one capture from the first call of the chosen kind and records its outcome.
 class StartingListener : public RecordingListener {
 public:
@@ -162,9 +152,7 @@ private:
         const auto response = const_cast<CameraDevice*>(device.get())->startCapture(false);
         result = response.getResult();
         capture = response.getCapture();
-        if (!response.getErrors().empty()) {
-            message = response.getErrors().at(0)->getMessage();
-        }
+        message = messageOf(response);
         started = true;
     }
     std::atomic<bool> tried{false};
@@ -200,32 +188,15 @@ TEST_F(EmulatorTest, StillStartedFromCaptureCompleteWithoutTransferBufferComplet
     EXPECT_EQ(first->getState(), CaptureState::Complete);
 }
 
-// ---- change tracking ----
-
-/// Turns the shutter dial, then reads a setting, while the first change report is delivered.
-class DialTurningListener : public RecordingListener {
-public:
-    void captureSettingsChanged(
-        const std::shared_ptr<const CameraDevice>& device,
-        const std::vector<std::shared_ptr<const CaptureSetting>>& settings) override {
-        RecordingListener::captureSettingsChanged(device, settings);
-        if (calls++ == 0) {
-            body->setShutterSpeed(1, 250);
-            ISO iso;
-            const_cast<CameraDevice*>(device.get())->getCaptureSettings({&iso});
-        }
-    }
-
-    std::shared_ptr<EmulatedCamera> body;
-
-private:
-    std::atomic<int> calls{0};
-};
-
 TEST_F(EmulatorTest, DialTurnedWhileAHandlerReadsSettingsOrJustBeforeAWriteIsReported) {
-    const auto turning = std::make_shared<DialTurningListener>();
+    // The dial turns, and a setting is read, while the first change report is delivered.
+    const auto turning = std::make_shared<ActingListener>();
+    turning->act = [this] {
+        camera->setShutterSpeed(1, 250);
+        ISO iso;
+        device->getCaptureSettings({&iso});
+    };
     start(fast(), turning);
-    turning->body = camera;
     camera->setExposureMode(8);
     ASSERT_TRUE(eventually(
         [&] { return startsWith(listener->events(), "captureSettingsChanged ShutterSpeed"); }));
@@ -235,8 +206,6 @@ TEST_F(EmulatorTest, DialTurnedWhileAHandlerReadsSettingsOrJustBeforeAWriteIsRep
     ASSERT_TRUE(eventually(
         [&] { return startsWith(listener->events(), "captureSettingsChanged FNumber"); }));
 }
-
-// ---- captures short of files, unreadable pictures ----
 
 TEST_F(EmulatorTest, MovieShortOfFilesCompletesWithTheFilesItGot) {
     CameraConfig config = fast();
@@ -275,8 +244,6 @@ TEST_F(EmulatorTest, UnreadableTetherPictureIsStillAddedAsNull) {
     EXPECT_EQ(listener->events(),
               (std::vector<std::string>{"imageAdded null", "captureComplete " + capture->getId()}));
 }
-
-// ---- released devices and replugs ----
 
 TEST_F(EmulatorTest, DeletingAnImageOfAReleasedDeviceAnswersLikeReadingIt) {
     CameraConfig config = fast();

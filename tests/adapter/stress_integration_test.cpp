@@ -3,14 +3,8 @@
 // scripts/sanitize; a deadlock trips the watchdog instead of hanging the suite.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <functional>
 #include <random>
-#include <sstream>
 #include <stdexcept>
-#include <string>
-#include <thread>
-#include <vector>
 
 #include "corvane/camera_controller/capture_settings.hpp"
 #include "emulator_fixture.hpp"
@@ -73,39 +67,13 @@ void randomCall(CameraDevice& device, std::mt19937& random, std::atomic<int>& ca
 }
 
 /// Makes a random call from inside every kind of listener call, about one call in three.
-class CallingListener : public CameraEventListener {
+class CallingListener : public RecordingListener {
 public:
-    void imageAdded(const std::shared_ptr<const CameraDevice>& device,
-                    const std::shared_ptr<const CameraImage>&) override {
-        maybeCall(device);
-    }
-    void imageStored(const std::shared_ptr<const CameraDevice>& device,
-                     const std::shared_ptr<const CameraImage>&) override {
-        maybeCall(device);
-    }
-    void captureComplete(const std::shared_ptr<const CameraDevice>& device,
-                         const std::shared_ptr<const Capture>&) override {
-        maybeCall(device);
-    }
-    void deviceDisconnected(const std::shared_ptr<const CameraDevice>& device,
-                            DeviceInterface) override {
-        maybeCall(device);
-    }
-    void liveViewFrameUpdated(const std::shared_ptr<const CameraDevice>& device,
-                              const std::shared_ptr<const unsigned char>&, uint64_t) override {
-        maybeCall(device);
-    }
-    void captureSettingsChanged(
-        const std::shared_ptr<const CameraDevice>& device,
-        const std::vector<std::shared_ptr<const CaptureSetting>>&) override {
-        maybeCall(device);
-    }
-
     std::atomic<bool> active{true};
     std::atomic<int> calls{0};
 
 private:
-    void maybeCall(const std::shared_ptr<const CameraDevice>& device) {
+    void heard(const std::shared_ptr<const CameraDevice>& device) override {
         thread_local std::mt19937 random{7};
         if (!active || random() % 3 != 0) {
             return;

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "adapter_fixture.hpp"
 
@@ -132,10 +130,7 @@ TEST_F(TetherTransferTest, CameraThatMakesNoProgressEndsWithAnError) {
 
 class TetherImageTest : public AdapterFixture {
 protected:
-    void SetUp() override {
-        bind("QUORIN Alto II", "1.50",
-             {0x1001, 0x9001, 0x900F, 0x9011, kTransfer, kInstruction, kTransferData, kRelease});
-    }
+    void SetUp() override { withTransferBuffer(); }
 };
 
 TEST_F(TetherImageTest, TypeByteGivesFormatAndThumbnailAndRefusalsAreLogged) {

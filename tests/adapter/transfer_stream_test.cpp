@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -84,10 +83,6 @@ public:
     std::string bytes;
 
 protected:
-    std::streamsize xsputn(const char* data, std::streamsize count) override {
-        bytes.append(data, static_cast<size_t>(count));
-        return count;
-    }
     int_type overflow(int_type c) override {
         if (!traits_type::eq_int_type(c, traits_type::eof())) {
             bytes += traits_type::to_char_type(c);
