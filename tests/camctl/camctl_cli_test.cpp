@@ -373,11 +373,7 @@ TEST_F(CamctlCli, NonFiniteNumbersAndEmptyTextsAreUsageErrors) {
     };
     for (const auto& command : commands) {
         const auto result = run(emulated(command, {"movie=1"}), std::chrono::seconds(60));
-        std::string line;
-        for (const auto& word : command) {
-            line += " '" + word + "'";
-        }
-        EXPECT_EQ(result.exitCode, 2) << line << "\n" << result.err;
+        EXPECT_EQ(result.exitCode, 2) << ::testing::PrintToString(command) << "\n" << result.err;
     }
     EXPECT_FALSE(fs::exists(folder));
 }
@@ -405,9 +401,8 @@ TEST_F(CamctlCli, JsonDownloadReportsEveryFileAndGoesOnAfterALocalWriteError) {
     // A file-size limit of about 1 MB: the big file hits it the way it would hit a full disk,
     // the small ones still fit. SIGXFSZ is ignored so the write fails with EFBIG instead.
     Args args{"-c", "trap '' XFSZ; ulimit -f 2000; exec \"$0\" \"$@\"", CAMCTL_PATH};
-    for (const auto& arg : emulated({"--json", "download", "--all", folder.string()}, files)) {
-        args.push_back(arg);
-    }
+    const Args command = emulated({"--json", "download", "--all", folder.string()}, files);
+    args.insert(args.end(), command.begin(), command.end());
     const auto result = runProcess("/bin/sh", args);
     EXPECT_EQ(result.exitCode, 1) << result.err;
     const auto reported = json(result).at("files");

@@ -11,11 +11,7 @@
 namespace Corvane::CameraController::Impl {
 namespace {
 
-using Testing::FakeAnswer;
-using Testing::FakeOperation;
-using Testing::FakeWpdApi;
-using Testing::FakeWpdDevice;
-using Testing::mtpRequest;
+using namespace Testing;
 
 const std::wstring kPnpId =
     L"\\\\?\\usb#vid_1234&pid_0001#cam1#{6ac27878-a6fa-4155-ba85-f98f491d4f33}";
