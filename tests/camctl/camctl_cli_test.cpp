@@ -52,7 +52,6 @@ protected:
         return JsonValue::parse(result.out);
     }
 
-    // Runs a command that must succeed and returns its JSON output.
     static JsonValue jsonOf(const Args& args) {
         const auto result = run(args);
         EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -92,7 +91,7 @@ protected:
     fs::path work;
 };
 
-TEST_F(CamctlCli, BadCommandLinesAreUsageErrors) {
+TEST_F(CamctlCli, BadCommandLinesAreUsageErrorsAndAMissingCameraACameraError) {
     EXPECT_EQ(run({}).exitCode, 2);
     EXPECT_EQ(run({"frobnicate"}).exitCode, 2);
     EXPECT_EQ(run({"capture", "--no-focus", "--focus-point", "0.5,0.5"}).exitCode, 2);
@@ -117,16 +116,15 @@ TEST_F(CamctlCli, BadCommandLinesAreUsageErrors) {
         EXPECT_NE(help.out.find(command), std::string::npos) << command;
     }
     EXPECT_NE(run({"capture", "--help"}).out.find("--focus-point"), std::string::npos);
-}
 
-TEST_F(CamctlCli, MissingCameraIsACameraErrorWithItsCodeName) {
+    // A missing camera is a camera error, named by its code.
     const auto wrongSerial = run(emulated({"--json", "--serial", "nope", "info"}));
     EXPECT_EQ(wrongSerial.exitCode, 1);
     EXPECT_EQ(json(wrongSerial).at("error").at("code").get<std::string>(), "NoCamera");
     EXPECT_NE(wrongSerial.err.find("NoCamera"), std::string::npos) << wrongSerial.err;
 }
 
-TEST_F(CamctlCli, ListAndInfoDescribeTheCameraInJson) {
+TEST_F(CamctlCli, ListInfoAndTheClockSpeakJson) {
     const auto cameras = jsonOf(emulated({"--json", "list"}, {"serial=4711"})).at("cameras");
     ASSERT_EQ(cameras.size(), 1u);
     EXPECT_EQ(cameras[0].at("model").get<std::string>(), "QUORIN Alto II");
@@ -140,6 +138,10 @@ TEST_F(CamctlCli, ListAndInfoDescribeTheCameraInJson) {
     EXPECT_TRUE(storages[0].at("available").get<bool>());
     EXPECT_GT(storages[0].at("capacity").get<double>(), 0);
     EXPECT_LE(storages[0].at("freeBytes").get<double>(), storages[0].at("capacity").get<double>());
+
+    EXPECT_EQ(jsonOf(emulated({"--json", "time", "--set", "1700000000"})).at("time").get<double>(),
+              1700000000);
+    EXPECT_EQ(run(emulated({"time", "--set", "tomorrow"})).exitCode, 2);
 }
 
 TEST_F(CamctlCli, GetListsEverySettingAndSetAcceptsOnlyWhatTheCameraOffers) {
@@ -249,9 +251,7 @@ TEST_F(CamctlCli, HostileCameraFileNamesStayInsideTheTargetFolder) {
     const auto written = filesIn(folder);
     EXPECT_EQ(written.size(), json(result).at("files").size());
     EXPECT_GE(written.size(), 3u);
-    // The names were made safe (the rules are the sanitiser's unit tests'), and inside.
     EXPECT_TRUE(fs::exists(folder / "_gpj.exe"));
-    // Nothing was written beside or above the target folder.
     EXPECT_EQ(filesIn(work / "inside"), std::vector<fs::path>{folder});
     EXPECT_EQ(filesIn(work), std::vector<fs::path>{work / "inside"});
     // And nothing from the camera reached the terminal as an escape sequence or a reordering.
@@ -267,7 +267,6 @@ TEST_F(CamctlCli, InterruptedDownloadLeavesNoFileUnderTheFinalName) {
     // Slow transactions make the download of 24 pieces last more than a second; it is
     // interrupted once its temporary file exists.
     const Args controls{"file=DCIM/100QUORN/BIG.JPG:24000000", "latency=50000"};
-    // SIGHUP: the terminal was closed.
     for (const int signal : {SIGINT, SIGHUP, SIGKILL}) {
         const fs::path folder = work / ("cut" + std::to_string(signal));
         const auto result =
@@ -309,9 +308,8 @@ TEST_F(CamctlCli, InterruptedDownloadLeavesNoFileUnderTheFinalName) {
 TEST_F(CamctlCli, ListingTheCameraCouldNotFinishFailsInsteadOfLookingEmpty) {
     const Args files{"file=DCIM/100QUORN/QRN_0001.JPG:2500000",
                      "file=DCIM/100QUORN/QRN_0002.JPG:1000"};
-    // A refused piece, pieces that arrive empty while the camera claims success, handles or
-    // object details refused: no file is left, and neither an empty card nor a short one
-    // passes.
+    // A refused piece, pieces that arrive empty as if whole, handles or object details refused:
+    // no file is left, and neither an empty card nor a short one passes.
     for (const std::string fault : {"failnext=0x101B:0x2002", "truncate=0x101B:0",
                                     "fail=0x1007:0x2002", "fail=0x1008:0x2002"}) {
         const bool listing = fault.rfind("fail=", 0) == 0;
@@ -329,12 +327,6 @@ TEST_F(CamctlCli, ListingTheCameraCouldNotFinishFailsInsteadOfLookingEmpty) {
         EXPECT_EQ(ls.out.find("No images."), std::string::npos) << fault;
         EXPECT_NE(ls.err.find("could not all be listed"), std::string::npos) << ls.err;
     }
-}
-
-TEST_F(CamctlCli, CameraClockCanBeSetAndReadBack) {
-    EXPECT_EQ(jsonOf(emulated({"--json", "time", "--set", "1700000000"})).at("time").get<double>(),
-              1700000000);
-    EXPECT_EQ(run(emulated({"time", "--set", "tomorrow"})).exitCode, 2);
 }
 
 TEST_F(CamctlCli, WatchPrintsEventsAsJsonLines) {

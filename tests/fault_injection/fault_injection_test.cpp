@@ -98,7 +98,6 @@ private:
     std::atomic<uint16_t> operation_{0};
 };
 
-/// The emulator's pipe, watched for command containers.
 class FaultPipe : public Impl::BulkPipe {
 public:
     FaultPipe(std::unique_ptr<Impl::BulkPipe> inner, std::shared_ptr<FaultInjector> injector)
@@ -141,7 +140,6 @@ private:
     std::shared_ptr<FaultInjector> injector_;
 };
 
-/// Lists the one emulated camera, reached through a FaultPipe.
 class FaultProvider : public Impl::MtpDeviceProvider {
 public:
     FaultProvider(std::shared_ptr<EmulatedCamera> camera, std::shared_ptr<FaultInjector> injector)
@@ -192,7 +190,6 @@ public:
     std::atomic<int> frames{0};
 };
 
-/// One public call of the session and what it answered.
 struct CallRecord {
     std::string name;
     bool ok = false;
@@ -249,7 +246,6 @@ std::shared_ptr<CameraDevice> findCamera(const std::string& serial) {
     return nullptr;
 }
 
-/// The emulated camera, its fault and the session run against it.
 class FaultSession {
 public:
     FaultSession(FaultKind kind, size_t index)
@@ -456,8 +452,7 @@ protected:
         baseline_ = nullptr;
     }
 
-    /// The indices to try for one kind of fault: every one, or `runs` spread evenly over the
-    /// baseline session, shifted per kind so the kinds do not all hit the same transactions.
+    /// Indices spread over the baseline session, shifted per kind so kinds hit other transactions.
     static std::vector<size_t> indicesFor(FaultKind kind) {
         const size_t total = baseline_->transactions;
         size_t runs = 16;
@@ -480,8 +475,7 @@ protected:
         return indices;
     }
 
-    /// Runs the session with a fault of `kind` at each sampled index, checks each run with
-    /// `check`, and that the camera connects again afterwards.
+    /// A session per sampled index, each checked, and the camera must connect again after it.
     static void sweep(FaultKind kind, const std::function<void(const SessionResult&)>& check) {
         const std::vector<size_t> indices = indicesFor(kind);
         size_t reached = 0;

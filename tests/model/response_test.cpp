@@ -5,14 +5,10 @@
 namespace Corvane::CameraController {
 namespace {
 
-std::shared_ptr<Error> makeError(ErrorCode code, const std::string& message) {
-    return std::make_shared<Error>(code, message);
-}
-
 TEST(ResponseTest, CopySharesEarlierErrorsButNotLaterAdditions) {
-    Response first(Result::Error, makeError(ErrorCode::DeviceError, "Device Busy"));
+    Response first(Result::Error, std::make_shared<Error>(ErrorCode::DeviceError, "Device Busy"));
     Response copy = first;
-    copy.addError(makeError(ErrorCode::InvalidValue, "Out of range"));
+    copy.addError(std::make_shared<Error>(ErrorCode::InvalidValue, "Out of range"));
 
     ASSERT_EQ(first.getErrors().size(), 1u);
     ASSERT_EQ(copy.getErrors().size(), 2u);

@@ -50,7 +50,6 @@ protected:
         fs::remove_all(folder);
     }
 
-    // The file the camera `index` wrote for a shot, as the emulator holds it.
     std::vector<uint8_t> servedBytes(size_t index, const std::string& name) const {
         for (const auto& object : emulated[index]->objects()) {
             if (fs::path(object.path).filename() == name) {

@@ -176,7 +176,6 @@ protected:
         return {};
     }
 
-    // The camera's own copy of the file whose path ends in `name`.
     std::string emulatorBytes(const std::string& name) {
         for (const auto& object : emulated->objects()) {
             if (object.path.size() >= name.size() &&
@@ -253,7 +252,6 @@ TEST_F(ServeApiTest, WritesAreCheckedBeforeAnythingIsWritten) {
     EXPECT_EQ(send("PUT", "/api/settings", R"(["ISO"])", 400)["error"]["code"], "UsageError");
     EXPECT_EQ(send("PUT", "/api/settings", R"({"ISO":[1]})", 400)["error"]["code"], "UsageError");
 
-    // Focus points outside the frame are refused.
     send("POST", "/api/focus", R"({"point":{"x":0.25,"y":0.75}})", 200);
     send("POST", "/api/focus", "", 200);
     for (const char* body :
@@ -451,7 +449,6 @@ TEST_F(ServeApiTest, CrossOriginForeignHostOversizedAndUnknownRequestsAreRefused
     ASSERT_TRUE(rebound);
     EXPECT_EQ(rebound->status, 403);
 
-    // Oversized and unknown requests get JSON errors.
     const std::string huge(1 << 20, 'x');
     auto tooBig = client().Put("/api/settings", huge, "application/json");
     ASSERT_TRUE(tooBig);
