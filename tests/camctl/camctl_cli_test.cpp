@@ -16,8 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using JsonValue = nlohmann::json;
-using Corvane::CameraController::Testing::ProcessResult;
-using Corvane::CameraController::Testing::runProcess;
+using namespace Corvane::CameraController::Testing;
 using Args = std::vector<std::string>;
 
 class CamctlCli : public ::testing::Test {

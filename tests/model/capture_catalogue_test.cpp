@@ -24,7 +24,6 @@ TEST(CatalogueTest, SingletonPointersExistDuringStaticInitialisation) {
 }
 
 TEST(CatalogueTest, EveryClassHasItsSingletonsWithDistinctTexts) {
-    ASSERT_EQ(CaptureSettingAccess::names().size(), 12u);
     for (const std::string& name : CaptureSettingAccess::names()) {
         SCOPED_TRACE(name);
         const auto& singletons = CaptureSettingAccess::singletons(name);

@@ -13,11 +13,7 @@
 namespace Corvane::CameraController {
 namespace {
 
-using Impl::CameraImageImpl;
-using Impl::CameraImageListImpl;
-using Impl::CameraStorageImpl;
-using Impl::CameraStorageListImpl;
-using Impl::CaptureImpl;
+using namespace Impl;
 
 std::shared_ptr<CameraImageImpl> makeImage(const std::string& id, ImageFormat format,
                                            std::weak_ptr<CameraStorage> storage = {}) {
@@ -36,7 +32,7 @@ void expectPastTheEnd(const List& list, size_t index, const std::string& text) {
     }
 }
 
-TEST(CameraImageTest, TypeFollowsFormat) {
+TEST(CameraImageTest, TypeFollowsFormatAndStorageIsHeldWeakly) {
     // The ends of each range of formats, and one past them.
     const std::pair<ImageFormat, ImageType> cases[] = {
         {ImageFormat::Unknown, ImageType::Unknown},
@@ -49,9 +45,7 @@ TEST(CameraImageTest, TypeFollowsFormat) {
     for (const auto& [format, type] : cases) {
         EXPECT_EQ(makeImage("1", format)->getType(), type) << static_cast<int>(format);
     }
-}
-
-TEST(CameraImageTest, StorageIsHeldWeakly) {
+    // The storage is held weakly.
     auto storage = std::make_shared<CameraStorageImpl>();
     auto image = makeImage("42", ImageFormat::DNG, storage);
     EXPECT_EQ(image->lockStorage(), storage);

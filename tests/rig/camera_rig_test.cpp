@@ -15,9 +15,7 @@ namespace {
 namespace cc = Corvane::CameraController;
 namespace emu = Corvane::CameraController::Emulator;
 namespace fs = std::filesystem;
-using camctl::rig::CameraRig;
-using camctl::rig::ConnectedCameras;
-using camctl::rig::ShotReport;
+using namespace camctl::rig;
 
 constexpr size_t kCameras = 6;
 

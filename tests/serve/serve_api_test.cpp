@@ -17,8 +17,7 @@ namespace {
 
 namespace cc = Corvane::CameraController;
 namespace emu = Corvane::CameraController::Emulator;
-using camctl::serve::ServerConfig;
-using camctl::serve::WebServer;
+using namespace camctl::serve;
 using Corvane::CameraController::Testing::eventually;
 using nlohmann::json;
 
