@@ -209,9 +209,8 @@ TEST(SettingValues, MatchExactlyThenLooselyOnlyAmongAcceptedValues) {
     Access::appendAvailable(shutter, cc::ShutterSpeed::SS1_250);
     EXPECT_EQ(camctl::matchAvailable(shutter, "1/250"), cc::ShutterSpeed::SS1_250);
     EXPECT_EQ(camctl::matchAvailable(shutter, "0.004"), nullptr);
-}
 
-TEST(SettingValues, NamesAreFoundIgnoringCase) {
+    // Names are found ignoring case.
     ASSERT_NE(camctl::findSettingKind("iso"), nullptr);
     EXPECT_EQ(camctl::findSettingKind("iso")->name, "ISO");
     EXPECT_TRUE(camctl::findSettingKind("FNumber")->writable);

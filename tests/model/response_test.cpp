@@ -5,7 +5,7 @@
 namespace Corvane::CameraController {
 namespace {
 
-TEST(ResponseTest, CopySharesEarlierErrorsButNotLaterAdditions) {
+TEST(ResponseTest, CopySharesEarlierErrorsButNotLaterAdditionsAndNullErrorsAreDropped) {
     Response first(Result::Error, std::make_shared<Error>(ErrorCode::DeviceError, "Device Busy"));
     Response copy = first;
     copy.addError(std::make_shared<Error>(ErrorCode::InvalidValue, "Out of range"));
@@ -15,9 +15,8 @@ TEST(ResponseTest, CopySharesEarlierErrorsButNotLaterAdditions) {
     EXPECT_EQ(first.getErrors()[0].get(), copy.getErrors()[0].get());
     EXPECT_EQ(copy.getErrors()[1]->getMessage(), "Out of range");
     EXPECT_EQ(copy.getResult(), Result::Error);
-}
 
-TEST(ResponseTest, NullErrorsAreNotStored) {
+    // Null errors are not stored.
     Response response(Result::Error, nullptr);
     response.addError(nullptr);
     EXPECT_TRUE(response.getErrors().empty());
