@@ -227,7 +227,7 @@ TEST_F(CamctlCli, ListedImagesDownloadWholeAndDeleteByTheirIds) {
     EXPECT_EQ(fs::file_size(folder / "QRN_0002.JPG"), 2500000u);  // three 1 MiB pieces
     EXPECT_TRUE(isDecodableJpeg(folder / "QRN_0002.JPG"));
 
-    // Downloading again never overwrites what is there.
+    // One image by its id, beside the copy already there.
     const auto again =
         run(emulated({"download", images[0].at("id").get<std::string>(), folder.string()}, files));
     ASSERT_EQ(again.exitCode, 0) << again.err;

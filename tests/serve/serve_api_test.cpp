@@ -1,7 +1,6 @@
 // The web API end to end: a server in this process, an emulated camera and httplib's client.
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -46,7 +45,6 @@ public:
                     const size_t keep = this->marker.size() - 1;
                     text.erase(0, text.size() > keep ? text.size() - keep : 0);
                 }
-                changed.notify_all();
                 return true;
             });
         });
@@ -56,10 +54,10 @@ public:
         worker.join();
     }
     bool waitFor(const std::string& what) {
-        return waitUntil([&] { return text.find(what) != std::string::npos; });
+        return eventually([&] { return received().find(what) != std::string::npos; }, kWait);
     }
     bool waitForCount(int atLeast) {
-        return waitUntil([&] { return count >= atLeast; });
+        return eventually([&] { return counted() >= atLeast; }, kWait);
     }
     int counted() {
         std::lock_guard<std::mutex> lock(mutex);
@@ -71,14 +69,8 @@ public:
     }
 
 private:
-    template <class Done>
-    bool waitUntil(Done done) {
-        std::unique_lock<std::mutex> lock(mutex);
-        return changed.wait_for(lock, std::chrono::seconds(30), done);
-    }
-
+    static constexpr std::chrono::seconds kWait{30};
     std::mutex mutex;
-    std::condition_variable changed;
     std::string text;
     int count = 0;
     httplib::Client client;

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <functional>
 #include <map>
 #include <memory>
@@ -86,11 +85,8 @@ public:
         if (Impl::wpdFailed(read(key, bytes))) {
             return Impl::kWpdFail;
         }
-        value.data.reset(static_cast<uint8_t*>(std::malloc(bytes.empty() ? 1 : bytes.size())));
-        // An empty vector's data() may be null, which memcpy must not get even for 0 bytes.
-        if (!bytes.empty()) {
-            std::memcpy(value.data.get(), bytes.data(), bytes.size());
-        }
+        value.data.reset(static_cast<uint8_t*>(std::malloc(bytes.size() + 1)));
+        std::copy(bytes.begin(), bytes.end(), value.data.get());
         value.size = static_cast<uint32_t>(bytes.size());
         return Impl::kWpdOk;
     }
