@@ -360,8 +360,7 @@ TEST_F(CamctlCli, NonFiniteNumbersAndEmptyTextsAreUsageErrors) {
         {"liveview", "--frames", "1", "--out", ""},
         {"time", "--set", ""},
         {"capture", "--download", ""},
-        {"download", "--all", ""},
-    };
+        {"download", "--all", ""}};
     for (const auto& command : commands) {
         const auto result = run(emulated(command, {"movie=1"}), std::chrono::seconds(60));
         EXPECT_EQ(result.exitCode, 2) << ::testing::PrintToString(command) << "\n" << result.err;

@@ -156,7 +156,7 @@ TEST_F(AtomicFileTest, OnlyStaleTemporaryFilesOfOurOwnNamingAreRemoved) {
     EXPECT_EQ(camctl::removeStaleTemporaryFiles(folder / "missing"), 0u);
 }
 
-TEST(Arguments, PointsTimesAndAssignmentsRefuseWhatTheyCannotRead) {
+TEST(Arguments, PointsTimesAssignmentsAndNumbersRefuseWhatTheyCannotRead) {
     const auto point = camctl::parsePoint("0.25,1");
     EXPECT_FLOAT_EQ(point.x, 0.25f);
     EXPECT_FLOAT_EQ(point.y, 1.0f);
@@ -175,10 +175,8 @@ TEST(Arguments, PointsTimesAndAssignmentsRefuseWhatTheyCannotRead) {
     EXPECT_EQ(camctl::splitAssignment("ISO="), std::make_pair(std::string("ISO"), std::string()));
     EXPECT_THROW(camctl::splitAssignment("ISO"), UsageError);
     EXPECT_THROW(camctl::splitAssignment("=400"), UsageError);
-}
 
-// NaN fails every comparison, so a plain range check lets it through to the camera.
-TEST(Arguments, NumbersMustBeFiniteAndInRange) {
+    // NaN fails every comparison, so a plain range check lets it through to the camera.
     const CLI::Validator seconds = camctl::finiteRange(1.0, 3600.0);
     for (std::string good : {"1", "2.5", "3600", "1e3"}) {
         EXPECT_EQ(seconds(good), "") << good;

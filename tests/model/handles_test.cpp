@@ -40,8 +40,7 @@ TEST(CameraImageTest, TypeFollowsFormatAndStorageIsHeldWeakly) {
         {ImageFormat::DNG, ImageType::StillImage},
         {ImageFormat::MP4, ImageType::Movie},
         {ImageFormat::AVI, ImageType::Movie},
-        {static_cast<ImageFormat>(99), ImageType::Unknown},
-    };
+        {static_cast<ImageFormat>(99), ImageType::Unknown}};
     for (const auto& [format, type] : cases) {
         EXPECT_EQ(makeImage("1", format)->getType(), type) << static_cast<int>(format);
     }
@@ -64,7 +63,7 @@ TEST(CameraImageListTest, GetPastTheEndThrowsWithTheDequeText) {
     EXPECT_EQ(list.size(), 1u);
 }
 
-TEST(CameraImageListTest, LibrarySideEditing) {
+TEST(CameraImageListTest, LibrarySideEditingAndTheIdIndexFollowingIt) {
     CameraImageListImpl list;
     auto a = makeImage("1", ImageFormat::JPEG);
     auto b = makeImage("2", ImageFormat::MP4);
@@ -92,28 +91,24 @@ TEST(CameraImageListTest, LibrarySideEditing) {
     assigned = list;
     list.clear();
     EXPECT_EQ(assigned.size(), 1u);
-}
 
-// The id index behind addIfAbsent and findById must follow every way an entry leaves.
-TEST(CameraImageListTest, AddIfAbsentFollowsEveryEdit) {
-    CameraImageListImpl list;
-    const auto a = makeImage("1", ImageFormat::JPEG);
-    const auto movie = makeImage("2", ImageFormat::MP4);
-    EXPECT_TRUE(list.addIfAbsent(a));
-    EXPECT_FALSE(list.addIfAbsent(makeImage("1", ImageFormat::JPEG)));
-    list.add(movie);
-    list.add(movie);
-    list.removeIf([](const CameraImage& image) { return image.getType() == ImageType::Movie; });
-    EXPECT_TRUE(list.addIfAbsent(makeImage("2", ImageFormat::MP4)));
-    list.remove(a);
-    EXPECT_EQ(list.findById("1"), nullptr);
-    EXPECT_TRUE(list.addIfAbsent(a));
+    // The id index behind addIfAbsent and findById must follow every way an entry leaves.
+    CameraImageListImpl indexed;
+    EXPECT_TRUE(indexed.addIfAbsent(a));
+    EXPECT_FALSE(indexed.addIfAbsent(makeImage("1", ImageFormat::JPEG)));
+    indexed.add(b);
+    indexed.add(b);
+    indexed.removeIf([](const CameraImage& image) { return image.getType() == ImageType::Movie; });
+    EXPECT_TRUE(indexed.addIfAbsent(makeImage("2", ImageFormat::MP4)));
+    indexed.remove(a);
+    EXPECT_EQ(indexed.findById("1"), nullptr);
+    EXPECT_TRUE(indexed.addIfAbsent(a));
     CameraImageListImpl copy;
-    copy = list;
+    copy = indexed;
     EXPECT_FALSE(copy.addIfAbsent(makeImage("1", ImageFormat::JPEG)));
     EXPECT_EQ(CameraImageListImpl(copy).findById("2")->getId(), "2");
-    list.clear();
-    EXPECT_TRUE(list.addIfAbsent(a));
+    indexed.clear();
+    EXPECT_TRUE(indexed.addIfAbsent(a));
 }
 
 TEST(CameraImageListTest, ConcurrentAddsAndReadsStayConsistent) {

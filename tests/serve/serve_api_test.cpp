@@ -85,10 +85,9 @@ protected:
         emu::CameraConfig config;
         config.serialNumber = "SERVE-" + std::to_string(++serial);
         config.timeScale = 0.01;
-        config.slots.assign(emu::CameraConfig::slotCountOf(config.model), emu::CardSlotConfig{});
-        for (auto& slot : config.slots) {
-            slot.cardInserted = false;
-        }
+        emu::CardSlotConfig empty;
+        empty.cardInserted = false;
+        config.slots.assign(emu::CameraConfig::slotCountOf(config.model), empty);
         config.slots[0].cardInserted = withCard();
         // The movie's size is announced as 0, and the camera cannot tell it otherwise.
         config.slots[0].files = {{"DCIM/100QUORN/QRN_0001.JPG", 300000, false},
