@@ -177,7 +177,7 @@ TEST_F(CamctlCli, GetListsEverySettingAndSetAcceptsOnlyWhatTheCameraOffers) {
     EXPECT_EQ(run(emulated({"set", "ISO"})).exitCode, 2);
 }
 
-TEST_F(CamctlCli, CaptureDownloadsAValidJpegOfTheAnnouncedSize) {
+TEST_F(CamctlCli, CapturesAndLiveViewFramesAreValidJpegsOfTheAnnouncedSize) {
     const fs::path folder = work / "shots";
     const auto captures =
         jsonOf(emulated({"--json", "capture", "--count", "2", "--download", folder.string()}))
@@ -199,18 +199,16 @@ TEST_F(CamctlCli, CaptureDownloadsAValidJpegOfTheAnnouncedSize) {
         }
     }
     EXPECT_EQ(filesIn(folder).size(), files.size());  // no temporary files left
-}
 
-TEST_F(CamctlCli, LiveViewFramesAreJpegFiles) {
-    const fs::path folder = work / "frames";
+    const fs::path frameFolder = work / "frames";
     const auto frames =
-        jsonOf(emulated({"--json", "liveview", "--frames", "3", "--out", folder.string()}))
+        jsonOf(emulated({"--json", "liveview", "--frames", "3", "--out", frameFolder.string()}))
             .at("frames");
     ASSERT_EQ(frames.size(), 3u);
     for (const auto& frame : frames) {
         EXPECT_TRUE(isDecodableJpeg(frame.at("file").get<std::string>()));
     }
-    EXPECT_EQ(filesIn(folder).size(), 3u);
+    EXPECT_EQ(filesIn(frameFolder).size(), 3u);
 }
 
 TEST_F(CamctlCli, ListedImagesDownloadWholeAndDeleteByTheirIds) {
@@ -372,9 +370,9 @@ TEST_F(CamctlCli, BusyCameraWhileReadingATransferBufferPictureIsAskedAgain) {
     // Without a card the picture is gone once the event handler returns: two busy answers to
     // the first read must not lose it.
     const fs::path folder = work / "tether";
-    const auto images = jsonOf({"--emulate", "Alto II", "--emulate-no-card", "--emulate-with",
-                                "timescale=0.01", "--emulate-with", "failnext=0x900C:0x2019:2",
-                                "--json", "capture", "--no-focus", "--download", folder.string()})
+    const auto images = jsonOf(emulated({"--emulate-no-card", "--json", "capture", "--no-focus",
+                                         "--download", folder.string()},
+                                        {"failnext=0x900C:0x2019:2"}))
                             .at("captures")[0]
                             .at("images");
     ASSERT_FALSE(images.empty());

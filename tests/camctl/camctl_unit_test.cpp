@@ -89,9 +89,8 @@ TEST(FileNameSanitiser, OrdinaryNamesAreKeptAndNumberedBeforeTheExtension) {
     EXPECT_EQ(camctl::numberedFileName("QRN_0001.JPG", 0), "QRN_0001.JPG");
     EXPECT_EQ(camctl::numberedFileName("QRN_0001.JPG", 2), "QRN_0001-2.JPG");
     EXPECT_EQ(camctl::numberedFileName("README", 3), "README-3");
-}
 
-TEST(FileNameSanitiser, LongNamesKeepTheirExtensionAndWholeCharacters) {
+    // Long names keep their extension and whole characters.
     std::string name;
     for (int i = 0; i < 150; ++i) {
         name += "\xc3\xa9";  // two bytes each, so a byte cut could split one

@@ -149,9 +149,8 @@ public:
         if (!camera_->isPlugged()) {
             return {};
         }
-        auto camera = camera_;
-        auto injector = injector_;
-        return {{camera_->id(), [camera, injector]() -> std::shared_ptr<Impl::MtpDevice> {
+        return {{camera_->id(),
+                 [camera = camera_, injector = injector_]() -> std::shared_ptr<Impl::MtpDevice> {
                      auto device = std::make_shared<Impl::PtpUsbDevice>(
                          std::make_unique<FaultPipe>(camera->connect(), injector));
                      return device->open() ? device : nullptr;
@@ -441,18 +440,11 @@ std::string callsOf(const SessionResult& result) {
 
 class FaultInjectionTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        FaultSession session(FaultKind::None, 0);
-        baseline_ = new SessionResult(session.run());
-    }
-    static void TearDownTestSuite() {
-        delete baseline_;
-        baseline_ = nullptr;
-    }
+    static void SetUpTestSuite() { baseline_ = FaultSession(FaultKind::None, 0).run(); }
 
     /// Indices spread over the baseline session, shifted per kind so kinds hit other transactions.
     static std::vector<size_t> indicesFor(FaultKind kind) {
-        const size_t total = baseline_->transactions;
+        const size_t total = baseline_.transactions;
         size_t runs = 16;
         if (const char* setting = std::getenv("CORVANE_FAULT_RUNS")) {
             runs = std::string(setting) == "all" ? total : std::strtoul(setting, nullptr, 10);
@@ -492,13 +484,11 @@ protected:
                     kFaultNames[static_cast<int>(kind)], indices.size(), reached);
     }
 
-    static SessionResult* baseline_;
+    static inline SessionResult baseline_;
 };
 
-SessionResult* FaultInjectionTest::baseline_ = nullptr;
-
 TEST_F(FaultInjectionTest, SessionWithoutFaultsSucceedsThroughout) {
-    const SessionResult& result = *baseline_;
+    const SessionResult& result = baseline_;
     ASSERT_TRUE(result.connected) << callsOf(result);
     for (const auto& call : result.calls) {
         EXPECT_TRUE(call.ok) << call.name << ": " << call.error;

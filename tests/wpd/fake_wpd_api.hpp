@@ -145,7 +145,6 @@ public:
     std::vector<Impl::WpdCommandParameters> commands() const {
         return locked([&] { return commands_; });
     }
-    /// What each Open asked for.
     std::vector<Impl::WpdClientInfo> opens() const {
         return locked([&] { return opens_; });
     }
