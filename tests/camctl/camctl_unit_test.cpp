@@ -47,7 +47,6 @@ TEST(FileNameSanitiser, HostileNamesBecomeOneSafeComponent) {
     EXPECT_EQ(camctl::sanitizeFileName("a/b", "f"), "a_b");
     EXPECT_EQ(camctl::sanitizeFileName("../x", "f"), "___x");
     EXPECT_EQ(camctl::sanitizeFileName("x\x01y.JPG", "f"), "x_y.JPG");
-    // Nothing usable left: the fallback is used.
     EXPECT_EQ(camctl::sanitizeFileName("", "image-7"), "image-7");
 }
 

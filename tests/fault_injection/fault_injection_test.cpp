@@ -27,6 +27,7 @@
 #include "mtp/usb/ptp_container.hpp"
 #include "mtp/usb/ptp_usb_device.hpp"
 #include "support/eventually.hpp"
+#include "support/fake_device_provider.hpp"
 #include "support/watchdog.hpp"
 
 namespace Corvane::CameraController {
@@ -81,8 +82,7 @@ public:
         injected_ = true;
     }
 
-    /// Ends the session's count, so a fault placed past a short session never lands in the
-    /// reconnect that checks the camera afterwards.
+    /// Ends the count, so a fault past a short session never lands in the reconnect check.
     void stop() { stopped_ = true; }
     size_t transactions() const { return count_; }
     bool injected() const { return injected_; }
@@ -252,11 +252,9 @@ public:
           kind_(kind),
           camera_(EmulatedCamera::create(sessionConfig())),
           injector_(std::make_shared<FaultInjector>(camera_, kind, index)),
-          provider_(std::make_shared<FaultProvider>(camera_, injector_)) {
+          registration_(std::make_shared<FaultProvider>(camera_, injector_)) {
         camera_->setExposureMode(8);  // manual: ISO is adjustable
-        Impl::registerDeviceProvider(provider_);
     }
-    ~FaultSession() { Impl::unregisterDeviceProvider(provider_); }
 
     /// A hang fails the test at once and says where, rather than waiting for ctest's timeout.
     template <class Call>
@@ -423,7 +421,7 @@ private:
     const FaultKind kind_;
     std::shared_ptr<EmulatedCamera> camera_;
     std::shared_ptr<FaultInjector> injector_;
-    std::shared_ptr<FaultProvider> provider_;
+    Testing::ScopedDeviceProvider registration_;
 };
 
 std::string callsOf(const SessionResult& result) {

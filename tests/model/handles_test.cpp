@@ -131,7 +131,7 @@ TEST(CameraImageListTest, ConcurrentAddsAndReadsStayConsistent) {
     EXPECT_EQ(list.size(), 1999u);
 }
 
-TEST(CameraStorageTest, IdReferenceSurvivesRefreshes) {
+TEST(CameraStorageTest, IdReferencesSurviveRefreshesAndListingStatesChangeOnlyFromTheExpected) {
     CameraStorageImpl storage;
     storage.setId("65536");
     const std::string& id = storage.getId();
@@ -144,6 +144,14 @@ TEST(CameraStorageTest, IdReferenceSurvivesRefreshes) {
     EXPECT_EQ(id, "65536");  // the earlier reference still reads its text
     storage.setId("65536");
     EXPECT_EQ(&storage.getId(), address);
+
+    storage.setListingState(ListingState::Running);
+    EXPECT_FALSE(storage.changeListingState(ListingState::Paused, ListingState::Running));
+    EXPECT_EQ(storage.getListingState(), ListingState::Running);
+    EXPECT_TRUE(storage.changeListingState(ListingState::Running, ListingState::Paused));
+    EXPECT_EQ(storage.getListingState(), ListingState::Paused);
+    storage.getImagesImpl().add(makeImage("5", ImageFormat::JPEG));
+    EXPECT_EQ(storage.getImages().get(0)->getId(), "5");
 }
 
 TEST(CameraStorageTest, IdReadsWhileRefreshing) {
@@ -159,17 +167,6 @@ TEST(CameraStorageTest, IdReadsWhileRefreshing) {
         ASSERT_TRUE(id == "65536" || id == "131072") << id;
     }
     refresher.join();
-}
-
-TEST(CameraStorageTest, ListingStateChangesOnlyFromTheExpectedState) {
-    CameraStorageImpl storage;
-    storage.setListingState(ListingState::Running);
-    EXPECT_FALSE(storage.changeListingState(ListingState::Paused, ListingState::Running));
-    EXPECT_EQ(storage.getListingState(), ListingState::Running);
-    EXPECT_TRUE(storage.changeListingState(ListingState::Running, ListingState::Paused));
-    EXPECT_EQ(storage.getListingState(), ListingState::Paused);
-    storage.getImagesImpl().add(makeImage("5", ImageFormat::JPEG));
-    EXPECT_EQ(storage.getImages().get(0)->getId(), "5");
 }
 
 TEST(CameraStorageListTest, GetPastTheEndThrowsWithTheVectorText) {
