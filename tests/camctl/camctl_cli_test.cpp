@@ -16,8 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using JsonValue = nlohmann::json;
-using Corvane::CameraController::Testing::ProcessResult;
-using Corvane::CameraController::Testing::runProcess;
+using namespace Corvane::CameraController::Testing;
 using Args = std::vector<std::string>;
 
 class CamctlCli : public ::testing::Test {
@@ -52,7 +51,6 @@ protected:
         return JsonValue::parse(result.out);
     }
 
-    // Runs a command that must succeed and returns its JSON output.
     static JsonValue jsonOf(const Args& args) {
         const auto result = run(args);
         EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -92,7 +90,7 @@ protected:
     fs::path work;
 };
 
-TEST_F(CamctlCli, BadCommandLinesAreUsageErrors) {
+TEST_F(CamctlCli, BadCommandLinesAreUsageErrorsAndAMissingCameraACameraError) {
     EXPECT_EQ(run({}).exitCode, 2);
     EXPECT_EQ(run({"frobnicate"}).exitCode, 2);
     EXPECT_EQ(run({"capture", "--no-focus", "--focus-point", "0.5,0.5"}).exitCode, 2);
@@ -117,16 +115,15 @@ TEST_F(CamctlCli, BadCommandLinesAreUsageErrors) {
         EXPECT_NE(help.out.find(command), std::string::npos) << command;
     }
     EXPECT_NE(run({"capture", "--help"}).out.find("--focus-point"), std::string::npos);
-}
 
-TEST_F(CamctlCli, MissingCameraIsACameraErrorWithItsCodeName) {
+    // A missing camera is a camera error, named by its code.
     const auto wrongSerial = run(emulated({"--json", "--serial", "nope", "info"}));
     EXPECT_EQ(wrongSerial.exitCode, 1);
     EXPECT_EQ(json(wrongSerial).at("error").at("code").get<std::string>(), "NoCamera");
     EXPECT_NE(wrongSerial.err.find("NoCamera"), std::string::npos) << wrongSerial.err;
 }
 
-TEST_F(CamctlCli, ListAndInfoDescribeTheCameraInJson) {
+TEST_F(CamctlCli, ListInfoAndTheClockSpeakJson) {
     const auto cameras = jsonOf(emulated({"--json", "list"}, {"serial=4711"})).at("cameras");
     ASSERT_EQ(cameras.size(), 1u);
     EXPECT_EQ(cameras[0].at("model").get<std::string>(), "QUORIN Alto II");
@@ -140,6 +137,10 @@ TEST_F(CamctlCli, ListAndInfoDescribeTheCameraInJson) {
     EXPECT_TRUE(storages[0].at("available").get<bool>());
     EXPECT_GT(storages[0].at("capacity").get<double>(), 0);
     EXPECT_LE(storages[0].at("freeBytes").get<double>(), storages[0].at("capacity").get<double>());
+
+    EXPECT_EQ(jsonOf(emulated({"--json", "time", "--set", "1700000000"})).at("time").get<double>(),
+              1700000000);
+    EXPECT_EQ(run(emulated({"time", "--set", "tomorrow"})).exitCode, 2);
 }
 
 TEST_F(CamctlCli, GetListsEverySettingAndSetAcceptsOnlyWhatTheCameraOffers) {
@@ -176,7 +177,7 @@ TEST_F(CamctlCli, GetListsEverySettingAndSetAcceptsOnlyWhatTheCameraOffers) {
     EXPECT_EQ(run(emulated({"set", "ISO"})).exitCode, 2);
 }
 
-TEST_F(CamctlCli, CaptureDownloadsAValidJpegOfTheAnnouncedSize) {
+TEST_F(CamctlCli, CapturesAndLiveViewFramesAreValidJpegsOfTheAnnouncedSize) {
     const fs::path folder = work / "shots";
     const auto captures =
         jsonOf(emulated({"--json", "capture", "--count", "2", "--download", folder.string()}))
@@ -198,18 +199,16 @@ TEST_F(CamctlCli, CaptureDownloadsAValidJpegOfTheAnnouncedSize) {
         }
     }
     EXPECT_EQ(filesIn(folder).size(), files.size());  // no temporary files left
-}
 
-TEST_F(CamctlCli, LiveViewFramesAreJpegFiles) {
-    const fs::path folder = work / "frames";
+    const fs::path frameFolder = work / "frames";
     const auto frames =
-        jsonOf(emulated({"--json", "liveview", "--frames", "3", "--out", folder.string()}))
+        jsonOf(emulated({"--json", "liveview", "--frames", "3", "--out", frameFolder.string()}))
             .at("frames");
     ASSERT_EQ(frames.size(), 3u);
     for (const auto& frame : frames) {
         EXPECT_TRUE(isDecodableJpeg(frame.at("file").get<std::string>()));
     }
-    EXPECT_EQ(filesIn(folder).size(), 3u);
+    EXPECT_EQ(filesIn(frameFolder).size(), 3u);
 }
 
 TEST_F(CamctlCli, ListedImagesDownloadWholeAndDeleteByTheirIds) {
@@ -226,7 +225,7 @@ TEST_F(CamctlCli, ListedImagesDownloadWholeAndDeleteByTheirIds) {
     EXPECT_EQ(fs::file_size(folder / "QRN_0002.JPG"), 2500000u);  // three 1 MiB pieces
     EXPECT_TRUE(isDecodableJpeg(folder / "QRN_0002.JPG"));
 
-    // Downloading again never overwrites what is there.
+    // One image by its id, beside the copy already there.
     const auto again =
         run(emulated({"download", images[0].at("id").get<std::string>(), folder.string()}, files));
     ASSERT_EQ(again.exitCode, 0) << again.err;
@@ -249,9 +248,7 @@ TEST_F(CamctlCli, HostileCameraFileNamesStayInsideTheTargetFolder) {
     const auto written = filesIn(folder);
     EXPECT_EQ(written.size(), json(result).at("files").size());
     EXPECT_GE(written.size(), 3u);
-    // The names were made safe (the rules are the sanitiser's unit tests'), and inside.
     EXPECT_TRUE(fs::exists(folder / "_gpj.exe"));
-    // Nothing was written beside or above the target folder.
     EXPECT_EQ(filesIn(work / "inside"), std::vector<fs::path>{folder});
     EXPECT_EQ(filesIn(work), std::vector<fs::path>{work / "inside"});
     // And nothing from the camera reached the terminal as an escape sequence or a reordering.
@@ -267,7 +264,6 @@ TEST_F(CamctlCli, InterruptedDownloadLeavesNoFileUnderTheFinalName) {
     // Slow transactions make the download of 24 pieces last more than a second; it is
     // interrupted once its temporary file exists.
     const Args controls{"file=DCIM/100QUORN/BIG.JPG:24000000", "latency=50000"};
-    // SIGHUP: the terminal was closed.
     for (const int signal : {SIGINT, SIGHUP, SIGKILL}) {
         const fs::path folder = work / ("cut" + std::to_string(signal));
         const auto result =
@@ -309,9 +305,8 @@ TEST_F(CamctlCli, InterruptedDownloadLeavesNoFileUnderTheFinalName) {
 TEST_F(CamctlCli, ListingTheCameraCouldNotFinishFailsInsteadOfLookingEmpty) {
     const Args files{"file=DCIM/100QUORN/QRN_0001.JPG:2500000",
                      "file=DCIM/100QUORN/QRN_0002.JPG:1000"};
-    // A refused piece, pieces that arrive empty while the camera claims success, handles or
-    // object details refused: no file is left, and neither an empty card nor a short one
-    // passes.
+    // A refused piece, pieces that arrive empty as if whole, handles or object details refused:
+    // no file is left, and neither an empty card nor a short one passes.
     for (const std::string fault : {"failnext=0x101B:0x2002", "truncate=0x101B:0",
                                     "fail=0x1007:0x2002", "fail=0x1008:0x2002"}) {
         const bool listing = fault.rfind("fail=", 0) == 0;
@@ -329,12 +324,6 @@ TEST_F(CamctlCli, ListingTheCameraCouldNotFinishFailsInsteadOfLookingEmpty) {
         EXPECT_EQ(ls.out.find("No images."), std::string::npos) << fault;
         EXPECT_NE(ls.err.find("could not all be listed"), std::string::npos) << ls.err;
     }
-}
-
-TEST_F(CamctlCli, CameraClockCanBeSetAndReadBack) {
-    EXPECT_EQ(jsonOf(emulated({"--json", "time", "--set", "1700000000"})).at("time").get<double>(),
-              1700000000);
-    EXPECT_EQ(run(emulated({"time", "--set", "tomorrow"})).exitCode, 2);
 }
 
 TEST_F(CamctlCli, WatchPrintsEventsAsJsonLines) {
@@ -369,15 +358,10 @@ TEST_F(CamctlCli, NonFiniteNumbersAndEmptyTextsAreUsageErrors) {
         {"liveview", "--frames", "1", "--out", ""},
         {"time", "--set", ""},
         {"capture", "--download", ""},
-        {"download", "--all", ""},
-    };
+        {"download", "--all", ""}};
     for (const auto& command : commands) {
         const auto result = run(emulated(command, {"movie=1"}), std::chrono::seconds(60));
-        std::string line;
-        for (const auto& word : command) {
-            line += " '" + word + "'";
-        }
-        EXPECT_EQ(result.exitCode, 2) << line << "\n" << result.err;
+        EXPECT_EQ(result.exitCode, 2) << ::testing::PrintToString(command) << "\n" << result.err;
     }
     EXPECT_FALSE(fs::exists(folder));
 }
@@ -386,9 +370,9 @@ TEST_F(CamctlCli, BusyCameraWhileReadingATransferBufferPictureIsAskedAgain) {
     // Without a card the picture is gone once the event handler returns: two busy answers to
     // the first read must not lose it.
     const fs::path folder = work / "tether";
-    const auto images = jsonOf({"--emulate", "Alto II", "--emulate-no-card", "--emulate-with",
-                                "timescale=0.01", "--emulate-with", "failnext=0x900C:0x2019:2",
-                                "--json", "capture", "--no-focus", "--download", folder.string()})
+    const auto images = jsonOf(emulated({"--emulate-no-card", "--json", "capture", "--no-focus",
+                                         "--download", folder.string()},
+                                        {"failnext=0x900C:0x2019:2"}))
                             .at("captures")[0]
                             .at("images");
     ASSERT_FALSE(images.empty());
@@ -405,9 +389,8 @@ TEST_F(CamctlCli, JsonDownloadReportsEveryFileAndGoesOnAfterALocalWriteError) {
     // A file-size limit of about 1 MB: the big file hits it the way it would hit a full disk,
     // the small ones still fit. SIGXFSZ is ignored so the write fails with EFBIG instead.
     Args args{"-c", "trap '' XFSZ; ulimit -f 2000; exec \"$0\" \"$@\"", CAMCTL_PATH};
-    for (const auto& arg : emulated({"--json", "download", "--all", folder.string()}, files)) {
-        args.push_back(arg);
-    }
+    const Args command = emulated({"--json", "download", "--all", folder.string()}, files);
+    args.insert(args.end(), command.begin(), command.end());
     const auto result = runProcess("/bin/sh", args);
     EXPECT_EQ(result.exitCode, 1) << result.err;
     const auto reported = json(result).at("files");

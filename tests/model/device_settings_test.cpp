@@ -39,12 +39,6 @@ TEST(CameraTimeTest, TextIsTheCtimeRendering) {
     EXPECT_EQ(CameraTime(INT64_MIN).toString(), "CameraTime: ");
 }
 
-TEST(CameraTimeTest, EqualityIsByTime) {
-    EXPECT_TRUE(CameraTime(42) == CameraTime(42));
-    EXPECT_TRUE(CameraTime(42) != CameraTime(43));
-    EXPECT_FALSE(CameraTimeValue(7) == LiveViewSpecificationValue(middleHalf()));
-}
-
 // The ordinary text is checked under an application's locale below.
 TEST(LiveViewSpecificationTest, TextOfExtremeSizesAndCorners) {
     LiveViewImage odd;
@@ -77,7 +71,10 @@ TEST(DeviceSettingTextTest, ReadTheSameUnderAnApplicationsLocaleAndTimeZone) {
     EXPECT_EQ(CameraTimeValue(1719828000).toString(), "Mon Jul  1 12:00:00 2024\n");
 }
 
-TEST(LiveViewSpecificationTest, ValueEqualsOnlyItselfAndCopiesKeepTheClass) {
+TEST(DeviceSettingValueTest, TimesEqualByTimeASpecificationOnlyItselfAndCopiesKeepTheClass) {
+    EXPECT_TRUE(CameraTime(42) == CameraTime(42));
+    EXPECT_TRUE(CameraTime(42) != CameraTime(43));
+    EXPECT_FALSE(CameraTimeValue(7) == LiveViewSpecificationValue(middleHalf()));
     const LiveViewSpecificationValue first(middleHalf());
     EXPECT_TRUE(first == first);
     EXPECT_FALSE(first == LiveViewSpecificationValue(middleHalf()));

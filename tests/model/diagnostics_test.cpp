@@ -18,7 +18,7 @@ struct CallbackReset {
     ~CallbackReset() { Diagnostics::setCallback(nullptr); }
 };
 
-TEST(DiagnosticsTest, CallbackTakesLinesWithTheirLevelUntilCleared) {
+TEST(DiagnosticsTest, CallbackTakesLinesWithTheirLevelUntilClearedThenTheChosenStream) {
     CallbackReset reset;
     std::vector<Line> lines;
     Diagnostics::setCallback([&lines](DiagnosticLevel level, const std::string& line) {
@@ -38,6 +38,13 @@ TEST(DiagnosticsTest, CallbackTakesLinesWithTheirLevelUntilCleared) {
     Impl::writeDiagnostic("mtpObject is null");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "mtpObject is null\n");
     EXPECT_EQ(lines.size(), 3u);
+
+    // Without a callback, the environment chooses the stream.
+    EXPECT_EQ(Impl::diagnosticStreamNamed(nullptr), stdout);
+    EXPECT_EQ(Impl::diagnosticStreamNamed("stdout"), stdout);
+    EXPECT_EQ(Impl::diagnosticStreamNamed("stderr"), stderr);
+    EXPECT_EQ(Impl::diagnosticStreamNamed("off"), nullptr);
+    EXPECT_EQ(Impl::diagnosticStreamNamed("STDERR"), stdout);
 }
 
 TEST(DiagnosticsTest, ThrowingOrReentrantCallbackDoesNotReachTheReporter) {
@@ -51,14 +58,6 @@ TEST(DiagnosticsTest, ThrowingOrReentrantCallbackDoesNotReachTheReporter) {
     EXPECT_NO_THROW(Impl::writeDiagnostic("[error][eventLoop] gone"));
     EXPECT_NO_THROW(Impl::writeDiagnostic("[error][eventLoop] gone"));
     EXPECT_EQ(calls, 1);
-}
-
-TEST(DiagnosticsTest, EnvironmentChoosesTheStream) {
-    EXPECT_EQ(Impl::diagnosticStreamNamed(nullptr), stdout);
-    EXPECT_EQ(Impl::diagnosticStreamNamed("stdout"), stdout);
-    EXPECT_EQ(Impl::diagnosticStreamNamed("stderr"), stderr);
-    EXPECT_EQ(Impl::diagnosticStreamNamed("off"), nullptr);
-    EXPECT_EQ(Impl::diagnosticStreamNamed("STDERR"), stdout);
 }
 
 }  // namespace

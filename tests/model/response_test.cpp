@@ -5,23 +5,18 @@
 namespace Corvane::CameraController {
 namespace {
 
-std::shared_ptr<Error> makeError(ErrorCode code, const std::string& message) {
-    return std::make_shared<Error>(code, message);
-}
-
-TEST(ResponseTest, CopySharesEarlierErrorsButNotLaterAdditions) {
-    Response first(Result::Error, makeError(ErrorCode::DeviceError, "Device Busy"));
+TEST(ResponseTest, CopySharesEarlierErrorsButNotLaterAdditionsAndNullErrorsAreDropped) {
+    Response first(Result::Error, std::make_shared<Error>(ErrorCode::DeviceError, "Device Busy"));
     Response copy = first;
-    copy.addError(makeError(ErrorCode::InvalidValue, "Out of range"));
+    copy.addError(std::make_shared<Error>(ErrorCode::InvalidValue, "Out of range"));
 
     ASSERT_EQ(first.getErrors().size(), 1u);
     ASSERT_EQ(copy.getErrors().size(), 2u);
     EXPECT_EQ(first.getErrors()[0].get(), copy.getErrors()[0].get());
     EXPECT_EQ(copy.getErrors()[1]->getMessage(), "Out of range");
     EXPECT_EQ(copy.getResult(), Result::Error);
-}
 
-TEST(ResponseTest, NullErrorsAreNotStored) {
+    // Null errors are not stored.
     Response response(Result::Error, nullptr);
     response.addError(nullptr);
     EXPECT_TRUE(response.getErrors().empty());

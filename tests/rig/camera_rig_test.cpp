@@ -15,9 +15,7 @@ namespace {
 namespace cc = Corvane::CameraController;
 namespace emu = Corvane::CameraController::Emulator;
 namespace fs = std::filesystem;
-using camctl::rig::CameraRig;
-using camctl::rig::ConnectedCameras;
-using camctl::rig::ShotReport;
+using namespace camctl::rig;
 
 constexpr size_t kCameras = 6;
 
@@ -50,7 +48,6 @@ protected:
         fs::remove_all(folder);
     }
 
-    // The file the camera `index` wrote for a shot, as the emulator holds it.
     std::vector<uint8_t> servedBytes(size_t index, const std::string& name) const {
         for (const auto& object : emulated[index]->objects()) {
             if (fs::path(object.path).filename() == name) {

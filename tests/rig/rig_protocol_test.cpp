@@ -25,7 +25,7 @@ TEST(RigProtocol, BrokerUrls) {
     }
 }
 
-TEST(RigProtocol, TopicsNameOnlyPlainAgents) {
+TEST(RigProtocol, TopicsAndServedFilesNameOnlyPlainAgentsAndFiles) {
     EXPECT_EQ(agentOfTopic("r", presenceTopic("r", "a1"), "presence"), "a1");
     EXPECT_EQ(agentOfTopic("r", replyTopic("r", "a1"), "presence"), "");
     EXPECT_EQ(agentOfTopic("r", "camctl/rigs/r/agents/a/b/presence", "presence"), "");
@@ -33,6 +33,11 @@ TEST(RigProtocol, TopicsNameOnlyPlainAgents) {
     EXPECT_THROW(checkTopicName("--rig", "a/b"), camctl::UsageError);
     EXPECT_THROW(checkTopicName("--rig", "+"), camctl::UsageError);
     EXPECT_NO_THROW(checkTopicName("--rig", "booth-1.a_b"));
+    // Served names stay inside the shot folder.
+    EXPECT_TRUE(isServableName("R11_QRN_0001.JPG"));
+    for (const char* bad : {"..", ".R11.partial", "a/b", "a\\b", "", "a b"}) {
+        EXPECT_FALSE(isServableName(bad)) << bad;
+    }
 }
 
 TEST(RigProtocol, ClockOffsetIsTheAgentsLeadWithinHalfTheRoundTrip) {
@@ -40,13 +45,6 @@ TEST(RigProtocol, ClockOffsetIsTheAgentsLeadWithinHalfTheRoundTrip) {
     ClockSample sample{1000, 1000 + 300 + 5000, 1000 + 300 + 50 + 5000, 1000 + 300 + 50 + 100};
     EXPECT_EQ(sample.roundTrip(), 400);
     EXPECT_EQ(sample.offset(), 5000 + (300 - 100) / 2);
-}
-
-TEST(RigProtocol, ServedNamesStayInsideTheShotFolder) {
-    EXPECT_TRUE(isServableName("R11_QRN_0001.JPG"));
-    for (const char* bad : {"..", ".R11.partial", "a/b", "a\\b", "", "a b"}) {
-        EXPECT_FALSE(isServableName(bad)) << bad;
-    }
 }
 
 }  // namespace

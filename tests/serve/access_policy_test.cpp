@@ -9,7 +9,7 @@ namespace {
 using camctl::serve::isLocalOnlyAddress;
 using camctl::serve::parseListenAddress;
 
-TEST(ListenAddress, AcceptsHostPortAndIpv6InBrackets) {
+TEST(ListenAddress, AcceptsHostPortAndIpv6InBracketsAndOnlyLoopbackGoesWithoutToken) {
     EXPECT_EQ(parseListenAddress("").host, "127.0.0.1");
     EXPECT_EQ(parseListenAddress("").port, 8080);
     EXPECT_EQ(parseListenAddress("0.0.0.0:9000").host, "0.0.0.0");
@@ -22,9 +22,7 @@ TEST(ListenAddress, AcceptsHostPortAndIpv6InBrackets) {
          {"host:", "host:99999", "host:-1", "host:8o", "::1:80", "[::1", "[::1]x"}) {
         EXPECT_THROW(parseListenAddress(bad), camctl::UsageError) << bad;
     }
-}
-
-TEST(ListenAddress, OnlyTheLoopbackNamesGoWithoutToken) {
+    // Only the loopback names go without a token.
     EXPECT_TRUE(isLocalOnlyAddress("127.0.0.1"));
     EXPECT_TRUE(isLocalOnlyAddress("::1"));
     EXPECT_TRUE(isLocalOnlyAddress("localhost"));

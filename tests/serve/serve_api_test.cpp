@@ -1,8 +1,6 @@
 // The web API end to end: a server in this process, an emulated camera and httplib's client.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -18,8 +16,7 @@ namespace {
 
 namespace cc = Corvane::CameraController;
 namespace emu = Corvane::CameraController::Emulator;
-using camctl::serve::ServerConfig;
-using camctl::serve::WebServer;
+using namespace camctl::serve;
 using Corvane::CameraController::Testing::eventually;
 using nlohmann::json;
 
@@ -48,7 +45,6 @@ public:
                     const size_t keep = this->marker.size() - 1;
                     text.erase(0, text.size() > keep ? text.size() - keep : 0);
                 }
-                changed.notify_all();
                 return true;
             });
         });
@@ -57,15 +53,11 @@ public:
         client.stop();
         worker.join();
     }
-    /// True when `what` arrived within `timeout` (counting from the stream's start).
-    bool waitFor(const std::string& what, std::chrono::seconds timeout = std::chrono::seconds(30)) {
-        std::unique_lock<std::mutex> lock(mutex);
-        return changed.wait_for(lock, timeout,
-                                [&] { return text.find(what) != std::string::npos; });
+    bool waitFor(const std::string& what) {
+        return eventually([&] { return received().find(what) != std::string::npos; }, kWait);
     }
     bool waitForCount(int atLeast) {
-        std::unique_lock<std::mutex> lock(mutex);
-        return changed.wait_for(lock, std::chrono::seconds(30), [&] { return count >= atLeast; });
+        return eventually([&] { return counted() >= atLeast; }, kWait);
     }
     int counted() {
         std::lock_guard<std::mutex> lock(mutex);
@@ -77,8 +69,8 @@ public:
     }
 
 private:
+    static constexpr std::chrono::seconds kWait{30};
     std::mutex mutex;
-    std::condition_variable changed;
     std::string text;
     int count = 0;
     httplib::Client client;
@@ -93,10 +85,9 @@ protected:
         emu::CameraConfig config;
         config.serialNumber = "SERVE-" + std::to_string(++serial);
         config.timeScale = 0.01;
-        config.slots.assign(emu::CameraConfig::slotCountOf(config.model), emu::CardSlotConfig{});
-        for (auto& slot : config.slots) {
-            slot.cardInserted = false;
-        }
+        emu::CardSlotConfig empty;
+        empty.cardInserted = false;
+        config.slots.assign(emu::CameraConfig::slotCountOf(config.model), empty);
         config.slots[0].cardInserted = withCard();
         // The movie's size is announced as 0, and the camera cannot tell it otherwise.
         config.slots[0].files = {{"DCIM/100QUORN/QRN_0001.JPG", 300000, false},
@@ -175,7 +166,6 @@ protected:
         return {};
     }
 
-    // The camera's own copy of the file whose path ends in `name`.
     std::string emulatorBytes(const std::string& name) {
         for (const auto& object : emulated->objects()) {
             if (object.path.size() >= name.size() &&
@@ -187,8 +177,11 @@ protected:
         return {};
     }
 
-    httplib::Result imageFile(const json& image, const std::string& part = "data") const {
-        return client().Get(("/api/images/" + image["id"].get<std::string>() + "/" + part).c_str());
+    // A failed request answers with status -1.
+    httplib::Response imageFile(const json& image, const std::string& part = "data") const {
+        const auto result =
+            client().Get(("/api/images/" + image["id"].get<std::string>() + "/" + part).c_str());
+        return result ? *result : httplib::Response{};
     }
 
     static json settingEntry(const json& settings, const std::string& name) {
@@ -249,7 +242,6 @@ TEST_F(ServeApiTest, WritesAreCheckedBeforeAnythingIsWritten) {
     EXPECT_EQ(send("PUT", "/api/settings", R"(["ISO"])", 400)["error"]["code"], "UsageError");
     EXPECT_EQ(send("PUT", "/api/settings", R"({"ISO":[1]})", 400)["error"]["code"], "UsageError");
 
-    // Focus points outside the frame are refused.
     send("POST", "/api/focus", R"({"point":{"x":0.25,"y":0.75}})", 200);
     send("POST", "/api/focus", "", 200);
     for (const char* body :
@@ -264,18 +256,15 @@ TEST_F(ServeApiTest, ImagesDownloadByteForByteUnderEscapedNamesAndDelete) {
     const json image = imageNamed("QRN_0001.JPG");
     const std::string id = image["id"];
     const auto data = imageFile(image);
-    ASSERT_TRUE(data);
-    EXPECT_EQ(data->status, 200);
+    EXPECT_EQ(data.status, 200);
     ASSERT_EQ(emulatorBytes("QRN_0001.JPG").size(), 300000u);
-    EXPECT_TRUE(data->body == emulatorBytes("QRN_0001.JPG")) << data->body.size() << " bytes";
-    EXPECT_NE(data->get_header_value("Content-Disposition").find("QRN_0001.JPG"),
-              std::string::npos);
+    EXPECT_TRUE(data.body == emulatorBytes("QRN_0001.JPG")) << data.body.size() << " bytes";
+    EXPECT_NE(data.get_header_value("Content-Disposition").find("QRN_0001.JPG"), std::string::npos);
 
     const auto thumbnail = imageFile(image, "thumbnail");
-    ASSERT_TRUE(thumbnail);
-    EXPECT_EQ(thumbnail->status, 200);
-    EXPECT_EQ(thumbnail->body.substr(0, 2), "\xFF\xD8");
-    EXPECT_EQ(thumbnail->get_header_value_count("Cache-Control"), 1u);
+    EXPECT_EQ(thumbnail.status, 200);
+    EXPECT_EQ(thumbnail.body.substr(0, 2), "\xFF\xD8");
+    EXPECT_EQ(thumbnail.get_header_value_count("Cache-Control"), 1u);
 
     send("DELETE", "/api/images/" + id, "", 200);
     EXPECT_EQ(getJson("/api/images/" + id + "/data", 404)["error"]["code"], "ImageNotFound");
@@ -286,15 +275,13 @@ TEST_F(ServeApiTest, ImagesDownloadByteForByteUnderEscapedNamesAndDelete) {
     EXPECT_EQ(unsized["size"], 0);
     ASSERT_EQ(emulatorBytes("MVI_0002.MOV").size(), 200000u);
     const auto movie = imageFile(unsized);
-    ASSERT_TRUE(movie);
-    EXPECT_EQ(movie->status, 200);
-    EXPECT_TRUE(movie->body == emulatorBytes("MVI_0002.MOV")) << movie->body.size() << " bytes";
+    EXPECT_EQ(movie.status, 200);
+    EXPECT_TRUE(movie.body == emulatorBytes("MVI_0002.MOV")) << movie.body.size() << " bytes";
     EXPECT_EQ(getJson("/api/images/99999999999/data", 404)["error"]["code"], "NotFound");
 
     // A hostile name: the JSON carries it intact, the download header only escaped.
-    const auto named = imageFile(imageNamed(hostileName));
-    ASSERT_TRUE(named);
-    const std::string disposition = named->get_header_value("Content-Disposition");
+    const std::string disposition =
+        imageFile(imageNamed(hostileName)).get_header_value("Content-Disposition");
     const auto quoted = disposition.substr(disposition.find("filename=\"") + 10);
     const std::string plainName = quoted.substr(0, quoted.find('"'));
     EXPECT_EQ(plainName.find_first_of("<>;\\/%\r\n"), std::string::npos) << disposition;
@@ -309,8 +296,8 @@ TEST_F(ServeApiTest, FailedTransfersNeverLookComplete) {
     emulated->failAlways(0x1009, 0x2002);
     emulated->failAlways(0x101B, 0x2002);
     for (const char* name : {"QRN_0001.JPG", "MVI_0002.MOV"}) {
-        const auto data = imageFile(imageNamed(name));
-        EXPECT_TRUE(!data || data->status != 200) << name << ": a failed transfer looked complete";
+        EXPECT_NE(imageFile(imageNamed(name)).status, 200)
+            << name << ": a failed transfer looked complete";
     }
     emulated->clearFaults();
 
@@ -383,21 +370,20 @@ TEST_F(ServeTetherTest, PicturesFromTheTransferBufferJoinTheGallery) {
     EXPECT_NE(events.received().find("\"id\":\"" + id + "\""), std::string::npos);
     const auto data = imageFile(images[0]);
     const auto thumbnail = imageFile(images[0], "thumbnail");
-    ASSERT_TRUE(data && thumbnail);
-    ASSERT_EQ(data->status, 200);
-    ASSERT_EQ(thumbnail->status, 200);
+    ASSERT_EQ(data.status, 200);
+    ASSERT_EQ(thumbnail.status, 200);
     // Sent in two halves, second first: only a picture put back in order starts and ends so.
-    EXPECT_EQ(data->body.size(), images[0]["size"].get<size_t>());
-    EXPECT_EQ(data->body.substr(0, 2), "\xFF\xD8");
-    EXPECT_EQ(data->body.substr(data->body.size() - 2), "\xFF\xD9");
-    EXPECT_EQ(thumbnail->body.substr(0, 2), "\xFF\xD8");
+    EXPECT_EQ(data.body.size(), images[0]["size"].get<size_t>());
+    EXPECT_EQ(data.body.substr(0, 2), "\xFF\xD8");
+    EXPECT_EQ(data.body.substr(data.body.size() - 2), "\xFF\xD9");
+    EXPECT_EQ(thumbnail.body.substr(0, 2), "\xFF\xD8");
     uint64_t sent = 0;
     for (const auto& record : emulated->transactions()) {
         sent += record.operationCode == 0x900D ? record.dataSent : 0;
     }
-    EXPECT_EQ(sent, data->body.size() + thumbnail->body.size());
+    EXPECT_EQ(sent, data.body.size() + thumbnail.body.size());
     EXPECT_NE(
-        data->get_header_value("Content-Disposition").find(images[0]["name"].get<std::string>()),
+        data.get_header_value("Content-Disposition").find(images[0]["name"].get<std::string>()),
         std::string::npos);
 
     send("DELETE", "/api/images/" + id, "", 200);
@@ -453,7 +439,6 @@ TEST_F(ServeApiTest, CrossOriginForeignHostOversizedAndUnknownRequestsAreRefused
     ASSERT_TRUE(rebound);
     EXPECT_EQ(rebound->status, 403);
 
-    // Oversized and unknown requests get JSON errors.
     const std::string huge(1 << 20, 'x');
     auto tooBig = client().Put("/api/settings", huge, "application/json");
     ASSERT_TRUE(tooBig);

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <functional>
 #include <map>
 #include <memory>
@@ -86,11 +85,8 @@ public:
         if (Impl::wpdFailed(read(key, bytes))) {
             return Impl::kWpdFail;
         }
-        value.data.reset(static_cast<uint8_t*>(std::malloc(bytes.empty() ? 1 : bytes.size())));
-        // An empty vector's data() may be null, which memcpy must not get even for 0 bytes.
-        if (!bytes.empty()) {
-            std::memcpy(value.data.get(), bytes.data(), bytes.size());
-        }
+        value.data.reset(static_cast<uint8_t*>(std::malloc(bytes.size() + 1)));
+        std::copy(bytes.begin(), bytes.end(), value.data.get());
         value.size = static_cast<uint32_t>(bytes.size());
         return Impl::kWpdOk;
     }
@@ -125,7 +121,6 @@ class FakeWpdApi : public Impl::WpdApi, public std::enable_shared_from_this<Fake
     }
 
 public:
-    // --- scripting ---
     void attach(FakeWpdDevice device) {
         std::lock_guard<std::mutex> lock(mutex_);
         devices_.push_back(std::make_shared<FakeWpdDevice>(std::move(device)));
@@ -139,7 +134,6 @@ public:
     /// The calling thread has no COM until initializeCom().
     void withoutCom() { comStarted_ = false; }
 
-    // --- what happened ---
     std::vector<FakeOperation> operations() const {
         return locked([&] { return operations_; });
     }
@@ -151,7 +145,6 @@ public:
     std::vector<Impl::WpdCommandParameters> commands() const {
         return locked([&] { return commands_; });
     }
-    /// What each Open asked for.
     std::vector<Impl::WpdClientInfo> opens() const {
         return locked([&] { return opens_; });
     }
@@ -160,7 +153,6 @@ public:
     /// Set when two commands for one device overlapped in time.
     bool sawInterleaving() const { return interleaved_; }
 
-    // --- WpdApi ---
     WpdStatus initializeCom() override {
         ++comStarts_;
         comStarted_ = true;
@@ -197,12 +189,6 @@ private:
         const WpdStatus status = device.openStatuses.front();
         device.openStatuses.erase(device.openStatuses.begin());
         return status;
-    }
-    void record(const Impl::WpdCommandParameters& parameters) {
-        locked([&] { commands_.push_back(parameters); });
-    }
-    void recordOperation(const FakeOperation& operation) {
-        locked([&] { operations_.push_back(operation); });
     }
 
     mutable std::mutex mutex_;
@@ -243,7 +229,7 @@ public:
 
     WpdStatus sendCommand(const Impl::WpdCommandParameters& parameters,
                           std::unique_ptr<Impl::WpdResults>& results) override {
-        api_->record(parameters);
+        api_->locked([&] { api_->commands_.push_back(parameters); });
         if (!opened_) {
             return Impl::kWpdFail;
         }
@@ -252,14 +238,14 @@ public:
         switch (parameters.command) {
             case Impl::WpdCommand::ExecuteWithoutDataPhase:
                 enterTransfer();
-                api_->recordOperation(operationOf(parameters));
+                recordOperation(operationOf(parameters));
                 putResponse(device_->camera(operationOf(parameters)), *out);
                 leaveTransfer();
                 break;
             case Impl::WpdCommand::ExecuteWithDataToRead:
                 enterTransfer();
                 pending_ = device_->camera(operationOf(parameters));
-                api_->recordOperation(operationOf(parameters));
+                recordOperation(operationOf(parameters));
                 out->values[Impl::WpdResultKey::TransferContext] = std::wstring(L"ctx");
                 out->values[Impl::WpdResultKey::TransferTotalDataSize] =
                     static_cast<uint32_t>(pending_.data.size());
@@ -285,7 +271,7 @@ public:
                 break;
             case Impl::WpdCommand::EndDataTransfer:
                 if (writing_.code != 0) {
-                    api_->recordOperation(writing_);
+                    recordOperation(writing_);
                     pending_ = device_->camera(writing_);
                 }
                 putResponse(pending_, *out);
@@ -304,6 +290,9 @@ private:
         operation.code = static_cast<uint16_t>(parameters.operationCode.value_or(0));
         operation.parameters = parameters.operationParameters.value_or(std::vector<uint32_t>{});
         return operation;
+    }
+    void recordOperation(const FakeOperation& operation) {
+        api_->locked([&] { api_->operations_.push_back(operation); });
     }
     static void putResponse(const FakeAnswer& answer, FakeWpdResults& out) {
         out.values[Impl::WpdResultKey::ResponseCode] = static_cast<uint32_t>(answer.code);

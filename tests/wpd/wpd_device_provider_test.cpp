@@ -13,11 +13,7 @@
 namespace Corvane::CameraController::Impl {
 namespace {
 
-using Testing::FakeAnswer;
-using Testing::FakeOperation;
-using Testing::FakeWpdApi;
-using Testing::FakeWpdDevice;
-using Testing::ScopedDeviceProvider;
+using namespace Testing;
 
 constexpr uint16_t kOpenSession = 0x1002;
 constexpr uint16_t kGetDeviceInfo = 0x1001;
