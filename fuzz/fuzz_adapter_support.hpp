@@ -21,7 +21,6 @@ namespace Corvane::CameraController::Fuzzing {
 class FuzzAdapter : public Impl::QuorinCameraDeviceMtpUsbAdapter {
 public:
     using QuorinCameraDeviceMtpUsbAdapter::QuorinCameraDeviceMtpUsbAdapter;
-    // The internal steps the harnesses drive.
     using QuorinCameraDeviceMtpUsbAdapter::conditionTracker;
     using QuorinCameraDeviceMtpUsbAdapter::countExpectedFiles;
     using QuorinCameraDeviceMtpUsbAdapter::detectSettingChanges;

@@ -12,12 +12,10 @@
 namespace Corvane::CameraController {
 namespace {
 
-using Testing::FakeCamera;
 using Testing::FakeDeviceProvider;
-using Testing::ScopedDeviceProvider;
 
-FakeCamera quorin(const std::string& model, const std::string& serial,
-                  const std::string& firmware = "1.00") {
+Testing::FakeCamera quorin(const std::string& model, const std::string& serial,
+                           const std::string& firmware = "1.00") {
     return {"Quorin", model, firmware, serial, {0x1001, 0x1002, 0x9001}, true};
 }
 
@@ -36,7 +34,7 @@ protected:
     }
 
     std::shared_ptr<FakeDeviceProvider> provider = std::make_shared<FakeDeviceProvider>();
-    ScopedDeviceProvider registration{provider};
+    Testing::ScopedDeviceProvider registration{provider};
 };
 
 TEST_F(DetectorTest, OtherInterfacesFindNothingWithoutAskingTheTransport) {

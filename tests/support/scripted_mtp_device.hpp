@@ -51,8 +51,8 @@ using ScriptedHandler = std::function<ScriptedResponse(const RecordedRequest&)>;
 class ScriptedMtpDevice : public Impl::MtpDevice {
 public:
     ScriptedMtpDevice() = default;
-    ScriptedMtpDevice(const std::string& manufacturer, const std::string& model,
-                      const std::string& firmware, const std::string& serial)
+    ScriptedMtpDevice(std::string manufacturer, std::string model, std::string firmware,
+                      std::string serial)
         : identity_{{}, manufacturer, model, firmware, serial, {}, {}} {}
 
     void setConnected(bool connected) { connected_ = connected; }
