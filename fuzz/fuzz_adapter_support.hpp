@@ -4,6 +4,7 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -16,21 +17,16 @@
 
 namespace Corvane::CameraController::Fuzzing {
 
-using Testing::RecordedRequest;
-using Testing::ScriptedMtpDevice;
-using Testing::ScriptedResponse;
-
 /// Opens the connected flag, which connect() would set after a whole handshake.
 class FuzzAdapter : public Impl::QuorinCameraDeviceMtpUsbAdapter {
 public:
     using QuorinCameraDeviceMtpUsbAdapter::QuorinCameraDeviceMtpUsbAdapter;
-    // The internal steps the harnesses drive.
+    using QuorinCameraDeviceMtpUsbAdapter::conditionTracker;
     using QuorinCameraDeviceMtpUsbAdapter::countExpectedFiles;
     using QuorinCameraDeviceMtpUsbAdapter::detectSettingChanges;
     using QuorinCameraDeviceMtpUsbAdapter::isCaptureAllowed;
     using QuorinCameraDeviceMtpUsbAdapter::isMovieMode;
     using QuorinCameraDeviceMtpUsbAdapter::isMovieRecording;
-    using QuorinCameraDeviceMtpUsbAdapter::conditionTracker;
     using QuorinCameraDeviceMtpUsbAdapter::transferTetherBuffer;
     void markConnected(bool on) { connected = on; }
 };
@@ -45,7 +41,7 @@ inline std::string pickModel(FuzzedDataProvider& input) {
 
 /// One camera answer made of fuzzed bytes: mostly OK, sometimes another code, with up to two
 /// response parameters and a data phase of random length.
-inline ScriptedResponse fuzzedAnswer(FuzzedDataProvider& input) {
+inline Testing::ScriptedResponse fuzzedAnswer(FuzzedDataProvider& input) {
     const uint8_t selector = input.ConsumeIntegral<uint8_t>();
     uint16_t code = 0x2001;
     if (selector >= 0xF0) {
@@ -63,15 +59,13 @@ inline ScriptedResponse fuzzedAnswer(FuzzedDataProvider& input) {
 /// A device, its adapter (marked connected) and the fake camera behind it. The fake answers
 /// every operation not scripted by the harness with fuzzed bytes from the same input.
 struct FuzzedCamera {
-    explicit FuzzedCamera(FuzzedDataProvider& input, const std::string& model,
-                          std::vector<uint16_t> operations = {0x1001, 0x9001, 0x900F, 0x900B,
-                                                              0x9016, 0x9017}) {
+    FuzzedCamera(FuzzedDataProvider& input, const std::string& model) {
         // Diagnostics would flood the fuzzer's output (and slow it down a lot); drop them.
         Impl::setDiagnosticSink([](const std::string&) {});
-        camera = std::make_shared<ScriptedMtpDevice>("QUORIN", model, "1.00", "0001");
-        camera->setSupportedOperations(std::move(operations));
+        camera = std::make_shared<Testing::ScriptedMtpDevice>("QUORIN", model, "1.00", "0001");
+        camera->setSupportedOperations({0x1001, 0x9001, 0x900F, 0x900B, 0x9016, 0x9017});
         // Handlers run on the caller's thread, and only while the harness keeps `input` alive.
-        camera->onAny([&input](const RecordedRequest&) { return fuzzedAnswer(input); });
+        camera->onAny([&input](const Testing::RecordedRequest&) { return fuzzedAnswer(input); });
         device = std::make_shared<Impl::QuorinCameraDevice>();
         device->setModel(model);
         adapter = std::make_shared<FuzzAdapter>(device);
@@ -81,7 +75,7 @@ struct FuzzedCamera {
     }
     ~FuzzedCamera() { adapter->markConnected(false); }
 
-    std::shared_ptr<ScriptedMtpDevice> camera;
+    std::shared_ptr<Testing::ScriptedMtpDevice> camera;
     std::shared_ptr<Impl::QuorinCameraDevice> device;
     std::shared_ptr<FuzzAdapter> adapter;
 };

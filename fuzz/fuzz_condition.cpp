@@ -1,9 +1,5 @@
 // A run of condition datasets (0x900F) as the event task reads them: every named word, the
 // change detection against the remembered words, and what capture derives from the record.
-#include <fuzzer/FuzzedDataProvider.h>
-
-#include <cstddef>
-#include <cstdint>
 
 #include "fuzz_adapter_support.hpp"
 

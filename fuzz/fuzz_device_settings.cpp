@@ -1,9 +1,5 @@
 // The device settings as the adapter reads them: the camera clock (0x5011, a PTP date string)
 // and the live view geometry (0xD009), plus the 0xD009 read behind focusing at a point.
-#include <fuzzer/FuzzedDataProvider.h>
-
-#include <cstddef>
-#include <cstdint>
 
 #include "corvane/camera_controller/device_settings.hpp"
 #include "corvane/camera_controller/point.hpp"

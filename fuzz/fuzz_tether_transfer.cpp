@@ -1,9 +1,5 @@
 // The tether transfer instruction stream (0x900C) and the data pieces it asks for (0x900D),
 // copied into a stream as the download of a tether image does.
-#include <fuzzer/FuzzedDataProvider.h>
-
-#include <cstddef>
-#include <cstdint>
 #include <sstream>
 
 #include "fuzz_adapter_support.hpp"

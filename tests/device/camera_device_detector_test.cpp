@@ -12,18 +12,11 @@
 namespace Corvane::CameraController {
 namespace {
 
-using Testing::FakeCamera;
 using Testing::FakeDeviceProvider;
-using Testing::ScopedDeviceProvider;
 
-FakeCamera quorin(const std::string& model, const std::string& serial,
-                  const std::string& firmware = "1.00") {
-    FakeCamera camera;
-    camera.model = model;
-    camera.serial = serial;
-    camera.firmware = firmware;
-    camera.operations = {0x1001, 0x1002, 0x9001, 0x900F};
-    return camera;
+Testing::FakeCamera quorin(const std::string& model, const std::string& serial,
+                           const std::string& firmware = "1.00") {
+    return {"Quorin", model, firmware, serial, {0x1001, 0x1002, 0x9001}, true};
 }
 
 std::vector<std::string> serials(const std::vector<std::shared_ptr<CameraDevice>>& devices) {
@@ -39,15 +32,9 @@ protected:
     std::vector<std::shared_ptr<CameraDevice>> detect() {
         return CameraDeviceDetector::detect(DeviceInterface::USB);
     }
-    // Unplugs the transport object handed out for `key`, so that the next listing opens anew.
-    void unplug(const std::string& key) {
-        const auto opened = provider->lastOpened(key);
-        ASSERT_NE(opened, nullptr);
-        opened->setConnected(false);
-    }
 
     std::shared_ptr<FakeDeviceProvider> provider = std::make_shared<FakeDeviceProvider>();
-    ScopedDeviceProvider registration{provider};
+    Testing::ScopedDeviceProvider registration{provider};
 };
 
 TEST_F(DetectorTest, OtherInterfacesFindNothingWithoutAskingTheTransport) {
@@ -102,7 +89,10 @@ TEST_F(DetectorTest, ReattachedCameraKeepsItsHandleAndTakesTheNewFirmware) {
     const auto held = detect();
     ASSERT_EQ(held.size(), 1u);
 
-    unplug("a");
+    // Unplugged, so that the next listing opens it anew.
+    const auto opened = provider->lastOpened("a");
+    ASSERT_NE(opened, nullptr);
+    opened->setConnected(false);
     provider->attachCamera("a", quorin("QUORIN Cresta", "7", "1.10"));
     const auto again = detect();
     ASSERT_EQ(again.size(), 1u);

@@ -3,14 +3,12 @@
 
 #include <atomic>
 #include <functional>
-#include <stdexcept>
 #include <thread>
 
 #include "corvane/camera_controller/camera_event_listener.hpp"
 #include "corvane/camera_controller/capture_settings.hpp"
 #include "device/quorin_camera_device.hpp"
 #include "model/capture_impl.hpp"
-#include "support/diagnostic_capture.hpp"
 #include "support/mock_camera_device_adapter.hpp"
 
 namespace Corvane::CameraController::Impl {
@@ -125,7 +123,6 @@ TEST(CameraDeviceIdentity, EqualityComparesAllFourStrings) {
     };
     const auto a = makeDevice("1.00", "42");
     EXPECT_TRUE(*a == *makeDevice("1.00", "42"));
-    EXPECT_FALSE(*a != *makeDevice("1.00", "42"));
     EXPECT_FALSE(*a == *makeDevice("1.10", "42"));
     EXPECT_TRUE(*a != *makeDevice("1.10", "42"));
     EXPECT_FALSE(*a == *makeDevice("1.00", "43"));
@@ -154,7 +151,6 @@ void sendDisconnected(const CameraDeviceBaseImpl& device) {
 
 class ListenerTest : public ::testing::Test {
 protected:
-    /// A listener that logs `name`.
     std::shared_ptr<CallbackListener> logging(const std::string& name) {
         return std::make_shared<CallbackListener>(
             [this, name](const auto&) { log.push_back(name); });
@@ -188,21 +184,6 @@ TEST_F(ListenerTest, DeliveredInRegistrationOrderOncePerEntryUntilRemoved) {
     log.clear();
     sendDisconnected(*device);
     EXPECT_EQ(log, std::vector<std::string>{"B"});
-}
-
-TEST_F(ListenerTest, ThrowingListenerIsReportedOnceAndTheOthersStillRun) {
-    const Testing::DiagnosticCapture diagnostics;
-    device->addEventListener(a);
-    device->addEventListener(std::make_shared<CallbackListener>(
-        [](const auto&) { throw std::runtime_error("listener bug"); }));
-    device->addEventListener(b);
-    sendDisconnected(*device);
-    const auto lines = diagnostics.lines();
-
-    EXPECT_EQ(log, (std::vector<std::string>{"A", "B"}));
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_NE(lines[0].find("deviceDisconnected"), std::string::npos);
-    EXPECT_NE(lines[0].find("listener bug"), std::string::npos);
 }
 
 // Delivery runs over a copy taken under the mutex: a handler that changes the list neither

@@ -1,8 +1,5 @@
 // Runs a test where an application might run the library: a German global locale (comma
-// decimal point, '.' grouping) and a time zone with daylight saving, both restored afterwards;
-// and the environment and time zone calls such tests need.
-//   const ApplicationEnvironment environment;
-//   REQUIRE_APPLICATION_ENVIRONMENT(environment);
+// decimal point) and a time zone with daylight saving, both restored afterwards.
 #pragma once
 
 #include <clocale>

@@ -3,14 +3,13 @@
 #pragma once
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <thread>
@@ -58,17 +57,43 @@ inline pid_t spawnProcess(const std::string& program, const std::vector<std::str
     return pid;
 }
 
-/// The exit code of a waitpid() status, or -1 when a signal ended the process.
-inline int exitCodeOf(int status) {
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 struct ProcessResult {
     int exitCode = -1;  ///< -1 when the process was ended by a signal
     int signal = 0;     ///< the signal that ended it, if any
     std::string out;    ///< standard output
     std::string err;    ///< standard error
 };
+
+/// Waits for `pid` to end, calling `whileRunning` every 10 ms until it returns true; kills the
+/// process at `deadline`. Returns whether it ended by itself; `status` is waitpid()'s.
+inline bool awaitExit(pid_t pid, std::chrono::steady_clock::time_point deadline, int& status,
+                      const std::function<bool(int pid)>& whileRunning = {}) {
+    bool helperDone = !whileRunning;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        if (!helperDone) {
+            helperDone = whileRunning(pid);
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+/// Everything written to `file`, from its start; closes it.
+inline std::string readAndClose(FILE* file) {
+    std::string text;
+    std::rewind(file);
+    char buffer[65536];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
+        text.append(buffer, n);
+    }
+    std::fclose(file);
+    return text;
+}
 
 /// Runs `program` with `arguments` to its end and collects both outputs; kills it after
 /// `timeout`. `whileRunning`, when given, is called every 10 ms with the child's pid until it
@@ -77,53 +102,23 @@ inline ProcessResult runProcess(const std::string& program,
                                 const std::vector<std::string>& arguments,
                                 std::chrono::milliseconds timeout = std::chrono::seconds(120),
                                 const std::function<bool(int pid)>& whileRunning = {}) {
-    ProcessResult result;
-    int pipes[2][2];
-    if (::pipe2(pipes[0], O_CLOEXEC) != 0 || ::pipe2(pipes[1], O_CLOEXEC) != 0) {
-        return result;
-    }
+    // Unlinked temporary files rather than pipes: nothing has to be read while it runs.
+    FILE* out = std::tmpfile();
+    FILE* err = std::tmpfile();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipes[0][1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, pipes[1][1], STDERR_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, fileno(out), STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, fileno(err), STDERR_FILENO);
     const pid_t pid = spawnProcess(program, arguments, actions);
-    ::close(pipes[0][1]);
-    ::close(pipes[1][1]);
-    std::string* into[2] = {&result.out, &result.err};
-    bool open[2] = {pid > 0, pid > 0};
+    int status = -1;  // neither exited nor signalled, should waitpid fail
+    if (pid > 0) {
+        awaitExit(pid, std::chrono::steady_clock::now() + timeout, status, whileRunning);
+    }
+    ProcessResult result{WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+                         WIFSIGNALED(status) ? WTERMSIG(status) : 0, readAndClose(out),
+                         readAndClose(err)};
     if (pid <= 0) {
         result.err = "cannot start " + program;
-    }
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    bool helperDone = !whileRunning;
-    while (open[0] || open[1]) {
-        pollfd fds[2] = {{pipes[0][0], POLLIN, 0}, {pipes[1][0], POLLIN, 0}};
-        ::poll(fds, 2, 10);
-        for (int i = 0; i < 2; ++i) {
-            if (open[i] && (fds[i].revents & (POLLIN | POLLHUP))) {
-                char buffer[65536];
-                const ssize_t n = ::read(pipes[i][0], buffer, sizeof buffer);
-                if (n > 0) {
-                    into[i]->append(buffer, static_cast<size_t>(n));
-                } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
-                    open[i] = false;
-                }
-            }
-        }
-        if (!helperDone) {
-            helperDone = whileRunning(pid);
-        }
-        if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(pid, SIGKILL);
-            break;
-        }
-    }
-    ::close(pipes[0][0]);
-    ::close(pipes[1][0]);
-    int status = 0;
-    if (pid > 0 && ::waitpid(pid, &status, 0) == pid) {
-        result.exitCode = exitCodeOf(status);
-        result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     }
     return result;
 }
@@ -154,18 +149,9 @@ public:
             return status;
         }
         ::kill(child, signal);
-        const auto deadline = std::chrono::steady_clock::now() + grace;
-        int raw = 0;
-        while (::waitpid(child, &raw, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() >= deadline) {
-                ::kill(child, SIGKILL);
-                ::waitpid(child, &raw, 0);
-                raw = -1;
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        status = raw != -1 ? exitCodeOf(raw) : -1;
+        int raw = -1;
+        const bool ended = awaitExit(child, std::chrono::steady_clock::now() + grace, raw);
+        status = ended && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
         child = -1;
         return status;
     }

@@ -1,7 +1,5 @@
 // Builds little-endian PTP datasets byte by byte for tests. Independent of the library's
 // decoders on purpose, so that a layout mistake shows up as a failing test.
-//
-//   auto bytes = DatasetBuilder().u16(100).u32(6).u16(100).string("ext").bytes();
 #pragma once
 
 #include <cstdint>
@@ -40,7 +38,6 @@ public:
     DatasetBuilder& u32Array(const std::vector<uint32_t>& values) { return array(values, 4); }
 
     const std::vector<uint8_t>& bytes() const { return bytes_; }
-    size_t size() const { return bytes_.size(); }
 
 private:
     template <class T>

@@ -1,5 +1,4 @@
-// Waiting for a condition another thread brings about, bounded generously so that a loaded
-// machine does not fail the test; the test then checks what happened.
+// Waiting for what another thread brings about, bounded generously for a loaded machine.
 #pragma once
 
 #include <chrono>

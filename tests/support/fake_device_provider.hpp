@@ -30,13 +30,13 @@ public:
     /// Adds (or replaces) the camera listed under `key`, after those attached before it.
     void attachCamera(const std::string& key, FakeCamera camera) {
         std::lock_guard<std::mutex> lock(mutex_);
-        for (auto& entry : attached_) {
-            if (entry.first == key) {
-                entry.second = std::move(camera);
-                return;
-            }
+        const auto listed = std::find_if(attached_.begin(), attached_.end(),
+                                         [&](const auto& entry) { return entry.first == key; });
+        if (listed != attached_.end()) {
+            listed->second = std::move(camera);
+        } else {
+            attached_.emplace_back(key, std::move(camera));
         }
-        attached_.emplace_back(key, std::move(camera));
     }
     void detach(const std::string& key) {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -74,18 +74,14 @@ public:
 
 private:
     std::shared_ptr<Impl::MtpDevice> open(const std::string& key, const FakeCamera& camera) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            ++openCounts_[key];
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++openCounts_[key];
+        if (!camera.opens) {
+            return nullptr;
         }
         auto device = std::make_shared<ScriptedMtpDevice>(camera.manufacturer, camera.model,
                                                           camera.firmware, camera.serial);
-        device->setOpenResult(camera.opens);
-        if (!device->open()) {
-            return nullptr;
-        }
         device->setSupportedOperations(camera.operations);
-        std::lock_guard<std::mutex> lock(mutex_);
         lastOpened_[key] = device;
         return device;
     }

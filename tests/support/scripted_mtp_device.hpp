@@ -1,9 +1,8 @@
-// A fake MtpDevice for tests above the transport: it records every request and answers it
-// from a script, first match wins: not connected -> code 0 (as a vanished device answers);
-// queue(op, r), each entry used once; on(op, handler); onAny(handler); else 0x2005.
-// Parameters are dropped unless the code is 0x2001, as the transport drops them.
-// execute() is serialised like a real binding's; handlers run outside the script lock, so they
-// may call the setters (not execute). Link with corvane_mtp.
+// A fake MtpDevice that records every request and answers from a script, first match wins:
+// not connected -> code 0 (as a vanished device answers); queue(op, r), each used once;
+// on(op, handler); onAny(handler); else 0x2005. Parameters are dropped unless the code is
+// 0x2001, as the transport drops them. execute() is serialised like a real binding's; handlers
+// run outside the script lock, so they may call the setters (not execute).
 #pragma once
 
 #include <algorithm>
@@ -54,27 +53,18 @@ public:
     ScriptedMtpDevice() = default;
     ScriptedMtpDevice(std::string manufacturer, std::string model, std::string firmware,
                       std::string serial)
-        : manufacturer_(std::move(manufacturer)),
-          model_(std::move(model)),
-          firmware_(std::move(firmware)),
-          serial_(std::move(serial)) {}
+        : identity_{{}, manufacturer, model, firmware, serial, {}, {}} {}
 
-    void setFirmwareVersion(std::string firmware) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        firmware_ = std::move(firmware);
-    }
     void setConnected(bool connected) { connected_ = connected; }
-    /// What open() returns (default true).
     void setOpenResult(bool result) { openResult_ = result; }
 
-    /// Installs a GetDeviceInfo (0x1001) handler that answers a whole DeviceInfo dataset with
-    /// `operations` and the current identity, then loads it so that getSupportedOperations()
-    /// returns `operations` at once. The priming request is not recorded.
+    /// Answers GetDeviceInfo (0x1001) with `operations` and this identity, and loads it at once
+    /// (that request is not recorded).
     void setSupportedOperations(std::vector<uint16_t> operations) {
-        on(0x1001, [this, operations](const RecordedRequest&) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            return ScriptedResponse::ok(
-                deviceInfoDataset({operations, manufacturer_, model_, firmware_, serial_, {}, {}}));
+        DeviceInfoFields info = identity_;
+        info.operations = std::move(operations);
+        on(0x1001, [dataset = deviceInfoDataset(info)](const RecordedRequest&) {
+            return ScriptedResponse::ok(dataset);
         });
         recording_ = false;
         loadDeviceInfo();
@@ -134,10 +124,10 @@ public:
         return true;
     }
     bool isConnected() override { return connected_; }
-    std::string getManufacturer() override { return read(manufacturer_); }
-    std::string getModel() override { return read(model_); }
-    std::string getFirmwareVersion() override { return read(firmware_); }
-    std::string getSerialNumber() override { return read(serial_); }
+    std::string getManufacturer() override { return identity_.manufacturer; }
+    std::string getModel() override { return identity_.model; }
+    std::string getFirmwareVersion() override { return identity_.deviceVersion; }
+    std::string getSerialNumber() override { return identity_.serialNumber; }
 
     Impl::MtpResponse execute(const Impl::MtpRequest& request) override {
         std::lock_guard<std::mutex> transaction(transactionMutex_);
@@ -151,17 +141,10 @@ public:
     }
 
 private:
-    std::string read(const std::string& field) const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return field;
-    }
-
     RecordedRequest record(const Impl::MtpRequest& request) {
         RecordedRequest recorded{request.operationCode, request.parameters, request.dataPhase, {}};
-        // Any phase other than None and Read writes.
-        const bool writes = request.dataPhase != Impl::MtpDataPhase::None &&
-                            request.dataPhase != Impl::MtpDataPhase::Read;
-        if (writes && request.data) {
+        if (request.data && request.dataPhase != Impl::MtpDataPhase::None &&
+            request.dataPhase != Impl::MtpDataPhase::Read) {
             recorded.data.assign(request.data, request.data + request.dataSize);
         }
         if (recording_) {
@@ -175,14 +158,13 @@ private:
         ScriptedHandler handler;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            const uint16_t op = request.operationCode;
-            auto queued = perOperation_.find(op);
+            auto queued = perOperation_.find(request.operationCode);
             if (queued != perOperation_.end() && !queued->second.empty()) {
                 ScriptedResponse response = std::move(queued->second.front());
                 queued->second.pop_front();
                 return response;
             }
-            auto found = handlers_.find(op);
+            auto found = handlers_.find(request.operationCode);
             handler = found != handlers_.end() ? found->second : anyHandler_;
             if (!handler) {
                 return ScriptedResponse::withCode(0x2005);
@@ -194,10 +176,7 @@ private:
 
     mutable std::mutex mutex_;
     std::mutex transactionMutex_;
-    std::string manufacturer_;
-    std::string model_;
-    std::string firmware_;
-    std::string serial_;
+    const DeviceInfoFields identity_{};
     std::atomic<bool> connected_{true};
     std::atomic<bool> openResult_{true};
     std::atomic<bool> recording_{true};
