@@ -129,6 +129,7 @@ int UsbfsDevice::submit(const UrbPtr& urb) {
     }
     // The endpoints never change after construction, so one can be notified unlocked.
     Endpoint* woken = nullptr;
+    bool serveHere = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (gone_) {
@@ -152,10 +153,15 @@ int UsbfsDevice::submit(const UrbPtr& urb) {
         }
         endpoint.queue.push_back(urb);
         woken = &endpoint;
+        // Only a URB that finds its endpoint idle is served by its submitter; one submitted
+        // meanwhile from another thread waits for the endpoint thread.
         const bool out = (endpoint.address & 0x80) == 0;
-        endpoint.servedInline = out && !endpoint.interrupt && endpoint.queue.size() == 1;
+        serveHere = out && !endpoint.interrupt && endpoint.queue.size() == 1;
+        if (serveHere) {
+            endpoint.servedInline = true;
+        }
     }
-    if (woken->servedInline) {
+    if (serveHere) {
         serveFront(*woken, urb);
     } else {
         woken->work.notify_one();
