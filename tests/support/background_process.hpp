@@ -105,6 +105,14 @@ inline ProcessResult runProcess(const std::string& program,
     // Unlinked temporary files rather than pipes: nothing has to be read while it runs.
     FILE* out = std::tmpfile();
     FILE* err = std::tmpfile();
+    if (out == nullptr || err == nullptr) {
+        for (FILE* file : {out, err}) {
+            if (file != nullptr) {
+                std::fclose(file);
+            }
+        }
+        return ProcessResult{-1, 0, "", "cannot capture the output of " + program};
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fileno(out), STDOUT_FILENO);
